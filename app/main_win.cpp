@@ -1,0 +1,6 @@
+// Process entry point of Tidemeter.exe.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    return 0;
+}

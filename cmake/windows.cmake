@@ -1,0 +1,60 @@
+# The Windows program and its test executable (cross-compiled with mingw-w64 or built with MSVC).
+set(TIDE_WIN_LIBS iphlpapi ws2_32 d2d1 dwrite ole32 oleaut32 uuid comctl32 comdlg32 shcore shell32
+    advapi32 gdi32 user32)
+set(TIDE_WIN_DEFS UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00)
+
+target_compile_definitions(tidecore PUBLIC ${TIDE_WIN_DEFS})
+
+add_library(tidewin STATIC ${TIDE_WIN_SOURCES})
+target_link_libraries(tidewin PUBLIC tidecore ${TIDE_WIN_LIBS})
+target_compile_options(tidewin PRIVATE ${TIDE_WARNINGS})
+
+if(MINGW)
+    set(TIDE_STATIC_LINK -static -static-libgcc -static-libstdc++)
+    set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -O coff")
+endif()
+
+set(TIDE_RC "${CMAKE_SOURCE_DIR}/resources/tidemeter.rc")
+# languages.rc: one RCDATA line per pack file, named LANG_ and the upper-case language code.
+file(GLOB TIDE_PACKS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/resources/lang/*.json")
+set(lines "")
+foreach(pack IN LISTS TIDE_PACKS)
+    get_filename_component(code "${pack}" NAME_WE)
+    string(TOUPPER "${code}" upper)
+    string(APPEND lines "\"LANG_${upper}\" RCDATA \"${pack}\"\n")
+endforeach()
+file(CONFIGURE OUTPUT "${TIDE_GENERATED}/languages.rc" CONTENT "${lines}")
+file(GLOB TIDE_RC_DEPENDS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/resources/*" "${CMAKE_SOURCE_DIR}/resources/lang/*.json")
+set_source_files_properties("${TIDE_RC}" PROPERTIES OBJECT_DEPENDS "${TIDE_RC_DEPENDS}")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${TIDE_GENERATED} -I${CMAKE_SOURCE_DIR}/resources")
+
+add_executable(Tidemeter WIN32 app/main_win.cpp "${TIDE_RC}")
+target_link_libraries(Tidemeter PRIVATE tidewin)
+target_compile_options(Tidemeter PRIVATE ${TIDE_WARNINGS})
+if(MINGW)
+    target_link_options(Tidemeter PRIVATE ${TIDE_STATIC_LINK} -municode)
+endif()
+
+if(TIDE_TESTS)
+    enable_testing()
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    if(EXISTS /usr/src/googletest/CMakeLists.txt)
+        add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
+    else()
+        find_package(GTest REQUIRED)
+    endif()
+    include(GoogleTest)
+    file(GLOB TIDE_WIN_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/win/*.cpp")
+    add_executable(tide_win_tests ${TIDE_WIN_TESTS} "${TIDE_RC}")
+    target_link_libraries(tide_win_tests PRIVATE tidewin GTest::gtest GTest::gmock)
+    target_compile_options(tide_win_tests PRIVATE ${TIDE_WARNINGS})
+    if(MINGW)
+        target_link_options(tide_win_tests PRIVATE ${TIDE_STATIC_LINK} -municode)
+    endif()
+    # Some tests start the program itself: tell them where it is.
+    target_compile_definitions(tide_win_tests PRIVATE TIDE_TEST_BINARY_DIR=L"${CMAKE_BINARY_DIR}")
+    add_dependencies(tide_win_tests Tidemeter)
+    gtest_discover_tests(tide_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES TIMEOUT 300)
+endif()

@@ -1,0 +1,84 @@
+# Shared by the run and test scripts: packages, the private Wine prefix and a private X display.
+# Source it; it sets ROOT to the checkout.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+TIDE_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev rapidjson-dev
+    clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+    wine64 xvfb xauth x11-utils imagemagick fonts-wine fonts-dejavu-core)
+
+as_root() {
+    if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+ensure_packages() {
+    local missing=()
+    for p in "${TIDE_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root apt-get update -q
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build_native() {
+    cmake --preset native >/dev/null && cmake --build --preset native
+}
+
+build_windows() {
+    cmake --preset windows >/dev/null && cmake --build --preset windows
+}
+
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+wine_env() {
+    export WINEPREFIX="$ROOT/build/wine"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    export WINEARCH=win64
+    export XDG_CACHE_HOME="$ROOT/build/xdg/cache" XDG_DATA_HOME="$ROOT/build/xdg/data"
+    export XDG_CONFIG_HOME="$ROOT/build/xdg/config"
+    mkdir -p "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+}
+
+# A quiet private prefix that reports Windows 10, has no crash dialog, maps Segoe UI to DejaVu Sans
+# and runs every window inside one virtual desktop with a taskbar.
+prepare_prefix() {
+    wine_env
+    [ -f "$WINEPREFIX/.tidemeter-ready" ] && return 0
+    echo "Preparing the Wine prefix in $WINEPREFIX (once)..."
+    rm -rf "$WINEPREFIX"
+    DISPLAY= "$WINE" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+    DISPLAY= "$WINE" winecfg /v win10 >/dev/null 2>&1
+    local reg=("$WINE" reg add)
+    DISPLAY= "${reg[@]}" 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    DISPLAY= "${reg[@]}" 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /t REG_SZ /d 'DejaVu Sans' /f >/dev/null 2>&1
+    DISPLAY= "${reg[@]}" 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d shell /f >/dev/null 2>&1
+    DISPLAY= "${reg[@]}" 'HKCU\Software\Wine\Explorer\Desktops' /v shell /t REG_SZ /d 1280x800 /f >/dev/null 2>&1
+    "$WINESERVER" -w
+    touch "$WINEPREFIX/.tidemeter-ready"
+}
+
+# Starts a private Xvfb on a free display number and exports DISPLAY; XVFB_PID is set for stop_xvfb.
+start_xvfb() {
+    local fifo
+    fifo=$(mktemp -u) && mkfifo "$fifo"
+    Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$fifo" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local num
+    read -r -t 30 num <"$fifo" || true
+    rm -f "$fifo"
+    if [ -z "$num" ]; then
+        echo "Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=":$num"
+}
+
+stop_xvfb() {
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both targets, runs the native tests, the Windows tests under Wine
+# (on a private Xvfb) and the bounded fuzz runs, and ends with the totals.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+cd "$ROOT"
+
+ensure_packages || exit 1
+FUZZ_SECONDS=${TIDE_FUZZ_SECONDS:-60}
+mkdir -p build/logs
+passed=0
+failed=0
+status=0
+
+count_ctest() { # adds the counts of a ctest log to the totals
+    local line
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+    if [ -z "$line" ]; then
+        failed=$((failed + 1))
+        return
+    fi
+    local f total
+    f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+    passed=$((passed + total - f))
+    failed=$((failed + f))
+}
+
+echo "== Native build"
+build_native || { echo "native build failed"; exit 1; }
+echo "== Native tests"
+ctest --test-dir build/native --output-on-failure -j2 2>&1 | tee build/logs/native.log
+[ "${PIPESTATUS[0]}" = 0 ] || status=1
+count_ctest build/logs/native.log
+
+echo "== Windows build"
+prepare_prefix
+build_windows || { echo "windows build failed"; exit 1; }
+echo "== Windows tests under Wine"
+start_xvfb || exit 1
+echo "(private display $DISPLAY)"
+ctest --test-dir build/windows --output-on-failure --timeout 300 2>&1 | tee build/logs/windows.log
+[ "${PIPESTATUS[0]}" = 0 ] || status=1
+count_ctest build/logs/windows.log
+"$WINESERVER" -k 2>/dev/null
+stop_xvfb
+
+if [ -x scripts/fuzz.sh ] && [ "$FUZZ_SECONDS" -gt 0 ]; then
+    echo "== Fuzzing (${FUZZ_SECONDS}s per target)"
+    if scripts/fuzz.sh "$FUZZ_SECONDS" 2>&1 | tee build/logs/fuzz.log; [ "${PIPESTATUS[0]}" = 0 ]; then
+        passed=$((passed + $(grep -c '^fuzz target passed' build/logs/fuzz.log)))
+    else
+        status=1
+        failed=$((failed + 1))
+    fi
+fi
+
+echo
+echo "Totals: $passed passed, $failed failed"
+[ "$failed" = 0 ] || status=1
+exit $status
