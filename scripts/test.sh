@@ -6,7 +6,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$ROOT"
 
 ensure_packages || exit 1
-FUZZ_SECONDS=${TIDE_FUZZ_SECONDS:-60}
+FUZZ_SECONDS=${TIDE_FUZZ_SECONDS:-60}  # TIDE_FUZZ_SECONDS=5 for a quick local run
 mkdir -p build/logs
 passed=0
 failed=0
