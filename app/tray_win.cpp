@@ -1,0 +1,122 @@
+// The notification-area icon and its context menu.
+#include "app/tray_win.h"
+
+#include <cwchar>
+#include <memory>
+
+#include "app/wide_text_win.h"
+
+namespace tide {
+namespace {
+
+constexpr UINT k_add_flags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
+
+void copy_tip(NOTIFYICONDATAW& data, std::wstring_view text) {
+    constexpr size_t k_max = 127;  // szTip holds 128 units with the terminating zero
+    size_t n = text.size() < k_max ? text.size() : k_max;
+    if (n == k_max && n < text.size() && IS_HIGH_SURROGATE(text[n - 1])) {
+        --n;  // never leave half a character at the cut
+    }
+    std::wmemcpy(data.szTip, text.data(), n);
+    data.szTip[n] = L'\0';
+}
+
+struct MenuDeleter {
+    void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+using MenuHandle = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
+
+void append_items(HMENU menu, const std::vector<TrayMenuItem>& items) {
+    for (const TrayMenuItem& item : items) {
+        const std::wstring text = to_wide(item.text);
+        switch (item.kind) {
+        case TrayMenuItem::Kind::separator:
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            break;
+        case TrayMenuItem::Kind::submenu: {
+            HMENU sub = CreatePopupMenu();
+            if (sub == nullptr) {
+                break;
+            }
+            append_items(sub, item.children);
+            // The parent menu owns the submenu from here on and destroys it with itself.
+            if (!AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), text.c_str())) {
+                DestroyMenu(sub);
+            }
+            break;
+        }
+        case TrayMenuItem::Kind::command:
+            AppendMenuW(menu, MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED), item.id, text.c_str());
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+bool TrayIcon::add(HWND window, HICON icon) {
+    data_ = NOTIFYICONDATAW{};
+    data_.cbSize = sizeof(data_);
+    data_.hWnd = window;
+    data_.uID = k_id;
+    data_.uCallbackMessage = k_callback;
+    data_.hIcon = icon;
+    copy_tip(data_, L"Tidemeter");
+    return add_now();
+}
+
+bool TrayIcon::readd() {
+    if (data_.hWnd == nullptr) {
+        return false;
+    }
+    return add_now();
+}
+
+bool TrayIcon::add_now() {
+    data_.uFlags = k_add_flags;
+    added_ = Shell_NotifyIconW(NIM_ADD, &data_) != FALSE;
+    if (added_) {
+        data_.uVersion = NOTIFYICON_VERSION_4;
+        Shell_NotifyIconW(NIM_SETVERSION, &data_);
+    }
+    return added_;
+}
+
+void TrayIcon::set_tip(std::wstring_view text) {
+    copy_tip(data_, text);
+    if (!added_) {
+        return;
+    }
+    data_.uFlags = NIF_TIP | NIF_SHOWTIP;
+    Shell_NotifyIconW(NIM_MODIFY, &data_);
+}
+
+void TrayIcon::remove() {
+    if (!added_) {
+        return;
+    }
+    data_.uFlags = 0;
+    Shell_NotifyIconW(NIM_DELETE, &data_);
+    added_ = false;
+}
+
+uint32_t track_tray_menu(HWND owner, const TrayMenu& model, bool rtl) {
+    MenuHandle menu(CreatePopupMenu());
+    if (!menu) {
+        return 0;
+    }
+    append_items(menu.get(), model.items);
+    POINT pt{};
+    GetCursorPos(&pt);
+    // Without the foreground switch the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(owner);
+    UINT flags = TPM_RIGHTBUTTON | TPM_BOTTOMALIGN | TPM_RETURNCMD;
+    if (rtl) {
+        flags |= TPM_LAYOUTRTL;
+    }
+    const BOOL chosen = TrackPopupMenuEx(menu.get(), flags, pt.x, pt.y, owner, nullptr);
+    PostMessageW(owner, WM_NULL, 0, 0);
+    return chosen > 0 ? static_cast<uint32_t>(chosen) : 0;
+}
+
+}  // namespace tide

@@ -1,0 +1,47 @@
+// The notification-area icon and its context menu.
+#pragma once
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdint>
+#include <string_view>
+
+#include "app/tray_menu.h"
+
+namespace tide {
+
+class TrayIcon {
+public:
+    static constexpr UINT k_id = 1;
+    static constexpr UINT k_callback = WM_APP + 2;
+
+    TrayIcon() = default;
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+    ~TrayIcon() { remove(); }
+
+    // Registers the icon for `window` with the tooltip "Tidemeter"; returns whether the shell took it.
+    bool add(HWND window, HICON icon);
+    // After the shell restarted ("TaskbarCreated"): adds the icon again with the last tooltip.
+    bool readd();
+    // Cuts the text to 127 characters; skipped while the icon is not added.
+    void set_tip(std::wstring_view text);
+    void remove();
+
+    bool added() const { return added_; }
+    const NOTIFYICONDATAW& data() const { return data_; }
+
+private:
+    bool add_now();
+
+    NOTIFYICONDATAW data_{};
+    bool added_ = false;
+};
+
+// Opens the menu at the mouse pointer (owner made the foreground window first) and returns the
+// chosen identifier, 0 when the menu was dismissed.
+uint32_t track_tray_menu(HWND owner, const TrayMenu& menu, bool rtl);
+
+}  // namespace tide
