@@ -31,7 +31,8 @@ InterfaceInfo describe_interface(const InterfaceRow& row, bool routed) {
     info.routed = routed;
     info.hardware = row.hardware;
     // The table reports an unknown speed with all bits set.
-    info.link_speed = row.receive_link_speed == std::numeric_limits<uint64_t>::max() ? 0 : row.receive_link_speed;
+    info.link_speed =
+        row.receive_link_speed == std::numeric_limits<uint64_t>::max() ? 0 : row.receive_link_speed;
     return info;
 }
 
@@ -43,4 +44,4 @@ int64_t ticks_to_nanoseconds(int64_t ticks, int64_t frequency) {
     return (ticks / frequency) * k_ns_per_second + (ticks % frequency) * k_ns_per_second / frequency;
 }
 
-}  // namespace tide
+} // namespace tide

@@ -13,18 +13,18 @@ enum class InterfaceKind : int32_t {
     wifi = 1,
     vpn = 2,
     loopback = 3,
-    virtual_ = 4,  // "virtual" is a keyword
+    virtual_ = 4, // "virtual" is a keyword
     other = 5,
 };
 
 struct InterfaceInfo {
     uint64_t luid = 0;
-    std::string name;  // UTF-8 alias; empty when it did not convert
+    std::string name; // UTF-8 alias; empty when it did not convert
     InterfaceKind kind = InterfaceKind::other;
-    bool usable = false;  // operationally up and not a filter interface
-    bool routed = false;  // carries the route to the internet
+    bool usable = false; // operationally up and not a filter interface
+    bool routed = false; // carries the route to the internet
     bool hardware = false;
-    uint64_t link_speed = 0;  // bits per second; 0 when unknown
+    uint64_t link_speed = 0; // bits per second; 0 when unknown
 };
 
 struct InterfaceCounters {
@@ -34,8 +34,8 @@ struct InterfaceCounters {
 
 struct Inventory {
     std::vector<InterfaceInfo> interfaces;          // table order, nothing filtered out
-    std::map<uint64_t, InterfaceCounters> counters;  // by luid; a later row with the same luid wins
-    int64_t timestamp = 0;                           // monotonic nanoseconds, taken after the table read
+    std::map<uint64_t, InterfaceCounters> counters; // by luid; a later row with the same luid wins
+    int64_t timestamp = 0;                          // monotonic nanoseconds, taken after the table read
     bool valid = false;
 };
 
@@ -43,10 +43,10 @@ struct Inventory {
 struct InterfaceRow {
     uint64_t luid = 0;
     std::string name;
-    uint32_t type = 0;  // IANA interface type
+    uint32_t type = 0; // IANA interface type
     bool hardware = false;
-    bool oper_up = false;  // operational status is "up"
-    bool filter = false;   // a filter (lightweight filter driver) interface
+    bool oper_up = false; // operational status is "up"
+    bool filter = false;  // a filter (lightweight filter driver) interface
     uint64_t receive_link_speed = 0;
 };
 
@@ -64,4 +64,4 @@ InterfaceInfo describe_interface(const InterfaceRow& row, bool routed);
 // Performance-counter ticks to nanoseconds without overflowing for long uptimes; 0 for a bad frequency.
 int64_t ticks_to_nanoseconds(int64_t ticks, int64_t frequency);
 
-}  // namespace tide
+} // namespace tide

@@ -52,7 +52,8 @@ void SessionCounter::update(uint64_t received, uint64_t sent, uint64_t luid) {
     has_previous = true;
 }
 
-RateSample compute_sample(SamplerState& state, const Inventory& inventory, const SamplerSelection& selection) {
+RateSample compute_sample(SamplerState& state, const Inventory& inventory,
+                          const SamplerSelection& selection) {
     RateSample sample;
     sample.session_received = state.session.total_received;
     sample.session_sent = state.session.total_sent;
@@ -96,4 +97,4 @@ RateSample compute_sample(SamplerState& state, const Inventory& inventory, const
     return sample;
 }
 
-}  // namespace tide
+} // namespace tide

@@ -11,9 +11,9 @@
 namespace tide {
 
 enum class MonitorStatus : int32_t {
-    unavailable = 0,  // nothing chosen, or the interface table could not be read
-    connected = 1,    // rates valid
-    measuring = 2,    // an interface is chosen but this sample has no valid rate
+    unavailable = 0, // nothing chosen, or the interface table could not be read
+    connected = 1,   // rates valid
+    measuring = 2,   // an interface is chosen but this sample has no valid rate
 };
 
 enum class RateResult : int32_t {
@@ -31,17 +31,17 @@ struct RateSample {
     std::optional<uint64_t> interface_luid;
     std::string interface_name;
     RateResult result = RateResult::first_sample;
-    double download = 0.0;  // bits per second
-    double upload = 0.0;    // bits per second
-    uint64_t session_received = 0;  // bytes since the sampler started
+    double download = 0.0;         // bits per second
+    double upload = 0.0;           // bits per second
+    uint64_t session_received = 0; // bytes since the sampler started
     uint64_t session_sent = 0;
 };
 
 // Rates from the change of one interface's counters between two inventories.
 struct RateMeter {
-    static constexpr double k_max_rate = 1e12;                  // bits per second
-    static constexpr int64_t k_min_interval = 50'000'000;      // ns
-    static constexpr int64_t k_max_interval = 60'000'000'000;  // ns
+    static constexpr double k_max_rate = 1e12;                // bits per second
+    static constexpr int64_t k_min_interval = 50'000'000;     // ns
+    static constexpr int64_t k_max_interval = 60'000'000'000; // ns
 
     struct Reading {
         RateResult result = RateResult::first_sample;
@@ -81,4 +81,4 @@ struct SamplerState {
 
 RateSample compute_sample(SamplerState& state, const Inventory& inventory, const SamplerSelection& selection);
 
-}  // namespace tide
+} // namespace tide

@@ -72,4 +72,4 @@ std::optional<uint64_t> choose_interface(const Inventory& inventory, const Sampl
     return best->luid;
 }
 
-}  // namespace tide
+} // namespace tide

@@ -11,11 +11,11 @@ namespace tide {
 // The sampler's copy of the monitoring settings.
 struct SamplerSelection {
     uint64_t manual_luid = 0;
-    bool manual = false;  // whether a manual interface is set
+    bool manual = false; // whether a manual interface is set
     bool fallback_to_auto = true;
     bool include_vpn = false;
     bool include_virtual = false;
-    bool pause_when_hidden = false;  // carried along; the sampler does not consult it
+    bool pause_when_hidden = false; // carried along; the sampler does not consult it
 };
 
 // Whether the automatic choice may consider the interface.
@@ -29,4 +29,4 @@ int interface_score(const InterfaceInfo& info);
 std::optional<uint64_t> choose_interface(const Inventory& inventory, const SamplerSelection& selection,
                                          std::optional<uint64_t> previous);
 
-}  // namespace tide
+} // namespace tide

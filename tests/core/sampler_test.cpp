@@ -13,7 +13,7 @@ using R = RateResult;
 
 struct Step {
     int64_t time_ms;
-    uint64_t active;  // routed interface (1 or 2); 0: none usable; k_unreadable: table unreadable
+    uint64_t active; // routed interface (1 or 2); 0: none usable; k_unreadable: table unreadable
     uint64_t received;
     uint64_t sent;
     S status;
@@ -48,7 +48,7 @@ Inventory make_inventory(const Step& step) {
 struct ComputeCase {
     const char* name;
     std::vector<Step> steps;
-    double download;  // of the last sample
+    double download; // of the last sample
     double upload;
     uint64_t session_received;
     uint64_t session_sent;
@@ -76,6 +76,7 @@ TEST_P(ComputeSample, FollowsTheSequence) {
     EXPECT_EQ(sample.session_sent, c.session_sent);
 }
 
+// clang-format off
 const ComputeCase k_compute_cases[] = {
     {"MegabyteInOneSecond",
      {{0, 1, 5'000, 300, S::measuring, R::first_sample},
@@ -131,6 +132,7 @@ const ComputeCase k_compute_cases[] = {
       {2'000, 1, 500, 500, S::measuring, R::first_sample}},
      0.0, 0.0, 0, 0},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Table, ComputeSample, testing::ValuesIn(k_compute_cases),
                          [](const testing::TestParamInfo<ComputeCase>& info) { return info.param.name; });
@@ -150,5 +152,5 @@ TEST(ComputeSample, NamesTheChosenInterface) {
     EXPECT_FALSE(state.previous_choice.has_value());
 }
 
-}  // namespace
-}  // namespace tide
+} // namespace
+} // namespace tide

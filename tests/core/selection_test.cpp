@@ -72,6 +72,7 @@ TEST_P(ChooseInterface, PicksTheExpectedInterface) {
     EXPECT_EQ(choose_interface(make_inventory(c.entries), c.selection, c.previous), c.expected);
 }
 
+// clang-format off
 const ChoiceCase k_choice_cases[] = {
     {"RouteBeatsHardware",
      {{1, K::ethernet, false, true, 10 * k_gbit}, {2, K::virtual_, true, false}},
@@ -132,6 +133,7 @@ const ChoiceCase k_choice_cases[] = {
      automatic(), std::nullopt, 2},
     {"NothingEligible", {}, automatic(), 5, std::nullopt},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Table, ChooseInterface, testing::ValuesIn(k_choice_cases),
                          [](const testing::TestParamInfo<ChoiceCase>& info) { return info.param.name; });
@@ -155,6 +157,7 @@ TEST_P(InterfaceScore, AddsRouteHardwareMediumAndSpeed) {
     EXPECT_EQ(interface_score(describe_interface(row, e.routed)), GetParam().expected);
 }
 
+// clang-format off
 const ScoreCase k_score_cases[] = {
     {"UnknownSpeedAddsNothing", {1, K::ethernet, true, true, k_unknown_speed}, 1150},
     {"TenGigabitAddsTheCap", {1, K::ethernet, true, true, 10 * k_gbit}, 1199},
@@ -162,6 +165,7 @@ const ScoreCase k_score_cases[] = {
     {"RoutedWithoutHardware", {1, K::wifi, true, false, 0}, 1050},
     {"NeitherRoutedNorHardware", {1, K::ethernet, false, false, 0}, 0},  // classified virtual
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Table, InterfaceScore, testing::ValuesIn(k_score_cases),
                          [](const testing::TestParamInfo<ScoreCase>& info) { return info.param.name; });
@@ -203,7 +207,7 @@ TEST(DescribeInterface, UsableNeedsUpAndNoFilter) {
 }
 
 TEST(TicksToNanoseconds, AvoidsOverflowForLongUptimes) {
-    constexpr int64_t frequency = 10'000'000;  // 100 ns ticks
+    constexpr int64_t frequency = 10'000'000; // 100 ns ticks
     EXPECT_EQ(ticks_to_nanoseconds(15'000'000, frequency), 1'500'000'000);
     // A year of uptime: ticks * 10^9 alone would overflow 64 bits.
     constexpr int64_t year_ticks = frequency * 3600 * 24 * 365 + 7;
@@ -212,5 +216,5 @@ TEST(TicksToNanoseconds, AvoidsOverflowForLongUptimes) {
     EXPECT_EQ(ticks_to_nanoseconds(5, 0), 0);
 }
 
-}  // namespace
-}  // namespace tide
+} // namespace
+} // namespace tide
