@@ -16,13 +16,12 @@ endif()
 
 set(TIDE_RC "${CMAKE_SOURCE_DIR}/resources/tidemeter.rc")
 # languages.rc: one RCDATA line per pack file, named LANG_ and the upper-case language code.
-# The name stays unquoted: windres joins adjacent quoted strings, so a quoted name would be
-# glued to the file name of the line before it.
 file(GLOB TIDE_PACKS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/resources/lang/*.json")
 set(lines "")
 foreach(pack IN LISTS TIDE_PACKS)
     get_filename_component(code "${pack}" NAME_WE)
     string(TOUPPER "${code}" upper)
+    # The name stays unquoted: windres joins a quoted name to the file name on the line before.
     string(APPEND lines "LANG_${upper} RCDATA \"${pack}\"\n")
 endforeach()
 file(CONFIGURE OUTPUT "${TIDE_GENERATED}/languages.rc" CONTENT "${lines}")
