@@ -2,6 +2,7 @@
 #include "diagnostics/diagnostics_win.h"
 
 #include "app/recent_errors.h"
+#include "persistence/atomic_file_win.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -17,47 +18,6 @@ constexpr wchar_t k_report_name[] = L"Tidemeter-diagnostics.txt";
 constexpr std::string_view k_write_failed = "Could not write the diagnostics report";
 
 using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (valid()) {
-            CloseHandle(handle_);
-        }
-    }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-    void close() {
-        if (valid()) {
-            CloseHandle(handle_);
-        }
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE handle_;
-};
-
-// LEAD: replace with write_file_atomically (persistence/atomic_file_win.h) once it is on main.
-bool write_whole_file(const std::wstring& path, std::string_view bytes) {
-    FileHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid() || bytes.size() > MAXDWORD) {
-        return false;
-    }
-    DWORD written = 0;
-    const bool ok =
-        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    file.close();
-    if (!ok) {
-        DeleteFileW(path.c_str());
-    }
-    return ok;
-}
 
 int64_t unix_now() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -145,7 +105,7 @@ bool write_diagnostics_report(const std::wstring& path, const DiagnosticsInput& 
         return false;
     }
     const std::string content = "\xEF\xBB\xBF" + build_diagnostics_report(input);
-    return write_whole_file(path, content);
+    return write_file_atomically(path, content);
 }
 
 bool export_diagnostics_report(const DiagnosticsAppFacts& facts, RecentErrors& errors) {

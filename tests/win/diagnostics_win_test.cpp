@@ -2,6 +2,7 @@
 #include "diagnostics/diagnostics_win.h"
 
 #include "app/recent_errors.h"
+#include "persistence/atomic_file_win.h"
 
 #include <windows.h>
 
@@ -98,6 +99,7 @@ TEST(DiagnosticsReportFile, StartsWithTheByteOrderMarkAndHoldsTheReport) {
     shorter.recent_errors.clear();
     ASSERT_TRUE(write_diagnostics_report(path, shorter));
     EXPECT_TRUE(read_all(path).ends_with("\nRecent errors (0):\n  (none)\n"));
+    EXPECT_FALSE(file_exists(path + L".tmp"));
     DeleteFileW(path.c_str());
 }
 
