@@ -19,7 +19,7 @@ using JsonMember = std::pair<std::string, JsonValue>;
 // A tagged value. Objects keep their members in insertion order, duplicates included.
 class JsonValue {
 public:
-    JsonValue() = default;                 // null
+    JsonValue() {}                         // null
     JsonValue(std::nullptr_t) {}           // null
     JsonValue(bool b);
     JsonValue(double n);
@@ -57,12 +57,18 @@ public:
     friend bool operator==(const JsonValue& a, const JsonValue& b);
 
 private:
+    void destroy() noexcept;
+    void take(JsonValue&& other) noexcept;  // moves other's payload into this value, which holds none
+
     JsonKind kind_ = JsonKind::null;
-    bool bool_ = false;
-    double number_ = 0;
-    std::string string_;
-    std::vector<JsonValue> elements_;
-    std::vector<JsonMember> members_;
+    // One payload at a time, chosen by kind_ (null and boolean use bool_), so a value stays small.
+    union {
+        bool bool_ = false;
+        double number_;
+        std::string string_;
+        std::vector<JsonValue> elements_;
+        std::vector<JsonMember> members_;
+    };
 };
 
 // Strict parse of a whole document; nothing on any syntax error, a byte-order mark, trailing bytes

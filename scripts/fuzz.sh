@@ -7,8 +7,10 @@ cd "$ROOT"
 seconds=${1:-60}
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz || { echo "fuzz build failed"; exit 1; }
 status=0
+ran=0
 for exe in build/fuzz/*_fuzz; do
     [ -x "$exe" ] || continue
+    ran=$((ran + 1))
     name=$(basename "$exe" _fuzz)
     work="build/fuzz/corpus-$name"
     rm -rf "$work" && mkdir -p "$work"
@@ -22,4 +24,5 @@ for exe in build/fuzz/*_fuzz; do
         status=1
     fi
 done
+[ "$ran" -gt 0 ] || { echo "no fuzz targets found in build/fuzz"; status=1; }
 exit $status
