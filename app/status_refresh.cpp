@@ -1,0 +1,127 @@
+// Texts built from the last sample, and the bookkeeping of each new sample.
+#include "app/status_refresh.h"
+
+#include "presentation/localization.h"
+
+namespace tide {
+namespace {
+
+std::string status_text(const RefreshInputs& in) {
+    if (in.paused) {
+        return in.text("status.paused");
+    }
+    switch (in.sample.status) {
+    case MonitorStatus::connected: return in.text("status.connected");
+    case MonitorStatus::measuring: return in.text("status.measuring");
+    case MonitorStatus::unavailable: break;
+    }
+    return in.text("status.unavailable");
+}
+
+std::string main_speed(const RefreshInputs& in, double rate) {
+    return format_speed(rate, in.settings.main_units, in.main_format);
+}
+
+std::string main_bytes(const RefreshInputs& in, uint64_t bytes) {
+    const UnitSettings& units = in.settings.main_units;
+    return format_bytes(bytes, units.base, units.precision, in.main_format);
+}
+
+std::string bytes_pair(const RefreshInputs& in, const DayTotals& totals) {
+    return "\xE2\x86\x93 " + main_bytes(in, totals.download) + " \xE2\x86\x91 " + main_bytes(in, totals.upload);
+}
+
+std::string rate_pair(const RefreshInputs& in, double download, double upload) {
+    return "\xE2\x86\x93 " + main_speed(in, download) + " \xE2\x86\x91 " + main_speed(in, upload);
+}
+
+} // namespace
+
+NumberFormat main_number_format(const Settings& s, std::string_view code) {
+    return make_number_format(code, s.digit_style == 1, s.decimal_sep);
+}
+
+NumberFormat compact_number_format(const Settings& s, std::string_view code) {
+    return make_number_format(code, s.digit_style == 1 && s.native_digits_compact, s.decimal_sep);
+}
+
+StatusTexts compose_status_texts(const RefreshInputs& in) {
+    StatusTexts out;
+    out.status_text = status_text(in);
+    const bool connected = in.sample.status == MonitorStatus::connected;
+    if (connected) {
+        out.compact_download = format_speed(in.sample.download, in.settings.compact_units, in.compact_format);
+        out.compact_upload = format_speed(in.sample.upload, in.settings.compact_units, in.compact_format);
+    } else {
+        out.compact_download = std::string(k_no_value);
+        out.compact_upload = std::string(k_no_value);
+    }
+    out.download_label = in.text("label.download");
+    out.upload_label = in.text("label.upload");
+    out.active = in.sample.status != MonitorStatus::unavailable;
+    if (in.paused || !connected) {
+        out.tooltip = out.status_text;
+    } else {
+        out.tooltip = format_placeholders(in.text("tip.speed"),
+                                          {main_speed(in, in.sample.download), main_speed(in, in.sample.upload)});
+    }
+    return out;
+}
+
+DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore& usage, int64_t today,
+                                       const std::vector<GraphPoint>& visible_points) {
+    DashboardTexts out;
+    out.status_text = status_text(in);
+    out.interface_text = in.sample.interface_name;
+    out.download_label = in.text("label.download");
+    out.upload_label = in.text("label.upload");
+    if (in.sample.status == MonitorStatus::connected) {
+        out.download_text = main_speed(in, in.sample.download);
+        out.upload_text = main_speed(in, in.sample.upload);
+    } else {
+        out.download_text = std::string(k_no_value);
+        out.upload_text = std::string(k_no_value);
+    }
+    out.session_line = in.text("label.session_total") + ":  \xE2\x86\x93 " + main_bytes(in, in.sample.session_received) +
+                       "   \xE2\x86\x91 " + main_bytes(in, in.sample.session_sent);
+    if (in.settings.history_mode == 1) {
+        out.history_line = in.text("label.today") + ": " + bytes_pair(in, usage.get(today)) + "    " +
+                           in.text("label.week") + ": " + bytes_pair(in, usage.last_7_days(today)) + "    " +
+                           in.text("label.month") + ": " + bytes_pair(in, usage.this_month(today));
+    }
+    const GraphStats stats = compute_graph_stats(visible_points);
+    if (stats.count > 0) {
+        out.stats_line = in.text("stats.avg") + ": " + rate_pair(in, stats.download.avg, stats.upload.avg) + "    " +
+                         in.text("stats.min") + ": " + rate_pair(in, stats.download.min, stats.upload.min) + "    " +
+                         in.text("stats.max") + ": " + rate_pair(in, stats.download.max, stats.upload.max);
+    }
+    out.connected = in.sample.status != MonitorStatus::unavailable;
+    return out;
+}
+
+SampleEffects take_sample(SampleBookkeeping& book, const RateSample& sample, int64_t now) {
+    SampleEffects out;
+    switch (sample.status) {
+    case MonitorStatus::connected: out.point = GraphPoint{now, true, sample.download, sample.upload}; break;
+    case MonitorStatus::unavailable: out.point = GraphPoint{now, false, 0.0, 0.0}; break;
+    case MonitorStatus::measuring: break;
+    }
+    out.network_lost =
+        sample.status == MonitorStatus::unavailable && book.previous_status != MonitorStatus::unavailable;
+    book.previous_status = sample.status;
+
+    const uint64_t r = sample.session_received;
+    const uint64_t s = sample.session_sent;
+    if (book.totals_known && r >= book.previous_received && s >= book.previous_sent &&
+        (r > book.previous_received || s > book.previous_sent)) {
+        out.usage_grew = true;
+        out.usage_received = r - book.previous_received;
+        out.usage_sent = s - book.previous_sent;
+    }
+    book.totals_known = true;
+    book.previous_received = r;
+    book.previous_sent = s;
+    return out;
+}
+
+} // namespace tide

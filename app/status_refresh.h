@@ -1,0 +1,84 @@
+// Turns the last sample into everything the user reads: the status, the compact read-outs' texts, the
+// tray tooltip and the dashboard's lines; and the bookkeeping each new sample brings (graph point,
+// lost-network notice, usage increment).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/tray_menu.h"
+#include "net/sampler.h"
+#include "persistence/settings.h"
+#include "persistence/usage.h"
+#include "presentation/number_format.h"
+#include "ui/dashboard/graph_model.h"
+
+namespace tide {
+
+inline constexpr std::string_view k_network_unavailable_text =
+    "Network unavailable (no usable adapter or counter read failed)";
+inline constexpr std::string_view k_no_value = "\xE2\x80\x94"; // an em dash stands for "no rate"
+
+// The main and compact number formats for the resolved language and the digit settings.
+NumberFormat main_number_format(const Settings& settings, std::string_view language_code);
+NumberFormat compact_number_format(const Settings& settings, std::string_view language_code);
+
+struct RefreshInputs {
+    const RateSample& sample;
+    bool paused;
+    const Settings& settings;
+    const TextLookup& text;
+    const NumberFormat& main_format;
+    const NumberFormat& compact_format;
+};
+
+// All UTF-8.
+struct StatusTexts {
+    std::string status_text;
+    std::string compact_download; // the rates of the compact read-outs; paused keeps the last ones
+    std::string compact_upload;
+    std::string download_label;
+    std::string upload_label;
+    bool active = false;          // the status is not unavailable
+    std::string tooltip;
+};
+
+StatusTexts compose_status_texts(const RefreshInputs& in);
+
+struct DashboardTexts {
+    std::string status_text;
+    std::string interface_text;
+    std::string download_text;
+    std::string upload_text;
+    std::string download_label;
+    std::string upload_label;
+    std::string session_line;
+    std::string history_line; // empty unless the daily history is kept
+    std::string stats_line;   // empty without a valid visible point
+    bool connected = false;   // the status is not unavailable
+};
+
+DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore& usage, int64_t today,
+                                       const std::vector<GraphPoint>& visible_points);
+
+// What the main thread remembers between samples.
+struct SampleBookkeeping {
+    MonitorStatus previous_status = MonitorStatus::measuring;
+    bool totals_known = false;
+    uint64_t previous_received = 0;
+    uint64_t previous_sent = 0;
+};
+
+struct SampleEffects {
+    std::optional<GraphPoint> point;  // pushed onto the graph history
+    bool network_lost = false;        // record k_network_unavailable_text
+    bool usage_grew = false;          // add usage_received / usage_sent to today's totals
+    uint64_t usage_received = 0;
+    uint64_t usage_sent = 0;
+};
+
+SampleEffects take_sample(SampleBookkeeping& book, const RateSample& sample, int64_t now);
+
+} // namespace tide
