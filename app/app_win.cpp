@@ -2,8 +2,14 @@
 #include "app/app_win.h"
 
 #include <cstdlib>
+#include <ctime>
+#include <mutex>
 
 #include "app/messages_win.h"
+#include "app/settings_flow.h"
+#include "persistence/settings_store.h"
+#include "persistence/settings_store_win.h"
+#include "persistence/usage_win.h"
 
 namespace tide::app {
 
@@ -18,11 +24,21 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     instance_ = instance;
     start_minimized_ = start_minimized;
 
+    load_start_up_state();
+
     if (!create_controller_window()) {
         return 1;
     }
     taskbar_created_message_ = RegisterWindowMessageW(L"TaskbarCreated");
     sampler_.wake_event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+
+    icon_ = static_cast<HICON>(LoadImageW(instance_, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                          GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    tray_.add(controller_window_, icon_); // without a shell yet, "TaskbarCreated" adds it later
+
+    // The dashboard and the two compact displays are created here once they exist; until then the
+    // program runs as it does when the dashboard cannot be created.
+    apply_settings();
 
     SetTimer(controller_window_, k_timer_usage_save, k_usage_save_period_ms, nullptr);
     sampler_.controller_window = controller_window_;
@@ -33,8 +49,33 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     const int exit_code = run_message_loop();
 
     sampler_thread_.stop_and_join();
+    save_settings_now();
+    save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+    tray_.remove();
     sampler_.wake_event.reset();
     return exit_code;
+}
+
+// Settings, then the language, then the sampler's copy of the monitoring settings, then the usage
+// history: each step needs the one before.
+void App::load_start_up_state() {
+    const std::wstring folder = data_folder();
+    settings_path_ = data_file_path(folder, L"settings.json");
+    usage_.path = data_file_path(folder, L"usage.json");
+
+    settings_ = load_settings(settings_path_, settings_read_only_);
+    if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
+        recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), report);
+    }
+    localizer_.initialise(settings_.language, recent_errors_);
+    {
+        std::lock_guard hold(sampler_.sample_lock);
+        sampler_.sampler_selection = sampler_selection_from(settings_.monitoring);
+        sampler_.interval_ms = static_cast<uint32_t>(settings_.monitoring.interval_ms);
+    }
+    if (settings_.history_mode == 1) {
+        load_usage(usage_, settings_.history_retention_days, recent_errors_);
+    }
 }
 
 bool App::create_controller_window() {
@@ -56,6 +97,7 @@ int App::run_message_loop() {
     MSG message{};
     BOOL result = 0;
     while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        // The settings window and the dashboard take their dialog keys here once they exist.
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

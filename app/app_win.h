@@ -3,9 +3,20 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "app/recent_errors.h"
+#include "app/status_refresh.h"
+#include "app/tray_win.h"
+#include "net/inventory.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
+#include "persistence/settings.h"
+#include "persistence/usage.h"
+#include "presentation/localization.h"
+#include "presentation/number_format.h"
+#include "ui/dashboard/graph_model.h"
 
 namespace tide::app {
 
@@ -21,29 +32,82 @@ public:
     // message's code.
     int run(HINSTANCE instance, bool start_minimized);
 
+    // Builds every visible text from the current sample and hands it to the tray and the windows.
+    void refresh_ui();
+    // Opens the settings window with the live settings.
+    void open_settings();
+    // What the settings window hands back when the user applies its edits.
+    void apply_edited_settings(Settings edited);
+
     // Window procedure of the controller window (controller_win.cpp).
     static LRESULT CALLBACK controller_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 private:
+    // app_win.cpp: start-up and shutdown
     bool create_controller_window();
     int run_message_loop();
+    void load_start_up_state();
+
+    // controller_win.cpp: the message table
     LRESULT handle_controller_message(UINT message, WPARAM wparam, LPARAM lparam);
+    void on_tray_event(UINT event);
+    void on_appearance_change();
+    void on_timer(UINT_PTR id);
+    void on_graph_range(WPARAM seconds);
+    void on_graph_pause(WPARAM value);
+    void on_clear_history();
+    void on_dashboard_button(WPARAM code, LPARAM value);
+    void replace_compact_displays();
+    void show_dashboard();
+
+    // commands_win.cpp: the tray menu, its commands and the settings routines
+    void dispatch_command(uint32_t id);
+    void show_tray_menu();
+    void show_about();
+    void export_diagnostics();
+    void export_usage();
+    void toggle_pause();
+    void toggle_start_with_windows();
+    void choose_interface_command(uint32_t id);
+    void apply_settings();
+    void save_settings_now();
+    void schedule_settings_save();
+    void set_taskbar_display(bool on);
+    void take_back_window_settings();
+    void hand_monitoring_to_sampler();
+    TrayMenuState tray_menu_state() const;
+    TextLookup text_lookup() const;
+
+    // refresh_win.cpp: the sample handler
     void on_sample();
-    void on_activate();
 
     HINSTANCE instance_ = nullptr;
     bool start_minimized_ = false;
     HWND controller_window_ = nullptr;
     UINT taskbar_created_message_ = 0;
-    RateSample current_sample_; // main thread's copy of the last published sample
+
+    Settings settings_;                // the live settings; main thread only
+    std::wstring settings_path_;
+    bool settings_read_only_ = false;  // written by a newer version: never saved in this run
+    Localizer localizer_;
+    NumberFormat main_format_;
+    NumberFormat compact_format_;
+
+    RateSample current_sample_;        // main thread's copy of the last published sample
+    SampleBookkeeping sample_book_;    // previous status and session totals
+    GraphHistory graph_history_;
+    VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags
+    UsageHistory usage_;
+    RecentErrors recent_errors_;
+
+    TrayIcon tray_;
+    HICON icon_ = nullptr;             // shared resource icon: not destroyed
+    std::vector<InterfaceInfo> menu_interfaces_;  // as listed in the last tray menu
+
     // The sample lock, the shared sample, the sampler selection, the interval copy, the stop and
     // pause flags and the wake event.
     SamplerShared sampler_;
-    SamplerThread sampler_thread_; // declared after sampler_: stops before the shared state goes
-    MonitorStatus previous_status_ = MonitorStatus::measuring;
-    RecentErrors recent_errors_;
-    bool graph_frozen_ = false;
-    bool graph_rebuild_ = true;
+    SamplerThread sampler_thread_;     // declared after sampler_: stops before the shared state goes
 };
 
 } // namespace tide::app

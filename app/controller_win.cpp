@@ -1,8 +1,11 @@
 // The controller window: the program's hidden switchboard on the main thread.
+#include <windows.h>
+
 #include <mutex>
 
 #include "app/app_win.h"
 #include "app/messages_win.h"
+#include "persistence/usage_win.h"
 
 namespace tide::app {
 
@@ -33,13 +36,40 @@ LRESULT CALLBACK App::controller_proc(HWND window, UINT message, WPARAM wparam, 
 }
 
 LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
+        tray_.readd(); // the shell restarted: the icon comes back with the last tooltip
+        return 0;      // the taskbar display re-creates itself here once it exists
+    }
     switch (message) {
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
     case WM_QUERYENDSESSION:
         return 1; // Windows may log off or shut down
+    case WM_ENDSESSION:
+        if (wparam != 0) {
+            save_settings_now();
+        }
+        return 0;
+    case WM_SETTINGCHANGE: {
+        const auto* section = reinterpret_cast<const wchar_t*>(lparam);
+        if ((section != nullptr && std::wstring_view(section) == L"ImmersiveColorSet") ||
+            wparam == SPI_SETHIGHCONTRAST) {
+            on_appearance_change();
+        } else if (wparam == SPI_SETWORKAREA || wparam == 0) {
+            replace_compact_displays();
+        }
+        return 0;
+    }
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        on_appearance_change();
+        return 0;
+    case WM_DISPLAYCHANGE:
+        replace_compact_displays();
+        return 0;
     case WM_TIMER:
+        on_timer(wparam);
         return 0;
     case WM_POWERBROADCAST:
         if (wparam == PBT_APMRESUMEAUTOMATIC) {
@@ -49,25 +79,124 @@ LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lpara
     case k_msg_sample:
         on_sample();
         return 0;
-    case k_msg_activate:
-        on_activate();
+    case k_msg_tray:
+        on_tray_event(LOWORD(lparam));
         return 0;
-    case k_msg_dashboard_button:
-        if (wparam == k_button_exit) {
-            DestroyWindow(controller_window_);
+    case k_msg_activate:
+        show_dashboard();
+        return 0;
+    case k_msg_compact_moved:
+    case k_msg_dashboard_moved:
+        schedule_settings_save();
+        return 0;
+    case k_msg_compact_mouse:
+        if (wparam == 1) {
+            show_dashboard();
+        } else {
+            show_tray_menu();
         }
         return 0;
+    case k_msg_dashboard_closed:
+        DestroyWindow(controller_window_);
+        return 0;
+    case k_msg_graph_range:
+        on_graph_range(wparam);
+        return 0;
+    case k_msg_graph_pause:
+        on_graph_pause(wparam);
+        return 0;
+    case k_msg_clear_history:
+        on_clear_history();
+        return 0;
+    case k_msg_dashboard_button:
+        on_dashboard_button(wparam, lparam);
+        return 0;
+    case k_msg_taskbar_buttons:
+        return 0; // the taskbar display follows the buttons once it exists
     default:
         return DefWindowProcW(controller_window_, message, wparam, lparam);
     }
 }
 
-// The copy happens under the sample lock; everything built from the sample works on the copy.
-void App::on_sample() {
-    std::lock_guard hold(sampler_.sample_lock);
-    current_sample_ = sampler_.shared_sample;
+void App::on_tray_event(UINT event) {
+    switch (event) {
+    case WM_CONTEXTMENU:
+        show_tray_menu();
+        break;
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+        show_dashboard();
+        break;
+    default:
+        break;
+    }
 }
 
-void App::on_activate() {}
+// Shows the dashboard (once it exists), then refreshes.
+void App::show_dashboard() {
+    refresh_ui();
+}
+
+void App::on_appearance_change() {
+    apply_settings();
+    refresh_ui();
+}
+
+void App::replace_compact_displays() {
+    // The taskbar display, then the desktop display, re-place themselves here once they exist.
+}
+
+void App::on_timer(UINT_PTR id) {
+    if (id == k_timer_settings_save) {
+        save_settings_now();
+    } else if (id == k_timer_usage_save) {
+        save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+    }
+}
+
+void App::on_graph_range(WPARAM seconds) {
+    if (seconds > 3600 || !is_graph_range(static_cast<int64_t>(seconds))) {
+        return;
+    }
+    settings_.history_window_s = static_cast<int32_t>(seconds);
+    visible_graph_.rebuild = true;
+    schedule_settings_save();
+    refresh_ui();
+}
+
+void App::on_graph_pause(WPARAM value) {
+    if (value == 1) {
+        visible_graph_.pause();
+    } else {
+        visible_graph_.resume();
+    }
+    refresh_ui();
+}
+
+void App::on_clear_history() {
+    graph_history_.clear();
+    visible_graph_.points.clear();
+    usage_.store.clear();
+    usage_.dirty = true;
+    save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+    visible_graph_.rebuild = true;
+    refresh_ui();
+}
+
+void App::on_dashboard_button(WPARAM code, LPARAM value) {
+    switch (code) {
+    case k_button_settings:
+        open_settings();
+        break;
+    case k_button_taskbar_display:
+        set_taskbar_display(value != 0);
+        break;
+    case k_button_exit:
+        DestroyWindow(controller_window_);
+        break;
+    default:
+        break;
+    }
+}
 
 } // namespace tide::app

@@ -12,10 +12,11 @@ namespace {
 constexpr UINT k_add_flags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
 
 void copy_tip(NOTIFYICONDATAW& data, std::wstring_view text) {
-    constexpr size_t k_max = 127;  // szTip holds 128 units with the terminating zero
-    size_t n = text.size() < k_max ? text.size() : k_max;
-    if (n == k_max && n < text.size() && IS_HIGH_SURROGATE(text[n - 1])) {
-        --n;  // never leave half a character at the cut
+    constexpr size_t k_max = 127; // szTip holds 128 units with the terminating zero
+    size_t n = text.size();
+    if (n > k_max) {
+        // Never leave half a surrogate pair at the cut.
+        n = IS_HIGH_SURROGATE(text[k_max - 1]) ? k_max - 1 : k_max;
     }
     std::wmemcpy(data.szTip, text.data(), n);
     data.szTip[n] = L'\0';
@@ -61,7 +62,7 @@ bool TrayIcon::add(HWND window, HICON icon) {
     data_.uID = k_id;
     data_.uCallbackMessage = k_callback;
     data_.hIcon = icon;
-    copy_tip(data_, L"Tidemeter");
+    wcscpy_s(data_.szTip, L"Tidemeter");
     return add_now();
 }
 

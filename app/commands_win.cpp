@@ -1,0 +1,217 @@
+// The tray menu, the commands it dispatches and the routines every settings change goes through.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <mutex>
+#include <string>
+
+#include "app/app_win.h"
+#include "app/messages_win.h"
+#include "app/settings_flow.h"
+#include "app/startup_win.h"
+#include "app/wide_text_win.h"
+#include "diagnostics/diagnostics_win.h"
+#include "net/inventory_win.h"
+#include "persistence/settings_store_win.h"
+#include "persistence/usage_win.h"
+
+namespace tide::app {
+namespace {
+
+constexpr wchar_t k_website[] = L"https://tidemeter.app";
+constexpr wchar_t k_download_page[] = L"https://tidemeter.app/download";
+constexpr char k_about_text[] = "Tidemeter 1.0.0\n"
+                                "Copyright \xC2\xA9 2026 the Tidemeter developers. Provided as is, without warranty.\n"
+                                "https://tidemeter.app\n"
+                                "hello@tidemeter.app";
+
+void open_with_shell(const wchar_t* address) {
+    // A failure of the shell is not reported: there is nothing the user could do about it here.
+    ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+std::wstring module_path() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) {
+            return {};
+        }
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+} // namespace
+
+TextLookup App::text_lookup() const {
+    return [this](std::string_view key) { return localizer_.text(key); };
+}
+
+TrayMenuState App::tray_menu_state() const {
+    return tray_menu_state_from(settings_, sampler_.pause_flag.load(), is_start_with_windows());
+}
+
+void App::show_tray_menu() {
+    const Inventory inventory = take_inventory();
+    const TrayMenu menu = build_tray_menu(tray_menu_state(), inventory.valid ? &inventory.interfaces : nullptr,
+                                          text_lookup());
+    menu_interfaces_ = menu.interfaces;
+    if (const uint32_t chosen = track_tray_menu(controller_window_, menu, localizer_.rtl); chosen != 0) {
+        dispatch_command(chosen);
+    }
+}
+
+void App::dispatch_command(uint32_t id) {
+    switch (id) {
+    case cmd_open: show_dashboard(); return;
+    case cmd_toggle_taskbar: set_taskbar_display(!taskbar_display_on(tray_menu_state())); return;
+    case cmd_pause: toggle_pause(); return;
+    case cmd_start_with_windows: toggle_start_with_windows(); return;
+    case cmd_website: open_with_shell(k_website); return;
+    case cmd_about: show_about(); return;
+    case cmd_exit: DestroyWindow(controller_window_); return;
+    case cmd_export_diagnostics: export_diagnostics(); return;
+    case cmd_export_usage: export_usage(); return;
+    case cmd_settings: open_settings(); return;
+    case cmd_check_updates: open_with_shell(k_download_page); return;
+    case cmd_toggle_desktop:
+        take_back_window_settings();
+        toggle_desktop_display_setting(settings_);
+        apply_settings();
+        schedule_settings_save();
+        return;
+    case cmd_toggle_lock:
+        take_back_window_settings();
+        toggle_lock_setting(settings_);
+        apply_settings();
+        schedule_settings_save();
+        return;
+    default:
+        if (id >= cmd_automatic && id <= cmd_last_interface) {
+            choose_interface_command(id);
+        }
+        return;
+    }
+}
+
+void App::choose_interface_command(uint32_t id) {
+    if (id == cmd_automatic) {
+        settings_.monitoring.manual_adapter.reset();
+    } else if (const auto luid = interface_for_command(menu_interfaces_, id)) {
+        settings_.monitoring.manual_adapter = *luid;
+    }
+    hand_monitoring_to_sampler();
+    schedule_settings_save();
+}
+
+void App::toggle_pause() {
+    const bool paused = !sampler_.pause_flag.load();
+    sampler_.pause_flag.exchange(paused);
+    wake_sampler(sampler_);
+    refresh_ui();
+}
+
+void App::toggle_start_with_windows() {
+    const bool on = !is_start_with_windows();
+    if (!set_start_with_windows(on, module_path())) {
+        return; // the setting stays as it was
+    }
+    settings_.general.start_with_windows = on;
+    schedule_settings_save();
+}
+
+void App::show_about() {
+    UINT flags = MB_OK | MB_ICONINFORMATION;
+    if (localizer_.rtl) {
+        flags |= MB_RIGHT | MB_RTLREADING;
+    }
+    MessageBoxW(controller_window_, to_wide(k_about_text).c_str(), localizer_.wide_text("menu.about").c_str(), flags);
+}
+
+void App::export_diagnostics() {
+    DiagnosticsAppFacts facts;
+    facts.ui_language = localizer_.language_code;
+    facts.interface_name = current_sample_.interface_name;
+    facts.paused = sampler_.pause_flag.load();
+    facts.status = static_cast<int>(current_sample_.status);
+    facts.interval_ms = settings_.monitoring.interval_ms;
+    export_diagnostics_report(facts, recent_errors_);
+}
+
+void App::export_usage() {
+    export_usage_csv(controller_window_, usage_.store, recent_errors_);
+}
+
+void App::open_settings() {
+    take_back_window_settings();
+    // The settings window opens here with a copy of the settings, the texts, the direction and
+    // apply_edited_settings as its apply callback.
+}
+
+void App::apply_edited_settings(Settings edited) {
+    const EditOutcome outcome = merge_edited_settings(settings_, std::move(edited));
+    if (outcome.language_changed) {
+        localizer_.initialise(settings_.language, recent_errors_);
+    }
+    {
+        std::lock_guard hold(sampler_.sample_lock);
+        sampler_.sampler_selection = sampler_selection_from(settings_.monitoring);
+        sampler_.interval_ms = static_cast<uint32_t>(settings_.monitoring.interval_ms);
+    }
+    if (outcome.interval_changed) {
+        wake_sampler(sampler_);
+    }
+    if (outcome.history_switched_on) {
+        usage_.dirty = true;
+    }
+    apply_settings();
+    visible_graph_.rebuild = true;
+    refresh_ui();
+    schedule_settings_save();
+}
+
+void App::apply_settings() {
+    main_format_ = main_number_format(settings_, localizer_.language_code);
+    compact_format_ = compact_number_format(settings_, localizer_.language_code);
+    // The drawing font, the themes of the three windows and which displays are on are handed to the
+    // dashboard and the compact displays here once they exist.
+}
+
+void App::save_settings_now() {
+    KillTimer(controller_window_, k_timer_settings_save);
+    take_back_window_settings();
+    if (!settings_read_only_) {
+        save_settings(settings_, settings_path_);
+    }
+}
+
+void App::schedule_settings_save() {
+    // Restarting the timer makes several changes within a second one write.
+    SetTimer(controller_window_, k_timer_settings_save, k_settings_save_delay_ms, nullptr);
+}
+
+void App::set_taskbar_display(bool on) {
+    take_back_window_settings();
+    set_taskbar_display_setting(settings_, on);
+    apply_settings();
+    schedule_settings_save();
+}
+
+void App::take_back_window_settings() {
+    // The compact displays and the dashboard hand back their own copies of their sections here.
+}
+
+void App::hand_monitoring_to_sampler() {
+    {
+        std::lock_guard hold(sampler_.sample_lock);
+        sampler_.sampler_selection = sampler_selection_from(settings_.monitoring);
+    }
+    wake_sampler(sampler_); // the new choice takes effect at once
+}
+
+} // namespace tide::app

@@ -1,0 +1,43 @@
+// The sample handler and the refresh of every display.
+#include <ctime>
+#include <mutex>
+
+#include "app/app_win.h"
+#include "app/wide_text_win.h"
+#include "persistence/usage_win.h"
+
+namespace tide::app {
+
+void App::on_sample() {
+    {
+        std::lock_guard hold(sampler_.sample_lock);
+        current_sample_ = sampler_.shared_sample;
+    }
+    const auto now = static_cast<int64_t>(std::time(nullptr));
+    const SampleEffects effects = take_sample(sample_book_, current_sample_, now);
+    if (effects.point) {
+        graph_history_.push(*effects.point);
+    }
+    if (effects.network_lost) {
+        recent_errors_.add(now, k_network_unavailable_text);
+    }
+    if (effects.usage_grew) {
+        usage_.store.add(local_day_number(), effects.usage_received, effects.usage_sent);
+        usage_.dirty = true;
+    }
+    refresh_ui();
+}
+
+void App::refresh_ui() {
+    const TextLookup text = text_lookup();
+    const RefreshInputs inputs{current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_,
+                               compact_format_};
+    const StatusTexts status = compose_status_texts(inputs);
+    // Both compact displays receive status.compact_download/upload, the labels and the active flag
+    // here once they exist.
+    tray_.set_tip(to_wide(status.tooltip));
+    // The dashboard, when visible, receives compose_dashboard_texts() with the visible points chosen
+    // by select_visible_points() for settings_.history_window_s.
+}
+
+} // namespace tide::app

@@ -1,0 +1,34 @@
+// The rules of a settings change that need no window: what the sampler and the tray menu take from
+// the settings, and how an edit from the settings window meets the live windows' places.
+#pragma once
+
+#include <cstdint>
+
+#include "app/tray_menu.h"
+#include "net/selection.h"
+#include "persistence/settings.h"
+
+namespace tide {
+
+SamplerSelection sampler_selection_from(const MonitoringSettings& monitoring);
+
+TrayMenuState tray_menu_state_from(const Settings& settings, bool paused, bool start_with_windows);
+
+// What changed when the settings window's edit replaced the live settings.
+struct EditOutcome {
+    bool language_changed = false;
+    bool interval_changed = false;
+    bool history_switched_on = false;
+};
+
+// The edited settings with the places the user gave the windows since the settings window opened
+// (the live `compact`/`desktop` offsets, monitor and floating rectangle, the dashboard's size and
+// position), repaired. `live` is replaced by the result.
+EditOutcome merge_edited_settings(Settings& live, Settings edited);
+
+// Command 101: on when it is not on now. Command 111/112 flip the desktop display and the locks.
+void set_taskbar_display_setting(Settings& settings, bool on);
+void toggle_desktop_display_setting(Settings& settings);
+void toggle_lock_setting(Settings& settings);
+
+} // namespace tide
