@@ -34,7 +34,8 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 
     icon_ = static_cast<HICON>(LoadImageW(instance_, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                           GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    tray_.add(controller_window_, icon_); // without a shell yet, "TaskbarCreated" adds it later
+    // Without a shell yet, "TaskbarCreated" adds it later.
+    tray_added_ = tray_.add(controller_window_, icon_);
 
     // The dashboard and the two compact displays are created here once they exist; until then the
     // program runs as it does when the dashboard cannot be created.
@@ -52,6 +53,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     save_settings_now();
     save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
     tray_.remove();
+    tray_added_ = false;
     sampler_.wake_event.reset();
     return exit_code;
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,10 @@ public:
     void open_settings();
     // What the settings window hands back when the user applies its edits.
     void apply_edited_settings(Settings edited);
+
+    // The tray tooltip last composed (safe from any thread: tests and tools read it while the program runs).
+    std::wstring tooltip() const;
+    bool tray_icon_added() const { return tray_added_.load(); }
 
     // Window procedure of the controller window (controller_win.cpp).
     static LRESULT CALLBACK controller_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -101,6 +107,9 @@ private:
     RecentErrors recent_errors_;
 
     TrayIcon tray_;
+    std::atomic<bool> tray_added_{false};
+    mutable std::mutex tooltip_lock_;
+    std::wstring tooltip_;             // under tooltip_lock_
     HICON icon_ = nullptr;             // shared resource icon: not destroyed
     std::vector<InterfaceInfo> menu_interfaces_;  // as listed in the last tray menu
 

@@ -37,7 +37,7 @@ LRESULT CALLBACK App::controller_proc(HWND window, UINT message, WPARAM wparam, 
 
 LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lparam) {
     if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
-        tray_.readd(); // the shell restarted: the icon comes back with the last tooltip
+        tray_added_ = tray_.readd(); // the shell restarted: the icon comes back with the last tooltip
         return 0;      // the taskbar display re-creates itself here once it exists
     }
     switch (message) {
