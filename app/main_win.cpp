@@ -1,6 +1,32 @@
-// Process entry point of Tidemeter.exe.
+// Process entry point of Tidemeter.exe: the one-instance rule, then the application object.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return 0;
+#include <memory>
+#include <string_view>
+
+#include "app/app_win.h"
+#include "app/handles_win.h"
+#include "app/messages_win.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
+    const tide::UniqueHandle mutex(CreateMutexW(nullptr, FALSE, L"Local\\Tidemeter.SingleInstance"));
+    // A failed creation counts as another instance running.
+    const bool first_instance = mutex && GetLastError() != ERROR_ALREADY_EXISTS;
+    if (!first_instance) {
+        if (const HWND first = FindWindowW(tide::k_controller_class, nullptr); first != nullptr) {
+            PostMessageW(first, tide::k_msg_activate, 0, 0);
+        }
+        return 0;
+    }
+    // A plain, case-sensitive substring test: the Run key passes the word on its own, but it counts
+    // anywhere on the command line.
+    const bool start_minimized =
+        command_line != nullptr &&
+        std::wstring_view(command_line).find(L"--minimized") != std::wstring_view::npos;
+    try {
+        const auto app = std::make_unique<tide::app::App>();
+        return app->run(instance, start_minimized);
+    } catch (...) {
+        return 1;
+    }
 }

@@ -23,6 +23,13 @@ constexpr std::string_view k_no_break_space = "\u00A0";
 constexpr std::string_view k_arabic_decimal = "\u066B";
 constexpr std::string_view k_arabic_thousands = "\u066C";
 
+// Whole new strings rather than assignment into the old ones, which also keeps GCC 12's
+// -Wrestrict false positive on small string literals quiet.
+void set_separators(NumberFormat& format, std::string_view decimal, std::string_view group) {
+    format.decimal_separator = std::string(decimal);
+    format.group_separator = std::string(group);
+}
+
 char ascii_lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -128,30 +135,24 @@ NumberFormat make_number_format(std::string_view code, bool native_digits, int d
     const std::string primary = primary_language(code);
     if (primary == "es" || primary == "de" || primary == "pt" || primary == "it" || primary == "tr" ||
         primary == "id") {
-        format.decimal_separator = ",";
-        format.group_separator = ".";
+        set_separators(format, ",", ".");
     } else if (primary == "fr") {
-        format.decimal_separator = ",";
-        format.group_separator = k_narrow_no_break_space;
+        set_separators(format, ",", k_narrow_no_break_space);
     } else if (primary == "ru") {
-        format.decimal_separator = ",";
-        format.group_separator = k_no_break_space;
+        set_separators(format, ",", k_no_break_space);
     }
     if (native_digits) {
         format.digit_set = native_digit_set(code);
         if (format.digit_set == DigitSet::arabic_indic ||
             format.digit_set == DigitSet::extended_arabic_indic) {
-            format.decimal_separator = k_arabic_decimal;
-            format.group_separator = k_arabic_thousands;
+            set_separators(format, k_arabic_decimal, k_arabic_thousands);
         }
     }
     // The user's explicit choice wins over the language, Arabic separators included.
     if (decimal_mode == 1) {
-        format.decimal_separator = ".";
-        format.group_separator = ",";
+        set_separators(format, ".", ",");
     } else if (decimal_mode == 2) {
-        format.decimal_separator = ",";
-        format.group_separator = ".";
+        set_separators(format, ",", ".");
     }
     return format;
 }

@@ -1,0 +1,34 @@
+// The controller window's class, private messages, timers and dashboard button codes.
+#pragma once
+
+#include <windows.h>
+
+namespace tide {
+
+inline constexpr wchar_t k_controller_class[] = L"Tidemeter.Controller";
+inline constexpr wchar_t k_controller_title[] = L"Tidemeter";
+
+inline constexpr UINT k_msg_sample = WM_APP + 1;            // the sampler published a sample
+inline constexpr UINT k_msg_tray = WM_APP + 2;              // tray icon event (low word of lParam)
+inline constexpr UINT k_msg_activate = WM_APP + 3;          // a second instance asks for the dashboard
+inline constexpr UINT k_msg_compact_moved = WM_APP + 4;     // a compact display was dragged
+inline constexpr UINT k_msg_compact_mouse = WM_APP + 5;     // 1: double click, 0: right button released
+inline constexpr UINT k_msg_dashboard_moved = WM_APP + 6;   // the dashboard moved or was resized
+inline constexpr UINT k_msg_dashboard_closed = WM_APP + 7;  // closed without close-to-tray
+inline constexpr UINT k_msg_graph_range = WM_APP + 9;       // wParam: range in seconds
+inline constexpr UINT k_msg_graph_pause = WM_APP + 10;      // wParam 1 freezes, anything else resumes
+inline constexpr UINT k_msg_clear_history = WM_APP + 11;    // the user confirmed clearing the history
+inline constexpr UINT k_msg_dashboard_button = WM_APP + 12; // wParam: one of the button codes below
+inline constexpr UINT k_msg_taskbar_buttons = WM_APP + 13;  // the taskbar's buttons moved
+
+// wParam of k_msg_dashboard_button.
+inline constexpr WPARAM k_button_settings = 1;
+inline constexpr WPARAM k_button_taskbar_display = 2; // lParam nonzero: on
+inline constexpr WPARAM k_button_exit = 3;
+
+inline constexpr UINT_PTR k_timer_settings_save = 1; // one-second debounce
+inline constexpr UINT_PTR k_timer_usage_save = 2;    // periodic
+inline constexpr UINT k_settings_save_delay_ms = 1000;
+inline constexpr UINT k_usage_save_period_ms = 60000;
+
+} // namespace tide

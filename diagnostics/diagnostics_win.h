@@ -1,0 +1,44 @@
+// Gathering, writing and opening the diagnostics report on Windows.
+#pragma once
+
+#include "diagnostics/report.h"
+
+#include <string>
+#include <vector>
+
+namespace tide {
+
+class RecentErrors;
+
+// What only the application knows; everything else in the report is gathered here.
+struct DiagnosticsAppFacts {
+    std::string ui_language;    // the resolved language code
+    std::string interface_name; // as last reported by the sampler; may be empty
+    bool paused = false;
+    int status = 0; // MonitorStatus: 0 unavailable, 1 connected, 2 measuring
+    int interval_ms = 0;
+};
+
+// "major.minor.build" from RtlGetVersion, or "unknown".
+std::string windows_version_text();
+
+// Every monitor in enumeration order with its full rectangle, effective DPI (96 when unreadable) and
+// primary flag.
+std::vector<DiagnosticsDisplay> diagnostics_displays();
+
+// The complete report input: build facts, Windows version, displays, the application's facts and a
+// copy of the recent errors.
+DiagnosticsInput gather_diagnostics_input(const DiagnosticsAppFacts& facts, const RecentErrors& errors);
+
+// "Tidemeter-diagnostics.txt" in the user's temporary folder; empty when the folder is unknown.
+std::wstring diagnostics_report_path();
+
+// Writes the byte-order mark and the report to path, replacing an existing file.
+bool write_diagnostics_report(const std::wstring& path, const DiagnosticsInput& input);
+
+// The "Export diagnostics" command: gathers, writes and opens the report with the shell. On failure
+// the report is not opened and "Could not write the diagnostics report" goes to the recent errors.
+// Returns whether the file was written.
+bool export_diagnostics_report(const DiagnosticsAppFacts& facts, RecentErrors& errors);
+
+} // namespace tide

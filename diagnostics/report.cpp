@@ -1,0 +1,135 @@
+// The plain-text diagnostics report.
+#include "diagnostics/report.h"
+
+#include "diagnostics/sanitize.h"
+
+#include <cstdio>
+
+namespace tide {
+namespace {
+
+std::string s(std::string_view text) {
+    return sanitize_text(text, k_sanitize_max_bytes);
+}
+
+std::string compiler_text() {
+#if defined(__clang__)
+    return "Clang " + std::to_string(__clang_major__) + "." + std::to_string(__clang_minor__) + "." +
+           std::to_string(__clang_patchlevel__);
+#elif defined(__GNUC__)
+    std::string name = "GCC ";
+#if defined(__MINGW64__)
+    name = "MinGW-w64 GCC ";
+#endif
+    return name + std::to_string(__GNUC__) + "." + std::to_string(__GNUC_MINOR__) + "." +
+           std::to_string(__GNUC_PATCHLEVEL__);
+#elif defined(_MSC_VER)
+    return "MSVC " + std::to_string(_MSC_FULL_VER);
+#else
+    return "unknown compiler";
+#endif
+}
+
+int language_revision() {
+    // MSVC reports the real revision in _MSVC_LANG; __cplusplus stays 199711 there without /Zc:__cplusplus.
+#if defined(_MSVC_LANG)
+    return static_cast<int>(_MSVC_LANG);
+#else
+    return static_cast<int>(__cplusplus);
+#endif
+}
+
+void line(std::string& out, std::string_view text) {
+    out.append(text);
+    out.push_back('\n');
+}
+
+} // namespace
+
+DiagnosticsInput diagnostics_build_facts() {
+    DiagnosticsInput input;
+    input.app_version = "1.0.0";
+    input.compiler = compiler_text();
+    input.build_config = "Release";
+    input.language_standard = language_revision();
+    return input;
+}
+
+std::string_view diagnostics_status_word(bool paused, int status) {
+    if (paused) {
+        return "Paused";
+    }
+    switch (status) {
+    case 1:
+        return "Connected";
+    case 2:
+        return "Measuring";
+    default:
+        return "Unavailable";
+    }
+}
+
+std::string build_diagnostics_report(const DiagnosticsInput& in) {
+    using std::to_string;
+    std::string out;
+    line(out, "Tidemeter diagnostic report");
+    line(out, "Please review this text before sharing it. It contains no traffic content, browsing history, "
+              "passwords, user names or machine names.");
+    line(out, "");
+    line(out, "Application version: " + s(in.app_version));
+    line(out, "Windows version: " + s(in.windows_version));
+    line(out, "Compiler: " + s(in.compiler) + " (ISO C++ " + to_string(in.language_standard) + ", " +
+                  s(in.build_config) + ")");
+    line(out, "UI language: " + s(in.ui_language));
+    line(out, "Selected network interface: " + s(in.interface_name.empty() ? "(none)" : in.interface_name));
+    line(out, "Sampling interval: " + to_string(in.interval_ms) + " ms");
+    line(out, "Monitoring status: " + s(in.status_word));
+    line(out, "Displays: " + to_string(in.displays.size()));
+    size_t n = 0;
+    for (const DiagnosticsDisplay& d : in.displays) {
+        ++n;
+        const int64_t percent = static_cast<int64_t>(d.dpi) * 100 / 96;
+        line(out, "  #" + to_string(n) + (d.primary ? " (primary)" : "") + ": " + to_string(d.width) + "x" +
+                      to_string(d.height) + " px, " + to_string(d.dpi) + " DPI (" + to_string(percent) +
+                      "%)");
+    }
+    line(out, "Recent errors (" + to_string(in.recent_errors.size()) + "):");
+    if (in.recent_errors.empty()) {
+        line(out, "  (none)");
+    }
+    for (const DiagnosticsError& e : in.recent_errors) {
+        line(out, "  " + format_utc_iso8601(e.time) + "  " + s(e.text));
+    }
+    return out;
+}
+
+std::string format_utc_iso8601(int64_t unix_seconds) {
+    constexpr int64_t k_day = 86400;
+    int64_t days = unix_seconds / k_day;
+    int64_t second_of_day = unix_seconds % k_day;
+    if (second_of_day < 0) {
+        second_of_day += k_day;
+        --days;
+    }
+    // Days since 1970-01-01 to a proleptic Gregorian date, counted in 400-year eras from 0000-03-01.
+    const int64_t z = days + 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t day_of_era = z - era * 146097;
+    const int64_t year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const int64_t mp = (5 * day_of_year + 2) / 153;
+    const int64_t day = day_of_year - (153 * mp + 2) / 5 + 1;
+    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+
+    char buffer[80];
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
+                  static_cast<long long>(year), static_cast<long long>(month), static_cast<long long>(day),
+                  static_cast<long long>(second_of_day / 3600),
+                  static_cast<long long>(second_of_day / 60 % 60),
+                  static_cast<long long>(second_of_day % 60));
+    return buffer;
+}
+
+} // namespace tide

@@ -1,0 +1,117 @@
+// Scrubbing of free text: control bytes, profile user names, e-mail addresses, length.
+#include "diagnostics/sanitize.h"
+
+namespace tide {
+namespace {
+
+bool is_ascii_letter(unsigned char b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
+
+bool is_address_byte(unsigned char b) {
+    return is_ascii_letter(b) || (b >= '0' && b <= '9') || b == '+' || b == '-' || b == '.' || b == '_';
+}
+
+unsigned char ascii_lower(unsigned char b) {
+    return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 32) : b;
+}
+
+unsigned char byte_at(std::string_view text, size_t i) {
+    return static_cast<unsigned char>(text[i]);
+}
+
+// True when text[pos..] starts with ":\users\" (ASCII case-insensitive) right after a drive letter.
+bool is_profile_folder_at(std::string_view text, size_t pos) {
+    constexpr std::string_view k_marker = ":\\users\\";
+    if (pos == 0 || !is_ascii_letter(byte_at(text, pos - 1)) || text.size() - pos < k_marker.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < k_marker.size(); ++i) {
+        if (ascii_lower(byte_at(text, pos + i)) != static_cast<unsigned char>(k_marker[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ends_user_name(char c) {
+    return c == '\\' || c == '/' || c == ' ' || c == '"';
+}
+
+std::string replace_profile_user_names(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!is_profile_folder_at(text, i)) {
+            out.push_back(text[i]);
+            ++i;
+            continue;
+        }
+        out.append(text.substr(i, 8)); // the matched bytes keep their case
+        i += 8;
+        while (i < text.size() && !ends_user_name(text[i])) {
+            ++i;
+        }
+        out.append("<user>");
+    }
+    return out;
+}
+
+std::string replace_email_addresses(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        const bool is_address = text[i] == '@' && !out.empty() &&
+                                is_address_byte(static_cast<unsigned char>(out.back())) &&
+                                i + 1 < text.size() && is_address_byte(byte_at(text, i + 1));
+        if (!is_address) {
+            out.push_back(text[i]);
+            ++i;
+            continue;
+        }
+        while (!out.empty() && is_address_byte(static_cast<unsigned char>(out.back()))) {
+            out.pop_back();
+        }
+        ++i;
+        while (i < text.size() && is_address_byte(byte_at(text, i))) {
+            ++i;
+        }
+        out.append("<email>");
+    }
+    return out;
+}
+
+// Cuts to max_bytes, then drops trailing continuation bytes and the lead byte before them, so that no
+// UTF-8 sequence is left split (a last multi-byte character goes even when it was complete).
+void cut_to_length(std::string& text, size_t max_bytes) {
+    if (text.size() <= max_bytes) {
+        return;
+    }
+    text.resize(max_bytes);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) {
+        text.pop_back();
+    }
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0x80) {
+        text.pop_back();
+    }
+    text.append("...");
+}
+
+} // namespace
+
+std::string sanitize_text(std::string_view text, size_t max_bytes) {
+    std::string plain(text);
+    for (char& c : plain) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            c = ' ';
+        }
+    }
+    std::string out = replace_email_addresses(replace_profile_user_names(plain));
+    cut_to_length(out, max_bytes);
+    return out;
+}
+
+} // namespace tide

@@ -1,0 +1,100 @@
+// Rate computation: turns successive inventories into published samples with rates and session totals.
+#include "net/sampler.h"
+
+namespace tide {
+
+RateMeter::Reading RateMeter::update(uint64_t received, uint64_t sent, int64_t time, uint64_t luid) {
+    const RateMeter old = *this;
+    previous_received = received;
+    previous_sent = sent;
+    previous_time = time;
+    previous_luid = luid;
+    has_previous = true;
+
+    Reading reading;
+    if (!old.has_previous) {
+        return reading;
+    }
+    if (old.previous_luid != luid) {
+        reading.result = RateResult::interface_changed;
+        return reading;
+    }
+    const int64_t elapsed = time - old.previous_time;
+    if (elapsed < k_min_interval || elapsed > k_max_interval) {
+        reading.result = RateResult::interval_out_of_range;
+        return reading;
+    }
+    if (received < old.previous_received || sent < old.previous_sent) {
+        reading.result = RateResult::counter_decreased;
+        return reading;
+    }
+    const double seconds = static_cast<double>(elapsed) / 1e9;
+    const double download = static_cast<double>(received - old.previous_received) * 8.0 / seconds;
+    const double upload = static_cast<double>(sent - old.previous_sent) * 8.0 / seconds;
+    if (download > k_max_rate || upload > k_max_rate) {
+        reading.result = RateResult::implausible;
+        return reading;
+    }
+    reading.result = RateResult::ok;
+    reading.download = download;
+    reading.upload = upload;
+    return reading;
+}
+
+void SessionCounter::update(uint64_t received, uint64_t sent, uint64_t luid) {
+    if (has_previous && previous_luid == luid && received >= previous_received && sent >= previous_sent) {
+        total_received += received - previous_received;
+        total_sent += sent - previous_sent;
+    }
+    previous_received = received;
+    previous_sent = sent;
+    previous_luid = luid;
+    has_previous = true;
+}
+
+RateSample compute_sample(SamplerState& state, const Inventory& inventory,
+                          const SamplerSelection& selection) {
+    RateSample sample;
+    sample.session_received = state.session.total_received;
+    sample.session_sent = state.session.total_sent;
+
+    if (!inventory.valid) {
+        state.meter.has_previous = false;
+        state.session.has_previous = false;
+        return sample;
+    }
+    const std::optional<uint64_t> choice = choose_interface(inventory, selection, state.previous_choice);
+    state.previous_choice = choice;
+    if (!choice) {
+        state.meter.has_previous = false;
+        state.session.has_previous = false;
+        return sample;
+    }
+    const uint64_t luid = *choice;
+    sample.interface_luid = luid;
+    for (const InterfaceInfo& info : inventory.interfaces) {
+        if (info.luid == luid) {
+            sample.interface_name = info.name;
+        }
+    }
+
+    const auto found = inventory.counters.find(luid);
+    if (found == inventory.counters.end()) {
+        state.meter.has_previous = false;
+        return sample;
+    }
+    const InterfaceCounters counters = found->second;
+    state.session.update(counters.received, counters.sent, luid);
+    sample.session_received = state.session.total_received;
+    sample.session_sent = state.session.total_sent;
+
+    const RateMeter::Reading reading =
+        state.meter.update(counters.received, counters.sent, inventory.timestamp, luid);
+    sample.result = reading.result;
+    sample.download = reading.download;
+    sample.upload = reading.upload;
+    sample.status = reading.result == RateResult::ok ? MonitorStatus::connected : MonitorStatus::measuring;
+    return sample;
+}
+
+} // namespace tide

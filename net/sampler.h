@@ -1,0 +1,84 @@
+// Rate computation: turns successive inventories into published samples with rates and session totals.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "net/inventory.h"
+#include "net/selection.h"
+
+namespace tide {
+
+enum class MonitorStatus : int32_t {
+    unavailable = 0, // nothing chosen, or the interface table could not be read
+    connected = 1,   // rates valid
+    measuring = 2,   // an interface is chosen but this sample has no valid rate
+};
+
+enum class RateResult : int32_t {
+    ok = 0,
+    first_sample = 1,
+    interface_changed = 2,
+    counter_decreased = 3,
+    interval_out_of_range = 4,
+    implausible = 5,
+};
+
+// One published measurement.
+struct RateSample {
+    MonitorStatus status = MonitorStatus::unavailable;
+    std::optional<uint64_t> interface_luid;
+    std::string interface_name;
+    RateResult result = RateResult::first_sample;
+    double download = 0.0;         // bits per second
+    double upload = 0.0;           // bits per second
+    uint64_t session_received = 0; // bytes since the sampler started
+    uint64_t session_sent = 0;
+};
+
+// Rates from the change of one interface's counters between two inventories.
+struct RateMeter {
+    static constexpr double k_max_rate = 1e12;                // bits per second
+    static constexpr int64_t k_min_interval = 50'000'000;     // ns
+    static constexpr int64_t k_max_interval = 60'000'000'000; // ns
+
+    struct Reading {
+        RateResult result = RateResult::first_sample;
+        double download = 0.0;
+        double upload = 0.0;
+    };
+
+    uint64_t previous_received = 0;
+    uint64_t previous_sent = 0;
+    int64_t previous_time = 0;
+    uint64_t previous_luid = 0;
+    bool has_previous = false;
+
+    // The new values always become the baseline, whatever the outcome.
+    Reading update(uint64_t received, uint64_t sent, int64_t time, uint64_t luid);
+};
+
+// Running byte totals since the sampler started; a counter going down or a change of interface adds
+// nothing for that cycle.
+struct SessionCounter {
+    uint64_t previous_received = 0;
+    uint64_t previous_sent = 0;
+    uint64_t previous_luid = 0;
+    bool has_previous = false;
+    uint64_t total_received = 0;
+    uint64_t total_sent = 0;
+
+    void update(uint64_t received, uint64_t sent, uint64_t luid);
+};
+
+// Everything the sampler carries from one cycle to the next.
+struct SamplerState {
+    std::optional<uint64_t> previous_choice;
+    RateMeter meter;
+    SessionCounter session;
+};
+
+RateSample compute_sample(SamplerState& state, const Inventory& inventory, const SamplerSelection& selection);
+
+} // namespace tide

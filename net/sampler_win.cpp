@@ -1,0 +1,98 @@
+// The sampler thread: inventory, choice and rate computation at the configured interval.
+#include "net/sampler_win.h"
+
+#include <process.h>
+
+#include <algorithm>
+#include <mutex>
+#include <utility>
+
+#include "app/messages_win.h"
+#include "net/inventory_win.h"
+
+namespace tide {
+namespace {
+
+void measure_once(SamplerShared& shared, SamplerState& state) {
+    try {
+        const Inventory inventory = take_inventory();
+        SamplerSelection selection;
+        {
+            std::lock_guard hold(shared.sample_lock);
+            selection = shared.sampler_selection;
+        }
+        RateSample sample = compute_sample(state, inventory, selection);
+        {
+            std::lock_guard hold(shared.sample_lock);
+            shared.shared_sample = std::move(sample);
+        }
+        PostMessageW(shared.controller_window, k_msg_sample, 0, 0);
+    } catch (...) {
+        // Out of memory while building the inventory or the name: this cycle publishes nothing.
+    }
+}
+
+void wait_for_next_cycle(SamplerShared& shared, uint32_t interval_ms) {
+    if (shared.wake_event) {
+        WaitForSingleObject(shared.wake_event.get(), interval_ms);
+        return;
+    }
+    // Without a wake event only the stop flag can end the wait early; look at it often.
+    constexpr uint32_t k_slice_ms = 50;
+    for (uint32_t waited = 0; waited < interval_ms && !shared.stop_flag.load(); waited += k_slice_ms) {
+        Sleep(std::min(k_slice_ms, interval_ms - waited));
+    }
+}
+
+unsigned __stdcall sampler_main(void* parameter) {
+    SamplerShared& shared = *static_cast<SamplerShared*>(parameter);
+    SamplerState state;
+    while (!shared.stop_flag.load()) {
+        if (!shared.pause_flag.load()) {
+            measure_once(shared, state);
+        }
+        uint32_t interval_ms = 0;
+        {
+            std::lock_guard hold(shared.sample_lock);
+            interval_ms = shared.interval_ms;
+        }
+        wait_for_next_cycle(shared, interval_ms);
+    }
+    return 0;
+}
+
+} // namespace
+
+void wake_sampler(SamplerShared& shared) {
+    if (shared.wake_event) {
+        SetEvent(shared.wake_event.get());
+    }
+}
+
+bool SamplerThread::start(SamplerShared& shared) {
+    if (thread_) {
+        return false;
+    }
+    unsigned id = 0;
+    const uintptr_t handle = _beginthreadex(nullptr, 0, &sampler_main, &shared, 0, &id);
+    if (handle == 0) {
+        return false;
+    }
+    shared_ = &shared;
+    thread_.reset(reinterpret_cast<HANDLE>(handle));
+    thread_id_ = id;
+    return true;
+}
+
+void SamplerThread::stop_and_join() {
+    if (!thread_) {
+        return;
+    }
+    shared_->stop_flag.exchange(true);
+    wake_sampler(*shared_);
+    WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
+    thread_id_ = 0;
+}
+
+} // namespace tide

@@ -1,0 +1,67 @@
+// The sampler thread and the state it shares with the main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "app/handles_win.h"
+#include "net/sampler.h"
+
+namespace tide {
+
+// The sample lock: a slim reader/writer lock taken exclusively and held only for copies. Taking it
+// cannot fail, so a lock failure has no path at all.
+class SampleLock {
+public:
+    SampleLock() = default;
+    SampleLock(const SampleLock&) = delete;
+    SampleLock& operator=(const SampleLock&) = delete;
+
+    void lock() { AcquireSRWLockExclusive(&lock_); }
+    void unlock() { ReleaseSRWLockExclusive(&lock_); }
+
+private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+};
+
+// Everything the main thread and the sampler thread share. The main thread writes the selection
+// and the interval and reads the sample; the sampler does the opposite.
+struct SamplerShared {
+    SampleLock sample_lock;
+    RateSample shared_sample;           // under sample_lock
+    SamplerSelection sampler_selection; // under sample_lock
+    uint32_t interval_ms = 1000;        // under sample_lock
+    std::atomic<bool> stop_flag{false};
+    std::atomic<bool> pause_flag{false};
+    UniqueHandle wake_event;          // auto-reset; cuts the sampler's wait short
+    HWND controller_window = nullptr; // receives k_msg_sample; set before the thread starts
+};
+
+// Wakes the sampler now instead of after its interval.
+void wake_sampler(SamplerShared& shared);
+
+// The running sampler: measures at once, then after every interval or wake-up, publishes each sample
+// into the shared state and posts one k_msg_sample for it. It never touches a window or a file.
+class SamplerThread {
+public:
+    SamplerThread() = default;
+    SamplerThread(const SamplerThread&) = delete;
+    SamplerThread& operator=(const SamplerThread&) = delete;
+    ~SamplerThread() { stop_and_join(); }
+
+    // False when the thread could not be created (or already runs).
+    bool start(SamplerShared& shared);
+    // Sets the stop flag, signals the wake event and waits for the thread without a time limit.
+    void stop_and_join();
+    bool running() const { return static_cast<bool>(thread_); }
+    DWORD id() const { return thread_id_; }
+
+private:
+    SamplerShared* shared_ = nullptr;
+    UniqueHandle thread_;
+    DWORD thread_id_ = 0;
+};
+
+} // namespace tide

@@ -1,0 +1,120 @@
+// Usage history on Windows: the local day from the system's time zone, usage.json and the CSV export.
+#include "persistence/usage_win.h"
+
+#include <commdlg.h>
+
+#include <chrono>
+
+#include "persistence/atomic_file_win.h"
+
+namespace tide {
+namespace {
+
+int64_t unix_now() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Adds the days of usage.json to the store. A missing file adds nothing. A file that exists but
+// cannot be opened, or is unreadable and cannot be moved aside, is marked to be kept: writing over it
+// would destroy the user's history.
+void merge_usage_file(UsageHistory& history, RecentErrors& errors) {
+    history.file_read = true;
+    const std::optional<std::string> bytes = read_file_bytes(history.path);
+    if (!bytes) {
+        if (file_exists(history.path)) {
+            history.keep_file = true;
+            errors.add(unix_now(), "Usage history file could not be opened; it is not written in this run");
+        }
+        return;
+    }
+    const std::optional<UsageStore> loaded = usage_from_file_text(*bytes);
+    if (!loaded) {
+        if (quarantine_file(history.path)) {
+            errors.add(unix_now(), "Usage history file was unreadable and has been reset");
+        } else {
+            history.keep_file = true;
+            errors.add(unix_now(), "Usage history file is unreadable and could not be moved aside; it is "
+                                   "not written in this run");
+        }
+        return;
+    }
+    for (const auto& [day, totals] : loaded->days()) {
+        history.store.add(day, totals.download, totals.upload);
+    }
+}
+
+}  // namespace
+
+TimeZoneState current_time_zone() {
+    TIME_ZONE_INFORMATION info{};
+    const DWORD id = GetTimeZoneInformation(&info);
+    TimeZoneState zone;
+    zone.bias_min = info.Bias;
+    zone.standard_bias_min = info.StandardBias;
+    zone.daylight_bias_min = info.DaylightBias;
+    if (id == TIME_ZONE_ID_DAYLIGHT) {
+        zone.phase = TimeZoneState::Phase::daylight;
+    } else if (id == TIME_ZONE_ID_STANDARD) {
+        zone.phase = TimeZoneState::Phase::standard;
+    } else if (id == TIME_ZONE_ID_INVALID) {
+        zone = TimeZoneState{};  // the call failed: count in UTC
+    }
+    return zone;
+}
+
+int64_t local_day_number() { return local_day_number(unix_now(), current_time_zone()); }
+
+void load_usage(UsageHistory& history, int32_t retention_days, RecentErrors& errors) {
+    history.store.clear();
+    merge_usage_file(history, errors);
+    history.store.prune(local_day_number(), retention_days);
+}
+
+bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_days, RecentErrors& errors) {
+    if (history_mode != 1 || !history.dirty) {
+        return false;
+    }
+    // History was off at start-up and has been switched on: the file on disk still holds the days of
+    // earlier runs, which the counts of this run are added to instead of replacing them.
+    if (!history.file_read) {
+        merge_usage_file(history, errors);
+    }
+    if (history.keep_file) {
+        return false;
+    }
+    history.store.prune(local_day_number(), retention_days);
+    std::string error;
+    if (!write_file_atomically(history.path, usage_file_text(history.store), &error)) {
+        errors.add(unix_now(), "Could not save usage history: " + error);
+        return false;
+    }
+    history.dirty = false;
+    return true;
+}
+
+bool write_usage_csv(const std::wstring& path, const UsageStore& store, RecentErrors& errors) {
+    if (!write_file_atomically(path, usage_csv_text(store))) {
+        errors.add(unix_now(), "Could not write the usage CSV");
+        return false;
+    }
+    return true;
+}
+
+bool export_usage_csv(HWND owner, const UsageStore& store, RecentErrors& errors) {
+    wchar_t file_name[260] = L"Tidemeter-usage.csv";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = L"CSV (*.csv)\0*.csv\0";
+    dialog.lpstrFile = file_name;
+    dialog.nMaxFile = static_cast<DWORD>(std::size(file_name));
+    dialog.lpstrDefExt = L"csv";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+    if (!GetSaveFileNameW(&dialog)) {
+        return false;
+    }
+    return write_usage_csv(file_name, store, errors);
+}
+
+}  // namespace tide

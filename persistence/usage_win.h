@@ -1,0 +1,35 @@
+// Usage history on Windows: today's day number, usage.json at start-up and every minute, the CSV
+// export with the save-file dialog.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/recent_errors.h"
+#include "persistence/usage.h"
+
+namespace tide {
+
+// The system's time-zone state at this moment.
+TimeZoneState current_time_zone();
+
+// Today's local day number from the system clock, with the time zone fetched anew.
+int64_t local_day_number();
+
+// Start-up (only when history_mode is 1): the file's days replace the store, pruned to the retention.
+// An unreadable file is moved aside as .corrupt and reported.
+void load_usage(UsageHistory& history, int32_t retention_days, RecentErrors& errors);
+
+// Writes usage.json when history_mode is 1 and the store has changes; a failure is reported and
+// leaves the store marked for the next attempt. Returns true when the file was written.
+bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_days, RecentErrors& errors);
+
+// Writes the CSV text of the store to the path; a failure is reported.
+bool write_usage_csv(const std::wstring& path, const UsageStore& store, RecentErrors& errors);
+
+// Asks for a file name (owned by the given window) and writes the CSV there.
+bool export_usage_csv(HWND owner, const UsageStore& store, RecentErrors& errors);
+
+}  // namespace tide

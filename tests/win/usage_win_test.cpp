@@ -1,0 +1,155 @@
+// usage.json at start-up and on save, the CSV file, and today's day from the system's clock.
+#include "persistence/usage_win.h"
+
+#include <gtest/gtest.h>
+
+#include "persistence/atomic_file_win.h"
+#include "tests/win/temp_folder_win.h"
+
+namespace tide {
+namespace {
+
+using test::TempFolder;
+
+class UsageFile : public testing::Test {
+protected:
+    UsageFile() { history_.path = folder_ / L"usage.json"; }
+
+    std::vector<std::string> error_texts() const {
+        std::vector<std::string> texts;
+        for (const ErrorEntry& entry : errors_.entries()) {
+            texts.push_back(entry.text);
+        }
+        return texts;
+    }
+
+    TempFolder folder_;
+    UsageHistory history_;
+    RecentErrors errors_;
+    const int64_t today_ = local_day_number();
+};
+
+TEST(LocalDayNumber, AgreesWithTheSystemsLocalDate) {
+    for (int attempt = 0; attempt < 3; ++attempt) {  // a midnight between the two reads is retried
+        SYSTEMTIME local{};
+        GetLocalTime(&local);
+        const int64_t day = local_day_number();
+        if (day == day_from_civil({local.wYear, local.wMonth, local.wDay})) {
+            return;
+        }
+    }
+    ADD_FAILURE() << "local_day_number disagrees with GetLocalTime";
+}
+
+TEST_F(UsageFile, AMissingFileGivesAnEmptyStoreSilently) {
+    load_usage(history_, 30, errors_);
+    EXPECT_TRUE(history_.store.empty());
+    EXPECT_TRUE(history_.file_read);
+    EXPECT_FALSE(history_.keep_file);
+    EXPECT_TRUE(errors_.entries().empty());
+}
+
+TEST_F(UsageFile, LoadingPrunesToTheRetentionWithoutMarkingChanges) {
+    UsageStore stored;
+    stored.add(today_ - 30, 1, 1);
+    stored.add(today_ - 29, 2, 2);
+    stored.add(today_, 3, 3);
+    ASSERT_TRUE(write_file_atomically(history_.path, usage_file_text(stored)));
+    load_usage(history_, 30, errors_);
+    UsageStore expected;
+    expected.add(today_ - 29, 2, 2);
+    expected.add(today_, 3, 3);
+    EXPECT_EQ(history_.store, expected);
+    EXPECT_FALSE(history_.dirty);
+}
+
+TEST_F(UsageFile, AnUnreadableFileIsMovedAsideAndReported) {
+    for (const char* content : {"", "[]", "{\"days\": [[1, 2, 3]]"}) {
+        ASSERT_TRUE(write_file_atomically(history_.path, content));
+        history_ = UsageHistory{{}, history_.path};
+        load_usage(history_, 30, errors_);
+        EXPECT_TRUE(history_.store.empty());
+        EXPECT_FALSE(file_exists(history_.path));
+        EXPECT_EQ(read_file_bytes(history_.path + L".corrupt"), content);
+        EXPECT_FALSE(history_.keep_file);
+    }
+    EXPECT_EQ(error_texts(), std::vector<std::string>(3, "Usage history file was unreadable and has been reset"));
+}
+
+TEST_F(UsageFile, AFileThatCannotBeOpenedIsNeverOverwritten) {
+    ASSERT_TRUE(write_file_atomically(history_.path, "{\"days\": [[1, 2, 3]]}"));
+    HANDLE exclusive = CreateFileW(history_.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    load_usage(history_, 30, errors_);
+    CloseHandle(exclusive);
+    EXPECT_TRUE(history_.keep_file);
+    EXPECT_EQ(errors_.entries().size(), 1u);
+
+    history_.store.add(today_, 10, 10);
+    history_.dirty = true;
+    EXPECT_FALSE(save_usage(history_, 1, 30, errors_));
+    EXPECT_EQ(read_file_bytes(history_.path), "{\"days\": [[1, 2, 3]]}");
+}
+
+TEST_F(UsageFile, SavesOnlyChangesAndOnlyWhenHistoryIsKept) {
+    load_usage(history_, 30, errors_);
+    history_.store.add(today_, 1536, 512);
+    EXPECT_FALSE(save_usage(history_, 1, 30, errors_));  // not marked as changed
+    history_.dirty = true;
+    EXPECT_FALSE(save_usage(history_, 0, 30, errors_));
+    EXPECT_FALSE(file_exists(history_.path));
+
+    history_.store.add(today_ - 400, 1, 1);  // pruned before the save
+    EXPECT_TRUE(save_usage(history_, 1, 30, errors_));
+    EXPECT_FALSE(history_.dirty);
+    UsageStore expected;
+    expected.add(today_, 1536, 512);
+    EXPECT_EQ(read_file_bytes(history_.path), usage_file_text(expected));
+    EXPECT_TRUE(errors_.entries().empty());
+}
+
+TEST_F(UsageFile, AFailedSaveIsReportedAndRetried) {
+    ASSERT_TRUE(write_file_atomically(history_.path, usage_file_text({})));
+    load_usage(history_, 30, errors_);
+    history_.store.add(today_, 5, 5);
+    history_.dirty = true;
+    HANDLE held = CreateFileW(history_.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(save_usage(history_, 1, 30, errors_));
+    CloseHandle(held);
+    EXPECT_TRUE(history_.dirty);
+    EXPECT_EQ(error_texts(), std::vector<std::string>{"Could not save usage history: replace failed"});
+    EXPECT_TRUE(save_usage(history_, 1, 30, errors_));
+    EXPECT_EQ(read_file_bytes(history_.path), usage_file_text(history_.store));
+}
+
+TEST_F(UsageFile, SwitchingHistoryOnAddsThisRunToTheDaysOnDisk) {
+    UsageStore earlier;
+    earlier.add(today_ - 1, 100, 10);
+    earlier.add(today_, 1, 1);
+    ASSERT_TRUE(write_file_atomically(history_.path, usage_file_text(earlier)));
+    // history_mode was 0 at start-up: nothing was loaded; this run counted traffic anyway.
+    history_.store.add(today_, 5, 5);
+    history_.dirty = true;
+    EXPECT_TRUE(save_usage(history_, 1, 30, errors_));
+    UsageStore expected;
+    expected.add(today_ - 1, 100, 10);
+    expected.add(today_, 6, 6);
+    EXPECT_EQ(history_.store, expected);
+    EXPECT_EQ(read_file_bytes(history_.path), usage_file_text(expected));
+}
+
+TEST_F(UsageFile, CsvIsWrittenOrReported) {
+    UsageStore store;
+    store.add(19723, 1536, 512);
+    ASSERT_TRUE(write_usage_csv(folder_ / L"Tidemeter-usage.csv", store, errors_));
+    EXPECT_EQ(read_file_bytes(folder_ / L"Tidemeter-usage.csv"),
+              "date,download_bytes,upload_bytes\n2024-01-01,1536,512\n");
+    ASSERT_TRUE(write_file_atomically(folder_ / L"blocker", "x"));
+    EXPECT_FALSE(write_usage_csv(folder_ / L"blocker\\usage.csv", store, errors_));
+    EXPECT_EQ(error_texts(), std::vector<std::string>{"Could not write the usage CSV"});
+}
+
+}  // namespace
+}  // namespace tide
