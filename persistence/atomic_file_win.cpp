@@ -140,15 +140,24 @@ bool write_file_atomically(const std::wstring& path, std::string_view bytes, std
     }
 
     bool placed = false;
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD target_attributes = GetFileAttributesW(path.c_str());
+    if (target_attributes == INVALID_FILE_ATTRIBUTES) {
         if (means_not_existing(GetLastError())) {
             placed = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
         }
         // Any other error (for example access denied on the folder) leaves it open whether there is
         // a target to replace; neither operation is safe to guess, so the write fails.
     } else {
-        placed = ReplaceFileW(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
-                              nullptr) != FALSE;
+        // One rename over the old file, never a delete followed by a rename: ReplaceFileW is not
+        // atomic everywhere (Wine moves the target away first, so a crash in between leaves no file
+        // at all). The target's visible attributes are carried over as ReplaceFileW would.
+        const DWORD kept = target_attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        if (kept != 0) {
+            SetFileAttributesW(temp.c_str(), kept);
+        }
+        placed = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+                 FALSE;
     }
     if (!placed) {
         delete_file(temp);

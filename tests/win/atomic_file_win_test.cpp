@@ -56,6 +56,15 @@ TEST_F(AtomicFile, ATargetHeldWithoutDeleteSharingKeepsItsContent) {
     EXPECT_EQ(read_file_bytes(target), "new content");
 }
 
+TEST_F(AtomicFile, TheTargetKeepsItsHiddenAttribute) {
+    const std::wstring target = folder_ / L"settings.json";
+    ASSERT_TRUE(write_file_atomically(target, "old"));
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(write_file_atomically(target, "new"));
+    EXPECT_EQ(read_file_bytes(target), "new");
+    EXPECT_TRUE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+
 TEST_F(AtomicFile, AStaleTemporaryFileIsReusedAndRemoved) {
     const std::wstring target = folder_ / L"settings.json";
     ASSERT_TRUE(write_file_atomically(target, "old"));
