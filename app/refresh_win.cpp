@@ -36,7 +36,7 @@ std::wstring App::tooltip() const {
 void App::refresh_ui() {
     const TextLookup text = text_lookup();
     const RefreshInputs inputs{current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_,
-                               compact_format_};
+                               compact_format_, localizer_.rtl};
     const StatusTexts status = compose_status_texts(inputs);
     // Both compact displays receive status.compact_download/upload, the labels and the active flag
     // here once they exist.

@@ -18,13 +18,19 @@ std::string status_text(const RefreshInputs& in) {
     return in.text("status.unavailable");
 }
 
+// In right-to-left text a number and its unit would otherwise be torn apart by the bidi algorithm:
+// U+2066 (left-to-right isolate) ... U+2069 (pop directional isolate) keeps them one unit.
+std::string isolate(const RefreshInputs& in, std::string text) {
+    return in.rtl ? "\xE2\x81\xA6" + text + "\xE2\x81\xA9" : text;
+}
+
 std::string main_speed(const RefreshInputs& in, double rate) {
-    return format_speed(rate, in.settings.main_units, in.main_format);
+    return isolate(in, format_speed(rate, in.settings.main_units, in.main_format));
 }
 
 std::string main_bytes(const RefreshInputs& in, uint64_t bytes) {
     const UnitSettings& units = in.settings.main_units;
-    return format_bytes(bytes, units.base, units.precision, in.main_format);
+    return isolate(in, format_bytes(bytes, units.base, units.precision, in.main_format));
 }
 
 std::string bytes_pair(const RefreshInputs& in, const DayTotals& totals) {
@@ -76,8 +82,9 @@ DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore
     out.download_label = in.text("label.download");
     out.upload_label = in.text("label.upload");
     if (in.sample.status == MonitorStatus::connected) {
-        out.download_text = main_speed(in, in.sample.download);
-        out.upload_text = main_speed(in, in.sample.upload);
+        // The dashboard isolates its card values itself.
+        out.download_text = format_speed(in.sample.download, in.settings.main_units, in.main_format);
+        out.upload_text = format_speed(in.sample.upload, in.settings.main_units, in.main_format);
     } else {
         out.download_text = std::string(k_no_value);
         out.upload_text = std::string(k_no_value);

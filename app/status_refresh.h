@@ -32,6 +32,7 @@ struct RefreshInputs {
     const TextLookup& text;
     const NumberFormat& main_format;
     const NumberFormat& compact_format;
+    bool rtl = false; // numbers inside right-to-left text are wrapped in directional isolates
 };
 
 // All UTF-8.

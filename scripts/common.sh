@@ -47,7 +47,7 @@ wine_env() {
 # and runs every window inside one virtual desktop with a taskbar.
 prepare_prefix() {
     wine_env
-    [ -f "$WINEPREFIX/.tidemeter-ready" ] && return 0
+    [ -f "$WINEPREFIX/.tidemeter-ready-2" ] && return 0
     echo "Preparing the Wine prefix in $WINEPREFIX (once)..."
     rm -rf "$WINEPREFIX"
     DISPLAY= "$WINE" wineboot -i >/dev/null 2>&1 || true
@@ -55,11 +55,15 @@ prepare_prefix() {
     DISPLAY= "$WINE" winecfg /v win10 >/dev/null 2>&1
     local reg=("$WINE" reg add)
     DISPLAY= "${reg[@]}" 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    DISPLAY= "${reg[@]}" 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /t REG_SZ /d 'DejaVu Sans' /f >/dev/null 2>&1
+    # Segoe UI is not there, and Wine's own Tahoma (menus, dialogs, tooltips) has no Arabic or Hebrew.
+    local face
+    for face in 'Segoe UI' Tahoma 'MS Shell Dlg' 'MS Shell Dlg 2' 'MS Sans Serif'; do
+        DISPLAY= "${reg[@]}" 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d 'DejaVu Sans' /f >/dev/null 2>&1
+    done
     DISPLAY= "${reg[@]}" 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d shell /f >/dev/null 2>&1
     DISPLAY= "${reg[@]}" 'HKCU\Software\Wine\Explorer\Desktops' /v shell /t REG_SZ /d 1280x800 /f >/dev/null 2>&1
     "$WINESERVER" -w
-    touch "$WINEPREFIX/.tidemeter-ready"
+    touch "$WINEPREFIX/.tidemeter-ready-2"
 }
 
 # Starts a private Xvfb on a free display number and exports DISPLAY; XVFB_PID is set for stop_xvfb.

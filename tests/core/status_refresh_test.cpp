@@ -178,3 +178,22 @@ TEST(TakeSample, UsageIncrementsFromSessionTotals) {
 
 } // namespace
 } // namespace tide
+
+namespace tide {
+namespace {
+
+TEST(StatusTexts, RightToLeftIsolatesTheNumbersInTheTooltip) {
+    Fixture f;
+    const RateSample s = sample(MonitorStatus::connected, 8'000'000, 0);
+    RefreshInputs in = f.inputs(s, false);
+    in.rtl = true;
+    const std::string down = format_speed(8'000'000, f.settings.main_units, f.main_format);
+    const std::string up = format_speed(0, f.settings.main_units, f.main_format);
+    EXPECT_EQ(compose_status_texts(in).tooltip, "Download \u2066" + down + "\u2069, Upload \u2066" + up + "\u2069");
+    EXPECT_EQ(compose_status_texts(in).compact_download,
+              format_speed(8'000'000, f.settings.compact_units, f.compact_format))
+        << "the compact display lays out its own direction";
+}
+
+} // namespace
+} // namespace tide
