@@ -17,6 +17,7 @@ App::~App() {
 int App::run(HINSTANCE instance, bool start_minimized) {
     instance_ = instance;
     start_minimized_ = start_minimized;
+    load_files();
 
     if (!create_controller_window()) {
         return 1;
@@ -33,6 +34,8 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     const int exit_code = run_message_loop();
 
     sampler_thread_.stop_and_join();
+    save_settings_now();
+    save_usage_now();
     sampler_.wake_event.reset();
     return exit_code;
 }

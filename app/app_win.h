@@ -3,9 +3,14 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
 #include "app/recent_errors.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
+#include "persistence/settings.h"
+#include "persistence/usage.h"
 
 namespace tide::app {
 
@@ -31,6 +36,13 @@ private:
     void on_sample();
     void on_activate();
 
+    // The program's files (app_files_win.cpp).
+    void load_files();
+    void hand_monitoring_to_sampler();
+    void save_settings_now();
+    void save_usage_now();
+    void record_error(std::string_view text);
+
     HINSTANCE instance_ = nullptr;
     bool start_minimized_ = false;
     HWND controller_window_ = nullptr;
@@ -42,6 +54,11 @@ private:
     SamplerThread sampler_thread_; // declared after sampler_: stops before the shared state goes
     MonitorStatus previous_status_ = MonitorStatus::measuring;
     RecentErrors recent_errors_;
+    Settings settings_; // the live settings; main thread only
+    std::wstring settings_path_;
+    bool settings_read_only_ = false; // the file on disk must not be overwritten in this run
+    UsageHistory usage_;              // the store, usage.json's path and its dirty flag
+    UsageCounter usage_counter_;      // the previous session totals
     bool graph_frozen_ = false;
     bool graph_rebuild_ = true;
 };

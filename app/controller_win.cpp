@@ -3,6 +3,7 @@
 
 #include "app/app_win.h"
 #include "app/messages_win.h"
+#include "persistence/usage_win.h"
 
 namespace tide::app {
 
@@ -39,7 +40,20 @@ LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lpara
         return 0;
     case WM_QUERYENDSESSION:
         return 1; // Windows may log off or shut down
+    case WM_ENDSESSION:
+        // The process may be ended as soon as this returns: the usage since the last periodic save
+        // is written as well.
+        if (wparam != FALSE) {
+            save_settings_now();
+            save_usage_now();
+        }
+        return 0;
     case WM_TIMER:
+        if (wparam == k_timer_settings_save) {
+            save_settings_now();
+        } else if (wparam == k_timer_usage_save) {
+            save_usage_now();
+        }
         return 0;
     case WM_POWERBROADCAST:
         if (wparam == PBT_APMRESUMEAUTOMATIC) {
@@ -64,8 +78,14 @@ LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lpara
 
 // The copy happens under the sample lock; everything built from the sample works on the copy.
 void App::on_sample() {
-    std::lock_guard hold(sampler_.sample_lock);
-    current_sample_ = sampler_.shared_sample;
+    {
+        std::lock_guard hold(sampler_.sample_lock);
+        current_sample_ = sampler_.shared_sample;
+    }
+    if (usage_counter_.feed(usage_.store, local_day_number(), current_sample_.session_received,
+                            current_sample_.session_sent)) {
+        usage_.dirty = true;
+    }
 }
 
 void App::on_activate() {}
