@@ -1,8 +1,10 @@
 // The JSON value and the writer behind settings.json, usage.json and the language packs.
 #include "persistence/json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -15,35 +17,67 @@ bool needs_escape(unsigned char c) {
     return c < 0x20 || c == '"' || c == '\\';
 }
 
+// Appends through a cursor into a string kept larger than its content; the string is cut to the
+// written length at the end. This keeps every small append down to a bounds check and a copy.
 class Writer {
 public:
     explicit Writer(int indent) : indent_(indent > 0 ? static_cast<size_t>(indent) : 0) {}
 
     std::string write(const JsonValue& value) {
-        out_.reserve(256);
+        out_.resize(1024);
+        cursor_ = out_.data();
+        limit_ = cursor_ + out_.size();
         write_value(value, 0);
         if (indent_ > 0) {
-            out_.push_back('\n');
+            put('\n');
         }
+        out_.resize(static_cast<size_t>(cursor_ - out_.data()));
         return std::move(out_);
     }
 
 private:
+    void grow(size_t needed) {
+        const size_t used = static_cast<size_t>(cursor_ - out_.data());
+        out_.resize(std::max(out_.size() * 2, used + needed));
+        cursor_ = out_.data() + used;
+        limit_ = out_.data() + out_.size();
+    }
+
+    char* room(size_t needed) {
+        if (static_cast<size_t>(limit_ - cursor_) < needed) {
+            grow(needed);
+        }
+        return cursor_;
+    }
+
+    void put(char c) {
+        *room(1) = c;
+        ++cursor_;
+    }
+
+    void put(const char* text, size_t length) {
+        std::memcpy(room(length), text, length);
+        cursor_ += length;
+    }
+
     void line_break(size_t depth) {
-        out_.push_back('\n');
-        out_.append(indent_ * depth, ' ');
+        const size_t spaces = indent_ * depth;
+        char* p = room(spaces + 1);
+        *p = '\n';
+        std::memset(p + 1, ' ', spaces);
+        cursor_ += spaces + 1;
     }
 
     void write_value(const JsonValue& value, size_t depth) {
         switch (value.kind()) {
         case JsonKind::null:
-            out_.append("null", 4);
+            put("null", 4);
             break;
         case JsonKind::boolean:
             if (value.as_bool()) {
-                out_.append("true", 4);
+                put("true", 4);
             } else {
-                out_.append("false", 5);
+                put("false", 5);
             }
             break;
         case JsonKind::number:
@@ -64,27 +98,27 @@ private:
     void write_number(double n) {
         // A non-finite number has no JSON form; null keeps the document readable.
         if (!std::isfinite(n)) {
-            out_.append("null", 4);
+            put("null", 4);
             return;
         }
-        char buffer[32];
-        std::to_chars_result result{};
-        if (n == std::floor(n) && std::fabs(n) < 1e15) {
+        constexpr size_t k_longest = 32;  // "%.17g" needs at most 24 bytes
+        char* p = room(k_longest);
+        // Integral and below 10^15 in magnitude (truncation is exact there, so it tests integrality).
+        if (std::fabs(n) < 1e15 && n == static_cast<double>(static_cast<int64_t>(n))) {
             // The same digits as "%.0f"; only negative zero needs its sign spelled out.
             if (n == 0 && std::signbit(n)) {
-                out_.append("-0", 2);
+                put("-0", 2);
                 return;
             }
-            result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(n));
+            cursor_ = std::to_chars(p, p + k_longest, static_cast<int64_t>(n)).ptr;
         } else {
             // As "%.17g" in the C locale.
-            result = std::to_chars(buffer, buffer + sizeof buffer, n, std::chars_format::general, 17);
+            cursor_ = std::to_chars(p, p + k_longest, n, std::chars_format::general, 17).ptr;
         }
-        out_.append(buffer, result.ptr);
     }
 
     void write_string(const std::string& text) {
-        out_.push_back('"');
+        put('"');
         const char* run = text.data();
         const char* end = run + text.size();
         for (const char* p = run; p != end; ++p) {
@@ -92,46 +126,46 @@ private:
             if (!needs_escape(c)) {
                 continue;
             }
-            out_.append(run, p);
+            put(run, static_cast<size_t>(p - run));
             run = p + 1;
             switch (c) {
             case '"':
-                out_.append("\\\"", 2);
+                put("\\\"", 2);
                 break;
             case '\\':
-                out_.append("\\\\", 2);
+                put("\\\\", 2);
                 break;
             case '\n':
-                out_.append("\\n", 2);
+                put("\\n", 2);
                 break;
             case '\r':
-                out_.append("\\r", 2);
+                put("\\r", 2);
                 break;
             case '\t':
-                out_.append("\\t", 2);
+                put("\\t", 2);
                 break;
             default: {
                 static constexpr char k_hex[] = "0123456789abcdef";
                 const char escape[] = {'\\', 'u', '0', '0', k_hex[c >> 4], k_hex[c & 0xF]};
-                out_.append(escape, sizeof escape);
+                put(escape, sizeof escape);
                 break;
             }
             }
         }
-        out_.append(run, end);
-        out_.push_back('"');
+        put(run, static_cast<size_t>(end - run));
+        put('"');
     }
 
     void write_array(const std::vector<JsonValue>& elements, size_t depth) {
         if (elements.empty()) {
-            out_.append("[]", 2);
+            put("[]", 2);
             return;
         }
-        out_.push_back('[');
+        put('[');
         bool first = true;
         for (const JsonValue& element : elements) {
             if (!first) {
-                out_.push_back(',');
+                put(',');
             }
             first = false;
             if (indent_ > 0) {
@@ -142,19 +176,19 @@ private:
         if (indent_ > 0) {
             line_break(depth);
         }
-        out_.push_back(']');
+        put(']');
     }
 
     void write_object(const std::vector<JsonMember>& members, size_t depth) {
         if (members.empty()) {
-            out_.append("{}", 2);
+            put("{}", 2);
             return;
         }
-        out_.push_back('{');
+        put('{');
         bool first = true;
         for (const JsonMember& member : members) {
             if (!first) {
-                out_.push_back(',');
+                put(',');
             }
             first = false;
             if (indent_ > 0) {
@@ -162,20 +196,22 @@ private:
             }
             write_string(member.first);
             if (indent_ > 0) {
-                out_.append(": ", 2);
+                put(": ", 2);
             } else {
-                out_.push_back(':');
+                put(':');
             }
             write_value(member.second, depth + 1);
         }
         if (indent_ > 0) {
             line_break(depth);
         }
-        out_.push_back('}');
+        put('}');
     }
 
     size_t indent_;
     std::string out_;
+    char* cursor_ = nullptr;
+    char* limit_ = nullptr;
 };
 
 }  // namespace
@@ -185,20 +221,6 @@ JsonValue::JsonValue(bool b) : kind_(JsonKind::boolean), bool_(b) {}
 JsonValue::JsonValue(double n) : kind_(JsonKind::number), number_(n) {}
 
 JsonValue::JsonValue(std::string s) : kind_(JsonKind::string), string_(std::move(s)) {}
-
-JsonValue JsonValue::array(std::vector<JsonValue> elements) {
-    JsonValue value;
-    std::construct_at(&value.elements_, std::move(elements));
-    value.kind_ = JsonKind::array;
-    return value;
-}
-
-JsonValue JsonValue::object(std::vector<JsonMember> members) {
-    JsonValue value;
-    std::construct_at(&value.members_, std::move(members));
-    value.kind_ = JsonKind::object;
-    return value;
-}
 
 JsonValue::JsonValue(const JsonValue& other) : kind_(other.kind_) {
     switch (kind_) {
@@ -230,10 +252,6 @@ JsonValue& JsonValue::operator=(const JsonValue& other) {
     return *this;
 }
 
-JsonValue::JsonValue(JsonValue&& other) noexcept {
-    take(std::move(other));
-}
-
 JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
     if (this == &other) {
         return *this;
@@ -248,10 +266,6 @@ JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
         take(std::move(other));
     }
     return *this;
-}
-
-JsonValue::~JsonValue() {
-    destroy();
 }
 
 void JsonValue::destroy() noexcept {
@@ -270,31 +284,6 @@ void JsonValue::destroy() noexcept {
     }
     kind_ = JsonKind::null;
     bool_ = false;
-}
-
-void JsonValue::take(JsonValue&& other) noexcept {
-    switch (other.kind_) {
-    case JsonKind::null:
-    case JsonKind::boolean:
-        bool_ = other.bool_;
-        other.bool_ = false;
-        break;
-    case JsonKind::number:
-        number_ = other.number_;
-        other.number_ = 0;
-        break;
-    case JsonKind::string:
-        std::construct_at(&string_, std::move(other.string_));
-        other.string_.clear();
-        break;
-    case JsonKind::array:
-        std::construct_at(&elements_, std::move(other.elements_));  // leaves other's vector empty
-        break;
-    case JsonKind::object:
-        std::construct_at(&members_, std::move(other.members_));
-        break;
-    }
-    kind_ = other.kind_;
 }
 
 bool JsonValue::as_bool() const {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,6 +71,53 @@ private:
         std::vector<JsonMember> members_;
     };
 };
+
+// Building, moving and dropping values are inline: the parser does them for every value it reads.
+
+inline JsonValue JsonValue::array(std::vector<JsonValue> elements) {
+    JsonValue value;
+    new (&value.elements_) std::vector<JsonValue>(std::move(elements));
+    value.kind_ = JsonKind::array;
+    return value;
+}
+
+inline JsonValue JsonValue::object(std::vector<JsonMember> members) {
+    JsonValue value;
+    new (&value.members_) std::vector<JsonMember>(std::move(members));
+    value.kind_ = JsonKind::object;
+    return value;
+}
+
+inline JsonValue::JsonValue(JsonValue&& other) noexcept { take(std::move(other)); }
+
+inline JsonValue::~JsonValue() {
+    if (kind_ >= JsonKind::string) {  // only strings, arrays and objects own memory
+        destroy();
+    }
+}
+
+inline void JsonValue::take(JsonValue&& other) noexcept {
+    switch (other.kind_) {
+    case JsonKind::null:
+    case JsonKind::boolean:
+        bool_ = std::exchange(other.bool_, false);
+        break;
+    case JsonKind::number:
+        number_ = std::exchange(other.number_, 0.0);
+        break;
+    case JsonKind::string:
+        new (&string_) std::string(std::move(other.string_));
+        other.string_.clear();
+        break;
+    case JsonKind::array:
+        new (&elements_) std::vector<JsonValue>(std::move(other.elements_));  // leaves the source empty
+        break;
+    case JsonKind::object:
+        new (&members_) std::vector<JsonMember>(std::move(other.members_));
+        break;
+    }
+    kind_ = other.kind_;
+}
 
 // Strict parse of a whole document; nothing on any syntax error, a byte-order mark, trailing bytes
 // or nesting deeper than 64 levels.

@@ -2,8 +2,10 @@
 #include "persistence/json.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <system_error>
 
@@ -42,6 +44,29 @@ int hex_value(char c) {
     return -1;
 }
 
+// Eight bytes at a time, for runs of digits (the method of the fast_float library) and of spaces; only on
+// little-endian machines, where the first byte of a loaded word is its lowest.
+constexpr bool k_swar = std::endian::native == std::endian::little;
+
+uint64_t load_eight(const char* p) {
+    uint64_t chunk = 0;
+    std::memcpy(&chunk, p, sizeof chunk);
+    return chunk;
+}
+
+bool are_eight_digits(uint64_t chunk) {
+    return (((chunk + 0x4646464646464646) | (chunk - 0x3030303030303030)) & 0x8080808080808080) == 0;
+}
+
+uint64_t eight_digits_value(uint64_t chunk) {
+    constexpr uint64_t mask = 0x000000FF000000FF;
+    constexpr uint64_t mul1 = 100 + (1000000ull << 32);
+    constexpr uint64_t mul2 = 1 + (10000ull << 32);
+    chunk -= 0x3030303030303030;
+    chunk = chunk * 10 + (chunk >> 8);  // pairs of digits
+    return (((chunk & mask) * mul1) + (((chunk >> 16) & mask) * mul2)) >> 32;
+}
+
 void append_utf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -63,71 +88,96 @@ void append_utf8(std::string& out, uint32_t cp) {
 
 class Parser {
 public:
-    explicit Parser(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+    explicit Parser(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {
+        values_.reserve(64);
+        members_.reserve(32);
+    }
 
     bool parse_document(JsonValue& out) {
         skip_blanks();
-        if (!parse_value(out, 1)) {
+        if (!parse_value(1)) {
             return false;
         }
         skip_blanks();
-        return p_ == end_;
+        if (p_ != end_) {
+            return false;
+        }
+        out = std::move(values_.back());
+        return true;
     }
 
 private:
     void skip_blanks() {
-        while (p_ != end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) {
-            ++p_;
+        const char* p = p_;
+        while (p != end_ && static_cast<unsigned char>(*p) <= ' ' &&
+               (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t')) {
+            ++p;
+            // Indented files are mostly runs of spaces: take them eight at a time.
+            if constexpr (k_swar) {
+                while (end_ - p >= 8) {
+                    const uint64_t not_spaces = load_eight(p) ^ 0x2020202020202020;
+                    if (not_spaces != 0) {
+                        p += std::countr_zero(not_spaces) / 8;
+                        break;
+                    }
+                    p += 8;
+                }
+            }
         }
+        p_ = p;
     }
 
     bool at(char c) const { return p_ != end_ && *p_ == c; }
 
     // The byte after the word is left to the caller: "nullx" fails at the next structural check.
-    bool literal(std::string_view word, JsonValue value, JsonValue& out) {
+    bool literal(std::string_view word) {
         if (static_cast<size_t>(end_ - p_) < word.size() || std::string_view(p_, word.size()) != word) {
             return false;
         }
         p_ += word.size();
-        out = std::move(value);
         return true;
     }
 
-    bool parse_value(JsonValue& out, int level) {
+    // On success exactly one value has been pushed onto values_.
+    bool parse_value(int level) {
         if (level > k_max_depth || p_ == end_) {
             return false;
         }
         switch (*p_) {
         case '{':
-            return parse_object(out, level);
+            return parse_object(level);
         case '[':
-            return parse_array(out, level);
+            return parse_array(level);
         case '"': {
             std::string text;
             if (!parse_string(text)) {
                 return false;
             }
-            out = JsonValue(std::move(text));
+            values_.emplace_back(std::move(text));
             return true;
         }
         case 't':
-            return literal("true", JsonValue(true), out);
+            return literal("true") && push(true);
         case 'f':
-            return literal("false", JsonValue(false), out);
+            return literal("false") && push(false);
         case 'n':
-            return literal("null", JsonValue(), out);
+            return literal("null") && push(nullptr);
         default:
-            return parse_number(out);
+            return parse_number();
         }
     }
 
-    bool parse_object(JsonValue& out, int level) {
+    template <typename T> bool push(T&& value) {
+        values_.emplace_back(std::forward<T>(value));
+        return true;
+    }
+
+    bool parse_object(int level) {
         ++p_;
         skip_blanks();
         if (at('}')) {
             ++p_;
-            out = JsonValue::object();
-            return true;
+            return push(JsonValue::object());
         }
         const size_t first = members_.size();
         for (;;) {
@@ -135,8 +185,7 @@ private:
             if (!at('"')) {
                 return false;
             }
-            // The key is read straight into the pending member; the value goes through a local
-            // because nested objects may grow members_ and move it.
+            // By index: nested objects may grow members_ and move it.
             members_.emplace_back();
             const size_t index = members_.size() - 1;
             if (!parse_string(members_[index].first)) {
@@ -148,11 +197,11 @@ private:
             }
             ++p_;
             skip_blanks();
-            JsonValue value;
-            if (!parse_value(value, level + 1)) {
+            if (!parse_value(level + 1)) {
                 return false;
             }
-            members_[index].second = std::move(value);
+            members_[index].second = std::move(values_.back());
+            values_.pop_back();
             skip_blanks();
             if (!at(',')) {
                 break;
@@ -164,28 +213,25 @@ private:
         }
         ++p_;
         const auto begin = members_.begin() + static_cast<std::ptrdiff_t>(first);
-        out = JsonValue::object(
+        JsonValue object = JsonValue::object(
             std::vector<JsonMember>(std::make_move_iterator(begin), std::make_move_iterator(members_.end())));
         members_.erase(begin, members_.end());
-        return true;
+        return push(std::move(object));
     }
 
-    bool parse_array(JsonValue& out, int level) {
+    bool parse_array(int level) {
         ++p_;
         skip_blanks();
         if (at(']')) {
             ++p_;
-            out = JsonValue::array();
-            return true;
+            return push(JsonValue::array());
         }
-        const size_t first = elements_.size();
+        const size_t first = values_.size();
         for (;;) {
             skip_blanks();
-            JsonValue element;
-            if (!parse_value(element, level + 1)) {
+            if (!parse_value(level + 1)) {
                 return false;
             }
-            elements_.push_back(std::move(element));
             skip_blanks();
             if (at(',')) {
                 ++p_;
@@ -197,17 +243,19 @@ private:
             }
         }
         // Elements gather on one shared stack so that each array is allocated once, at its final size.
-        const auto begin = elements_.begin() + static_cast<std::ptrdiff_t>(first);
-        out = JsonValue::array(
-            std::vector<JsonValue>(std::make_move_iterator(begin), std::make_move_iterator(elements_.end())));
-        elements_.erase(begin, elements_.end());
-        return true;
+        const auto begin = values_.begin() + static_cast<std::ptrdiff_t>(first);
+        JsonValue array = JsonValue::array(
+            std::vector<JsonValue>(std::make_move_iterator(begin), std::make_move_iterator(values_.end())));
+        values_.erase(begin, values_.end());
+        return push(std::move(array));
     }
 
     void skip_plain_run() {
-        while (p_ != end_ && !k_special[static_cast<unsigned char>(*p_)]) {
-            ++p_;
+        const char* p = p_;
+        while (p != end_ && !k_special[static_cast<unsigned char>(*p)]) {
+            ++p;
         }
+        p_ = p;
     }
 
     bool parse_string(std::string& out) {
@@ -302,59 +350,64 @@ private:
         return true;
     }
 
-    void skip_digits() {
-        while (p_ != end_ && is_digit(*p_)) {
-            ++p_;
+    const char* skip_digits(const char* p) const {
+        while (p != end_ && is_digit(*p)) {
+            ++p;
         }
+        return p;
     }
 
-    bool parse_number(JsonValue& out) {
+    bool parse_number() {
         const char* start = p_;
-        const bool negative = at('-');
+        const char* p = p_;
+        const bool negative = p != end_ && *p == '-';
         if (negative) {
-            ++p_;
+            ++p;
         }
-        const char* int_begin = p_;
-        if (at('0')) {
-            ++p_;
-        } else if (p_ != end_ && is_digit(*p_)) {
-            skip_digits();
-        } else {
+        const char* int_begin = p;
+        uint64_t integer = 0;  // wraps beyond 19 digits, and is then not used
+        if constexpr (k_swar) {
+            while (end_ - p >= 8 && are_eight_digits(load_eight(p))) {
+                integer = integer * 100000000 + eight_digits_value(load_eight(p));
+                p += 8;
+            }
+        }
+        while (p != end_ && is_digit(*p)) {
+            integer = integer * 10 + static_cast<uint64_t>(*p - '0');
+            ++p;
+        }
+        const char* int_end = p;
+        // After a leading zero the number ends; the digit that follows can never continue a document.
+        if (int_end == int_begin || (*int_begin == '0' && int_end - int_begin > 1)) {
             return false;
         }
-        const char* int_end = p_;
-        const char* frac_begin = p_;
-        if (at('.')) {
-            ++p_;
-            frac_begin = p_;
-            if (p_ == end_ || !is_digit(*p_)) {
+        const char* frac_begin = p;
+        if (p != end_ && *p == '.') {
+            frac_begin = ++p;
+            if (p == end_ || !is_digit(*p)) {
                 return false;
             }
-            skip_digits();
+            p = skip_digits(p);
         }
-        const char* frac_end = p_;
-        const char* exp_begin = p_;
-        if (at('e') || at('E')) {
-            ++p_;
-            if (at('+') || at('-')) {
-                ++p_;
+        const char* frac_end = p;
+        const char* exp_begin = p;
+        if (p != end_ && (*p == 'e' || *p == 'E')) {
+            ++p;
+            if (p != end_ && (*p == '+' || *p == '-')) {
+                ++p;
             }
-            exp_begin = p_;
-            if (p_ == end_ || !is_digit(*p_)) {
+            exp_begin = p;
+            if (p == end_ || !is_digit(*p)) {
                 return false;
             }
-            skip_digits();
+            p = skip_digits(p);
         }
+        p_ = p;
         // Up to 19 digits without fraction or exponent fit in 64 bits, and the conversion of that integer
         // to double rounds to nearest just as the decimal conversion would.
-        if (frac_end == int_end && p_ == int_end && int_end - int_begin <= 19) {
-            uint64_t n = 0;
-            for (const char* d = int_begin; d != int_end; ++d) {
-                n = n * 10 + static_cast<uint64_t>(*d - '0');
-            }
-            const double magnitude = static_cast<double>(n);
-            out = JsonValue(negative ? -magnitude : magnitude);
-            return true;
+        if (p == int_end && int_end - int_begin <= 19) {
+            const double magnitude = static_cast<double>(integer);
+            return push(negative ? -magnitude : magnitude);
         }
         // from_chars converts like strtod in the C locale, whatever the process locale is.
         double value = 0;
@@ -367,8 +420,7 @@ private:
         } else if (ec != std::errc() || ptr != p_ || !std::isfinite(value)) {
             return false;
         }
-        out = JsonValue(value);
-        return true;
+        return push(value);
     }
 
     // Only for a number from_chars found out of range: the decimal exponent of its first significant
@@ -396,7 +448,7 @@ private:
 
     const char* p_;
     const char* end_;
-    std::vector<JsonValue> elements_;  // elements of the arrays still open, innermost last
+    std::vector<JsonValue> values_;   // values parsed but not yet placed in their array, innermost last
     std::vector<JsonMember> members_;  // members of the objects still open, innermost last
 };
 

@@ -81,6 +81,12 @@ const ParseCase k_parse_cases[] = {
     {"ZeroWithHugeExponent", "0e99999", JsonValue(0.0)},
     {"FifteenDigits", "-999999999999999", JsonValue(-999999999999999.0)},
     {"ManyDigits", "123456789012345678901234567890", JsonValue(1.2345678901234568e29)},
+    {"EightDigitsAtTheEnd", "12345678", JsonValue(12345678.0)},
+    {"SixteenDigitsAndFraction", "1234567890123456.5", JsonValue(1234567890123456.5)},
+    {"NineteenDigits", "9999999999999999999", JsonValue(1e19)},
+    {"TwentyDigits", "18446744073709551617", JsonValue(18446744073709551616.0)},
+    {"DigitsThenLetter", "[123456789x]", std::nullopt},
+    {"LongBlankRuns", "[" + std::string(20, ' ') + "1\t\r\n" + std::string(17, ' ') + "]", JsonValue::array({1})},
     {"NotANumber", "NaN", std::nullopt},
     {"Infinity", "Infinity", std::nullopt},
     {"True", "true", JsonValue(true)},
@@ -272,7 +278,9 @@ struct IntReadCase {
     int32_t expected;        // the target starts at 77
 };
 
-void PrintTo(const IntReadCase& c, std::ostream* os) { *os << c.member_json; }
+void PrintTo(const IntReadCase& c, std::ostream* os) {
+    *os << c.member_json;
+}
 
 class JsonReadInt : public ::testing::TestWithParam<IntReadCase> {};
 
