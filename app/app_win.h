@@ -100,7 +100,8 @@ private:
     NumberFormat compact_format_;
 
     RateSample current_sample_;        // main thread's copy of the last published sample
-    SampleBookkeeping sample_book_;    // previous status and session totals
+    MonitorStatus previous_status_ = MonitorStatus::measuring;
+    UsageCounter usage_counter_;       // turns session totals into usage increments
     GraphHistory graph_history_;
     VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags
     UsageHistory usage_;

@@ -14,15 +14,16 @@ void App::on_sample() {
         current_sample_ = sampler_.shared_sample;
     }
     const auto now = static_cast<int64_t>(std::time(nullptr));
-    const SampleEffects effects = take_sample(sample_book_, current_sample_, now);
+    const SampleEffects effects = take_sample(previous_status_, current_sample_, now);
     if (effects.point) {
         graph_history_.push(*effects.point);
     }
     if (effects.network_lost) {
         recent_errors_.add(now, k_network_unavailable_text);
     }
-    if (effects.usage_grew) {
-        usage_.store.add(local_day_number(), effects.usage_received, effects.usage_sent);
+    // The store is fed whatever history_mode says; saving decides what is kept.
+    if (usage_counter_.feed(usage_.store, local_day_number(), current_sample_.session_received,
+                            current_sample_.session_sent)) {
         usage_.dirty = true;
     }
     refresh_ui();

@@ -106,28 +106,15 @@ DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore
     return out;
 }
 
-SampleEffects take_sample(SampleBookkeeping& book, const RateSample& sample, int64_t now) {
+SampleEffects take_sample(MonitorStatus& previous_status, const RateSample& sample, int64_t now) {
     SampleEffects out;
     switch (sample.status) {
     case MonitorStatus::connected: out.point = GraphPoint{now, true, sample.download, sample.upload}; break;
     case MonitorStatus::unavailable: out.point = GraphPoint{now, false, 0.0, 0.0}; break;
     case MonitorStatus::measuring: break;
     }
-    out.network_lost =
-        sample.status == MonitorStatus::unavailable && book.previous_status != MonitorStatus::unavailable;
-    book.previous_status = sample.status;
-
-    const uint64_t r = sample.session_received;
-    const uint64_t s = sample.session_sent;
-    if (book.totals_known && r >= book.previous_received && s >= book.previous_sent &&
-        (r > book.previous_received || s > book.previous_sent)) {
-        out.usage_grew = true;
-        out.usage_received = r - book.previous_received;
-        out.usage_sent = s - book.previous_sent;
-    }
-    book.totals_known = true;
-    book.previous_received = r;
-    book.previous_sent = s;
+    out.network_lost = sample.status == MonitorStatus::unavailable && previous_status != MonitorStatus::unavailable;
+    previous_status = sample.status;
     return out;
 }
 

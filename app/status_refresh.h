@@ -64,22 +64,13 @@ struct DashboardTexts {
 DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore& usage, int64_t today,
                                        const std::vector<GraphPoint>& visible_points);
 
-// What the main thread remembers between samples.
-struct SampleBookkeeping {
-    MonitorStatus previous_status = MonitorStatus::measuring;
-    bool totals_known = false;
-    uint64_t previous_received = 0;
-    uint64_t previous_sent = 0;
-};
-
 struct SampleEffects {
-    std::optional<GraphPoint> point;  // pushed onto the graph history
-    bool network_lost = false;        // record k_network_unavailable_text
-    bool usage_grew = false;          // add usage_received / usage_sent to today's totals
-    uint64_t usage_received = 0;
-    uint64_t usage_sent = 0;
+    std::optional<GraphPoint> point; // pushed onto the graph history
+    bool network_lost = false;       // record k_network_unavailable_text
 };
 
-SampleEffects take_sample(SampleBookkeeping& book, const RateSample& sample, int64_t now);
+// The graph point a sample brings and whether the network has just become unavailable;
+// previous_status is the status of the sample before (measuring before the first) and is updated.
+SampleEffects take_sample(MonitorStatus& previous_status, const RateSample& sample, int64_t now);
 
 } // namespace tide

@@ -28,7 +28,9 @@ private:
     HANDLE h_;
 };
 
-bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool is_separator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
 // The text before the last run of separators; empty when the path names no folder.
 std::wstring parent_folder(const std::wstring& path) {
@@ -104,7 +106,7 @@ bool fail(std::string* error, const char* text) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 bool write_file_atomically(const std::wstring& path, std::string_view bytes, std::string* error) {
     const std::wstring temp = path + L".tmp";
@@ -156,8 +158,8 @@ bool write_file_atomically(const std::wstring& path, std::string_view bytes, std
         if (kept != 0) {
             SetFileAttributesW(temp.c_str(), kept);
         }
-        placed = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-                 FALSE;
+        placed = MoveFileExW(temp.c_str(), path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     }
     if (!placed) {
         delete_file(temp);
@@ -195,7 +197,8 @@ bool file_exists(const std::wstring& path) {
 
 bool quarantine_file(const std::wstring& path) {
     const std::wstring target = path + L".corrupt";
-    return MoveFileExW(path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
+    return MoveFileExW(path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) !=
+           FALSE;
 }
 
-}  // namespace tide
+} // namespace tide

@@ -24,4 +24,4 @@ bool file_exists(const std::wstring& path);
 // Renames the file to path + ".corrupt", replacing an older copy of that name.
 bool quarantine_file(const std::wstring& path);
 
-}  // namespace tide
+} // namespace tide

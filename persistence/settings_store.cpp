@@ -51,4 +51,4 @@ std::string settings_load_report(const SettingsLoadResult& load) {
     return {};
 }
 
-}  // namespace tide
+} // namespace tide

@@ -12,7 +12,8 @@ namespace tide {
 
 inline constexpr std::string_view k_settings_unreadable_text =
     "settings file unreadable; defaults used, original kept as .corrupt";
-inline constexpr std::string_view k_settings_newer_text = "settings written by a newer version; not overwritten";
+inline constexpr std::string_view k_settings_newer_text =
+    "settings written by a newer version; not overwritten";
 inline constexpr std::string_view k_settings_repaired_text = "Some settings were repaired";
 
 // The settings held in the bytes of settings.json (nothing: the file could not be opened), with the
@@ -26,4 +27,4 @@ std::string settings_file_text(Settings settings);
 // What the recent-errors list receives after a load, or empty.
 std::string settings_load_report(const SettingsLoadResult& load);
 
-}  // namespace tide
+} // namespace tide

@@ -54,4 +54,4 @@ bool save_settings(Settings settings, const std::wstring& path) {
     return write_file_atomically(path, settings_file_text(std::move(settings)));
 }
 
-}  // namespace tide
+} // namespace tide

@@ -23,4 +23,4 @@ Settings load_settings(const std::wstring& path, bool& read_only);
 // Writes the repaired copy; true when the file was replaced.
 bool save_settings(Settings settings, const std::wstring& path);
 
-}  // namespace tide
+} // namespace tide

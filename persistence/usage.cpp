@@ -9,10 +9,12 @@ namespace tide {
 namespace {
 
 constexpr uint64_t k_max_total = std::numeric_limits<uint64_t>::max();
-constexpr double k_max_file_value = 9007199254740992.0;  // 2^53: every integer up to it is exact
+constexpr double k_max_file_value = 9007199254740992.0; // 2^53: every integer up to it is exact
 constexpr double k_max_file_day = 10000000.0;
 
-uint64_t saturating_add(uint64_t a, uint64_t b) { return b > k_max_total - a ? k_max_total : a + b; }
+uint64_t saturating_add(uint64_t a, uint64_t b) {
+    return b > k_max_total - a ? k_max_total : a + b;
+}
 
 void add_into(DayTotals& into, const DayTotals& more) {
     into.download = saturating_add(into.download, more.download);
@@ -24,7 +26,7 @@ int64_t floor_div(int64_t a, int64_t b) {
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
-}  // namespace
+} // namespace
 
 int64_t utc_offset_seconds(const TimeZoneState& zone) {
     int64_t extra = 0;
@@ -45,10 +47,10 @@ int64_t local_day_number(int64_t unix_time, const TimeZoneState& zone) {
 CivilDate civil_from_day(int64_t day) {
     const int64_t z = day + 719468;
     const int64_t era = floor_div(z, 146097);
-    const int64_t doe = z - era * 146097;                                     // 0..146096
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;  // 0..399
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);              // 0..365
-    const int64_t mp = (5 * doy + 2) / 153;                                   // 0..11, March first
+    const int64_t doe = z - era * 146097;                                      // 0..146096
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365; // 0..399
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);               // 0..365
+    const int64_t mp = (5 * doy + 2) / 153;                                    // 0..11, March first
     CivilDate date;
     date.day = static_cast<int32_t>(doy - (153 * mp + 2) / 5 + 1);
     date.month = static_cast<int32_t>(mp < 10 ? mp + 3 : mp - 9);
@@ -97,7 +99,9 @@ DayTotals UsageStore::sum(int64_t first, int64_t last) const {
     return total;
 }
 
-DayTotals UsageStore::last_7_days(int64_t today) const { return sum(today - 6, today); }
+DayTotals UsageStore::last_7_days(int64_t today) const {
+    return sum(today - 6, today);
+}
 
 DayTotals UsageStore::this_month(int64_t today) const {
     return sum(today - (civil_from_day(today).day - 1), today);
@@ -106,6 +110,18 @@ DayTotals UsageStore::this_month(int64_t today) const {
 void UsageStore::prune(int64_t today, int32_t retention_days) {
     const int64_t keep = retention_days < 1 ? 1 : retention_days;
     days_.erase(days_.begin(), days_.lower_bound(today - keep + 1));
+}
+
+bool UsageCounter::feed(UsageStore& store, int64_t day, uint64_t session_received, uint64_t session_sent) {
+    const bool grew = valid_ && session_received >= previous_received_ && session_sent >= previous_sent_ &&
+                      (session_received != previous_received_ || session_sent != previous_sent_);
+    if (grew) {
+        store.add(day, session_received - previous_received_, session_sent - previous_sent_);
+    }
+    previous_received_ = session_received;
+    previous_sent_ = session_sent;
+    valid_ = true;
+    return grew;
 }
 
 JsonValue usage_to_json(const UsageStore& store) {
@@ -145,7 +161,9 @@ UsageStore usage_from_json(const JsonValue& document) {
     return store;
 }
 
-std::string usage_file_text(const UsageStore& store) { return serialize_json(usage_to_json(store), 2); }
+std::string usage_file_text(const UsageStore& store) {
+    return serialize_json(usage_to_json(store), 2);
+}
 
 std::optional<UsageStore> usage_from_file_text(std::string_view text) {
     const std::optional<JsonValue> document = parse_json(text);
@@ -168,4 +186,4 @@ std::string usage_csv_text(const UsageStore& store) {
     return text;
 }
 
-}  // namespace tide
+} // namespace tide

@@ -31,8 +31,8 @@ int64_t local_day_number(int64_t unix_time, const TimeZoneState& zone);
 
 struct CivilDate {
     int64_t year = 1970;
-    int32_t month = 1;  // 1..12
-    int32_t day = 1;    // 1..31
+    int32_t month = 1; // 1..12
+    int32_t day = 1;   // 1..31
 };
 
 // Proleptic Gregorian calendar, day 0 = 1970-01-01.
@@ -54,7 +54,7 @@ class UsageStore {
 public:
     void add(int64_t day, uint64_t download, uint64_t upload);
     DayTotals get(int64_t day) const;
-    DayTotals sum(int64_t first, int64_t last) const;  // inclusive; zeros when last < first
+    DayTotals sum(int64_t first, int64_t last) const; // inclusive; zeros when last < first
     DayTotals last_7_days(int64_t today) const;
     DayTotals this_month(int64_t today) const;
     // Keeps only the last max(retention, 1) days up to and including today.
@@ -67,6 +67,20 @@ public:
 
 private:
     std::map<int64_t, DayTotals> days_;
+};
+
+// Turns the sampler's running session totals into additions to the day's entry.
+class UsageCounter {
+public:
+    // Adds the growth since the previous pair when both totals grew or stayed and one of them grew;
+    // a drop in either adds nothing and counting starts again from the new values. True when the
+    // store changed.
+    bool feed(UsageStore& store, int64_t day, uint64_t session_received, uint64_t session_sent);
+
+private:
+    uint64_t previous_received_ = 0;
+    uint64_t previous_sent_ = 0;
+    bool valid_ = false;
 };
 
 // {"schema_version": 1, "days": [[day, download, upload], ...]}
@@ -86,9 +100,9 @@ std::string usage_csv_text(const UsageStore& store);
 struct UsageHistory {
     UsageStore store;
     std::wstring path;
-    bool dirty = false;      // the store has changes not yet written
-    bool file_read = false;  // the file's days are in the store (or there was no file) in this run
-    bool keep_file = false;  // the file could not be read or moved aside: it is never written this run
+    bool dirty = false;     // the store has changes not yet written
+    bool file_read = false; // the file's days are in the store (or there was no file) in this run
+    bool keep_file = false; // the file could not be read or moved aside: it is never written this run
 };
 
-}  // namespace tide
+} // namespace tide

@@ -11,7 +11,8 @@ namespace tide {
 namespace {
 
 int64_t unix_now() {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -44,7 +45,7 @@ void merge_usage_file(UsageHistory& history, RecentErrors& errors) {
     }
 }
 
-}  // namespace
+} // namespace
 
 TimeZoneState current_time_zone() {
     TIME_ZONE_INFORMATION info{};
@@ -58,12 +59,14 @@ TimeZoneState current_time_zone() {
     } else if (id == TIME_ZONE_ID_STANDARD) {
         zone.phase = TimeZoneState::Phase::standard;
     } else if (id == TIME_ZONE_ID_INVALID) {
-        zone = TimeZoneState{};  // the call failed: count in UTC
+        zone = TimeZoneState{}; // the call failed: count in UTC
     }
     return zone;
 }
 
-int64_t local_day_number() { return local_day_number(unix_now(), current_time_zone()); }
+int64_t local_day_number() {
+    return local_day_number(unix_now(), current_time_zone());
+}
 
 void load_usage(UsageHistory& history, int32_t retention_days, RecentErrors& errors) {
     history.store.clear();
@@ -117,4 +120,4 @@ bool export_usage_csv(HWND owner, const UsageStore& store, RecentErrors& errors)
     return write_usage_csv(file_name, store, errors);
 }
 
-}  // namespace tide
+} // namespace tide

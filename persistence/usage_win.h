@@ -32,4 +32,4 @@ bool write_usage_csv(const std::wstring& path, const UsageStore& store, RecentEr
 // Asks for a file name (owned by the given window) and writes the CSV there.
 bool export_usage_csv(HWND owner, const UsageStore& store, RecentErrors& errors);
 
-}  // namespace tide
+} // namespace tide

@@ -43,7 +43,9 @@ struct LoadCase {
     int32_t interval_ms;
 };
 
-void PrintTo(const LoadCase& c, std::ostream* out) { *out << c.text; }
+void PrintTo(const LoadCase& c, std::ostream* out) {
+    *out << c.text;
+}
 
 class SettingsLoad : public testing::TestWithParam<LoadCase> {};
 
@@ -72,14 +74,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "Some settings were repaired", 1000},
         LoadCase{R"({"schema_version": "2"})", k_loaded, 0, "", 1000},
         // Written by a newer version: used (repaired where this version must), reported, not counted.
-        LoadCase{R"({"schema_version": 2, "monitoring": {"interval_ms": 2000}})", k_newer, 0, k_newer_text, 2000},
-        LoadCase{R"({"schema_version": 7, "monitoring": {"interval_ms": 1500}})", k_newer, 0, k_newer_text, 1000}));
+        LoadCase{R"({"schema_version": 2, "monitoring": {"interval_ms": 2000}})", k_newer, 0, k_newer_text,
+                 2000},
+        LoadCase{R"({"schema_version": 7, "monitoring": {"interval_ms": 1500}})", k_newer, 0, k_newer_text,
+                 1000}));
 
 TEST(SettingsFileText, WritesTheRepairedRecordAndReadsBackUnchanged) {
     Settings settings = default_settings();
     settings.history_mode = 1;
     settings.monitoring.interval_ms = 2000;
-    settings.history_retention_days = 0;  // repaired to 1 on the way out
+    settings.history_retention_days = 0; // repaired to 1 on the way out
     const std::string text = settings_file_text(settings);
     EXPECT_EQ(text.rfind("{\n  \"schema_version\": 1,\n", 0), 0u);
     EXPECT_EQ(text.back(), '\n');
@@ -91,5 +95,5 @@ TEST(SettingsFileText, WritesTheRepairedRecordAndReadsBackUnchanged) {
     EXPECT_EQ(settings_file_text(read), text);
 }
 
-}  // namespace
-}  // namespace tide
+} // namespace
+} // namespace tide

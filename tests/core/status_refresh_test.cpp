@@ -128,7 +128,7 @@ TEST(NumberFormats, CompactUsesNativeDigitsOnlyWhenAskedFor) {
 }
 
 TEST(TakeSample, GraphPointsByStatus) {
-    SampleBookkeeping book;
+    MonitorStatus book = MonitorStatus::measuring;
     EXPECT_FALSE(take_sample(book, sample(MonitorStatus::measuring), 10).point.has_value());
     const auto connected = take_sample(book, sample(MonitorStatus::connected, 5, 6), 11).point;
     ASSERT_TRUE(connected.has_value());
@@ -142,7 +142,7 @@ TEST(TakeSample, GraphPointsByStatus) {
 }
 
 TEST(TakeSample, NetworkLossIsReportedOncePerTransition) {
-    SampleBookkeeping book;
+    MonitorStatus book = MonitorStatus::measuring;
     const std::vector<std::pair<MonitorStatus, bool>> steps = {
         {MonitorStatus::unavailable, true}, // a first unavailable sample counts
         {MonitorStatus::unavailable, false}, {MonitorStatus::measuring, false},
@@ -150,29 +150,6 @@ TEST(TakeSample, NetworkLossIsReportedOncePerTransition) {
         {MonitorStatus::unavailable, true}};
     for (size_t i = 0; i < steps.size(); ++i) {
         EXPECT_EQ(take_sample(book, sample(steps[i].first), 0).network_lost, steps[i].second) << "step " << i;
-    }
-}
-
-TEST(TakeSample, UsageIncrementsFromSessionTotals) {
-    struct Step {
-        uint64_t received, sent;
-        bool grew;
-        uint64_t dr, ds;
-    };
-    const std::vector<Step> steps = {
-        {100, 10, false, 0, 0}, // nothing known before the first sample
-        {150, 10, true, 50, 0}, {150, 10, false, 0, 0}, {150, 40, true, 0, 30},
-        {140, 50, false, 0, 0}, // a total that went down adds nothing, but becomes the new base
-        {145, 50, true, 5, 0}};
-    SampleBookkeeping book;
-    for (size_t i = 0; i < steps.size(); ++i) {
-        RateSample s = sample(MonitorStatus::connected);
-        s.session_received = steps[i].received;
-        s.session_sent = steps[i].sent;
-        const SampleEffects e = take_sample(book, s, 0);
-        EXPECT_EQ(e.usage_grew, steps[i].grew) << "step " << i;
-        EXPECT_EQ(e.usage_received, steps[i].dr) << "step " << i;
-        EXPECT_EQ(e.usage_sent, steps[i].ds) << "step " << i;
     }
 }
 

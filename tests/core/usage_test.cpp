@@ -20,7 +20,9 @@ struct DayCase {
     int64_t day;
 };
 
-void PrintTo(const DayCase& c, std::ostream* out) { *out << c.unix_time << " -> day " << c.day; }
+void PrintTo(const DayCase& c, std::ostream* out) {
+    *out << c.unix_time << " -> day " << c.day;
+}
 
 class LocalDay : public testing::TestWithParam<DayCase> {};
 
@@ -33,7 +35,7 @@ const TimeZoneState k_utc{};
 const TimeZoneState k_berlin_winter = zone(-60, 0, -60, Phase::standard);
 const TimeZoneState k_berlin_summer = zone(-60, 0, -60, Phase::daylight);
 const TimeZoneState k_pacific_summer = zone(480, 0, -60, Phase::daylight);
-const TimeZoneState k_no_rules = zone(-330, 0, -60, Phase::unknown);  // India: no daylight time
+const TimeZoneState k_no_rules = zone(-330, 0, -60, Phase::unknown); // India: no daylight time
 
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, LocalDay,
@@ -44,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                     // 2024-07-01 22:00 UTC is midnight in Berlin's summer time.
                     DayCase{1719871200, k_berlin_summer, 19906}, DayCase{1719871199, k_berlin_summer, 19905},
                     // 2024-07-02 06:59:59 UTC is still the 1st in California (UTC-7 in summer).
-                    DayCase{1719903599, k_pacific_summer, 19905}, DayCase{1719903600, k_pacific_summer, 19906},
+                    DayCase{1719903599, k_pacific_summer, 19905},
+                    DayCase{1719903600, k_pacific_summer, 19906},
                     // Unknown phase: the base bias alone, here +5:30.
                     DayCase{-19800, k_no_rules, 0}, DayCase{-19801, k_no_rules, -1},
                     // Before 1970 in a zone west of UTC: 1969-12-31 20:00 local.
@@ -55,11 +58,15 @@ struct DateCase {
     const char* text;
 };
 
-void PrintTo(const DateCase& c, std::ostream* out) { *out << c.day << " -> " << c.text; }
+void PrintTo(const DateCase& c, std::ostream* out) {
+    *out << c.day << " -> " << c.text;
+}
 
 class DateText : public testing::TestWithParam<DateCase> {};
 
-TEST_P(DateText, PrintsProlepticGregorianDates) { EXPECT_EQ(date_text(GetParam().day), GetParam().text); }
+TEST_P(DateText, PrintsProlepticGregorianDates) {
+    EXPECT_EQ(date_text(GetParam().day), GetParam().text);
+}
 
 INSTANTIATE_TEST_SUITE_P(Dates, DateText,
                          testing::Values(DateCase{0, "1970-01-01"}, DateCase{19723, "2024-01-01"},
@@ -73,8 +80,8 @@ TEST(CivilDate, RoundTripsAndStepsOneDayAtATimeAcrossCenturies) {
     for (int64_t day = -800000; day <= 800000; ++day) {
         const CivilDate date = civil_from_day(day);
         ASSERT_EQ(day_from_civil(date), day);
-        const bool next_day_same_month = date.year == previous.year && date.month == previous.month &&
-                                         date.day == previous.day + 1;
+        const bool next_day_same_month =
+            date.year == previous.year && date.month == previous.month && date.day == previous.day + 1;
         const bool first_of_month = date.day == 1 && (date.month == previous.month % 12 + 1);
         ASSERT_TRUE(next_day_same_month || first_of_month) << date_text(day);
         previous = date;
@@ -109,7 +116,7 @@ TEST(UsageStore, AdditionsAndSumsSaturate) {
 
 TEST(UsageStore, SumsWeekAndMonth) {
     UsageStore store;
-    for (int64_t day = 19780; day <= 19800; ++day) {  // 2024-02-27 .. 2024-03-18
+    for (int64_t day = 19780; day <= 19800; ++day) { // 2024-02-27 .. 2024-03-18
         store.add(day, static_cast<uint64_t>(day - 19779), 1);
     }
     EXPECT_EQ(store.sum(19790, 19789), DayTotals{});
@@ -124,12 +131,27 @@ TEST(UsageStore, SumsWeekAndMonth) {
     EXPECT_EQ(store.this_month(19782), (DayTotals{1 + 2 + 3, 3}));
 }
 
+TEST(UsageCounter, AddsOnlyGrowthAndRestartsAfterADrop) {
+    UsageStore store;
+    UsageCounter counter;
+    EXPECT_FALSE(counter.feed(store, 20000, 1000, 100)); // the first pair is only a baseline
+    EXPECT_TRUE(counter.feed(store, 20000, 1500, 100));
+    EXPECT_FALSE(counter.feed(store, 20000, 1500, 100)); // nothing new
+    EXPECT_FALSE(counter.feed(store, 20000, 2000, 50));  // sent dropped: nothing, new baseline
+    EXPECT_TRUE(counter.feed(store, 20001, 2100, 60));   // after midnight into the next day
+    EXPECT_EQ(store.get(20000), (DayTotals{500, 0}));
+    EXPECT_EQ(store.get(20001), (DayTotals{100, 10}));
+    EXPECT_EQ(store.days().size(), 2u);
+}
+
 struct PruneCase {
     int32_t retention;
     int64_t first_kept;
 };
 
-void PrintTo(const PruneCase& c, std::ostream* out) { *out << "retention " << c.retention; }
+void PrintTo(const PruneCase& c, std::ostream* out) {
+    *out << "retention " << c.retention;
+}
 
 class Prune : public testing::TestWithParam<PruneCase> {};
 
@@ -138,7 +160,7 @@ TEST_P(Prune, KeepsExactlyTheRetainedDaysUpToToday) {
     for (int64_t day = 19900; day <= 20000; ++day) {
         store.add(day, 1, 1);
     }
-    store.add(20005, 1, 1);  // a day after today (clock set back) is kept
+    store.add(20005, 1, 1); // a day after today (clock set back) is kept
     store.prune(20000, GetParam().retention);
     ASSERT_FALSE(store.empty());
     EXPECT_EQ(store.days().begin()->first, GetParam().first_kept);
@@ -203,5 +225,5 @@ TEST(UsageCsv, HeaderThenOneLinePerDayInDayOrder) {
                                      "2024-01-02,0,1\n");
 }
 
-}  // namespace
-}  // namespace tide
+} // namespace
+} // namespace tide

@@ -106,5 +106,5 @@ TEST_F(AtomicFile, QuarantineReplacesAnOlderQuarantinedCopy) {
     EXPECT_FALSE(quarantine_file(target));
 }
 
-}  // namespace
-}  // namespace tide
+} // namespace
+} // namespace tide

@@ -38,8 +38,12 @@ UsageStore usage_version(int64_t n, int64_t today) {
     return store;
 }
 
-std::wstring settings_path(const std::wstring& folder) { return folder + L"\\settings.json"; }
-std::wstring usage_path(const std::wstring& folder) { return folder + L"\\usage.json"; }
+std::wstring settings_path(const std::wstring& folder) {
+    return folder + L"\\settings.json";
+}
+std::wstring usage_path(const std::wstring& folder) {
+    return folder + L"\\usage.json";
+}
 
 // The version a settings.json holds, or -1 when it is not exactly one of the versions written.
 int64_t settings_version_in(const std::optional<std::string>& bytes) {
@@ -142,7 +146,7 @@ TEST(CrashSafety, FilesSurviveTheWriterBeingKilledAtRandomMoments) {
                 leftover_temp_files);
 }
 
-}  // namespace
+} // namespace
 
 namespace test {
 
@@ -160,5 +164,5 @@ int run_crash_writer(const wchar_t* folder, const wchar_t* today_text) {
     }
 }
 
-}  // namespace test
-}  // namespace tide
+} // namespace test
+} // namespace tide

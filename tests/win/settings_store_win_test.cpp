@@ -124,5 +124,5 @@ TEST_F(SettingsFile, AFailedSaveReportsFalseAndLeavesTheOldFile) {
     EXPECT_EQ(read_file_bytes(path_), "old");
 }
 
-}  // namespace
-}  // namespace tide
+} // namespace
+} // namespace tide

@@ -51,4 +51,4 @@ private:
     std::wstring path_;
 };
 
-}  // namespace tide::test
+} // namespace tide::test

@@ -30,7 +30,7 @@ protected:
 };
 
 TEST(LocalDayNumber, AgreesWithTheSystemsLocalDate) {
-    for (int attempt = 0; attempt < 3; ++attempt) {  // a midnight between the two reads is retried
+    for (int attempt = 0; attempt < 3; ++attempt) { // a midnight between the two reads is retried
         SYSTEMTIME local{};
         GetLocalTime(&local);
         const int64_t day = local_day_number();
@@ -73,12 +73,14 @@ TEST_F(UsageFile, AnUnreadableFileIsMovedAsideAndReported) {
         EXPECT_EQ(read_file_bytes(history_.path + L".corrupt"), content);
         EXPECT_FALSE(history_.keep_file);
     }
-    EXPECT_EQ(error_texts(), std::vector<std::string>(3, "Usage history file was unreadable and has been reset"));
+    EXPECT_EQ(error_texts(),
+              std::vector<std::string>(3, "Usage history file was unreadable and has been reset"));
 }
 
 TEST_F(UsageFile, AFileThatCannotBeOpenedIsNeverOverwritten) {
     ASSERT_TRUE(write_file_atomically(history_.path, "{\"days\": [[1, 2, 3]]}"));
-    HANDLE exclusive = CreateFileW(history_.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE exclusive =
+        CreateFileW(history_.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     load_usage(history_, 30, errors_);
     CloseHandle(exclusive);
@@ -94,12 +96,12 @@ TEST_F(UsageFile, AFileThatCannotBeOpenedIsNeverOverwritten) {
 TEST_F(UsageFile, SavesOnlyChangesAndOnlyWhenHistoryIsKept) {
     load_usage(history_, 30, errors_);
     history_.store.add(today_, 1536, 512);
-    EXPECT_FALSE(save_usage(history_, 1, 30, errors_));  // not marked as changed
+    EXPECT_FALSE(save_usage(history_, 1, 30, errors_)); // not marked as changed
     history_.dirty = true;
     EXPECT_FALSE(save_usage(history_, 0, 30, errors_));
     EXPECT_FALSE(file_exists(history_.path));
 
-    history_.store.add(today_ - 400, 1, 1);  // pruned before the save
+    history_.store.add(today_ - 400, 1, 1); // pruned before the save
     EXPECT_TRUE(save_usage(history_, 1, 30, errors_));
     EXPECT_FALSE(history_.dirty);
     UsageStore expected;
@@ -113,8 +115,8 @@ TEST_F(UsageFile, AFailedSaveIsReportedAndRetried) {
     load_usage(history_, 30, errors_);
     history_.store.add(today_, 5, 5);
     history_.dirty = true;
-    HANDLE held = CreateFileW(history_.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileW(history_.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(save_usage(history_, 1, 30, errors_));
     CloseHandle(held);
@@ -151,5 +153,5 @@ TEST_F(UsageFile, CsvIsWrittenOrReported) {
     EXPECT_EQ(error_texts(), std::vector<std::string>{"Could not write the usage CSV"});
 }
 
-}  // namespace
-}  // namespace tide
+} // namespace
+} // namespace tide
