@@ -48,7 +48,9 @@ LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lpara
         return 1; // Windows may log off or shut down
     case WM_ENDSESSION:
         if (wparam != 0) {
+            // Log-off or shut-down may not come back for a normal exit: keep the usage too.
             save_settings_now();
+            save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
         }
         return 0;
     case WM_SETTINGCHANGE: {
