@@ -20,14 +20,23 @@ unsigned char byte_at(std::string_view text, size_t i) {
     return static_cast<unsigned char>(text[i]);
 }
 
+bool is_separator(unsigned char b) {
+    return b == '\\' || b == '/';
+}
+
 // True when text[pos..] starts with ":\users\" (ASCII case-insensitive) right after a drive letter.
+// Forward slashes count as separators too: Windows accepts them in paths, and a user name must not
+// slip through because a path was written with them.
 bool is_profile_folder_at(std::string_view text, size_t pos) {
     constexpr std::string_view k_marker = ":\\users\\";
     if (pos == 0 || !is_ascii_letter(byte_at(text, pos - 1)) || text.size() - pos < k_marker.size()) {
         return false;
     }
     for (size_t i = 0; i < k_marker.size(); ++i) {
-        if (ascii_lower(byte_at(text, pos + i)) != static_cast<unsigned char>(k_marker[i])) {
+        const unsigned char expected = static_cast<unsigned char>(k_marker[i]);
+        const unsigned char b = byte_at(text, pos + i);
+        const bool same = expected == '\\' ? is_separator(b) : ascii_lower(b) == expected;
+        if (!same) {
             return false;
         }
     }
