@@ -18,6 +18,8 @@
 #include "persistence/atomic_file_win.h"
 #include "persistence/json.h"
 #include "persistence/settings_store_win.h"
+#include "presentation/localization.h"
+#include "presentation/localization_win.h"
 
 namespace tide {
 namespace {
@@ -57,8 +59,9 @@ uint64_t loopback_luid() {
 }
 
 // Settings that measure the loopback interface, so the test can make traffic itself.
-void write_loopback_settings(int history_mode) {
-    const std::string text = "{\n  \"schema_version\": 1,\n  \"history_mode\": " + std::to_string(history_mode) +
+void write_loopback_settings(int history_mode, const std::string& language = "en") {
+    const std::string text = "{\n  \"schema_version\": 1,\n  \"language\": \"" + language +
+                             "\",\n  \"history_mode\": " + std::to_string(history_mode) +
                              ",\n  \"monitoring\": {\"manual_adapter\": \"" + std::to_string(loopback_luid()) +
                              "\", \"fallback_to_auto\": false}\n}\n";
     ASSERT_TRUE(write_file_atomically(settings_path(), text));
@@ -111,6 +114,35 @@ TEST_F(Controller, TrayIconCarriesTheRatesInItsTooltip) {
     EXPECT_NE(running.app().tooltip().find(L", Upload "), std::wstring::npos);
     EXPECT_EQ(running.stop(), 0);
 }
+
+// The tooltip speaks the chosen language: the words between the two speeds come from its pack.
+class ControllerLanguage : public Controller, public testing::WithParamInterface<const char*> {};
+
+TEST_P(ControllerLanguage, TooltipComesFromTheChosenPack) {
+    const std::string code = GetParam();
+    const auto bytes = load_pack(code);
+    ASSERT_TRUE(bytes.has_value());
+    const auto pack = parse_language_pack(*bytes);
+    ASSERT_TRUE(pack.has_value());
+    const std::string tip = pack->at("tip.speed");
+    const size_t first = tip.find("{0}");
+    const size_t second = tip.find("{1}");
+    ASSERT_LT(first, second);
+    const std::wstring between = to_wide(tip.substr(first + 3, second - first - 3));
+
+    write_loopback_settings(0, code);
+    RunningApp running;
+    ASSERT_NE(running.window(), nullptr);
+    EXPECT_TRUE(wait_for([&] { return running.app().tooltip().find(between) != std::wstring::npos; }, 30s))
+        << to_utf8(running.app().tooltip()) << " lacks " << to_utf8(between);
+}
+
+INSTANTIATE_TEST_SUITE_P(Packs, ControllerLanguage, testing::Values("fr", "ar", "ja", "zh-Hant", "hi"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             std::erase(name, '-');
+                             return name;
+                         });
 
 TEST_F(Controller, SeveralChangesWithinASecondAreWrittenOnceAfterTheLast) {
     RunningApp running;
