@@ -2,6 +2,7 @@
 #include "diagnostics/report.h"
 
 #include "diagnostics/sanitize.h"
+#include "persistence/usage.h"
 
 #include <cstdio>
 
@@ -111,21 +112,14 @@ std::string format_utc_iso8601(int64_t unix_seconds) {
         second_of_day += k_day;
         --days;
     }
-    // Days since 1970-01-01 to a proleptic Gregorian date, counted in 400-year eras from 0000-03-01.
-    const int64_t z = days + 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t day_of_era = z - era * 146097;
-    const int64_t year_of_era =
-        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const int64_t mp = (5 * day_of_year + 2) / 153;
-    const int64_t day = day_of_year - (153 * mp + 2) / 5 + 1;
-    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+    const CivilDate date = civil_from_day(days);
+    const auto year = static_cast<long long>(date.year);
+    const auto month = static_cast<long long>(date.month);
+    const auto day = static_cast<long long>(date.day);
 
     char buffer[80];
     std::snprintf(buffer, sizeof buffer, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
-                  static_cast<long long>(year), static_cast<long long>(month), static_cast<long long>(day),
+                  year, month, day,
                   static_cast<long long>(second_of_day / 3600),
                   static_cast<long long>(second_of_day / 60 % 60),
                   static_cast<long long>(second_of_day % 60));
