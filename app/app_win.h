@@ -113,6 +113,7 @@ private:
     std::wstring tooltip_;             // under tooltip_lock_
     HICON icon_ = nullptr;             // shared resource icon: not destroyed
     std::vector<InterfaceInfo> menu_interfaces_;  // as listed in the last tray menu
+    bool menu_open_ = false;           // the tray menu is being tracked
 
     // The sample lock, the shared sample, the sampler selection, the interval copy, the stop and
     // pause flags and the wake event.

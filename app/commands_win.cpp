@@ -57,11 +57,19 @@ TrayMenuState App::tray_menu_state() const {
 }
 
 void App::show_tray_menu() {
+    // The menu's modal loop keeps dispatching messages: a second request (another click on the icon or
+    // a compact display) must not open a menu inside it or replace the list this one resolves with.
+    if (menu_open_) {
+        return;
+    }
     const Inventory inventory = take_inventory();
     const TrayMenu menu = build_tray_menu(tray_menu_state(), inventory.valid ? &inventory.interfaces : nullptr,
                                           text_lookup());
     menu_interfaces_ = menu.interfaces;
-    if (const uint32_t chosen = track_tray_menu(controller_window_, menu, localizer_.rtl); chosen != 0) {
+    menu_open_ = true;
+    const uint32_t chosen = track_tray_menu(controller_window_, menu, localizer_.rtl);
+    menu_open_ = false;
+    if (chosen != 0) {
         dispatch_command(chosen);
     }
 }
@@ -79,18 +87,23 @@ void App::dispatch_command(uint32_t id) {
     case cmd_export_usage: export_usage(); return;
     case cmd_settings: open_settings(); return;
     case cmd_check_updates: open_with_shell(k_download_page); return;
-    case cmd_toggle_desktop:
+    case cmd_toggle_desktop: {
+        const bool was_enabled = settings_.desktop.enabled; // as the menu showed it
         take_back_window_settings();
-        toggle_desktop_display_setting(settings_);
+        settings_.desktop.enabled = !was_enabled;
         apply_settings();
         schedule_settings_save();
         return;
-    case cmd_toggle_lock:
+    }
+    case cmd_toggle_lock: {
+        const bool was_locked = displays_locked(tray_menu_state()); // as the menu showed it
         take_back_window_settings();
-        toggle_lock_setting(settings_);
+        settings_.compact.locked = !was_locked;
+        settings_.desktop.locked = !was_locked;
         apply_settings();
         schedule_settings_save();
         return;
+    }
     default:
         if (id >= cmd_automatic && id <= cmd_last_interface) {
             choose_interface_command(id);
@@ -154,6 +167,7 @@ void App::open_settings() {
 }
 
 void App::apply_edited_settings(Settings edited) {
+    take_back_window_settings(); // the places the user gave the windows while the settings window was open
     const EditOutcome outcome = merge_edited_settings(settings_, std::move(edited));
     if (outcome.language_changed) {
         localizer_.initialise(settings_.language, recent_errors_);

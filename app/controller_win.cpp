@@ -178,8 +178,7 @@ void App::on_graph_pause(WPARAM value) {
 void App::on_clear_history() {
     graph_history_.clear();
     visible_graph_.points.clear();
-    usage_.store.clear();
-    usage_.dirty = true;
+    clear_usage(usage_);
     save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
     visible_graph_.rebuild = true;
     refresh_ui();

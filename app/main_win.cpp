@@ -1,6 +1,8 @@
 // Process entry point of Tidemeter.exe: the one-instance rule, then the application object.
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <memory>
 #include <string_view>
 
@@ -23,10 +25,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     const bool start_minimized =
         command_line != nullptr &&
         std::wstring_view(command_line).find(L"--minimized") != std::wstring_view::npos;
+    // The shell calls (opening a web page or the report) and the save dialog may load shell
+    // extensions, which expect the thread to be in a single-threaded COM apartment.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    int exit_code = 1;
     try {
         const auto app = std::make_unique<tide::app::App>();
-        return app->run(instance, start_minimized);
+        exit_code = app->run(instance, start_minimized);
     } catch (...) {
-        return 1;
+        exit_code = 1;
     }
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+    return exit_code;
 }

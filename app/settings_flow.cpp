@@ -65,14 +65,4 @@ void set_taskbar_display_setting(Settings& settings, bool on) {
     }
 }
 
-void toggle_desktop_display_setting(Settings& settings) {
-    settings.desktop.enabled = !settings.desktop.enabled;
-}
-
-void toggle_lock_setting(Settings& settings) {
-    const bool locked = displays_locked(tray_menu_state_from(settings, false, false));
-    settings.compact.locked = !locked;
-    settings.desktop.locked = !locked;
-}
-
 } // namespace tide

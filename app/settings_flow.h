@@ -26,9 +26,7 @@ struct EditOutcome {
 // position), repaired. `live` is replaced by the result.
 EditOutcome merge_edited_settings(Settings& live, Settings edited);
 
-// Command 101: on when it is not on now. Command 111/112 flip the desktop display and the locks.
+// The taskbar display on (on the taskbar, mode 0, enabled) or off (only `enabled` cleared).
 void set_taskbar_display_setting(Settings& settings, bool on);
-void toggle_desktop_display_setting(Settings& settings);
-void toggle_lock_setting(Settings& settings);
 
 } // namespace tide

@@ -99,7 +99,9 @@ std::string build_diagnostics_report(const DiagnosticsInput& in) {
         line(out, "  (none)");
     }
     for (const DiagnosticsError& e : in.recent_errors) {
-        line(out, "  " + format_utc_iso8601(e.time) + "  " + s(e.text));
+        // Error texts were cleaned and cut when they were recorded; allowing for the "..." of that cut
+        // keeps a second cut from eating into them again.
+        line(out, "  " + format_utc_iso8601(e.time) + "  " + sanitize_text(e.text, k_sanitize_max_bytes + 3));
     }
     return out;
 }

@@ -96,6 +96,12 @@ bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_d
     return true;
 }
 
+void clear_usage(UsageHistory& history) {
+    history.store.clear();
+    history.file_read = true;
+    history.dirty = true;
+}
+
 bool write_usage_csv(const std::wstring& path, const UsageStore& store, RecentErrors& errors) {
     if (!write_file_atomically(path, usage_csv_text(store))) {
         errors.add(unix_now(), "Could not write the usage CSV");

@@ -26,6 +26,10 @@ void load_usage(UsageHistory& history, int32_t retention_days, RecentErrors& err
 // leaves the store marked for the next attempt. Returns true when the file was written.
 bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_days, RecentErrors& errors);
 
+// The user cleared the history: the store is emptied and the next save writes the empty store over
+// whatever the file holds (the file's days are not merged back in).
+void clear_usage(UsageHistory& history);
+
 // Writes the CSV text of the store to the path; a failure is reported.
 bool write_usage_csv(const std::wstring& path, const UsageStore& store, RecentErrors& errors);
 

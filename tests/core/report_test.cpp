@@ -1,5 +1,6 @@
 // The diagnostics report: its layout line by line, and the UTC time stamps of its errors.
 #include "diagnostics/report.h"
+#include "diagnostics/sanitize.h"
 
 #include <gtest/gtest.h>
 
@@ -179,6 +180,26 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UtcTime, ExtremesDoNotOverflow) {
     EXPECT_TRUE(format_utc_iso8601(INT64_MIN).ends_with("Z"));
     EXPECT_TRUE(format_utc_iso8601(INT64_MAX).ends_with("Z"));
+}
+
+} // namespace
+} // namespace tide
+
+namespace tide {
+namespace {
+
+// An error text cut when it was recorded is printed as recorded, not cut a second time.
+TEST(DiagnosticsReport, RecordedErrorsAreNotCutTwice) {
+    std::string long_text(200, 'x');
+    for (int i = 0; i < 60; ++i) {
+        long_text += "\xC3\xA9"; // é: the cut at 300 bytes falls on a two-byte character
+    }
+    const std::string recorded = sanitize_text(long_text, 300);
+    ASSERT_GT(recorded.size(), 300u);
+    DiagnosticsInput in = sample_input();
+    in.recent_errors = {{0, recorded}};
+    const std::vector<std::string> lines = lines_of(build_diagnostics_report(in));
+    EXPECT_EQ(lines.back(), "  1970-01-01T00:00:00Z  " + recorded);
 }
 
 } // namespace

@@ -142,6 +142,17 @@ TEST_F(UsageFile, SwitchingHistoryOnAddsThisRunToTheDaysOnDisk) {
     EXPECT_EQ(read_file_bytes(history_.path), usage_file_text(expected));
 }
 
+TEST_F(UsageFile, ClearingWhileTheFileWasNotReadEmptiesTheFileToo) {
+    UsageStore earlier;
+    earlier.add(today_ - 1, 100, 10);
+    ASSERT_TRUE(write_file_atomically(history_.path, usage_file_text(earlier)));
+    history_.store.add(today_, 5, 5); // history switched on during the run, file not read yet
+    clear_usage(history_);
+    EXPECT_TRUE(save_usage(history_, 1, 30, errors_));
+    EXPECT_TRUE(history_.store.empty());
+    EXPECT_EQ(read_file_bytes(history_.path), usage_file_text(UsageStore{}));
+}
+
 TEST_F(UsageFile, CsvIsWrittenOrReported) {
     UsageStore store;
     store.add(19723, 1536, 512);

@@ -1,0 +1,106 @@
+#include "app/settings_flow.h"
+
+#include <gtest/gtest.h>
+
+#include "app/recent_errors.h"
+
+namespace tide {
+namespace {
+
+TEST(SamplerSelectionFrom, CopiesTheMonitoringSettings) {
+    MonitoringSettings m;
+    EXPECT_FALSE(sampler_selection_from(m).manual);
+    m.manual_adapter = 0; // a luid of 0 is still a manual choice
+    m.fallback_to_auto = false;
+    m.include_vpn = true;
+    m.include_virtual = true;
+    m.pause_when_hidden = true;
+    const SamplerSelection s = sampler_selection_from(m);
+    EXPECT_TRUE(s.manual);
+    EXPECT_EQ(s.manual_luid, 0u);
+    EXPECT_FALSE(s.fallback_to_auto);
+    EXPECT_TRUE(s.include_vpn);
+    EXPECT_TRUE(s.include_virtual);
+    EXPECT_TRUE(s.pause_when_hidden);
+}
+
+TEST(MergeEditedSettings, KeepsTheWindowsPlacesFromTheLiveSettings) {
+    Settings live;
+    live.compact.offset_x = 11;
+    live.compact.monitor_id = "\\\\.\\DISPLAY2";
+    live.desktop.floating_rect = ScreenRect{10, 20, 210, 80};
+    live.main_window.width = 1000;
+    live.main_window.x = 40;
+
+    Settings edited; // the settings window knew nothing of those moves
+    edited.compact.offset_x = 0;
+    edited.main_window.theme = "Emerald";
+    merge_edited_settings(live, edited);
+    EXPECT_EQ(live.compact.offset_x, 11);
+    EXPECT_EQ(live.compact.monitor_id, "\\\\.\\DISPLAY2");
+    EXPECT_EQ(live.desktop.floating_rect, (ScreenRect{10, 20, 210, 80}));
+    EXPECT_EQ(live.main_window.width, 1000);
+    EXPECT_EQ(live.main_window.x, std::optional<int32_t>(40));
+}
+
+TEST(MergeEditedSettings, RepairsTheEdit) {
+    Settings live;
+    Settings edited;
+    edited.monitoring.interval_ms = 5; // below the shortest interval
+    merge_edited_settings(live, edited);
+    EXPECT_EQ(live.monitoring.interval_ms, default_settings().monitoring.interval_ms);
+}
+
+struct OutcomeCase {
+    const char* name;
+    void (*edit)(Settings&);
+    bool language, interval, history_on;
+};
+
+class MergeOutcome : public testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(MergeOutcome, SaysWhatChanged) {
+    Settings live;
+    Settings edited = live;
+    GetParam().edit(edited);
+    const EditOutcome out = merge_edited_settings(live, edited);
+    EXPECT_EQ(out.language_changed, GetParam().language);
+    EXPECT_EQ(out.interval_changed, GetParam().interval);
+    EXPECT_EQ(out.history_switched_on, GetParam().history_on);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MergeOutcome,
+    testing::Values(OutcomeCase{"ThemeOnly", [](Settings& s) { s.compact.theme = "Emerald"; }, false, false, false},
+                    OutcomeCase{"Interval", [](Settings& s) { s.monitoring.interval_ms = 500; }, false, true, false},
+                    OutcomeCase{"Language", [](Settings& s) { s.language = "de"; }, true, false, false},
+                    OutcomeCase{"HistoryOn", [](Settings& s) { s.history_mode = 1; }, false, false, true}),
+    [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
+
+TEST(SetTaskbarDisplay, OnPutsItOnTheTaskbarOffOnlyDisables) {
+    Settings s;
+    s.compact.mode = 2;
+    s.compact.on_taskbar = false;
+    s.compact.enabled = false;
+    set_taskbar_display_setting(s, true);
+    EXPECT_TRUE(s.compact.enabled);
+    EXPECT_TRUE(s.compact.on_taskbar);
+    EXPECT_EQ(s.compact.mode, 0);
+    set_taskbar_display_setting(s, false);
+    EXPECT_FALSE(s.compact.enabled);
+    EXPECT_TRUE(s.compact.on_taskbar);
+    EXPECT_EQ(s.compact.mode, 0);
+}
+
+TEST(RecentErrorsList, KeepsTheNewestFifty) {
+    RecentErrors errors;
+    for (int i = 0; i < 51; ++i) {
+        errors.add(i, "error " + std::to_string(i));
+    }
+    ASSERT_EQ(errors.entries().size(), 50u);
+    EXPECT_EQ(errors.entries().front().text, "error 1");
+    EXPECT_EQ(errors.entries().back().time, 50);
+}
+
+} // namespace
+} // namespace tide
