@@ -157,7 +157,7 @@ void App::on_timer(UINT_PTR id) {
 }
 
 void App::on_graph_range(WPARAM seconds) {
-    if (seconds > 3600 || !is_graph_range(static_cast<int64_t>(seconds))) {
+    if (!is_graph_range(static_cast<int64_t>(seconds))) {
         return;
     }
     settings_.history_window_s = static_cast<int32_t>(seconds);

@@ -346,6 +346,19 @@ std::string serialize_json(const JsonValue& value, int indent) {
     return Writer(indent).write(value);
 }
 
+int hex_digit_value(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 const JsonValue* find_member(const JsonValue* object, std::string_view key) {
     if (object == nullptr) {
         return nullptr;

@@ -126,6 +126,9 @@ std::optional<JsonValue> parse_json(std::string_view text);
 // Writes the value; with indent > 0 one member or element per line and a final line feed.
 std::string serialize_json(const JsonValue& value, int indent);
 
+// 0..15 for a hexadecimal digit of either case, -1 for any other byte (escapes and colour texts).
+int hex_digit_value(char c);
+
 // First member with exactly this key, or nullptr (also for a null object or a non-object).
 const JsonValue* find_member(const JsonValue* object, std::string_view key);
 const JsonValue* find_member(const JsonValue& object, std::string_view key);

@@ -31,19 +31,6 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Eight bytes at a time, for runs of digits (the method of the fast_float library) and of spaces; only on
 // little-endian machines, where the first byte of a loaded word is its lowest.
 constexpr bool k_swar = std::endian::native == std::endian::little;
@@ -319,7 +306,7 @@ private:
         }
         cp = 0;
         for (int i = 0; i < 4; ++i) {
-            const int digit = hex_value(*p_++);
+            const int digit = hex_digit_value(*p_++);
             if (digit < 0) {
                 return false;
             }

@@ -1,6 +1,8 @@
 // The built-in palettes, colour parsing and theme resolution.
 #include "presentation/theme.h"
 
+#include "persistence/json.h"
+
 #include <algorithm>
 
 namespace tide {
@@ -33,19 +35,6 @@ constexpr PaletteText k_palette_table[] = {
      {"#000000", "#0A140A", "#C8FFC8", "#7FBF7F", "#00FF66", "#66CCFF", "#FFCC00", "#FF6666", "#1E3A1E"}},
 };
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 const Theme& palette_named(std::string_view name) {
     const Theme* found = find_palette(name);
     return found ? *found : palettes().front();
@@ -59,8 +48,8 @@ std::optional<Rgba> parse_color(std::string_view text) {
     }
     uint8_t channels[4] = {0, 0, 0, 255};
     for (size_t i = 0; i + 1 < text.size(); i += 2) {
-        const int high = hex_value(text[i + 1]);
-        const int low = hex_value(text[i + 2]);
+        const int high = hex_digit_value(text[i + 1]);
+        const int low = hex_digit_value(text[i + 2]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }
