@@ -5,7 +5,7 @@
 #include <ctime>
 #include <mutex>
 
-#include "app/messages_win.h"
+#include "base/messages_win.h"
 #include "app/settings_flow.h"
 #include "persistence/settings_store.h"
 #include "persistence/settings_store_win.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/recent_errors.h"
+#include "base/recent_errors.h"
 #include "app/status_refresh.h"
 #include "app/tray_win.h"
 #include "net/inventory.h"

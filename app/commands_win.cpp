@@ -7,10 +7,10 @@
 #include <string>
 
 #include "app/app_win.h"
-#include "app/messages_win.h"
+#include "base/messages_win.h"
 #include "app/settings_flow.h"
 #include "app/startup_win.h"
-#include "app/wide_text_win.h"
+#include "base/wide_text_win.h"
 #include "diagnostics/diagnostics_win.h"
 #include "net/inventory_win.h"
 #include "persistence/settings_store_win.h"

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "app/app_win.h"
-#include "app/messages_win.h"
+#include "base/messages_win.h"
 #include "persistence/usage_win.h"
 
 namespace tide::app {

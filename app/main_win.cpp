@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "app/app_win.h"
-#include "app/handles_win.h"
-#include "app/messages_win.h"
+#include "base/handles_win.h"
+#include "base/messages_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     const tide::UniqueHandle mutex(CreateMutexW(nullptr, FALSE, L"Local\\Tidemeter.SingleInstance"));

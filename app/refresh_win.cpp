@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "app/app_win.h"
-#include "app/wide_text_win.h"
+#include "base/wide_text_win.h"
 #include "persistence/usage_win.h"
 
 namespace tide::app {

@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <memory>
 
-#include "app/wide_text_win.h"
+#include "base/wide_text_win.h"
 
 namespace tide {
 namespace {

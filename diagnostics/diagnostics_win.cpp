@@ -1,7 +1,7 @@
 // Gathering, writing and opening the diagnostics report on Windows.
 #include "diagnostics/diagnostics_win.h"
 
-#include "app/recent_errors.h"
+#include "base/recent_errors.h"
 #include "persistence/atomic_file_win.h"
 
 #include <windows.h>

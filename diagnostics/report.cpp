@@ -1,7 +1,7 @@
 // The plain-text diagnostics report.
 #include "diagnostics/report.h"
 
-#include "diagnostics/sanitize.h"
+#include "base/sanitize.h"
 #include "persistence/usage.h"
 
 #include <cstdio>

@@ -1,5 +1,5 @@
 // sanitize_text on arbitrary bytes: bounded length, no control bytes, valid UTF-8 stays valid.
-#include "diagnostics/sanitize.h"
+#include "base/sanitize.h"
 
 #include <cstddef>
 #include <cstdint>

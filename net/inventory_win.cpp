@@ -14,7 +14,7 @@
 #include <new>
 #include <set>
 
-#include "app/wide_text_win.h"
+#include "base/wide_text_win.h"
 
 namespace tide {
 namespace {

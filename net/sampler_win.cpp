@@ -7,7 +7,7 @@
 #include <mutex>
 #include <utility>
 
-#include "app/messages_win.h"
+#include "base/messages_win.h"
 #include "net/inventory_win.h"
 
 namespace tide {

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/handles_win.h"
+#include "base/handles_win.h"
 #include "net/sampler.h"
 
 namespace tide {

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <limits>
 
-#include "presentation/theme.h"
+#include "persistence/colors.h"
 
 namespace tide {
 

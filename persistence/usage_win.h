@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/recent_errors.h"
+#include "base/recent_errors.h"
 #include "persistence/usage.h"
 
 namespace tide {

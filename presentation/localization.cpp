@@ -1,7 +1,7 @@
 // Language packs, the choice of language and text lookup with fallback to English.
 #include "presentation/localization.h"
 
-#include "app/recent_errors.h"
+#include "base/recent_errors.h"
 #include "persistence/json.h"
 
 namespace tide {

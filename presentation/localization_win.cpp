@@ -5,8 +5,8 @@
 
 #include <ctime>
 
-#include "app/recent_errors.h"
-#include "app/wide_text_win.h"
+#include "base/recent_errors.h"
+#include "base/wide_text_win.h"
 #include "presentation/localization.h"
 
 namespace tide {

@@ -26,6 +26,9 @@ count_ctest() { # adds the counts of a ctest log to the totals
     failed=$((failed + f))
 }
 
+echo "== Include order"
+if bash scripts/check_includes.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
+
 echo "== Native build"
 build_native || { echo "native build failed"; exit 1; }
 echo "== Native tests"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/recent_errors.h"
+#include "base/recent_errors.h"
 
 namespace tide {
 namespace {

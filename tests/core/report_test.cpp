@@ -1,6 +1,6 @@
 // The diagnostics report: its layout line by line, and the UTC time stamps of its errors.
 #include "diagnostics/report.h"
-#include "diagnostics/sanitize.h"
+#include "base/sanitize.h"
 
 #include <gtest/gtest.h>
 

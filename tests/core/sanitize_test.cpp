@@ -1,5 +1,5 @@
 // sanitize_text: control bytes, profile user names, e-mail addresses and the length cut.
-#include "diagnostics/sanitize.h"
+#include "base/sanitize.h"
 
 #include <gtest/gtest.h>
 

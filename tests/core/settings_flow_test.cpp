@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/recent_errors.h"
+#include "base/recent_errors.h"
 
 namespace tide {
 namespace {

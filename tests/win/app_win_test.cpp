@@ -6,8 +6,8 @@
 #include <chrono>
 #include <string>
 
-#include "app/handles_win.h"
-#include "app/messages_win.h"
+#include "base/handles_win.h"
+#include "base/messages_win.h"
 
 namespace tide {
 namespace {

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "app/app_win.h"
-#include "app/messages_win.h"
-#include "app/wide_text_win.h"
+#include "base/messages_win.h"
+#include "base/wide_text_win.h"
 #include "net/inventory_win.h"
 #include "persistence/atomic_file_win.h"
 #include "persistence/json.h"

@@ -1,7 +1,7 @@
 // The diagnostics report as the user gets it: a UTF-8 file with a byte-order mark in the temp folder.
 #include "diagnostics/diagnostics_win.h"
 
-#include "app/recent_errors.h"
+#include "base/recent_errors.h"
 #include "persistence/atomic_file_win.h"
 
 #include <windows.h>

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/recent_errors.h"
+#include "base/recent_errors.h"
 #include "presentation/localization.h"
 
 namespace tide {

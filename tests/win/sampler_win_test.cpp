@@ -6,7 +6,7 @@
 #include <chrono>
 #include <mutex>
 
-#include "app/messages_win.h"
+#include "base/messages_win.h"
 #include "net/sampler_win.h"
 
 namespace tide {

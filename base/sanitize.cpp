@@ -1,5 +1,5 @@
 // Scrubbing of free text: control bytes, profile user names, e-mail addresses, length.
-#include "diagnostics/sanitize.h"
+#include "base/sanitize.h"
 
 namespace tide {
 namespace {

@@ -1,7 +1,7 @@
 // The in-memory list of recent problems.
-#include "app/recent_errors.h"
+#include "base/recent_errors.h"
 
-#include "diagnostics/sanitize.h"
+#include "base/sanitize.h"
 
 namespace tide {
 

@@ -1,5 +1,5 @@
 // UTF-8 <-> UTF-16 conversion at the Windows boundary.
-#include "app/wide_text_win.h"
+#include "base/wide_text_win.h"
 
 #include <windows.h>
 
