@@ -126,11 +126,18 @@ void CompactWindow::paint_with(CompactMetrics& m) {
             target_.Reset();
             return;
         }
+        bound_size_ = {};
     }
-    const RECT bounds{0, 0, pixels.cx, pixels.cy};
-    if (FAILED(target_->BindDC(surface_.dc(), &bounds))) {
-        target_.Reset();
-        return;
+    // A DC render target needs binding again only for another context or another size; binding costs a
+    // fresh drawing surface on some systems, so an unchanged bitmap keeps its binding.
+    if (bound_size_.cx != pixels.cx || bound_size_.cy != pixels.cy) {
+        const RECT bounds{0, 0, pixels.cx, pixels.cy};
+        if (FAILED(target_->BindDC(surface_.dc(), &bounds))) {
+            target_.Reset();
+            bound_size_ = {};
+            return;
+        }
+        bound_size_ = pixels;
     }
     target_->SetDpi(static_cast<float>(dpi_), static_cast<float>(dpi_));
     target_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
@@ -196,6 +203,7 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     const HRESULT ended = target_->EndDraw();
     if (ended == k_recreate_target) {
         target_.Reset();
+        bound_size_ = {};
         return;
     }
     if (FAILED(ended)) {
@@ -221,6 +229,7 @@ void CompactWindow::set_content(const CompactContent& content) {
 
 void CompactWindow::release_drawing() {
     target_.Reset();
+    bound_size_ = {};
     surface_.release();
 }
 
