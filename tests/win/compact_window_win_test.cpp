@@ -410,8 +410,8 @@ TEST(CompactShowcase, DISABLED_AllLayouts) {
             s.opacity_pct = 100;
             s.native_style = themes[row] == nullptr;
             s.theme = themes[row] != nullptr ? themes[row] : "Midnight";
-            const int left = 20 + layout * 205;
-            const int top = 40 + row * 120;
+            const int left = 20 + row * 420;
+            const int top = 20 + layout * 110;
             s.floating_rect = ScreenRect{left, top, left + 100, top + 30};
             auto window = std::make_unique<ui::CompactWindow>();
             window->create(GetModuleHandleW(nullptr), recorder.window());
