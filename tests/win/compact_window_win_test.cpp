@@ -276,6 +276,21 @@ TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
     EXPECT_EQ(recorder_.count(k_msg_compact_moved, 0), 2);
     EXPECT_EQ(rect_of(window_.hwnd()).left, before.left);
     EXPECT_EQ(rect_of(window_.hwnd()).top, before.top);
+
+    // Locked or not, a double click asks for the dashboard and a right click for the tray menu.
+    std::atomic<bool> clicked{false};
+    std::thread input([&] {
+        for (const DWORD buttons : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP,
+                                    MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP}) {
+            send_mouse(lock_grab.x, lock_grab.y, buttons);
+        }
+        clicked = true;
+    });
+    EXPECT_TRUE(pump_until([&] {
+        return clicked.load() && recorder_.count(k_msg_compact_mouse, 1) == 1 &&
+               recorder_.count(k_msg_compact_mouse, 0) == 1;
+    }));
+    input.join();
 }
 
 // A plain window that counts the clicks it receives.
