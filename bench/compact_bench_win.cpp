@@ -91,6 +91,19 @@ int wmain() {
     std::printf("measure alone: median %.1f us; measure and paint: median %.1f us\n", median(measure_us),
                 median(paint_us));
 
+    // Without any text (icon_only): what drawing text costs.
+    CompactSettings icons = settings;
+    icons.layout = 3;
+    window.apply(icons, *find_palette("Midnight"), false);
+    std::vector<double> icon_us;
+    for (int i = 0; i < rounds / 4; ++i) {
+        const double start = now_us();
+        window.paint();
+        icon_us.push_back(now_us() - start);
+    }
+    std::printf("measure and paint without text (icon_only): median %.1f us\n", median(icon_us));
+    window.apply(settings, *find_palette("Midnight"), false);
+
     // The same pixel size pushed without drawing anything.
     const SIZE size = window.size_px();
     const HWND bare = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"Static", L"", WS_POPUP,

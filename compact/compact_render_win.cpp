@@ -111,6 +111,7 @@ void CompactWindow::paint() {
 }
 
 void CompactWindow::paint_with(CompactMetrics& m) {
+    painted_ = false;
     const DrawingResources& resources = drawing_resources();
     if (hwnd_ == nullptr || !resources.ready() || size_dip_.width < 1 || size_dip_.height < 1) {
         return;
@@ -210,12 +211,18 @@ void CompactWindow::paint_with(CompactMetrics& m) {
         return;
     }
     const BYTE alpha = native ? BYTE{255} : static_cast<BYTE>(std::clamp(settings_.opacity_pct, 0, 100) * 255 / 100);
-    surface_.push(hwnd_, alpha);
+    painted_ = surface_.push(hwnd_, alpha);
 }
 
 void CompactWindow::set_content(const CompactContent& content) {
+    // An idle connection repeats the same texts every second: the bitmap on the screen already shows them.
+    const bool same = painted_ && content == content_;
     content_ = content;
     if (hwnd_ == nullptr) {
+        return;
+    }
+    if (same) {
+        keep_on_top();
         return;
     }
     CompactMetrics metrics = measure();
@@ -228,6 +235,7 @@ void CompactWindow::set_content(const CompactContent& content) {
 }
 
 void CompactWindow::release_drawing() {
+    painted_ = false;
     target_.Reset();
     bound_size_ = {};
     surface_.release();

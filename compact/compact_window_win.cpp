@@ -117,6 +117,7 @@ void CompactWindow::destroy_window() {
 }
 
 void CompactWindow::apply(const CompactSettings& settings, const Theme& theme, bool rtl) {
+    painted_ = false;
     settings_ = settings;
     theme_ = theme;
     rtl_ = rtl;

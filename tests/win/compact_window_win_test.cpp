@@ -343,11 +343,11 @@ TEST_F(CompactScreen, ThousandsOfUpdatesKeepMemoryFlat) {
         const std::wstring value = std::to_wstring(100 + i % 900) + L"." + std::to_wstring(i % 10) + L" Mbps";
         window_.set_content({value, value, L"Download", L"Upload", i % 50 != 0});
     };
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 150; ++i) {
         update(i);
     }
     const SIZE_T warm = private_bytes();
-    for (int i = 0; i < 1800; ++i) {
+    for (int i = 0; i < 1350; ++i) {
         update(i);
     }
     const SIZE_T after = private_bytes();
