@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/messages_win.h"
+#include "presentation/appearance_win.h"
 #include "app/settings_flow.h"
 #include "persistence/settings_store.h"
 #include "persistence/usage_win.h"
@@ -23,6 +24,7 @@ App::~App() {
 int App::run(HINSTANCE instance, bool start_minimized) {
     instance_ = instance;
 
+    appearance_ = read_system_appearance();
     load_start_up_state();
 
     if (!create_controller_window()) {
@@ -36,11 +38,13 @@ int App::run(HINSTANCE instance, bool start_minimized) {
                                           GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     keep_adding_tray_icon(tray_.add(controller_window_, icon_));
 
-    // The dashboard and the two compact displays are created here once they exist (the dashboard
-    // stays hidden when start_minimized); until then the program runs as it does when the dashboard
-    // cannot be created.
+    // The dashboard is created here once it exists (hidden when start_minimized); until then the
+    // program runs as it does when the dashboard cannot be created.
     static_cast<void>(start_minimized);
+    taskbar_display_.create(instance_, controller_window_);
+    desktop_display_.create(instance_, controller_window_);
     apply_settings();
+    refresh_ui();
 
     SetTimer(controller_window_, k_timer_usage_save, k_usage_save_period_ms, nullptr);
     if (settings_access_ == FileAccess::blocked) {
@@ -56,8 +60,10 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 
 void App::shut_down() {
     sampler_thread_.stop_and_join();
-    save_settings_now();
+    save_settings_now(); // takes the displays' positions back first
     save_usage_now();
+    taskbar_display_.destroy();
+    desktop_display_.destroy();
     tray_.remove();
     if (controller_window_ != nullptr) {
         DestroyWindow(controller_window_);

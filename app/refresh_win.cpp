@@ -34,8 +34,10 @@ void App::refresh_ui() {
     const RefreshInputs inputs{current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_,
                                compact_format_, localizer_.rtl};
     const StatusTexts status = compose_status_texts(inputs);
-    // Both compact displays receive status.compact_download/upload, the labels and the active flag
-    // here once they exist.
+    const ui::CompactContent content{to_wide(status.compact_download), to_wide(status.compact_upload),
+                                     to_wide(status.download_label), to_wide(status.upload_label), status.active};
+    taskbar_display_.set_content(content);
+    desktop_display_.set_content(content);
     tray_.set_tip(to_wide(status.tooltip));
     // The dashboard, when visible, receives compose_dashboard_texts() with the visible points chosen
     // by select_visible_points() for settings_.history_window_s.
