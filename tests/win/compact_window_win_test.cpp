@@ -20,6 +20,7 @@
 #include "base/messages_win.h"
 #include "compact/compact_window_win.h"
 #include "compact/displays_win.h"
+#include "compact/dpi.h"
 #include "compact/drawing_resources_win.h"
 #include "persistence/atomic_file_win.h"
 #include "persistence/json.h"
@@ -294,6 +295,24 @@ TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
                recorder_.count(k_msg_compact_mouse, 0) == 1;
     }));
     input.join();
+}
+
+// Without a taskbar host the taskbar read-out is an overlay at the taskbar anchor: centred in the strip,
+// the notification area's room kept free at the right end.
+TEST_F(CompactScreen, TaskbarReadOutSitsAtTheTaskbarAnchor) {
+    const DisplayInfo display{"TEST", {0, 0, 1280, 800}, {0, 0, 1280, 740}, 96, true};
+    set_display_source([display] { return std::vector<DisplayInfo>{display}; });
+    CompactSettings settings; // the taskbar section's defaults
+    settings.native_style = false;
+    show(settings, *find_palette("Midnight"), sample_content());
+    const RECT r = rect_of(window_.hwnd());
+    const ScreenRect expected =
+        taskbar_anchor(display, r.right - r.left, r.bottom - r.top, {2, 0, 0, 8}, scale_to_dpi(260, 96));
+    EXPECT_EQ((ScreenRect{r.left, r.top, r.right, r.bottom}), expected);
+    EXPECT_EQ(expected.right, 1280 - 260 - 8);
+    EXPECT_NE(GetWindowLongPtrW(window_.hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_FALSE(window_.embedded());
+    set_display_source({});
 }
 
 // A plain window that counts the clicks it receives.
