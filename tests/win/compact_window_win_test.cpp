@@ -420,6 +420,8 @@ TEST(CompactProgram, MovedDesktopReadOutIsSaved) {
     PostMessageW(FindWindowW(k_controller_class, nullptr), k_msg_dashboard_button, k_button_exit, 0);
     runner.join();
     DeleteFileW(path.c_str());
+    // Later tests in this process register their own controller class under the same name.
+    UnregisterClassW(k_controller_class, GetModuleHandleW(nullptr));
 }
 
 } // namespace
