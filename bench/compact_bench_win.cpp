@@ -106,8 +106,9 @@ int wmain() {
 
     // The same pixel size pushed without drawing anything.
     const SIZE size = window.size_px();
-    const HWND bare = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"Static", L"", WS_POPUP,
-                                      300, 100, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
+    const HWND bare =
+        CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"Static", L"", WS_POPUP, 300,
+                        100, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
     ShowWindow(bare, SW_SHOWNOACTIVATE);
     LayeredSurface surface;
     surface.ensure(size.cx, size.cy);

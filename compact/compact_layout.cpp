@@ -26,17 +26,31 @@ int icon_size_for(float font_size_dip) {
     return static_cast<int>(std::lround(font_size_dip * 0.9f));
 }
 
-BoxSize compact_box_size(int layout, int w, int l, int i, const BoxInsets& insets, int min_w, int max_w, int max_h) {
+BoxSize compact_box_size(int layout, int w, int l, int i, const BoxInsets& insets, int min_w, int max_w,
+                         int max_h) {
     const int gap = k_item_gap;
     BoxSize content;
     switch (static_cast<CompactLayout>(layout)) {
-    case CompactLayout::two_lines: content = {gap + i + w, insets.line_gap + 2 * l}; break;
-    case CompactLayout::one_line: content = {2 * w + 2 * i + 4 * gap, std::max(i, l)}; break;
-    case CompactLayout::two_columns: content = {2 * w + 2 * i + 4 * gap, insets.line_gap + 2 * l}; break;
-    case CompactLayout::icon_only: content = {gap + 2 * i, i}; break;
-    case CompactLayout::text_only: content = {2 * w + 2 * gap, l}; break;
-    case CompactLayout::numbers_only: content = {2 * w + gap, l}; break;
-    default: break;
+    case CompactLayout::two_lines:
+        content = {gap + i + w, insets.line_gap + 2 * l};
+        break;
+    case CompactLayout::one_line:
+        content = {2 * w + 2 * i + 4 * gap, std::max(i, l)};
+        break;
+    case CompactLayout::two_columns:
+        content = {2 * w + 2 * i + 4 * gap, insets.line_gap + 2 * l};
+        break;
+    case CompactLayout::icon_only:
+        content = {gap + 2 * i, i};
+        break;
+    case CompactLayout::text_only:
+        content = {2 * w + 2 * gap, l};
+        break;
+    case CompactLayout::numbers_only:
+        content = {2 * w + gap, l};
+        break;
+    default:
+        break;
     }
     return {clamp_length(content.width + 2 * insets.inset_x, min_w, max_w),
             clamp_length(content.height + 2 * insets.inset_y, insets.min_h, max_h)};
@@ -92,13 +106,15 @@ CompactItems compact_items(int layout, BoxSize box, const BoxInsets& insets, con
         put(items.first_text, p, y);
         put(items.second_text, p + c + gap, y);
         break;
-    default: break;
+    default:
+        break;
     }
     if (rtl) {
         for (ItemSpot* arrow : {&items.first_arrow, &items.second_arrow}) {
             arrow->x = wb - arrow->x - i;
         }
-        for (ItemSpot* text : {&items.first_text, &items.second_text, &items.first_label, &items.second_label}) {
+        for (ItemSpot* text :
+             {&items.first_text, &items.second_text, &items.first_label, &items.second_label}) {
             text->x = wb - text->x - c;
         }
     }

@@ -7,7 +7,14 @@
 
 namespace tide {
 
-enum class CompactLayout { two_lines = 0, one_line = 1, two_columns = 2, icon_only = 3, text_only = 4, numbers_only = 5 };
+enum class CompactLayout {
+    two_lines = 0,
+    one_line = 1,
+    two_columns = 2,
+    icon_only = 3,
+    text_only = 4,
+    numbers_only = 5
+};
 
 // The gap between an arrow and its text, and between columns in half-steps of it.
 inline constexpr int k_item_gap = 6;
@@ -36,8 +43,8 @@ int icon_size_for(float font_size_dip);
 
 // The box for a layout from the whole-pixel column width W, line height L and icon size I, insets added,
 // clamped to the limits (when min is not below max, min wins).
-BoxSize compact_box_size(int layout, int column_width, int line_height, int icon_size, const BoxInsets& insets,
-                         int min_w, int max_w, int max_h);
+BoxSize compact_box_size(int layout, int column_width, int line_height, int icon_size,
+                         const BoxInsets& insets, int min_w, int max_w, int max_h);
 
 struct ItemSpot {
     bool present = false;
@@ -64,7 +71,8 @@ struct ItemMetrics {
     float column_width = 0;
 };
 
-CompactItems compact_items(int layout, BoxSize box, const BoxInsets& insets, const ItemMetrics& metrics, bool rtl);
+CompactItems compact_items(int layout, BoxSize box, const BoxInsets& insets, const ItemMetrics& metrics,
+                           bool rtl);
 
 // A value as shown: `text_only` puts an arrow character and a blank before it; in a right-to-left
 // interface it is wrapped in a left-to-right isolate so the figures and unit keep their order.

@@ -72,15 +72,15 @@ CompactMetrics CompactWindow::measure() {
     m.second_value = create_text_layout(second, size, weight, rtl_, family);
     const ComPtr<IDWriteTextLayout> probe = create_text_layout(L"8 MB/s", size, weight, rtl_, family);
     if (m.layout == static_cast<int>(CompactLayout::two_columns)) {
-        m.download_label = create_text_layout(content_.download_label, size * 0.8f, DWRITE_FONT_WEIGHT_NORMAL, rtl_,
-                                              family);
-        m.upload_label = create_text_layout(content_.upload_label, size * 0.8f, DWRITE_FONT_WEIGHT_NORMAL, rtl_,
-                                            family);
+        m.download_label =
+            create_text_layout(content_.download_label, size * 0.8f, DWRITE_FONT_WEIGHT_NORMAL, rtl_, family);
+        m.upload_label =
+            create_text_layout(content_.upload_label, size * 0.8f, DWRITE_FONT_WEIGHT_NORMAL, rtl_, family);
     }
     m.column_width = std::max({text_width(m.first_value.Get()), text_width(m.second_value.Get()),
                                text_width(m.download_label.Get()), text_width(m.upload_label.Get())});
-    for (IDWriteTextLayout* layout : {m.first_value.Get(), m.second_value.Get(), m.download_label.Get(),
-                                      m.upload_label.Get()}) {
+    for (IDWriteTextLayout* layout :
+         {m.first_value.Get(), m.second_value.Get(), m.download_label.Get(), m.upload_label.Get()}) {
         if (layout != nullptr) {
             layout->SetMaxWidth(std::max(m.column_width, 0.0f));
         }
@@ -89,8 +89,8 @@ CompactMetrics CompactWindow::measure() {
     m.icon_size = static_cast<float>(icon_size_for(size));
     m.insets = box_insets(native, tight_, settings_.min_h);
     m.size = compact_box_size(m.layout, static_cast<int>(std::ceil(m.column_width)),
-                              static_cast<int>(std::ceil(m.line_height)), static_cast<int>(m.icon_size), m.insets,
-                              settings_.min_w, settings_.max_w, settings_.max_h);
+                              static_cast<int>(std::ceil(m.line_height)), static_cast<int>(m.icon_size),
+                              m.insets, settings_.min_w, settings_.max_w, settings_.max_h);
     return m;
 }
 
@@ -122,7 +122,8 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     }
     if (!target_) {
         const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
-            D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
+            D2D1_RENDER_TARGET_TYPE_DEFAULT,
+            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
         if (FAILED(resources.d2d->CreateDCRenderTarget(&properties, target_.GetAddressOf()))) {
             target_.Reset();
             return;
@@ -167,11 +168,13 @@ void CompactWindow::paint_with(CompactMetrics& m) {
         const auto fill = make_brush(target_.Get(), to_color(theme_.bg));
         const auto edge = make_brush(target_.Get(), to_color(theme_.border));
         if (fill) {
-            target_->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius), fill.Get());
+            target_->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius),
+                                          fill.Get());
         }
         if (edge) {
-            target_->DrawRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0.5f, 0.5f, w - 0.5f, h - 0.5f), radius, radius),
-                                          edge.Get(), 1.0f);
+            target_->DrawRoundedRectangle(
+                D2D1::RoundedRect(D2D1::RectF(0.5f, 0.5f, w - 0.5f, h - 0.5f), radius, radius), edge.Get(),
+                1.0f);
         }
     }
 
@@ -210,7 +213,8 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     if (FAILED(ended)) {
         return;
     }
-    const BYTE alpha = native ? BYTE{255} : static_cast<BYTE>(std::clamp(settings_.opacity_pct, 0, 100) * 255 / 100);
+    const BYTE alpha =
+        native ? BYTE{255} : static_cast<BYTE>(std::clamp(settings_.opacity_pct, 0, 100) * 255 / 100);
     painted_ = surface_.push(hwnd_, alpha);
 }
 

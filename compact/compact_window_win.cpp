@@ -97,8 +97,8 @@ bool CompactWindow::create_window(HWND parent) {
     if (settings_.click_through) {
         ex_style |= WS_EX_TRANSPARENT;
     }
-    const HWND window =
-        CreateWindowExW(ex_style, k_compact_class, k_title, style, 0, 0, 10, 10, parent, nullptr, instance_, this);
+    const HWND window = CreateWindowExW(ex_style, k_compact_class, k_title, style, 0, 0, 10, 10, parent,
+                                        nullptr, instance_, this);
     if (window == nullptr) {
         return false;
     }
@@ -126,7 +126,8 @@ void CompactWindow::apply(const CompactSettings& settings, const Theme& theme, b
     }
     if (hwnd_ != nullptr) {
         const LONG_PTR ex_style = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
-        const LONG_PTR wanted = settings_.click_through ? (ex_style | WS_EX_TRANSPARENT) : (ex_style & ~WS_EX_TRANSPARENT);
+        const LONG_PTR wanted =
+            settings_.click_through ? (ex_style | WS_EX_TRANSPARENT) : (ex_style & ~WS_EX_TRANSPARENT);
         if (wanted != ex_style) {
             SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, wanted);
         }
@@ -180,12 +181,14 @@ void CompactWindow::place() {
     tight_ = false;
     if (settings_.native_style) {
         native_ = read_taskbar_appearance(dpi_);
-        native_family_ = has_font_family(k_native_family) ? std::wstring(k_native_family) : native_.font_family;
+        native_family_ =
+            has_font_family(k_native_family) ? std::wstring(k_native_family) : native_.font_family;
     }
     measure_now();
     SIZE px = size_px();
     const PlacementParams params{settings_.align, scale_to_dpi(settings_.offset_x, dpi_),
-                                 scale_to_dpi(settings_.offset_y, dpi_), scale_to_dpi(settings_.margin, dpi_)};
+                                 scale_to_dpi(settings_.offset_y, dpi_),
+                                 scale_to_dpi(settings_.margin, dpi_)};
     ScreenRect rect;
     const auto& saved = settings_.floating_rect;
     if (host != nullptr) {
@@ -298,7 +301,8 @@ void CompactWindow::finish_move() {
     moving_ = false;
     ScreenRect rect = window_rect();
     const std::vector<DisplayInfo> displays = enumerate_displays();
-    if (const DisplayInfo* display = display_at_center(displays, rect); display != nullptr && hwnd_ != nullptr) {
+    if (const DisplayInfo* display = display_at_center(displays, rect);
+        display != nullptr && hwnd_ != nullptr) {
         if (settings_.snap_to_edges && !taskbar_mode()) {
             const ScreenRect snapped =
                 snap_to_work_area(rect, display->work, scale_to_dpi(settings_.snap_threshold, display->dpi));
@@ -321,7 +325,7 @@ void CompactWindow::finish_move() {
             ScreenRect anchor;
             if (taskbar_mode()) {
                 const bool known = taskbar_ && taskbar_->has_occupied();
-                const int reserve = known ? 0
+                const int reserve = known      ? 0
                                     : taskbar_ ? taskbar_->notification_reserve(*display)
                                                : default_reserve(*display);
                 anchor = taskbar_anchor(*display, width_of(rect), height_of(rect), params, reserve);
@@ -332,8 +336,8 @@ void CompactWindow::finish_move() {
             settings_.offset_x = offset.x;
             settings_.offset_y = offset.y;
         }
+        PostMessageW(controller_, k_msg_compact_moved, 0, 0);
     }
-    PostMessageW(controller_, k_msg_compact_moved, 0, 0);
     place();
 }
 
@@ -370,8 +374,9 @@ void CompactWindow::drag_to_cursor() {
     moving_ = true;
     const int width = own.right - own.left;
     const int height = own.bottom - own.top;
-    POINT to{std::max(parent.left, std::min(parent.right - width, drag_origin_.x + cursor.x - drag_cursor_.x)),
-             std::max(parent.top, std::min(parent.bottom - height, drag_origin_.y + cursor.y - drag_cursor_.y))};
+    POINT to{
+        std::max(parent.left, std::min(parent.right - width, drag_origin_.x + cursor.x - drag_cursor_.x)),
+        std::max(parent.top, std::min(parent.bottom - height, drag_origin_.y + cursor.y - drag_cursor_.y))};
     ScreenToClient(parent_, &to);
     SetWindowPos(hwnd_, nullptr, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -408,7 +413,8 @@ void CALLBACK CompactWindow::on_foreground(HWINEVENTHOOK, DWORD, HWND, LONG, LON
 
 LRESULT CALLBACK CompactWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<CompactWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+        auto* self =
+            static_cast<CompactWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->hwnd_ = window;
         return DefWindowProcW(window, message, wparam, lparam);

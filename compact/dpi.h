@@ -14,7 +14,8 @@ constexpr int scale_to_dpi(int value, int dpi) {
         dpi = k_default_dpi;
     }
     const int64_t twice = int64_t{2} * value * dpi;
-    const int64_t half_up = (twice >= 0 ? twice + k_default_dpi : -twice + k_default_dpi) / (2 * k_default_dpi);
+    const int64_t half_up =
+        (twice >= 0 ? twice + k_default_dpi : -twice + k_default_dpi) / (2 * k_default_dpi);
     return static_cast<int>(twice >= 0 ? half_up : -half_up);
 }
 

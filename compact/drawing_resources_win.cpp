@@ -85,18 +85,18 @@ void set_default_family(std::wstring_view family) {
     }
 }
 
-ComPtr<IDWriteTextLayout> create_text_layout(std::wstring_view text, float size_dip, DWRITE_FONT_WEIGHT weight,
-                                             bool rtl, std::wstring_view family) {
+ComPtr<IDWriteTextLayout> create_text_layout(std::wstring_view text, float size_dip,
+                                             DWRITE_FONT_WEIGHT weight, bool rtl, std::wstring_view family) {
     DrawingResources& resources = drawing_resources();
     if (!resources.dwrite || !(size_dip > 0.0f)) {
         return nullptr;
     }
-    const std::wstring name(family.empty() || !has_font_family(family) ? std::wstring_view(resources.default_family)
-                                                                        : family);
+    const std::wstring name(
+        family.empty() || !has_font_family(family) ? std::wstring_view(resources.default_family) : family);
     ComPtr<IDWriteTextFormat> format;
     if (FAILED(resources.dwrite->CreateTextFormat(name.c_str(), resources.system_fonts.Get(), weight,
-                                                  DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL, size_dip,
-                                                  L"", format.GetAddressOf()))) {
+                                                  DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL,
+                                                  size_dip, L"", format.GetAddressOf()))) {
         return nullptr;
     }
     if (FAILED(format->SetReadingDirection(rtl ? DWRITE_READING_DIRECTION_RIGHT_TO_LEFT
@@ -113,7 +113,8 @@ ComPtr<IDWriteTextLayout> create_text_layout(std::wstring_view text, float size_
     const DWRITE_FONT_FEATURE tabular{DWRITE_FONT_FEATURE_TAG_TABULAR_FIGURES, 1};
     const DWRITE_TEXT_RANGE whole{0, static_cast<UINT32>(text.size())};
     if (FAILED(resources.dwrite->CreateTypography(typography.GetAddressOf())) ||
-        FAILED(typography->AddFontFeature(tabular)) || FAILED(layout->SetTypography(typography.Get(), whole))) {
+        FAILED(typography->AddFontFeature(tabular)) ||
+        FAILED(layout->SetTypography(typography.Get(), whole))) {
         return nullptr;
     }
     return layout;

@@ -14,8 +14,8 @@
 namespace tide {
 
 struct DrawingResources {
-    Microsoft::WRL::ComPtr<ID2D1Factory> d2d;       // single-threaded; empty when creation failed
-    Microsoft::WRL::ComPtr<IDWriteFactory> dwrite;  // shared; empty when creation failed
+    Microsoft::WRL::ComPtr<ID2D1Factory> d2d;      // single-threaded; empty when creation failed
+    Microsoft::WRL::ComPtr<IDWriteFactory> dwrite; // shared; empty when creation failed
     Microsoft::WRL::ComPtr<IDWriteFontCollection> system_fonts;
     std::wstring default_family = L"Segoe UI";
 

@@ -78,12 +78,12 @@ ScreenRect work_area_anchor(const DisplayInfo& d, int w, int h, const PlacementP
     int x = 0;
     int y = 0;
     if (side == TaskbarEdge::top || side == TaskbarEdge::bottom) {
-        x = p.align == 0 ? work.left + p.margin
+        x = p.align == 0   ? work.left + p.margin
             : p.align == 1 ? (work.left + work.right - w) / 2
                            : work.right - p.margin - w;
         y = side == TaskbarEdge::bottom ? work.bottom - p.margin - h : work.top + p.margin;
     } else {
-        y = p.align == 0 ? work.top + p.margin
+        y = p.align == 0   ? work.top + p.margin
             : p.align == 1 ? (work.top + work.bottom - h) / 2
                            : work.bottom - p.margin - h;
         x = side == TaskbarEdge::right ? work.right - p.margin - w : work.left + p.margin;
@@ -109,7 +109,7 @@ ScreenRect taskbar_anchor(const DisplayInfo& d, int w, int h, const PlacementPar
         return work_area_anchor(d, w, h, p);
     }
     const ScreenRect& m = d.monitor;
-    int x = p.align == 0 ? m.left + p.margin
+    int x = p.align == 0   ? m.left + p.margin
             : p.align == 1 ? (m.left + m.right - w) / 2
                            : m.right - std::max(reserve, 0) - p.margin - w;
     x = clamp_start(x + p.offset_x, m.left, m.right, w);

@@ -1,4 +1,5 @@
-// What Windows says about its look: dark or light apps, high contrast, and the taskbar's text colour and font.
+// What Windows says about its look: dark or light apps, high contrast, and the taskbar's text colour and
+// font.
 #pragma once
 
 #include "presentation/theme.h"

@@ -31,28 +31,29 @@ class CompactBoxSize : public ::testing::TestWithParam<BoxCase> {};
 
 TEST_P(CompactBoxSize, ContentPlusInsetsClamped) {
     const BoxCase& c = GetParam();
-    EXPECT_EQ(compact_box_size(c.layout, c.w, c.l, c.i, c.insets, c.min_w, c.max_w, c.max_h), c.expected) << c.name;
+    EXPECT_EQ(compact_box_size(c.layout, c.w, c.l, c.i, c.insets, c.min_w, c.max_w, c.max_h), c.expected)
+        << c.name;
 }
 
 const BoxInsets k_plain{8, 4, 2, 20};
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, CompactBoxSize,
-    ::testing::Values(BoxCase{"two_lines", 0, 50, 16, 13, k_plain, 40, 600, 200, {85, 42}},
-                      BoxCase{"one_line", 1, 50, 16, 13, k_plain, 40, 600, 200, {166, 24}},
-                      BoxCase{"two_columns", 2, 50, 16, 13, k_plain, 40, 600, 200, {166, 42}},
-                      BoxCase{"icon_only ignores the texts", 3, 500, 16, 13, k_plain, 40, 600, 200, {48, 21}},
-                      BoxCase{"text_only", 4, 50, 16, 13, k_plain, 40, 600, 200, {128, 24}},
-                      BoxCase{"numbers_only", 5, 50, 16, 13, k_plain, 40, 600, 200, {122, 24}},
-                      BoxCase{"unknown layout", 9, 50, 16, 13, k_plain, 40, 600, 200, {40, 20}},
-                      BoxCase{"wider than max_w", 1, 400, 16, 13, k_plain, 40, 600, 200, {600, 24}},
-                      BoxCase{"narrower than min_w", 5, 5, 8, 7, k_plain, 40, 600, 200, {40, 20}},
-                      BoxCase{"higher than max_h", 0, 50, 100, 13, k_plain, 40, 600, 200, {85, 200}},
-                      BoxCase{"min not below max", 0, 50, 16, 13, k_plain, 100, 50, 200, {100, 42}},
-                      BoxCase{"tight", 0, 50, 16, 13, {8, 2, 0, 20}, 40, 600, 200, {85, 36}},
-                      BoxCase{"native", 5, 30, 8, 7, {4, 1, 0, 10}, 40, 600, 200, {74, 10}},
-                      BoxCase{"one_line takes the icon when taller", 1, 50, 10, 13, k_plain, 40, 600, 200,
-                              {166, 21}}));
+    ::testing::Values(
+        BoxCase{"two_lines", 0, 50, 16, 13, k_plain, 40, 600, 200, {85, 42}},
+        BoxCase{"one_line", 1, 50, 16, 13, k_plain, 40, 600, 200, {166, 24}},
+        BoxCase{"two_columns", 2, 50, 16, 13, k_plain, 40, 600, 200, {166, 42}},
+        BoxCase{"icon_only ignores the texts", 3, 500, 16, 13, k_plain, 40, 600, 200, {48, 21}},
+        BoxCase{"text_only", 4, 50, 16, 13, k_plain, 40, 600, 200, {128, 24}},
+        BoxCase{"numbers_only", 5, 50, 16, 13, k_plain, 40, 600, 200, {122, 24}},
+        BoxCase{"unknown layout", 9, 50, 16, 13, k_plain, 40, 600, 200, {40, 20}},
+        BoxCase{"wider than max_w", 1, 400, 16, 13, k_plain, 40, 600, 200, {600, 24}},
+        BoxCase{"narrower than min_w", 5, 5, 8, 7, k_plain, 40, 600, 200, {40, 20}},
+        BoxCase{"higher than max_h", 0, 50, 100, 13, k_plain, 40, 600, 200, {85, 200}},
+        BoxCase{"min not below max", 0, 50, 16, 13, k_plain, 100, 50, 200, {100, 42}},
+        BoxCase{"tight", 0, 50, 16, 13, {8, 2, 0, 20}, 40, 600, 200, {85, 36}},
+        BoxCase{"native", 5, 30, 8, 7, {4, 1, 0, 10}, 40, 600, 200, {74, 10}},
+        BoxCase{"one_line takes the icon when taller", 1, 50, 10, 13, k_plain, 40, 600, 200, {166, 21}}));
 
 const ItemMetrics k_metrics{16.0f, 13.0f, 50.0f};
 

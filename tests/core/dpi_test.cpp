@@ -19,14 +19,14 @@ TEST_P(ScaleToDpi, RoundsHalvesAwayFromZero) {
     EXPECT_EQ(scale_to_dpi(c.value, c.dpi), c.expected) << c.value << " at " << c.dpi;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ScaleToDpi,
-    ::testing::Values(ScaleCase{12, 96, 12}, ScaleCase{12, 144, 18}, ScaleCase{1, 144, 2}, // 1.5 -> 2
-                      ScaleCase{-1, 144, -2}, ScaleCase{3, 120, 4},                        // 3.75 -> 4
-                      ScaleCase{5, 120, 6},                                                // 6.25 -> 6
-                      ScaleCase{7, 0, 7}, ScaleCase{7, -20, 7}, ScaleCase{0, 192, 0},
-                      ScaleCase{-7, 120, -9},                                              // -8.75
-                      ScaleCase{1000000000, 192, 2000000000}));
+INSTANTIATE_TEST_SUITE_P(Values, ScaleToDpi,
+                         ::testing::Values(ScaleCase{12, 96, 12}, ScaleCase{12, 144, 18},
+                                           ScaleCase{1, 144, 2},                         // 1.5 -> 2
+                                           ScaleCase{-1, 144, -2}, ScaleCase{3, 120, 4}, // 3.75 -> 4
+                                           ScaleCase{5, 120, 6},                         // 6.25 -> 6
+                                           ScaleCase{7, 0, 7}, ScaleCase{7, -20, 7}, ScaleCase{0, 192, 0},
+                                           ScaleCase{-7, 120, -9}, // -8.75
+                                           ScaleCase{1000000000, 192, 2000000000}));
 
 TEST(UnscaleFromDpi, InvertsWithTheSameRounding) {
     EXPECT_EQ(unscale_from_dpi(15, 144), 10);

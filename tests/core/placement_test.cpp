@@ -9,11 +9,20 @@ namespace {
 DisplayInfo screen(TaskbarEdge side, std::string id = "\\\\.\\DISPLAY1", bool primary = true) {
     DisplayInfo d{std::move(id), {0, 0, 1280, 800}, {0, 0, 1280, 800}, 96, primary};
     switch (side) {
-    case TaskbarEdge::top: d.work.top = 40; break;
-    case TaskbarEdge::bottom: d.work.bottom = 760; break;
-    case TaskbarEdge::left: d.work.left = 40; break;
-    case TaskbarEdge::right: d.work.right = 1240; break;
-    case TaskbarEdge::none: break;
+    case TaskbarEdge::top:
+        d.work.top = 40;
+        break;
+    case TaskbarEdge::bottom:
+        d.work.bottom = 760;
+        break;
+    case TaskbarEdge::left:
+        d.work.left = 40;
+        break;
+    case TaskbarEdge::right:
+        d.work.right = 1240;
+        break;
+    case TaskbarEdge::none:
+        break;
     }
     return d;
 }
@@ -65,15 +74,18 @@ TEST(TaskbarAnchor, CentresInTheStripAndKeepsTheReserve) {
     EXPECT_EQ(taskbar_anchor(bottom, 100, 30, {0, 0, 0, 8}, 260), (ScreenRect{8, 765, 108, 795}));
     EXPECT_EQ(taskbar_anchor(bottom, 100, 30, {1, 0, 0, 8}, 260), (ScreenRect{590, 765, 690, 795}));
     EXPECT_EQ(taskbar_anchor(bottom, 100, 30, {2, 0, 50, 8}, -5), (ScreenRect{1172, 770, 1272, 800}));
-    EXPECT_EQ(taskbar_anchor(screen(TaskbarEdge::top), 100, 30, {0, 0, -9, 0}, 0), (ScreenRect{0, 0, 100, 30}));
+    EXPECT_EQ(taskbar_anchor(screen(TaskbarEdge::top), 100, 30, {0, 0, -9, 0}, 0),
+              (ScreenRect{0, 0, 100, 30}));
     // too low a strip, a vertical taskbar or none: the work-area anchor
-    EXPECT_EQ(taskbar_anchor(bottom, 100, 41, {2, 0, 0, 8}, 0), work_area_anchor(bottom, 100, 41, {2, 0, 0, 8}));
+    EXPECT_EQ(taskbar_anchor(bottom, 100, 41, {2, 0, 0, 8}, 0),
+              work_area_anchor(bottom, 100, 41, {2, 0, 0, 8}));
     const DisplayInfo left = screen(TaskbarEdge::left);
     EXPECT_EQ(taskbar_anchor(left, 100, 30, {2, 0, 0, 8}, 0), work_area_anchor(left, 100, 30, {2, 0, 0, 8}));
 }
 
 TEST(ChooseDisplay, ByIdThenPrimaryThenFirst) {
-    std::vector<DisplayInfo> displays{screen(TaskbarEdge::bottom, "A", false), screen(TaskbarEdge::bottom, "B", true),
+    std::vector<DisplayInfo> displays{screen(TaskbarEdge::bottom, "A", false),
+                                      screen(TaskbarEdge::bottom, "B", true),
                                       screen(TaskbarEdge::bottom, "C", false)};
     EXPECT_EQ(choose_display(displays, "C")->id, "C");
     EXPECT_EQ(choose_display(displays, "gone")->id, "B"); // a disconnected display
@@ -134,7 +146,8 @@ struct SnapCase {
 class Snap : public ::testing::TestWithParam<SnapCase> {};
 
 TEST_P(Snap, EdgesWithinTheThresholdGoFlush) {
-    EXPECT_EQ(snap_to_work_area(GetParam().dropped, {0, 0, 1280, 760}, GetParam().threshold), GetParam().expected);
+    EXPECT_EQ(snap_to_work_area(GetParam().dropped, {0, 0, 1280, 760}, GetParam().threshold),
+              GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Snap,

@@ -21,6 +21,7 @@
 #include "base/messages_win.h"
 #include "compact/compact_window_win.h"
 #include "compact/displays_win.h"
+#include "compact/dpi.h"
 #include "compact/drawing_resources_win.h"
 #include "persistence/atomic_file_win.h"
 #include "persistence/json.h"
@@ -139,7 +140,8 @@ COLORREF screen_pixel(int x, int y) {
 }
 
 bool close_to(COLORREF color, Rgba expected, int tolerance = 10) {
-    return std::abs(GetRValue(color) - expected.r) <= tolerance && std::abs(GetGValue(color) - expected.g) <= tolerance &&
+    return std::abs(GetRValue(color) - expected.r) <= tolerance &&
+           std::abs(GetGValue(color) - expected.g) <= tolerance &&
            std::abs(GetBValue(color) - expected.b) <= tolerance;
 }
 
@@ -213,7 +215,8 @@ TEST_P(CompactThemes, BackgroundInsideBorderOnTheEdgeErrorColourWhenUnavailable)
     EXPECT_EQ(r.top, 200);
     const int middle = (r.top + r.bottom) / 2;
     EXPECT_TRUE(wait_for_pixel(r.left + 3, middle, theme.bg)) << std::hex << screen_pixel(r.left + 3, middle);
-    EXPECT_TRUE(close_to(screen_pixel(r.left, middle), theme.border)) << std::hex << screen_pixel(r.left, middle);
+    EXPECT_TRUE(close_to(screen_pixel(r.left, middle), theme.border))
+        << std::hex << screen_pixel(r.left, middle);
     EXPECT_GT(count_near(r, theme.download), 10);
     EXPECT_EQ(count_near(r, theme.error), 0);
 
@@ -251,7 +254,8 @@ TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
     show(desktop_at(400, 300), *find_palette("Midnight"), sample_content());
     const RECT start = rect_of(window_.hwnd());
     const POINT grab{start.left + 4, start.top + 4}; // on the box, beside the text
-    ASSERT_TRUE(drag_until(grab, {grab.x + 60, grab.y + 40}, [&] { return recorder_.count(k_msg_compact_moved, 0) == 1; }));
+    ASSERT_TRUE(drag_until(grab, {grab.x + 60, grab.y + 40},
+                           [&] { return recorder_.count(k_msg_compact_moved, 0) == 1; }));
     // A busy machine may lose a few pixels of the way before the move loop starts; the place is what counts.
     const RECT moved = rect_of(window_.hwnd());
     EXPECT_NEAR(moved.left, start.left + 60, 6);
@@ -281,8 +285,8 @@ TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
     // Locked or not, a double click asks for the dashboard and a right click for the tray menu.
     std::atomic<bool> clicked{false};
     std::thread input([&] {
-        for (const DWORD buttons : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP,
-                                    MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP}) {
+        for (const DWORD buttons : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN,
+                                    MOUSEEVENTF_LEFTUP, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP}) {
             send_mouse(lock_grab.x, lock_grab.y, buttons);
         }
         clicked = true;
@@ -292,6 +296,24 @@ TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
                recorder_.count(k_msg_compact_mouse, 0) == 1;
     }));
     input.join();
+}
+
+// Without a taskbar host the taskbar read-out is an overlay at the taskbar anchor: centred in the strip,
+// the notification area's room kept free at the right end.
+TEST_F(CompactScreen, TaskbarReadOutSitsAtTheTaskbarAnchor) {
+    const DisplayInfo display{"TEST", {0, 0, 1280, 800}, {0, 0, 1280, 740}, 96, true};
+    set_display_source([display] { return std::vector<DisplayInfo>{display}; });
+    CompactSettings settings; // the taskbar section's defaults
+    settings.native_style = false;
+    show(settings, *find_palette("Midnight"), sample_content());
+    const RECT r = rect_of(window_.hwnd());
+    const ScreenRect expected =
+        taskbar_anchor(display, r.right - r.left, r.bottom - r.top, {2, 0, 0, 8}, scale_to_dpi(260, 96));
+    EXPECT_EQ((ScreenRect{r.left, r.top, r.right, r.bottom}), expected);
+    EXPECT_EQ(expected.right, 1280 - 260 - 8);
+    EXPECT_NE(GetWindowLongPtrW(window_.hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_FALSE(window_.embedded());
+    set_display_source({});
 }
 
 // A plain window that counts the clicks it receives.
@@ -311,8 +333,8 @@ TEST_F(CompactScreen, ClickThroughLetsTheClickReachTheWindowBelow) {
     window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     window_class.lpszClassName = L"TidemeterTest.Below";
     RegisterClassExW(&window_class);
-    const HWND below = CreateWindowExW(0, window_class.lpszClassName, L"below", WS_POPUP | WS_VISIBLE, 480, 380, 300,
-                                       200, nullptr, nullptr, window_class.hInstance, nullptr);
+    const HWND below = CreateWindowExW(0, window_class.lpszClassName, L"below", WS_POPUP | WS_VISIBLE, 480,
+                                       380, 300, 200, nullptr, nullptr, window_class.hInstance, nullptr);
     ASSERT_NE(below, nullptr);
     CompactSettings settings = desktop_at(500, 400);
     settings.click_through = true;
@@ -378,7 +400,8 @@ TEST(CompactProgram, MovedDesktopReadOutIsSaved) {
     if (found) {
         const RECT start = rect_of(readout);
         EXPECT_EQ(start.top, 240);
-        const bool saved = drag_until({start.left + 4, start.top + 4}, {start.left + 104, start.top + 54},
+        const bool saved = drag_until(
+            {start.left + 4, start.top + 4}, {start.left + 104, start.top + 54},
             [&] {
                 const auto bytes = read_file_bytes(path);
                 const auto json = bytes ? parse_json(*bytes) : std::nullopt;
@@ -387,13 +410,13 @@ TEST(CompactProgram, MovedDesktopReadOutIsSaved) {
                 const JsonValue* left = find_member(rect, "l");
                 const JsonValue* top = find_member(rect, "t");
                 const RECT now = rect_of(readout);
-                return now.left > 380 && now.top > 260 && left && top && left->is_number() && top->is_number() &&
-                       left->as_number() == now.left && top->as_number() == now.top;
+                return now.left > 380 && now.top > 260 && left && top && left->is_number() &&
+                       top->is_number() && left->as_number() == now.left && top->as_number() == now.top;
             },
             20s);
         const auto bytes = read_file_bytes(path);
-        EXPECT_TRUE(saved) << (bytes ? *bytes : std::string("no file")) << " window at " << rect_of(readout).left
-                           << "," << rect_of(readout).top;
+        EXPECT_TRUE(saved) << (bytes ? *bytes : std::string("no file")) << " window at "
+                           << rect_of(readout).left << "," << rect_of(readout).top;
     }
     PostMessageW(FindWindowW(k_controller_class, nullptr), k_msg_dashboard_button, k_button_exit, 0);
     runner.join();
@@ -413,7 +436,8 @@ TEST(CompactShowcase, DISABLED_AllLayouts) {
     wchar_t language[8] = {};
     GetEnvironmentVariableW(L"TIDE_SHOWCASE", language, 8);
     const bool rtl = std::wstring(language) == L"ar";
-    const ui::CompactContent content{L"12.5 Mbps", L"640 kbps", rtl ? L"\u062A\u0646\u0632\u064A\u0644" : L"Download",
+    const ui::CompactContent content{L"12.5 Mbps", L"640 kbps",
+                                     rtl ? L"\u062A\u0646\u0632\u064A\u0644" : L"Download",
                                      rtl ? L"\u062A\u062D\u0645\u064A\u0644" : L"Upload", true};
     Recorder recorder;
     std::vector<std::unique_ptr<ui::CompactWindow>> windows;
@@ -432,13 +456,15 @@ TEST(CompactShowcase, DISABLED_AllLayouts) {
             auto window = std::make_unique<ui::CompactWindow>();
             window->create(GetModuleHandleW(nullptr), recorder.window());
             window->apply(s, *find_palette(s.theme), rtl);
-            window->set_content(layout == 5 && row == 1 ? ui::CompactContent{L"\u2014", L"\u2014", L"", L"", false}
-                                                        : content);
+            window->set_content(layout == 5 && row == 1
+                                    ? ui::CompactContent{L"\u2014", L"\u2014", L"", L"", false}
+                                    : content);
             window->show(true);
             windows.push_back(std::move(window));
         }
     }
-    pump_until([] { return GetFileAttributesW(L"C:\\tidemeter-showcase-done") != INVALID_FILE_ATTRIBUTES; }, 60s);
+    pump_until([] { return GetFileAttributesW(L"C:\\tidemeter-showcase-done") != INVALID_FILE_ATTRIBUTES; },
+               60s);
     DeleteFileW(L"C:\\tidemeter-showcase-done");
 }
 
