@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "base/messages_win.h"
+#include "presentation/appearance_win.h"
 #include "app/settings_flow.h"
 #include "persistence/settings_store.h"
 #include "persistence/settings_store_win.h"
@@ -24,6 +25,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     instance_ = instance;
     start_minimized_ = start_minimized;
 
+    appearance_ = read_system_appearance();
     load_start_up_state();
 
     if (!create_controller_window()) {
@@ -37,9 +39,12 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     // Without a shell yet, "TaskbarCreated" adds it later.
     tray_added_ = tray_.add(controller_window_, icon_);
 
-    // The dashboard and the two compact displays are created here once they exist; until then the
-    // program runs as it does when the dashboard cannot be created.
+    // The dashboard is created here once it exists; until then the program runs as it does when the
+    // dashboard cannot be created.
+    taskbar_display_.create(instance_, controller_window_);
+    desktop_display_.create(instance_, controller_window_);
     apply_settings();
+    refresh_ui();
 
     SetTimer(controller_window_, k_timer_usage_save, k_usage_save_period_ms, nullptr);
     sampler_.controller_window = controller_window_;
@@ -50,7 +55,9 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     const int exit_code = run_message_loop();
 
     sampler_thread_.stop_and_join();
-    save_settings_now();
+    save_settings_now(); // takes the displays' positions back first
+    taskbar_display_.destroy();
+    desktop_display_.destroy();
     save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
     tray_.remove();
     tray_added_ = false;
