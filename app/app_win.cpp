@@ -3,9 +3,11 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <mutex>
 
 #include "base/messages_win.h"
+#include "compact/taskbar_host_win.h"
 #include "presentation/appearance_win.h"
 #include "app/settings_flow.h"
 #include "persistence/settings_store.h"
@@ -42,6 +44,8 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     // The dashboard is created here once it exists; until then the program runs as it does when the
     // dashboard cannot be created.
     taskbar_display_.create(instance_, controller_window_);
+    taskbar_display_.set_taskbar_host(
+        std::make_unique<ui::ShellTaskbarHost>(controller_window_, k_msg_taskbar_buttons));
     desktop_display_.create(instance_, controller_window_);
     apply_settings();
     refresh_ui();

@@ -70,6 +70,7 @@ LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lpara
         on_appearance_change();
         return 0;
     case WM_DISPLAYCHANGE:
+    case WM_DPICHANGED:
         replace_compact_displays();
         return 0;
     case WM_TIMER:

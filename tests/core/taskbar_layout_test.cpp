@@ -1,6 +1,8 @@
 // Free-place search, notification reserve, task-list span, font fitting.
 #include "compact/taskbar_layout.h"
 
+#include "compact/placement.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -8,6 +10,29 @@
 
 namespace tide {
 namespace {
+
+struct SideCase {
+    ScreenRect work;
+    ScreenRect expected; // 100 x 30 at align 2, margin 8
+};
+
+class TaskbarSideTest : public testing::TestWithParam<SideCase> {};
+
+// Only a top or bottom strip holds the read-out; beside a vertical or hidden taskbar it goes to the
+// work-area anchor (bottom side when the taskbar is hidden).
+TEST_P(TaskbarSideTest, AnchorFollowsTheTaskbarSide) {
+    const SideCase& c = GetParam();
+    const DisplayInfo display{"\\\\.\\DISPLAY1", {0, 0, 1280, 800}, c.work, 96, true};
+    const PlacementParams params{2, 0, 0, 8};
+    EXPECT_EQ(taskbar_anchor(display, 100, 30, params, 0), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, TaskbarSideTest,
+                         testing::Values(SideCase{{0, 0, 1280, 760}, {1172, 765, 1272, 795}},
+                                         SideCase{{0, 40, 1280, 800}, {1172, 5, 1272, 35}},
+                                         SideCase{{62, 0, 1280, 800}, {70, 762, 170, 792}},
+                                         SideCase{{0, 0, 1218, 800}, {1110, 762, 1210, 792}},
+                                         SideCase{{0, 0, 1280, 800}, {1172, 762, 1272, 792}}));
 
 const ScreenRect k_strip{0, 1040, 1000, 1080};
 
