@@ -58,13 +58,14 @@ protected:
     }
 
     // The taskbar read-out in taskbar mode, shown, with two rates.
-    void start(bool embed = true, int font_pt = 11) {
+    void start(bool embed = true, int font_pt = 11, int layout = 0) {
         CompactSettings settings;
         settings.on_taskbar = true;
         settings.mode = 0;
         settings.embed_in_taskbar = embed;
         settings.native_style = false;
         settings.font_size_pt = font_pt;
+        settings.layout = layout;
         ASSERT_TRUE(readout_.create(GetModuleHandleW(nullptr), controller_));
         readout_.set_taskbar_host(std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13));
         readout_.apply(settings, *find_palette("Midnight"), false);
@@ -96,6 +97,15 @@ protected:
         }
     }
 
+    // TIDE_TEST_HOLD_MS keeps the windows on screen a while, for a screenshot.
+    static void hold() {
+        wchar_t value[16] = {};
+        if (GetEnvironmentVariableW(L"TIDE_TEST_HOLD_MS", value, 16) > 0) {
+            const DWORD ms = static_cast<DWORD>(_wtoi(value));
+            pump_until([] { return false; }, ms);
+        }
+    }
+
     HWND controller_ = CreateWindowExW(0, L"STATIC", L"controller", 0, 0, 0, 0, 0, nullptr, nullptr,
                                        GetModuleHandleW(nullptr), nullptr);
     CompactWindow readout_;
@@ -123,6 +133,25 @@ TEST_F(TaskbarHostTest, EmbedsInTheFreeStretchNearItsAnchorAndNarrowsTheTaskList
     EXPECT_LT(TestTaskbar::client_rect_of(bar.task_list()).right, 984);
     readout_.destroy();
     EXPECT_EQ(TestTaskbar::client_rect_of(bar.task_list()), (ScreenRect{0, 0, 984, 40}));
+}
+
+TEST_F(TaskbarHostTest, OverlayTakesTheSameFreePlaceOnABottomOrTopTaskbar) {
+    for (const bool top : {false, true}) {
+        use_work(top ? ScreenRect{0, 40, 1280, 800} : ScreenRect{0, 0, 1280, 760});
+        TestTaskbar bar(TestTaskbar::Kind::classic, top ? k_top_bar : k_bottom_bar);
+        start(false);
+        EXPECT_FALSE(readout_.embedded());
+        EXPECT_EQ(GetAncestor(readout_.hwnd(), GA_PARENT), GetDesktopWindow());
+        const ScreenRect own = window_rect(readout_.hwnd());
+        EXPECT_EQ(own.right, 1040 - k_gap);
+        EXPECT_GE(own.top, top ? 0 : 760);
+        EXPECT_LE(own.bottom, top ? 40 : 800);
+        expect_clear_of(bar.host());
+        EXPECT_LT(TestTaskbar::client_rect_of(bar.task_list()).right, 984);
+        hold();
+        readout_.destroy();
+        EXPECT_EQ(TestTaskbar::client_rect_of(bar.task_list()), (ScreenRect{0, 0, 984, 40}));
+    }
 }
 
 TEST_F(TaskbarHostTest, TaskListWidenedByTheShellIsNarrowedAgainByTheLayoutCheck) {
@@ -157,12 +186,14 @@ TEST_F(TaskbarHostTest, CrowdedTaskbarShrinksTheFontThenOverlapsAtTheAnchor) {
 
     // Leave a stretch a little narrower than the read-out (with both gaps).
     const int free = normal_width + 2 * k_gap - 8;
-    bar.add_child(L"Button", {48, 0, 1036 - free, 40});
+    bar.add_child(L"Button", {48, 0, 500, 40});
+    bar.add_child(L"Button", {500, 0, 1036 - free, 40});
     readout_.show(true);
     const ScreenRect shrunk = window_rect(readout_.hwnd());
     EXPECT_LT(shrunk.right - shrunk.left, normal_width);
     EXPECT_GE(shrunk.left, 1036 - free + k_gap);
     EXPECT_LE(shrunk.right, 1040 - k_gap);
+    hold();
     readout_.show(false);
 
     // No room at all: overlapping at the anchor, at the smallest size.
@@ -171,6 +202,7 @@ TEST_F(TaskbarHostTest, CrowdedTaskbarShrinksTheFontThenOverlapsAtTheAnchor) {
     const ScreenRect overlap = window_rect(readout_.hwnd());
     EXPECT_LT(overlap.right - overlap.left, shrunk.right - shrunk.left);
     EXPECT_GE(overlap.top, 760);
+    hold();
 }
 
 TEST_F(TaskbarHostTest, TopTaskbarHoldsTheReadoutInItsStrip) {
@@ -235,6 +267,28 @@ TEST_F(TaskbarHostTest, ButtonsDrawnByTheTaskbarUseTheWatcherNotTheTaskList) {
     expect_clear_of(bar.host());
     readout_.show(false);
     readout_.destroy(); // stops the watcher thread promptly
+}
+
+// Wine's virtual desktop has a taskbar of its own, a shell this program did not write: with no test
+// taskbar around, the read-out lands on its strip and covers none of its buttons.
+TEST_F(TaskbarHostTest, SitsOnAForeignTaskbarWithoutCoveringItsButtons) {
+    set_display_source(nullptr);
+    const HWND shell = FindWindowW(k_primary_taskbar_class, nullptr);
+    RECT bar{};
+    if (shell == nullptr || !IsWindowVisible(shell) || !GetWindowRect(shell, &bar)) {
+        GTEST_SKIP() << "no visible taskbar on this desktop";
+    }
+    // Wine's taskbar is 20 pixels high: only the one-line layout fits on it.
+    for (const bool embed : {false, true}) {
+        start(embed, 11, 1);
+        EXPECT_EQ(readout_.embedded(), embed);
+        const ScreenRect own = window_rect(readout_.hwnd());
+        EXPECT_GE(own.top, bar.top);
+        EXPECT_LE(own.bottom, bar.bottom);
+        expect_clear_of(shell);
+        hold();
+        readout_.destroy();
+    }
 }
 
 } // namespace

@@ -6,13 +6,12 @@
 namespace tide::test {
 namespace {
 
-// Registers a plain class of this name in the test process (a local class wins over a system one).
+// Registers a plain class of this name in the test executable. A local class wins over a global one
+// of the same name (comctl32 registers a real "ReBarWindow32", which would size itself), so the
+// registration is tried every time; a second one fails harmlessly.
 void ensure_class(const wchar_t* name) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc)) {
-        return;
-    }
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = name;
@@ -22,7 +21,10 @@ void ensure_class(const wchar_t* name) {
 }
 
 HWND make_child(HWND parent, const wchar_t* class_name, RECT r, bool visible) {
-    ensure_class(class_name);
+    // Buttons stay the system's own: a local "Button" would replace it for every other test as well.
+    if (lstrcmpiW(class_name, L"Button") != 0) {
+        ensure_class(class_name);
+    }
     const DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0);
     return CreateWindowExW(0, class_name, L"", style, r.left, r.top, r.right - r.left, r.bottom - r.top,
                            parent, nullptr, GetModuleHandleW(nullptr), nullptr);
