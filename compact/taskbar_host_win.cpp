@@ -38,7 +38,10 @@ ScreenRect ShellTaskbarHost::position(CompactWindow& window, const DisplayInfo& 
     occupied_ = current_occupied(window.hwnd());
     const ScreenRect strip = taskbar_strip(display);
     const int gap = scale_to_dpi(k_gap_dip, display.dpi);
-    const int reserve = occupied_.empty() ? notification_reserve(display) : 0;
+    // The occupied rectangles stand in for the notification area only when it is a window among them:
+    // a shell that paints its tray icons itself (Wine's) still needs the room kept free for them.
+    keep_reserve_ = occupied_.empty() || (display.primary && !has_notification_area(host));
+    const int reserve = keep_reserve_ ? notification_reserve(display) : 0;
 
     SIZE size = window.size_px();
     const auto anchor = [&] { return taskbar_anchor(display, size.cx, size.cy, params, reserve); };
@@ -70,6 +73,7 @@ void ShellTaskbarHost::after_position(CompactWindow& window, HWND host) {
     host_ = host;
     if (host == nullptr) {
         use_automation_ = false;
+        keep_reserve_ = true;
         occupied_.clear();
     }
     if (host != nullptr && window.shown()) {

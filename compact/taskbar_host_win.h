@@ -23,7 +23,8 @@ public:
                         const PlacementParams& params) override;
     void after_position(CompactWindow& window, HWND host) override;
     int notification_reserve(const DisplayInfo& display) override;
-    bool has_occupied() const override { return !occupied_.empty(); }
+    // Whether the last placement could do without the notification-area reserve.
+    bool has_occupied() const override { return !keep_reserve_; }
     void release(CompactWindow& window) override;
     void check_layout(CompactWindow& window) override;
 
@@ -39,6 +40,7 @@ private:
     UINT message_;
     HWND host_ = nullptr;
     bool use_automation_ = false;
+    bool keep_reserve_ = true;
     std::vector<ScreenRect> occupied_;
     TaskListAdjuster task_list_;
     TaskbarButtonWatcher watcher_;

@@ -99,6 +99,10 @@ bool has_content_bridge(HWND host) {
     return host != nullptr && FindWindowExW(host, nullptr, k_content_bridge_class, nullptr) != nullptr;
 }
 
+bool has_notification_area(HWND host) {
+    return host != nullptr && FindWindowExW(host, nullptr, k_notification_area_class, nullptr) != nullptr;
+}
+
 int32_t notification_reserve(bool primary, int32_t dpi) {
     std::optional<ScreenRect> tray;
     std::optional<ScreenRect> notify;

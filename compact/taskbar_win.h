@@ -30,6 +30,9 @@ HWND taskbar_window(bool primary, const ScreenRect& monitor);
 // The taskbar draws its buttons itself (they are not windows): the automation watcher is needed.
 bool has_content_bridge(HWND host);
 
+// The taskbar has its notification area as a child window ("TrayNotifyWnd").
+bool has_notification_area(HWND host);
+
 // Room kept at the right end of the strip for the notification area, read from the primary
 // taskbar's "TrayNotifyWnd" when it can be.
 int32_t notification_reserve(bool primary, int32_t dpi);

@@ -154,6 +154,15 @@ TEST_F(TaskbarHostTest, OverlayTakesTheSameFreePlaceOnABottomOrTopTaskbar) {
     }
 }
 
+TEST_F(TaskbarHostTest, TrayIconsPaintedByTheTaskbarKeepTheirRoom) {
+    TestTaskbar bar(TestTaskbar::Kind::classic, k_bottom_bar);
+    DestroyWindow(bar.notify()); // like Wine's taskbar: buttons are windows, the tray icons are not
+    start(false);
+    ASSERT_FALSE(host().occupied().empty());
+    EXPECT_LE(window_rect(readout_.hwnd()).right, 1280 - 260 - 8);
+    EXPECT_FALSE(host().has_occupied()); // a dropped read-out measures its offset with the reserve too
+}
+
 TEST_F(TaskbarHostTest, TaskListWidenedByTheShellIsNarrowedAgainByTheLayoutCheck) {
     TestTaskbar bar(TestTaskbar::Kind::classic, k_bottom_bar);
     start();

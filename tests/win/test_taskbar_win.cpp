@@ -15,7 +15,9 @@ void ensure_class(const wchar_t* name) {
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = name;
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH));
+    // The notification area a shade lighter, so that a screenshot shows where it is.
+    const bool notify = lstrcmpW(name, k_notification_area_class) == 0;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(notify ? GRAY_BRUSH : DKGRAY_BRUSH));
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     RegisterClassExW(&wc);
 }
