@@ -72,6 +72,10 @@ int32_t notification_reserve(bool primary, int32_t dpi, const std::optional<Scre
 
 ScreenRect task_list_rect(const ScreenRect& natural, const ScreenRect& readout, int32_t gap,
                           int32_t min_width) {
+    // A read-out that could not be placed on the strip (it sits above or below the list) takes no room.
+    if (!(readout.top < natural.bottom && natural.top < readout.bottom)) {
+        return natural;
+    }
     const int32_t left = natural.left;
     const int32_t right = natural.right;
     int32_t new_left = left;

@@ -25,7 +25,8 @@ int32_t notification_reserve(bool primary, int32_t dpi, const std::optional<Scre
 
 // The task list's rectangle beside the read-out: `natural` is its own size, `readout` is the
 // read-out's rectangle in the same coordinates. The list gives way on the side away from the read-out
-// unless that would leave it narrower than `min_width`; otherwise the natural rectangle comes back.
+// unless that would leave it narrower than `min_width`; otherwise, and when the read-out does not share
+// the list's rows, the natural rectangle comes back.
 ScreenRect task_list_rect(const ScreenRect& natural, const ScreenRect& readout, int32_t gap,
                           int32_t min_width);
 
