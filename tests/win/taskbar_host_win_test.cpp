@@ -256,6 +256,18 @@ TEST_F(TaskbarHostTest, SecondaryMonitorWithoutItsTaskbarIsNotEmbedded) {
     EXPECT_GE(window_rect(readout_.hwnd()).left, 1280);
 }
 
+TEST_F(TaskbarHostTest, OverlayWhoseTaskbarDisappearsIsPlacedAgainByTheLayoutCheck) {
+    auto bar = std::make_unique<TestTaskbar>(TestTaskbar::Kind::classic, k_bottom_bar);
+    start(false);
+    const HWND gone = bar->host();
+    ASSERT_EQ(host().host(), gone);
+    bar.reset();
+    // The next check finds the host gone and places again (on whatever taskbar is left, or none).
+    EXPECT_TRUE(pump_until([&] { return host().host() != gone; }, 8000));
+    EXPECT_NE(readout_.hwnd(), nullptr);
+    EXPECT_TRUE(host().host() == nullptr || IsWindow(host().host()));
+}
+
 TEST_F(TaskbarHostTest, RecreatedTaskbarGetsTheReadoutBack) {
     auto bar = std::make_unique<TestTaskbar>(TestTaskbar::Kind::classic, k_bottom_bar);
     start();
