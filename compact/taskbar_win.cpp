@@ -160,6 +160,9 @@ void TaskListAdjuster::adjust_task_list(HWND host, const RECT& readout, int32_t 
     // its new natural size.
     if (target_ != target || !adjusted_ || *current != last_set_) {
         natural_ = *current;
+        if (target_ != target && target == restored_ && *current == restored_from_) {
+            natural_ = restored_natural_;
+        }
     }
     target_ = target;
     const ScreenRect wanted = task_list_rect(natural_, *own, gap, min_width);
@@ -173,6 +176,9 @@ void TaskListAdjuster::adjust_task_list(HWND host, const RECT& readout, int32_t 
 void TaskListAdjuster::restore_task_list() {
     if (adjusted_ && target_ != nullptr && IsWindow(target_)) {
         set_rect(target_, natural_);
+        restored_ = target_;
+        restored_natural_ = natural_;
+        restored_from_ = last_set_;
     }
     target_ = nullptr;
     adjusted_ = false;

@@ -60,6 +60,11 @@ private:
     ScreenRect natural_{}; // both in the target's parent's client coordinates
     ScreenRect last_set_{};
     bool adjusted_ = false;
+    // The last target given back, for a shell that has not yet carried out the asynchronous restore
+    // when the read-out comes back (hidden and shown at once): its narrowed size is not natural.
+    HWND restored_ = nullptr;
+    ScreenRect restored_natural_{};
+    ScreenRect restored_from_{};
 };
 
 } // namespace tide

@@ -100,6 +100,19 @@ TEST(TaskListAdjuster, NarrowsBesideTheReadoutAgainAfterAWideningAndRestores) {
     EXPECT_FALSE(adjuster.adjusted());
 }
 
+TEST(TaskListAdjuster, ShownAgainBeforeTheShellRestoredTheListKeepsItsNaturalWidth) {
+    TestTaskbar bar(TestTaskbar::Kind::classic, k_bar);
+    TaskListAdjuster adjuster;
+    adjuster.adjust_task_list(bar.host(), {900, 765, 1000, 795}, 4, 120);
+    adjuster.restore_task_list();
+    // The shell of another process has not carried out the restore yet.
+    SetWindowPos(bar.task_list(), nullptr, 0, 0, 844, 40, SWP_NOZORDER | SWP_NOACTIVATE);
+    adjuster.adjust_task_list(bar.host(), {900, 765, 1000, 795}, 4, 120);
+    EXPECT_TRUE(adjuster.adjusted());
+    adjuster.restore_task_list();
+    EXPECT_EQ(TestTaskbar::client_rect_of(bar.task_list()), (ScreenRect{0, 0, 984, 40}));
+}
+
 TEST(TaskListAdjuster, ReadoutClearOfTheListOrTooLittleLeftChangesNothing) {
     TestTaskbar bar(TestTaskbar::Kind::classic, k_bar);
     TaskListAdjuster adjuster;
