@@ -111,6 +111,7 @@ void CompactWindow::paint() {
 }
 
 void CompactWindow::paint_with(CompactMetrics& m) {
+    painted_ = false;
     const DrawingResources& resources = drawing_resources();
     if (hwnd_ == nullptr || !resources.ready() || size_dip_.width < 1 || size_dip_.height < 1) {
         return;
@@ -126,11 +127,18 @@ void CompactWindow::paint_with(CompactMetrics& m) {
             target_.Reset();
             return;
         }
+        bound_size_ = {};
     }
-    const RECT bounds{0, 0, pixels.cx, pixels.cy};
-    if (FAILED(target_->BindDC(surface_.dc(), &bounds))) {
-        target_.Reset();
-        return;
+    // A DC render target needs binding again only for another context or another size; binding costs a
+    // fresh drawing surface on some systems, so an unchanged bitmap keeps its binding.
+    if (bound_size_.cx != pixels.cx || bound_size_.cy != pixels.cy) {
+        const RECT bounds{0, 0, pixels.cx, pixels.cy};
+        if (FAILED(target_->BindDC(surface_.dc(), &bounds))) {
+            target_.Reset();
+            bound_size_ = {};
+            return;
+        }
+        bound_size_ = pixels;
     }
     target_->SetDpi(static_cast<float>(dpi_), static_cast<float>(dpi_));
     target_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
@@ -196,18 +204,25 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     const HRESULT ended = target_->EndDraw();
     if (ended == k_recreate_target) {
         target_.Reset();
+        bound_size_ = {};
         return;
     }
     if (FAILED(ended)) {
         return;
     }
     const BYTE alpha = native ? BYTE{255} : static_cast<BYTE>(std::clamp(settings_.opacity_pct, 0, 100) * 255 / 100);
-    surface_.push(hwnd_, alpha);
+    painted_ = surface_.push(hwnd_, alpha);
 }
 
 void CompactWindow::set_content(const CompactContent& content) {
+    // An idle connection repeats the same texts every second: the bitmap on the screen already shows them.
+    const bool same = painted_ && content == content_;
     content_ = content;
     if (hwnd_ == nullptr) {
+        return;
+    }
+    if (same) {
+        keep_on_top();
         return;
     }
     CompactMetrics metrics = measure();
@@ -220,7 +235,9 @@ void CompactWindow::set_content(const CompactContent& content) {
 }
 
 void CompactWindow::release_drawing() {
+    painted_ = false;
     target_.Reset();
+    bound_size_ = {};
     surface_.release();
 }
 

@@ -117,6 +117,7 @@ void CompactWindow::destroy_window() {
 }
 
 void CompactWindow::apply(const CompactSettings& settings, const Theme& theme, bool rtl) {
+    painted_ = false;
     settings_ = settings;
     theme_ = theme;
     rtl_ = rtl;
@@ -270,8 +271,16 @@ void CompactWindow::keep_on_top() {
     if (hwnd_ == nullptr || !shown_ || moving_ || !(settings_.always_on_top || taskbar_mode())) {
         return;
     }
-    if (GetWindow(hwnd_, GW_HWNDPREV) == nullptr) {
+    const HWND above = GetWindow(hwnd_, GW_HWNDPREV);
+    if (above == nullptr) {
         return; // nothing above it
+    }
+    // The program's own windows above it (the tray menu it opened, the other read-out) stay there: going over
+    // them would hide the menu and make two topmost read-outs trade places four times a second.
+    DWORD process = 0;
+    GetWindowThreadProcessId(above, &process);
+    if (process == GetCurrentProcessId()) {
+        return;
     }
     SetWindowPos(hwnd_, embedded_ ? HWND_TOP : HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

@@ -117,6 +117,9 @@ public:
     const CompactSettings& settings() const { return settings_; }
     const CompactContent& content() const { return content_; }
 
+    // The bitmap of the last paint (premultiplied BGRA, top-down).
+    const LayeredSurface& surface() const { return surface_; }
+
     // Moves it to the top of the z-order when something covers it and it should stay on top.
     void keep_on_top();
 
@@ -168,6 +171,8 @@ private:
 
     LayeredSurface surface_;
     Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> target_;
+    SIZE bound_size_{}; // the bitmap size the target is bound to; 0 x 0 when unbound
+    bool painted_ = false; // the last paint reached the screen with the current content and settings
 
     std::unique_ptr<CompactTaskbarHost> taskbar_;
 };
