@@ -2,9 +2,11 @@
 #include "app/app_win.h"
 
 #include <ctime>
+#include <memory>
 #include <utility>
 
 #include "base/messages_win.h"
+#include "compact/taskbar_host_win.h"
 #include "presentation/appearance_win.h"
 #include "app/settings_flow.h"
 #include "persistence/settings_store.h"
@@ -42,6 +44,8 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     // program runs as it does when the dashboard cannot be created.
     static_cast<void>(start_minimized);
     taskbar_display_.create(instance_, controller_window_);
+    taskbar_display_.set_taskbar_host(
+        std::make_unique<ui::ShellTaskbarHost>(controller_window_, k_msg_taskbar_buttons));
     desktop_display_.create(instance_, controller_window_);
     apply_settings();
     refresh_ui();

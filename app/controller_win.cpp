@@ -71,6 +71,7 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
         on_appearance_change();
         return 0;
     case WM_DISPLAYCHANGE:
+    case WM_DPICHANGED:
         replace_compact_displays();
         return 0;
     case WM_TIMER:

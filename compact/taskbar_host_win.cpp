@@ -1,0 +1,112 @@
+// Placement of the taskbar read-out on the shell's taskbar.
+#include "compact/taskbar_host_win.h"
+
+#include <optional>
+
+#include "compact/dpi.h"
+#include "compact/taskbar_layout.h"
+
+namespace tide::ui {
+namespace {
+
+constexpr int k_gap_dip = 4;
+constexpr int k_task_list_min_dip = 120;
+
+} // namespace
+
+ShellTaskbarHost::~ShellTaskbarHost() {
+    task_list_.restore_task_list();
+    watcher_.stop();
+}
+
+HWND ShellTaskbarHost::find_host(const DisplayInfo& display) {
+    host_ = taskbar_window(display.primary, display.monitor);
+    use_automation_ = has_content_bridge(host_);
+    if (host_ == nullptr) {
+        occupied_.clear();
+    }
+    return host_;
+}
+
+std::vector<ScreenRect> ShellTaskbarHost::current_occupied(HWND own) const {
+    return occupied_rectangles(host_, own, use_automation_ ? watcher_.latest() : std::vector<ScreenRect>{});
+}
+
+ScreenRect ShellTaskbarHost::position(CompactWindow& window, const DisplayInfo& display, HWND host,
+                                      const PlacementParams& params) {
+    host_ = host;
+    occupied_ = current_occupied(window.hwnd());
+    const ScreenRect strip = taskbar_strip(display);
+    const int gap = scale_to_dpi(k_gap_dip, display.dpi);
+    // The occupied rectangles stand in for the notification area only when it is a window among them:
+    // a shell that paints its tray icons itself (Wine's) still needs the room kept free for them.
+    keep_reserve_ = occupied_.empty() || (display.primary && !has_notification_area(host));
+    const int reserve = keep_reserve_ ? notification_reserve(display) : 0;
+
+    SIZE size = window.size_px();
+    const auto anchor = [&] { return taskbar_anchor(display, size.cx, size.cy, params, reserve); };
+    const FitOutcome outcome = fit_taskbar_font(window.start_font_points(), [&](const FitAttempt& attempt) {
+        // The first try keeps what `place` measured; the later ones shrink and measure again.
+        if (attempt.tight || attempt.font_pt) {
+            size = window.fit_font(attempt.font_pt, attempt.tight);
+        }
+        if (height_of(strip) < size.cy) {
+            return std::optional<ScreenRect>{};
+        }
+        return find_free_place(anchor(), strip, occupied_, gap);
+    });
+    // Nothing fits even at the smallest size: overlap at the anchor rather than leave the taskbar.
+    return outcome.place ? *outcome.place : anchor();
+}
+
+void ShellTaskbarHost::adjust(CompactWindow& window) {
+    RECT own{};
+    if (use_automation_ || window.hwnd() == nullptr || !GetWindowRect(window.hwnd(), &own)) {
+        task_list_.restore_task_list();
+        return;
+    }
+    task_list_.adjust_task_list(host_, own, scale_to_dpi(k_gap_dip, window.dpi()),
+                                scale_to_dpi(k_task_list_min_dip, window.dpi()));
+}
+
+void ShellTaskbarHost::after_position(CompactWindow& window, HWND host) {
+    host_ = host;
+    if (host == nullptr) {
+        use_automation_ = false;
+        keep_reserve_ = true;
+        occupied_.clear();
+    }
+    if (host != nullptr && window.shown()) {
+        adjust(window);
+    } else {
+        task_list_.restore_task_list();
+    }
+    watcher_.watch(host != nullptr && window.shown() && use_automation_ ? host : nullptr, notify_, message_);
+}
+
+int ShellTaskbarHost::notification_reserve(const DisplayInfo& display) {
+    return tide::notification_reserve(display.primary, display.dpi);
+}
+
+void ShellTaskbarHost::release(CompactWindow&) {
+    task_list_.restore_task_list();
+    watcher_.watch(nullptr, notify_, message_);
+}
+
+void ShellTaskbarHost::check_layout(CompactWindow& window) {
+    if (host_ == nullptr) {
+        return;
+    }
+    if (!IsWindow(host_)) {
+        window.place();
+        return;
+    }
+    if (current_occupied(window.hwnd()) != occupied_) {
+        window.place();
+        return;
+    }
+    // The shell widens its task list again when buttons come and go.
+    adjust(window);
+}
+
+} // namespace tide::ui

@@ -1,0 +1,70 @@
+// The shell's taskbar windows: finding a monitor's taskbar, what already occupies it, the room of its
+// notification area, and narrowing the classic task list beside the read-out.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "persistence/settings.h"
+
+namespace tide {
+
+inline constexpr wchar_t k_primary_taskbar_class[] = L"Shell_TrayWnd";
+inline constexpr wchar_t k_secondary_taskbar_class[] = L"Shell_SecondaryTrayWnd";
+inline constexpr wchar_t k_notification_area_class[] = L"TrayNotifyWnd";
+inline constexpr wchar_t k_rebar_class[] = L"ReBarWindow32";
+inline constexpr wchar_t k_worker_class[] = L"WorkerW";
+inline constexpr wchar_t k_task_switch_class[] = L"MSTaskSwWClass";
+inline constexpr wchar_t k_task_list_class[] = L"MSTaskListWClass";
+inline constexpr wchar_t k_content_bridge_class[] = L"Windows.UI.Composition.DesktopWindowContentBridge";
+
+ScreenRect to_screen_rect(const RECT& r);
+RECT to_rect(const ScreenRect& r);
+
+// The taskbar of a monitor: "Shell_TrayWnd" for the primary one, else the first
+// "Shell_SecondaryTrayWnd" whose centre lies on the monitor; null when there is none.
+HWND taskbar_window(bool primary, const ScreenRect& monitor);
+
+// The taskbar draws its buttons itself (they are not windows): the automation watcher is needed.
+bool has_content_bridge(HWND host);
+
+// The taskbar has its notification area as a child window ("TrayNotifyWnd").
+bool has_notification_area(HWND host);
+
+// Room kept at the right end of the strip for the notification area, read from the primary
+// taskbar's "TrayNotifyWnd" when it can be.
+int32_t notification_reserve(bool primary, int32_t dpi);
+
+// The host's visible children that occupy the strip (in z-order, without the own window, the task
+// band containers and anything wider than 60 % of the taskbar), then `automation` appended.
+std::vector<ScreenRect> occupied_rectangles(HWND host, HWND own, const std::vector<ScreenRect>& automation);
+
+// Narrows the classic task list so that it leaves the read-out free, and gives it back its own size.
+class TaskListAdjuster {
+public:
+    TaskListAdjuster() = default;
+    TaskListAdjuster(const TaskListAdjuster&) = delete;
+    TaskListAdjuster& operator=(const TaskListAdjuster&) = delete;
+
+    // `readout` in screen pixels.
+    void adjust_task_list(HWND host, const RECT& readout, int32_t gap, int32_t min_width);
+    void restore_task_list();
+
+    HWND target() const { return target_; }
+    bool adjusted() const { return adjusted_; }
+
+private:
+    HWND target_ = nullptr;
+    ScreenRect natural_{}; // both in the target's parent's client coordinates
+    ScreenRect last_set_{};
+    bool adjusted_ = false;
+    // The last target given back, for a shell that has not yet carried out the asynchronous restore
+    // when the read-out comes back (hidden and shown at once): its narrowed size is not natural.
+    HWND restored_ = nullptr;
+    ScreenRect restored_natural_{};
+    ScreenRect restored_from_{};
+};
+
+} // namespace tide

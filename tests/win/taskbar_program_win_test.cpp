@@ -1,0 +1,111 @@
+// Tidemeter.exe on a taskbar of the test's own: its read-out comes back after the taskbar is re-created
+// and "TaskbarCreated" arrives, and the program still exits cleanly.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "base/handles_win.h"
+#include "base/messages_win.h"
+#include "compact/compact_window_win.h"
+#include "tests/win/test_taskbar_win.h"
+
+namespace tide {
+namespace {
+
+using test::pump_until;
+using test::TestTaskbar;
+
+struct Readout {
+    HWND window = nullptr;
+    DWORD process = 0;
+};
+
+BOOL CALLBACK find_readout(HWND window, LPARAM param) {
+    auto* found = reinterpret_cast<Readout*>(param);
+    wchar_t name[64] = {};
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == found->process && IsWindowVisible(window) && GetClassNameW(window, name, 64) > 0 &&
+        lstrcmpW(name, ui::k_compact_class) == 0) {
+        found->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The program's visible taskbar read-out: a child of `host` when embedded, else a top-level window.
+HWND readout_of(DWORD process, HWND host) {
+    Readout found{nullptr, process};
+    EnumChildWindows(host, find_readout, reinterpret_cast<LPARAM>(&found));
+    if (found.window == nullptr) {
+        EnumWindows(find_readout, reinterpret_cast<LPARAM>(&found));
+    }
+    return found.window;
+}
+
+HWND controller_of(DWORD process) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, k_controller_class, nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
+    // At the place of Wine's own taskbar, so that the program's work area matches it.
+    auto bar = std::make_unique<TestTaskbar>(TestTaskbar::Kind::classic, RECT{0, 780, 1280, 800});
+    ASSERT_NE(bar->host(), nullptr);
+
+    std::wstring command = L"\"" + std::wstring(TIDE_TEST_BINARY_DIR) + L"/Tidemeter.exe\" --minimized";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &info));
+    CloseHandle(info.hThread);
+    UniqueHandle process(info.hProcess);
+    struct Guard {
+        HANDLE process;
+        ~Guard() {
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(process, 99);
+                WaitForSingleObject(process, 10'000);
+            }
+        }
+    } guard{process.get()};
+
+    // The program creates its embedded read-out in this thread's window: keep the messages flowing.
+    HWND controller = nullptr;
+    HWND readout = nullptr;
+    ASSERT_TRUE(pump_until(
+        [&] {
+            controller = controller_of(info.dwProcessId);
+            readout = readout_of(info.dwProcessId, bar->host());
+            return controller != nullptr && readout != nullptr;
+        },
+        60'000));
+    const bool embedded = GetAncestor(readout, GA_PARENT) == bar->host();
+
+    // The shell restarts: its windows (and an embedded read-out with them) go, new ones come.
+    bar = std::make_unique<TestTaskbar>(TestTaskbar::Kind::classic, RECT{0, 780, 1280, 800});
+    PostMessageW(controller, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ASSERT_TRUE(pump_until(
+        [&] {
+            readout = readout_of(info.dwProcessId, bar->host());
+            return readout != nullptr && (!embedded || GetAncestor(readout, GA_PARENT) == bar->host());
+        },
+        30'000));
+
+    PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
+    EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 60'000));
+}
+
+} // namespace
+} // namespace tide
