@@ -37,9 +37,13 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     // Without a shell yet, "TaskbarCreated" adds it later.
     tray_added_ = tray_.add(controller_window_, icon_);
 
-    // The dashboard and the two compact displays are created here once they exist; until then the
-    // program runs as it does when the dashboard cannot be created.
+    create_dashboard();
+    // The two compact displays are created here once they exist.
     apply_settings();
+    const int compact_mode = settings_.compact.mode;
+    if ((!start_minimized_ && !settings_.main_window.start_minimized && compact_mode != 2) || compact_mode == 3) {
+        show_dashboard();
+    }
 
     SetTimer(controller_window_, k_timer_usage_save, k_usage_save_period_ms, nullptr);
     sampler_.controller_window = controller_window_;
@@ -80,6 +84,13 @@ void App::load_start_up_state() {
     }
 }
 
+// Without a dashboard the program still runs: the tray and the read-outs do not need it.
+void App::create_dashboard() {
+    dashboard_.set_text_provider([this](const char* key) { return localizer_.wide_text(key); });
+    dashboard_.create(instance_, controller_window_, settings_.main_window);
+    dashboard_.set_graph_state(settings_.history_window_s, false);
+}
+
 bool App::create_controller_window() {
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
@@ -99,7 +110,11 @@ int App::run_message_loop() {
     MSG message{};
     BOOL result = 0;
     while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-        // The settings window and the dashboard take their dialog keys here once they exist.
+        // The settings window takes its dialog keys here once it exists. Tab moves between the
+        // dashboard's controls.
+        if (const HWND dashboard = dashboard_.hwnd(); dashboard != nullptr && IsDialogMessageW(dashboard, &message)) {
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -192,8 +192,12 @@ void App::apply_edited_settings(Settings edited) {
 void App::apply_settings() {
     main_format_ = main_number_format(settings_, localizer_.language_code);
     compact_format_ = compact_number_format(settings_, localizer_.language_code);
-    // The drawing font, the themes of the three windows and which displays are on are handed to the
-    // dashboard and the compact displays here once they exist.
+    // The drawing font, the compact displays' themes and which displays are on are handed to the
+    // compact displays here once they exist.
+    dashboard_.apply(settings_.main_window,
+                     resolve_theme(settings_.main_window.theme, settings_.custom_colors, SystemAppearance{}),
+                     localizer_.rtl);
+    dashboard_.set_taskbar_on(taskbar_display_on(tray_menu_state()));
 }
 
 void App::save_settings_now() {
@@ -217,7 +221,13 @@ void App::set_taskbar_display(bool on) {
 }
 
 void App::take_back_window_settings() {
-    // The compact displays and the dashboard hand back their own copies of their sections here.
+    // The compact displays hand back their own copies of their sections here. Of its block the
+    // dashboard changes only its placement.
+    const MainWindowSettings& placed = dashboard_.placement();
+    settings_.main_window.width = placed.width;
+    settings_.main_window.height = placed.height;
+    settings_.main_window.x = placed.x;
+    settings_.main_window.y = placed.y;
 }
 
 void App::hand_monitoring_to_sampler() {
