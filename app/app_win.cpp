@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "base/messages_win.h"
+#include "presentation/appearance_win.h"
 #include "app/settings_flow.h"
 #include "persistence/settings_store.h"
 #include "persistence/settings_store_win.h"
@@ -24,6 +25,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     instance_ = instance;
     start_minimized_ = start_minimized;
 
+    appearance_ = read_system_appearance();
     load_start_up_state();
 
     if (!create_controller_window()) {
@@ -38,8 +40,10 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     tray_added_ = tray_.add(controller_window_, icon_);
 
     create_dashboard();
-    // The two compact displays are created here once they exist.
+    taskbar_display_.create(instance_, controller_window_);
+    desktop_display_.create(instance_, controller_window_);
     apply_settings();
+    refresh_ui();
     const int compact_mode = settings_.compact.mode;
     if ((!start_minimized_ && !settings_.main_window.start_minimized && compact_mode != 2) || compact_mode == 3) {
         show_dashboard();
@@ -54,7 +58,9 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     const int exit_code = run_message_loop();
 
     sampler_thread_.stop_and_join();
-    save_settings_now();
+    save_settings_now(); // takes the displays' positions back first
+    taskbar_display_.destroy();
+    desktop_display_.destroy();
     save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
     tray_.remove();
     tray_added_ = false;

@@ -11,6 +11,7 @@
 #include "base/recent_errors.h"
 #include "app/status_refresh.h"
 #include "app/tray_win.h"
+#include "compact/compact_window_win.h"
 #include "net/inventory.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
@@ -18,6 +19,7 @@
 #include "persistence/usage.h"
 #include "presentation/localization.h"
 #include "presentation/number_format.h"
+#include "presentation/theme.h"
 #include "ui/dashboard/graph_model.h"
 #include "ui/dashboard/main_window_win.h"
 
@@ -82,6 +84,7 @@ private:
     void save_settings_now();
     void schedule_settings_save();
     void set_taskbar_display(bool on);
+    void apply_appearance();
     void take_back_window_settings();
     void hand_monitoring_to_sampler();
     TrayMenuState tray_menu_state() const;
@@ -109,6 +112,11 @@ private:
     VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags
     UsageHistory usage_;
     RecentErrors recent_errors_;
+
+    SystemAppearance appearance_;      // read at start-up and on every system colour or theme change
+    ui::CompactWindow taskbar_display_; // section `compact`
+    ui::CompactWindow desktop_display_; // section `desktop`
+    bool displays_applied_ = false;    // the displays hold the settings (before that they have nothing to give back)
 
     TrayIcon tray_;
     std::atomic<bool> tray_added_{false};

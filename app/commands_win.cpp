@@ -11,6 +11,7 @@
 #include "app/settings_flow.h"
 #include "app/startup_win.h"
 #include "base/wide_text_win.h"
+#include "compact/drawing_resources_win.h"
 #include "diagnostics/diagnostics_win.h"
 #include "net/inventory_win.h"
 #include "persistence/settings_store_win.h"
@@ -192,12 +193,23 @@ void App::apply_edited_settings(Settings edited) {
 void App::apply_settings() {
     main_format_ = main_number_format(settings_, localizer_.language_code);
     compact_format_ = compact_number_format(settings_, localizer_.language_code);
-    // The drawing font, the compact displays' themes and which displays are on are handed to the
-    // compact displays here once they exist.
-    dashboard_.apply(settings_.main_window,
-                     resolve_theme(settings_.main_window.theme, settings_.custom_colors, SystemAppearance{}),
+    apply_appearance();
+}
+
+// The drawing font, then each window's theme with its settings and the direction, then which displays
+// are on.
+void App::apply_appearance() {
+    set_default_family(to_wide(settings_.font_family));
+    dashboard_.apply(settings_.main_window, resolve_theme(settings_.main_window.theme, settings_.custom_colors, appearance_),
                      localizer_.rtl);
     dashboard_.set_taskbar_on(taskbar_display_on(tray_menu_state()));
+    taskbar_display_.apply(settings_.compact, resolve_theme(settings_.compact.theme, settings_.custom_colors, appearance_),
+                           localizer_.rtl);
+    desktop_display_.apply(settings_.desktop, resolve_theme(settings_.desktop.theme, settings_.custom_colors, appearance_),
+                           localizer_.rtl);
+    displays_applied_ = true;
+    taskbar_display_.show(settings_.compact.enabled && settings_.compact.mode == 0);
+    desktop_display_.show(settings_.desktop.enabled);
 }
 
 void App::save_settings_now() {
@@ -221,13 +233,23 @@ void App::set_taskbar_display(bool on) {
 }
 
 void App::take_back_window_settings() {
-    // The compact displays hand back their own copies of their sections here. Of its block the
-    // dashboard changes only its placement.
+    // Only what a window changes itself: everything else in its copy may be older than the live record.
     const MainWindowSettings& placed = dashboard_.placement();
     settings_.main_window.width = placed.width;
     settings_.main_window.height = placed.height;
     settings_.main_window.x = placed.x;
     settings_.main_window.y = placed.y;
+    if (!displays_applied_) {
+        return;
+    }
+    const auto take_place = [](CompactSettings& live, const CompactSettings& window) {
+        live.monitor_id = window.monitor_id;
+        live.offset_x = window.offset_x;
+        live.offset_y = window.offset_y;
+        live.floating_rect = window.floating_rect;
+    };
+    take_place(settings_.compact, taskbar_display_.settings());
+    take_place(settings_.desktop, desktop_display_.settings());
 }
 
 void App::hand_monitoring_to_sampler() {

@@ -6,6 +6,7 @@
 #include "app/app_win.h"
 #include "base/messages_win.h"
 #include "persistence/usage_win.h"
+#include "presentation/appearance_win.h"
 
 namespace tide::app {
 
@@ -38,7 +39,8 @@ LRESULT CALLBACK App::controller_proc(HWND window, UINT message, WPARAM wparam, 
 LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lparam) {
     if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
         tray_added_ = tray_.readd(); // the shell restarted: the icon comes back with the last tooltip
-        return 0;      // the taskbar display re-creates itself here once it exists
+        taskbar_display_.recreate();
+        return 0;
     }
     switch (message) {
     case WM_DESTROY:
@@ -114,7 +116,10 @@ LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lpara
         on_dashboard_button(wparam, lparam);
         return 0;
     case k_msg_taskbar_buttons:
-        return 0; // the taskbar display follows the buttons once it exists
+        if (taskbar_display_.shown() && !taskbar_display_.moving() && !taskbar_display_.dragging()) {
+            taskbar_display_.place();
+        }
+        return 0;
     default:
         return DefWindowProcW(controller_window_, message, wparam, lparam);
     }
@@ -141,12 +146,19 @@ void App::show_dashboard() {
 }
 
 void App::on_appearance_change() {
+    appearance_ = read_system_appearance();
+    take_back_window_settings();
     apply_settings();
     refresh_ui();
 }
 
 void App::replace_compact_displays() {
-    // The taskbar display, then the desktop display, re-place themselves here once they exist.
+    if (!taskbar_display_.moving()) {
+        taskbar_display_.place();
+    }
+    if (!desktop_display_.moving()) {
+        desktop_display_.place();
+    }
 }
 
 void App::on_timer(UINT_PTR id) {

@@ -39,8 +39,10 @@ void App::refresh_ui() {
     const RefreshInputs inputs{current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_,
                                compact_format_, localizer_.rtl};
     const StatusTexts status = compose_status_texts(inputs);
-    // Both compact displays receive status.compact_download/upload, the labels and the active flag
-    // here once they exist.
+    const ui::CompactContent content{to_wide(status.compact_download), to_wide(status.compact_upload),
+                                     to_wide(status.download_label), to_wide(status.upload_label), status.active};
+    taskbar_display_.set_content(content);
+    desktop_display_.set_content(content);
     std::wstring tip = to_wide(status.tooltip);
     tray_.set_tip(tip);
     {

@@ -101,4 +101,9 @@ Theme resolve_theme(std::string_view name, const std::map<std::string, std::stri
     return theme;
 }
 
+float font_height_to_dip(int32_t height, int dpi) {
+    const int64_t magnitude = height < 0 ? -int64_t{height} : int64_t{height};
+    return static_cast<float>(static_cast<double>(magnitude) * 96.0 / (dpi > 0 ? dpi : 96));
+}
+
 } // namespace tide

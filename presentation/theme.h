@@ -51,6 +51,16 @@ struct SystemAppearance {
     friend bool operator==(const SystemAppearance&, const SystemAppearance&) = default;
 };
 
+// What the taskbar's own text looks like, for a read-out that matches it.
+struct TaskbarAppearance {
+    Rgba text_color{255, 255, 255, 255};
+    std::wstring font_family = L"Segoe UI";
+    float font_size_dip = 12.0f;
+};
+
+// A font height in pixels at a DPI (negative for a character height, as LOGFONT has it) in DIP.
+float font_height_to_dip(int32_t height, int dpi);
+
 // The palette for a stored theme name: high contrast overrides everything, "System" follows the app
 // mode, "Custom" is Midnight with the valid entries of custom_colors laid over it.
 Theme resolve_theme(std::string_view name, const std::map<std::string, std::string>& custom_colors,

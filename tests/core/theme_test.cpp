@@ -161,3 +161,15 @@ TEST(ResolveTheme, CustomLaysValidColoursOverMidnight) {
 
 } // namespace
 } // namespace tide
+
+namespace tide {
+namespace {
+
+TEST(FontHeightToDip, MessageFontOfTheTaskbar) {
+    EXPECT_NEAR(font_height_to_dip(-16, 144), 10.667f, 0.001f);
+    EXPECT_FLOAT_EQ(font_height_to_dip(16, 96), 16.0f);
+    EXPECT_FLOAT_EQ(font_height_to_dip(-12, 0), 12.0f);
+}
+
+} // namespace
+} // namespace tide

@@ -168,6 +168,21 @@ TEST_F(Dashboard, HasItsClassAndSevenControlsInOrder) {
     EXPECT_NE(GetWindowLongW(control(3007), GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0);
     EXPECT_EQ(text_of(control(3002)), L"graph.resume"); // rebuilt with the same state
 
+    // A saved place off every screen comes back onto the primary work area.
+    MainWindowSettings lost = settings;
+    lost.x = -20000;
+    lost.y = 15000;
+    MainWindow elsewhere;
+    ASSERT_TRUE(elsewhere.create(GetModuleHandleW(nullptr), recorder.hwnd(), lost));
+    RECT placed{};
+    GetWindowRect(elsewhere.hwnd(), &placed);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_GE(placed.left, work.left);
+    EXPECT_GE(placed.top, work.top);
+    EXPECT_LE(placed.right, work.right);
+    EXPECT_LE(placed.bottom, work.bottom);
+
     // Never smaller than 640 x 480 DIP.
     SetWindowPos(window.hwnd(), nullptr, 0, 0, 200, 150, SWP_NOZORDER | SWP_NOMOVE);
     RECT frame{};

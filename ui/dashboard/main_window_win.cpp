@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "base/messages_win.h"
+#include "compact/displays_win.h"
 #include "compact/dpi.h"
+#include "compact/placement.h"
 
 namespace tide::ui {
 namespace {
@@ -58,9 +60,10 @@ constexpr ControlKind k_kinds[] = {
     {k_id_exit, L"BUTTON", k_push},
 };
 
-// The saved position brought back onto a screen.
-POINT on_screen_position(int x, int y, int, int) {
-    return {x, y};
+// The saved position brought back onto a screen, by the same rule as the floating read-out's.
+POINT on_screen_position(int x, int y, int width, int height) {
+    const ScreenRect placed = keep_on_screen({x, y, x + width, y + height}, enumerate_displays());
+    return {placed.left, placed.top};
 }
 
 } // namespace

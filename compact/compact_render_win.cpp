@@ -1,0 +1,227 @@
+// Measuring and painting the compact read-out through a Direct2D DC render target into its layered bitmap.
+#include "compact/compact_window_win.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "compact/dpi.h"
+#include "compact/drawing_resources_win.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace tide::ui {
+
+namespace {
+
+constexpr HRESULT k_recreate_target = static_cast<HRESULT>(0x8899000CL); // D2DERR_RECREATE_TARGET
+
+float text_width(IDWriteTextLayout* layout) {
+    DWRITE_TEXT_METRICS metrics{};
+    if (layout == nullptr || FAILED(layout->GetMetrics(&metrics))) {
+        return 0.0f;
+    }
+    return metrics.widthIncludingTrailingWhitespace;
+}
+
+float text_height(IDWriteTextLayout* layout) {
+    DWRITE_TEXT_METRICS metrics{};
+    if (layout == nullptr || FAILED(layout->GetMetrics(&metrics))) {
+        return 0.0f;
+    }
+    return metrics.height;
+}
+
+D2D1_COLOR_F to_color(Rgba c, float alpha_scale = 1.0f) {
+    return D2D1::ColorF(c.r / 255.0f, c.g / 255.0f, c.b / 255.0f, c.a / 255.0f * alpha_scale);
+}
+
+ComPtr<ID2D1SolidColorBrush> make_brush(ID2D1RenderTarget* target, const D2D1_COLOR_F& color) {
+    ComPtr<ID2D1SolidColorBrush> brush;
+    if (FAILED(target->CreateSolidColorBrush(color, brush.GetAddressOf()))) {
+        return nullptr;
+    }
+    return brush;
+}
+
+} // namespace
+
+CompactMetrics CompactWindow::measure() {
+    CompactMetrics m;
+    m.layout = settings_.layout;
+    const bool native = settings_.native_style;
+    float size = 0.0f;
+    DWRITE_FONT_WEIGHT weight = DWRITE_FONT_WEIGHT_SEMI_BOLD;
+    std::wstring_view family; // empty: the default family
+    if (font_override_active_) {
+        size = static_cast<float>(font_override_pt_) * 96.0f / 72.0f;
+        weight = native ? DWRITE_FONT_WEIGHT_NORMAL : DWRITE_FONT_WEIGHT_SEMI_BOLD;
+        if (native) {
+            family = native_family_;
+        }
+    } else if (!native) {
+        size = static_cast<float>(settings_.font_size_pt) * 96.0f / 72.0f;
+    } else {
+        size = native_.font_size_dip;
+        weight = DWRITE_FONT_WEIGHT_NORMAL;
+        family = native_family_;
+    }
+
+    const std::wstring first = decorate_value(content_.download_text, true, m.layout, rtl_);
+    const std::wstring second = decorate_value(content_.upload_text, false, m.layout, rtl_);
+    m.first_value = create_text_layout(first, size, weight, rtl_, family);
+    m.second_value = create_text_layout(second, size, weight, rtl_, family);
+    const ComPtr<IDWriteTextLayout> probe = create_text_layout(L"8 MB/s", size, weight, rtl_, family);
+    if (m.layout == static_cast<int>(CompactLayout::two_columns)) {
+        m.download_label = create_text_layout(content_.download_label, size * 0.8f, DWRITE_FONT_WEIGHT_NORMAL, rtl_,
+                                              family);
+        m.upload_label = create_text_layout(content_.upload_label, size * 0.8f, DWRITE_FONT_WEIGHT_NORMAL, rtl_,
+                                            family);
+    }
+    m.column_width = std::max({text_width(m.first_value.Get()), text_width(m.second_value.Get()),
+                               text_width(m.download_label.Get()), text_width(m.upload_label.Get())});
+    for (IDWriteTextLayout* layout : {m.first_value.Get(), m.second_value.Get(), m.download_label.Get(),
+                                      m.upload_label.Get()}) {
+        if (layout != nullptr) {
+            layout->SetMaxWidth(std::max(m.column_width, 0.0f));
+        }
+    }
+    m.line_height = std::max(text_height(probe.Get()), text_height(m.first_value.Get()));
+    m.icon_size = static_cast<float>(icon_size_for(size));
+    m.insets = box_insets(native, tight_, settings_.min_h);
+    m.size = compact_box_size(m.layout, static_cast<int>(std::ceil(m.column_width)),
+                              static_cast<int>(std::ceil(m.line_height)), static_cast<int>(m.icon_size), m.insets,
+                              settings_.min_w, settings_.max_w, settings_.max_h);
+    return m;
+}
+
+void CompactWindow::measure_now() {
+    size_dip_ = measure().size;
+}
+
+SIZE CompactWindow::size_px() const {
+    return {scale_to_dpi(size_dip_.width, dpi_), scale_to_dpi(size_dip_.height, dpi_)};
+}
+
+void CompactWindow::paint() {
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    CompactMetrics metrics = measure();
+    paint_with(metrics);
+}
+
+void CompactWindow::paint_with(CompactMetrics& m) {
+    const DrawingResources& resources = drawing_resources();
+    if (hwnd_ == nullptr || !resources.ready() || size_dip_.width < 1 || size_dip_.height < 1) {
+        return;
+    }
+    const SIZE pixels = size_px();
+    if (!surface_.ensure(pixels.cx, pixels.cy)) {
+        return;
+    }
+    if (!target_) {
+        const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
+            D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
+        if (FAILED(resources.d2d->CreateDCRenderTarget(&properties, target_.GetAddressOf()))) {
+            target_.Reset();
+            return;
+        }
+    }
+    const RECT bounds{0, 0, pixels.cx, pixels.cy};
+    if (FAILED(target_->BindDC(surface_.dc(), &bounds))) {
+        target_.Reset();
+        return;
+    }
+    target_->SetDpi(static_cast<float>(dpi_), static_cast<float>(dpi_));
+    target_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+
+    // The box is drawn at the size the window was placed with; the metrics give the item positions.
+    const bool native = settings_.native_style;
+    const float w = static_cast<float>(size_dip_.width);
+    const float h = static_cast<float>(size_dip_.height);
+    target_->BeginDraw();
+    target_->Clear(D2D1::ColorF(0, 0, 0, 0));
+
+    const Rgba down_color = native ? native_.text_color : content_.active ? theme_.download : theme_.error;
+    const Rgba up_color = native ? native_.text_color : content_.active ? theme_.upload : theme_.error;
+    const Rgba label_color = native ? native_.text_color : theme_.text_muted;
+    const ComPtr<ID2D1SolidColorBrush> down_brush = make_brush(target_.Get(), to_color(down_color));
+    const ComPtr<ID2D1SolidColorBrush> up_brush = make_brush(target_.Get(), to_color(up_color));
+    const ComPtr<ID2D1SolidColorBrush> label_brush = make_brush(target_.Get(), to_color(label_color));
+
+    if (native) {
+        // Nearly invisible, but a fully transparent pixel would let clicks fall through.
+        if (const auto fill = make_brush(target_.Get(), D2D1::ColorF(0, 0, 0, 0.012f))) {
+            target_->FillRectangle(D2D1::RectF(0, 0, w, h), fill.Get());
+        }
+    } else {
+        const auto radius = static_cast<float>(settings_.corner_radius);
+        const auto fill = make_brush(target_.Get(), to_color(theme_.bg));
+        const auto edge = make_brush(target_.Get(), to_color(theme_.border));
+        if (fill) {
+            target_->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius), fill.Get());
+        }
+        if (edge) {
+            target_->DrawRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0.5f, 0.5f, w - 0.5f, h - 0.5f), radius, radius),
+                                          edge.Get(), 1.0f);
+        }
+    }
+
+    const CompactItems items =
+        compact_items(m.layout, size_dip_, m.insets, {m.line_height, m.icon_size, m.column_width}, rtl_);
+    const bool swap = settings_.upload_first;
+    ID2D1SolidColorBrush* first_brush = swap ? up_brush.Get() : down_brush.Get();
+    ID2D1SolidColorBrush* second_brush = swap ? down_brush.Get() : up_brush.Get();
+    IDWriteTextLayout* first_text = swap ? m.second_value.Get() : m.first_value.Get();
+    IDWriteTextLayout* second_text = swap ? m.first_value.Get() : m.second_value.Get();
+    IDWriteTextLayout* first_label = swap ? m.upload_label.Get() : m.download_label.Get();
+    IDWriteTextLayout* second_label = swap ? m.download_label.Get() : m.upload_label.Get();
+    auto text_at = [this](const ItemSpot& spot, IDWriteTextLayout* layout, ID2D1Brush* brush) {
+        if (spot.present && layout != nullptr && brush != nullptr) {
+            target_->DrawTextLayout(D2D1::Point2F(spot.x, spot.y), layout, brush);
+        }
+    };
+    auto arrow_at = [this, &m](const ItemSpot& spot, ID2D1Brush* brush, bool downward) {
+        if (spot.present) {
+            draw_arrow(target_.Get(), brush, spot.x, spot.y, m.icon_size, downward);
+        }
+    };
+    arrow_at(items.first_arrow, first_brush, !swap);
+    arrow_at(items.second_arrow, second_brush, swap);
+    text_at(items.first_text, first_text, first_brush);
+    text_at(items.second_text, second_text, second_brush);
+    text_at(items.first_label, first_label, label_brush.Get());
+    text_at(items.second_label, second_label, label_brush.Get());
+
+    const HRESULT ended = target_->EndDraw();
+    if (ended == k_recreate_target) {
+        target_.Reset();
+        return;
+    }
+    if (FAILED(ended)) {
+        return;
+    }
+    const BYTE alpha = native ? BYTE{255} : static_cast<BYTE>(std::clamp(settings_.opacity_pct, 0, 100) * 255 / 100);
+    surface_.push(hwnd_, alpha);
+}
+
+void CompactWindow::set_content(const CompactContent& content) {
+    content_ = content;
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    CompactMetrics metrics = measure();
+    if (metrics.size == size_dip_) {
+        paint_with(metrics);
+    } else {
+        place();
+    }
+    keep_on_top();
+}
+
+void CompactWindow::release_drawing() {
+    target_.Reset();
+    surface_.release();
+}
+
+} // namespace tide::ui

@@ -1,0 +1,175 @@
+// One compact read-out window (the taskbar one or the desktop one): creation as a topmost overlay or a
+// child of the taskbar, placement on a monitor, dragging, snapping, locking, click-through, keeping on top
+// and drawing its per-pixel-alpha box.
+#pragma once
+
+#include <windows.h>
+
+#include <d2d1.h>
+#include <dwrite.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "compact/compact_layout.h"
+#include "compact/layered_surface_win.h"
+#include "compact/placement.h"
+#include "persistence/settings.h"
+#include "presentation/theme.h"
+
+namespace tide::ui {
+
+inline constexpr wchar_t k_compact_class[] = L"Tidemeter.Compact";
+
+// What the controller hands over on every refresh.
+struct CompactContent {
+    std::wstring download_text;
+    std::wstring upload_text;
+    std::wstring download_label;
+    std::wstring upload_label;
+    bool active = true; // false while the connection is unavailable
+
+    friend bool operator==(const CompactContent&, const CompactContent&) = default;
+};
+
+// One measure: the text layouts that the paint draws and the numbers the box was sized from.
+struct CompactMetrics {
+    Microsoft::WRL::ComPtr<IDWriteTextLayout> first_value;  // download
+    Microsoft::WRL::ComPtr<IDWriteTextLayout> second_value; // upload
+    Microsoft::WRL::ComPtr<IDWriteTextLayout> download_label;
+    Microsoft::WRL::ComPtr<IDWriteTextLayout> upload_label;
+    float line_height = 0;
+    float icon_size = 0;
+    float column_width = 0;
+    BoxSize size;
+    int layout = 0;
+    BoxInsets insets;
+};
+
+class CompactWindow;
+
+// The taskbar side of placement: finding the taskbar of a monitor, the free place on it, shrinking the font
+// when nothing fits, narrowing the task list and following the taskbar's buttons. Without one, a read-out
+// in taskbar mode sits as an overlay at the taskbar anchor.
+class CompactTaskbarHost {
+public:
+    virtual ~CompactTaskbarHost() = default;
+    // The taskbar window of a monitor whose taskbar is at the top or bottom; null when there is none.
+    virtual HWND find_host(const DisplayInfo& display) = 0;
+    // The screen rectangle on the host's strip for the window's measured size; may shrink the font through
+    // CompactWindow::fit_font (which re-measures).
+    virtual ScreenRect position(CompactWindow& window, const DisplayInfo& display, HWND host,
+                                const PlacementParams& params) = 0;
+    // After every placement: with a host and the window shown, narrow the task list and watch the host's
+    // buttons; otherwise (host null or hidden) restore the task list and watch nothing.
+    virtual void after_position(CompactWindow& window, HWND host) = 0;
+    // The room kept free at the right end of the strip for `align` 2 when no occupied places are known.
+    virtual int notification_reserve(const DisplayInfo& display) = 0;
+    // True when the last placement found occupied rectangles on the taskbar.
+    virtual bool has_occupied() const = 0;
+    // The read-out leaves the taskbar (hidden, another mode, destroyed): give back what was changed.
+    virtual void release(CompactWindow& window) = 0;
+    // Every second while shown in taskbar mode.
+    virtual void check_layout(CompactWindow& window) = 0;
+};
+
+class CompactWindow {
+public:
+    CompactWindow() = default;
+    CompactWindow(const CompactWindow&) = delete;
+    CompactWindow& operator=(const CompactWindow&) = delete;
+    ~CompactWindow();
+
+    // Registers the class (once) and creates the first window, an overlay, hidden.
+    bool create(HINSTANCE instance, HWND controller);
+    // Takes a copy of the section, the theme and the direction; re-places a created window.
+    void apply(const CompactSettings& settings, const Theme& theme, bool rtl);
+    void show(bool on);
+    void place();
+    // The taskbar was re-created: a fresh overlay, then place.
+    void recreate();
+    // Stores the content; repaints, or re-places when the measured size changed.
+    void set_content(const CompactContent& content);
+    void paint();
+    void destroy();
+
+    void set_taskbar_host(std::unique_ptr<CompactTaskbarHost> host);
+    CompactTaskbarHost* taskbar_host() const { return taskbar_.get(); }
+
+    // Font fitting for a crowded taskbar: a font size in points (none: the configured one) and the squeezed
+    // insets; re-measures and returns the new window size in pixels.
+    SIZE fit_font(std::optional<int> points, bool tight);
+    // The size the font fitting starts from: the configured points, or the taskbar's font in native style.
+    int start_font_points() const;
+
+    HWND hwnd() const { return hwnd_; }
+    bool embedded() const { return embedded_; }
+    bool shown() const { return shown_; }
+    bool moving() const { return moving_; }
+    bool dragging() const { return dragging_; }
+    int dpi() const { return dpi_; }
+    BoxSize size_dip() const { return size_dip_; }
+    SIZE size_px() const;
+    bool taskbar_mode() const { return settings_.on_taskbar && settings_.mode == 0; }
+    // The live copy of the section: the window changes monitor_id, the offsets and floating_rect in it.
+    const CompactSettings& settings() const { return settings_; }
+    const CompactContent& content() const { return content_; }
+
+    // Moves it to the top of the z-order when something covers it and it should stay on top.
+    void keep_on_top();
+
+private:
+    static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    static void CALLBACK on_foreground(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
+                                       DWORD thread, DWORD time);
+    LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+
+    bool create_window(HWND parent);
+    void destroy_window();
+    LRESULT hit_test() const;
+    void begin_drag();
+    void drag_to_cursor();
+    void finish_move();
+    void on_timer(UINT_PTR id);
+    void measure_now();
+    ScreenRect window_rect() const;
+
+    // compact_render_win.cpp
+    CompactMetrics measure();
+    void paint_with(CompactMetrics& metrics);
+    void release_drawing();
+
+    HWND hwnd_ = nullptr;
+    HWND controller_ = nullptr;
+    HWND parent_ = nullptr;
+    HINSTANCE instance_ = nullptr;
+    bool embedded_ = false;
+    bool created_ = false;
+    bool dragging_ = false;
+    bool moving_ = false;
+    POINT drag_cursor_{};
+    POINT drag_origin_{};
+
+    CompactSettings settings_;
+    Theme theme_;
+    bool rtl_ = false;
+    bool shown_ = false;
+    int dpi_ = 96;
+
+    TaskbarAppearance native_;
+    std::wstring native_family_;
+    int font_override_pt_ = 0;
+    bool font_override_active_ = false;
+    bool tight_ = false;
+    BoxSize size_dip_;
+    CompactContent content_;
+
+    LayeredSurface surface_;
+    Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> target_;
+
+    std::unique_ptr<CompactTaskbarHost> taskbar_;
+};
+
+} // namespace tide::ui

@@ -1,0 +1,81 @@
+// Where a compact read-out goes on a monitor: the monitor list, the taskbar side and strip, the anchors
+// that align and offsets describe, the on-screen rule for a saved rectangle, edge snapping and the
+// offsets stored after a move. All rectangles are screen pixels (left, top, right, bottom).
+#pragma once
+
+#include "persistence/settings.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tide {
+
+// One monitor; `id` is its device name in UTF-8.
+struct DisplayInfo {
+    std::string id;
+    ScreenRect monitor;
+    ScreenRect work;
+    int dpi = 96;
+    bool primary = false;
+
+    friend bool operator==(const DisplayInfo&, const DisplayInfo&) = default;
+};
+
+enum class TaskbarEdge { none, top, bottom, left, right };
+
+// The side the taskbar takes from the monitor, judged by where the work area is smaller: none when the
+// work area is the whole monitor (an auto-hidden taskbar).
+TaskbarEdge taskbar_edge(const DisplayInfo& display);
+
+// The band of the monitor outside the work area on the taskbar side; all zero for none.
+ScreenRect taskbar_strip(const DisplayInfo& display);
+
+// align 0 start, 1 centre, 2 end; all lengths already in pixels.
+struct PlacementParams {
+    int align = 2;
+    int offset_x = 0;
+    int offset_y = 0;
+    int margin = 0;
+};
+
+// Aligned inside the work area along the taskbar side (bottom when there is none), offsets added, then
+// kept inside the work area.
+ScreenRect work_area_anchor(const DisplayInfo& display, int width, int height, const PlacementParams& params);
+
+// Aligned along a horizontal taskbar strip, `reserve` pixels kept free at its right end for align 2;
+// the work-area anchor on any other taskbar side, a strip lower than the window or a monitor of no width.
+ScreenRect taskbar_anchor(const DisplayInfo& display, int width, int height, const PlacementParams& params,
+                          int reserve);
+
+// The monitor named by id, else the first primary one, else the first; null for an empty list.
+const DisplayInfo* choose_display(const std::vector<DisplayInfo>& displays, std::string_view monitor_id);
+
+// The last monitor whose rectangle holds the centre of `rect`; null when none does.
+const DisplayInfo* display_at_center(const std::vector<DisplayInfo>& displays, const ScreenRect& rect);
+
+// A saved floating rectangle brought on screen: clamped into the first work area that holds at least half
+// of it, else to the bottom-right corner of the primary work area, 8 pixels from both edges.
+ScreenRect keep_on_screen(const ScreenRect& rect, const std::vector<DisplayInfo>& displays);
+
+// Edges within `threshold` pixels of the work area's edges are moved onto them; the size is kept.
+ScreenRect snap_to_work_area(const ScreenRect& rect, const ScreenRect& work, int threshold);
+
+struct DipOffset {
+    int x = 0;
+    int y = 0;
+
+    friend bool operator==(const DipOffset&, const DipOffset&) = default;
+};
+
+// The offset of a dropped window from its aligned anchor, in DIP of the monitor's DPI.
+DipOffset offset_from_anchor(const ScreenRect& rect, const ScreenRect& anchor, int dpi);
+
+inline int width_of(const ScreenRect& r) {
+    return r.right - r.left;
+}
+inline int height_of(const ScreenRect& r) {
+    return r.bottom - r.top;
+}
+
+} // namespace tide

@@ -1,0 +1,157 @@
+#include "compact/placement.h"
+
+#include <gtest/gtest.h>
+
+namespace tide {
+namespace {
+
+// 1280 x 800 with a 40-pixel taskbar on the given side.
+DisplayInfo screen(TaskbarEdge side, std::string id = "\\\\.\\DISPLAY1", bool primary = true) {
+    DisplayInfo d{std::move(id), {0, 0, 1280, 800}, {0, 0, 1280, 800}, 96, primary};
+    switch (side) {
+    case TaskbarEdge::top: d.work.top = 40; break;
+    case TaskbarEdge::bottom: d.work.bottom = 760; break;
+    case TaskbarEdge::left: d.work.left = 40; break;
+    case TaskbarEdge::right: d.work.right = 1240; break;
+    case TaskbarEdge::none: break;
+    }
+    return d;
+}
+
+TEST(TaskbarEdge, FromTheWorkArea) {
+    EXPECT_EQ(taskbar_edge(screen(TaskbarEdge::top)), TaskbarEdge::top);
+    EXPECT_EQ(taskbar_edge(screen(TaskbarEdge::bottom)), TaskbarEdge::bottom);
+    EXPECT_EQ(taskbar_edge(screen(TaskbarEdge::left)), TaskbarEdge::left);
+    EXPECT_EQ(taskbar_edge(screen(TaskbarEdge::right)), TaskbarEdge::right);
+    EXPECT_EQ(taskbar_edge(screen(TaskbarEdge::none)), TaskbarEdge::none);
+    EXPECT_EQ(taskbar_strip(screen(TaskbarEdge::top)), (ScreenRect{0, 0, 1280, 40}));
+    EXPECT_EQ(taskbar_strip(screen(TaskbarEdge::bottom)), (ScreenRect{0, 760, 1280, 800}));
+    EXPECT_EQ(taskbar_strip(screen(TaskbarEdge::left)), (ScreenRect{0, 0, 40, 800}));
+    EXPECT_EQ(taskbar_strip(screen(TaskbarEdge::right)), (ScreenRect{1240, 0, 1280, 800}));
+    EXPECT_EQ(taskbar_strip(screen(TaskbarEdge::none)), ScreenRect{});
+}
+
+struct AnchorCase {
+    TaskbarEdge side;
+    PlacementParams params;
+    ScreenRect expected; // for a 100 x 30 window
+};
+
+class WorkAreaAnchor : public ::testing::TestWithParam<AnchorCase> {};
+
+TEST_P(WorkAreaAnchor, AlignsAlongTheTaskbarSideAndStaysInside) {
+    const AnchorCase& c = GetParam();
+    EXPECT_EQ(work_area_anchor(screen(c.side), 100, 30, c.params), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WorkAreaAnchor,
+    ::testing::Values(AnchorCase{TaskbarEdge::bottom, {0, 0, 0, 8}, {8, 722, 108, 752}},
+                      AnchorCase{TaskbarEdge::bottom, {1, 0, 0, 8}, {590, 722, 690, 752}},
+                      AnchorCase{TaskbarEdge::bottom, {2, 0, 0, 8}, {1172, 722, 1272, 752}},
+                      AnchorCase{TaskbarEdge::top, {2, 0, 0, 8}, {1172, 48, 1272, 78}},
+                      AnchorCase{TaskbarEdge::none, {2, 0, 0, 8}, {1172, 762, 1272, 792}},
+                      AnchorCase{TaskbarEdge::left, {0, 0, 0, 8}, {48, 8, 148, 38}},
+                      AnchorCase{TaskbarEdge::left, {1, 0, 0, 8}, {48, 385, 148, 415}},
+                      AnchorCase{TaskbarEdge::right, {2, 0, 0, 8}, {1132, 762, 1232, 792}},
+                      // offsets move it, the work area stops it
+                      AnchorCase{TaskbarEdge::bottom, {2, -50, -20, 8}, {1122, 702, 1222, 732}},
+                      AnchorCase{TaskbarEdge::bottom, {2, 500, 500, 8}, {1180, 730, 1280, 760}},
+                      AnchorCase{TaskbarEdge::bottom, {0, -500, -900, 8}, {0, 0, 100, 30}}));
+
+TEST(TaskbarAnchor, CentresInTheStripAndKeepsTheReserve) {
+    const DisplayInfo bottom = screen(TaskbarEdge::bottom);
+    EXPECT_EQ(taskbar_anchor(bottom, 100, 30, {2, 0, 0, 8}, 260), (ScreenRect{912, 765, 1012, 795}));
+    EXPECT_EQ(taskbar_anchor(bottom, 100, 30, {0, 0, 0, 8}, 260), (ScreenRect{8, 765, 108, 795}));
+    EXPECT_EQ(taskbar_anchor(bottom, 100, 30, {1, 0, 0, 8}, 260), (ScreenRect{590, 765, 690, 795}));
+    EXPECT_EQ(taskbar_anchor(bottom, 100, 30, {2, 0, 50, 8}, -5), (ScreenRect{1172, 770, 1272, 800}));
+    EXPECT_EQ(taskbar_anchor(screen(TaskbarEdge::top), 100, 30, {0, 0, -9, 0}, 0), (ScreenRect{0, 0, 100, 30}));
+    // too low a strip, a vertical taskbar or none: the work-area anchor
+    EXPECT_EQ(taskbar_anchor(bottom, 100, 41, {2, 0, 0, 8}, 0), work_area_anchor(bottom, 100, 41, {2, 0, 0, 8}));
+    const DisplayInfo left = screen(TaskbarEdge::left);
+    EXPECT_EQ(taskbar_anchor(left, 100, 30, {2, 0, 0, 8}, 0), work_area_anchor(left, 100, 30, {2, 0, 0, 8}));
+}
+
+TEST(ChooseDisplay, ByIdThenPrimaryThenFirst) {
+    std::vector<DisplayInfo> displays{screen(TaskbarEdge::bottom, "A", false), screen(TaskbarEdge::bottom, "B", true),
+                                      screen(TaskbarEdge::bottom, "C", false)};
+    EXPECT_EQ(choose_display(displays, "C")->id, "C");
+    EXPECT_EQ(choose_display(displays, "gone")->id, "B"); // a disconnected display
+    EXPECT_EQ(choose_display(displays, "")->id, "B");
+    EXPECT_EQ(choose_display(displays, "c")->id, "B"); // exact bytes only
+    displays[1].primary = false;
+    EXPECT_EQ(choose_display(displays, "gone")->id, "A");
+    EXPECT_EQ(choose_display({}, "A"), nullptr);
+}
+
+TEST(DisplayAtCenter, LastMonitorHoldingTheCentre) {
+    DisplayInfo left = screen(TaskbarEdge::bottom, "L");
+    DisplayInfo right = screen(TaskbarEdge::bottom, "R", false);
+    right.monitor = right.work = {1280, 0, 2560, 800};
+    const std::vector<DisplayInfo> displays{left, right};
+    EXPECT_EQ(display_at_center(displays, {1200, 10, 1300, 40})->id, "L"); // centre 1250
+    EXPECT_EQ(display_at_center(displays, {1240, 10, 1340, 40})->id, "R"); // centre 1290
+    EXPECT_EQ(display_at_center(displays, {-300, 10, -100, 40}), nullptr);
+}
+
+struct OnScreenCase {
+    ScreenRect saved;
+    ScreenRect expected;
+};
+
+class KeepOnScreen : public ::testing::TestWithParam<OnScreenCase> {};
+
+TEST_P(KeepOnScreen, HalfOnAWorkAreaIsClampedElseBottomRightOfThePrimary) {
+    DisplayInfo second = screen(TaskbarEdge::none, "2", false);
+    second.monitor = second.work = {1280, 0, 2560, 1024};
+    const std::vector<DisplayInfo> displays{screen(TaskbarEdge::bottom), second};
+    EXPECT_EQ(keep_on_screen(GetParam().saved, displays), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, KeepOnScreen,
+    ::testing::Values(OnScreenCase{{100, 100, 200, 130}, {100, 100, 200, 130}},
+                      // half off the right of the primary: clamped into its work area
+                      OnScreenCase{{1230, 700, 1330, 730}, {1180, 700, 1280, 730}},
+                      // exactly half on the first work area counts
+                      OnScreenCase{{-50, 100, 50, 130}, {0, 100, 100, 130}},
+                      // mostly on the second monitor
+                      OnScreenCase{{1250, 990, 1350, 1020}, {1280, 990, 1380, 1020}},
+                      // more than half off every work area: bottom right of the primary, 8 pixels in
+                      OnScreenCase{{1200, 750, 1300, 790}, {1172, 712, 1272, 752}},
+                      OnScreenCase{{-5000, -5000, -4900, -4970}, {1172, 722, 1272, 752}}));
+
+TEST(KeepOnScreen, NoMonitorsLeavesTheRectangle) {
+    EXPECT_EQ(keep_on_screen({1, 2, 3, 4}, {}), (ScreenRect{1, 2, 3, 4}));
+}
+
+struct SnapCase {
+    ScreenRect dropped;
+    int threshold;
+    ScreenRect expected;
+};
+
+class Snap : public ::testing::TestWithParam<SnapCase> {};
+
+TEST_P(Snap, EdgesWithinTheThresholdGoFlush) {
+    EXPECT_EQ(snap_to_work_area(GetParam().dropped, {0, 0, 1280, 760}, GetParam().threshold), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Snap,
+                         ::testing::Values(SnapCase{{12, 100, 112, 130}, 12, {0, 100, 100, 130}},
+                                           SnapCase{{13, 100, 113, 130}, 12, {13, 100, 113, 130}},
+                                           SnapCase{{1170, 720, 1270, 750}, 12, {1180, 730, 1280, 760}},
+                                           SnapCase{{-5, -12, 95, 18}, 12, {0, 0, 100, 30}},
+                                           SnapCase{{1170, 720, 1270, 750}, 0, {1170, 720, 1270, 750}},
+                                           // left wins over right for a window as wide as the area
+                                           SnapCase{{5, 5, 1285, 35}, 12, {0, 0, 1280, 30}}));
+
+TEST(OffsetFromAnchor, DipOfTheMonitorRoundedHalfAway) {
+    EXPECT_EQ(offset_from_anchor({100, 50, 200, 80}, {130, 20, 230, 50}, 96), (DipOffset{-30, 30}));
+    EXPECT_EQ(offset_from_anchor({100, 50, 200, 80}, {130, 20, 230, 50}, 144), (DipOffset{-20, 20}));
+    EXPECT_EQ(offset_from_anchor({101, 50, 200, 80}, {100, 49, 230, 50}, 192), (DipOffset{1, 1}));
+    EXPECT_EQ(offset_from_anchor({99, 50, 200, 80}, {100, 51, 230, 50}, 192), (DipOffset{-1, -1}));
+}
+
+} // namespace
+} // namespace tide
