@@ -29,6 +29,7 @@ TEST(DashboardView, HoverTextForValidInvalidAndMissing) {
     const DashboardView view = view_with({{100, true, 8, 2}, {105, false, 0, 0}, {225, true, 1, 1}});
     EXPECT_EQ(hover_text(view, 0), L"2 min 05 s   \u2193 \u20668 b\u2069   \u2191 \u20662 b\u2069");
     EXPECT_EQ(hover_text(view, 1), L"2 min   \u2014");
+    EXPECT_EQ(hover_text(view, 1, true), L"\u20662 min\u2069   \u2014");
     EXPECT_EQ(hover_text(view, 2), L"0 s   \u2193 \u20661 b\u2069   \u2191 \u20661 b\u2069");
     EXPECT_EQ(hover_text(view, 3), L"");
     EXPECT_EQ(hover_text(view_with({{1, true, 8, 2}}, false), 0), L"0 s   \u2014");

@@ -189,7 +189,7 @@ void MainWindow::draw(ID2D1RenderTarget* target, float width, float height) {
     const float x = point_x(g.plot, static_cast<size_t>(hovered_point_), n, rtl_);
     target->DrawLine(D2D1::Point2F(x, g.plot.top), D2D1::Point2F(x, g.plot.bottom()), text.Get(), 1.0f);
     const ComPtr<IDWriteTextLayout> layout =
-        create_text_layout(hover_text(view_, static_cast<size_t>(hovered_point_)), 12, DWRITE_FONT_WEIGHT_NORMAL, rtl_);
+        create_text_layout(hover_text(view_, static_cast<size_t>(hovered_point_), rtl_), 12, DWRITE_FONT_WEIGHT_NORMAL, rtl_);
     DWRITE_TEXT_METRICS metrics{};
     if (!layout || FAILED(layout->SetMaxWidth(600)) || FAILED(layout->GetMetrics(&metrics))) {
         return;

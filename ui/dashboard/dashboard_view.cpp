@@ -27,12 +27,15 @@ std::wstring status_line(const DashboardView& view) {
     return view.status_text + L"  \u2022  " + view.interface_text;
 }
 
-std::wstring hover_text(const DashboardView& view, size_t h) {
+std::wstring hover_text(const DashboardView& view, size_t h, bool rtl) {
     if (h >= view.points.size()) {
         return {};
     }
     const GraphPoint& point = view.points[h];
     std::wstring text = widen_ascii(format_duration(view.points.back().time - point.time));
+    if (rtl) {
+        text = isolate(text);
+    }
     if (point.valid && view.format_rate) {
         text += L"   \u2193 " + isolate(view.format_rate(point.download)) + L"   \u2191 " +
                 isolate(view.format_rate(point.upload));

@@ -38,8 +38,9 @@ std::wstring isolate(std::wstring_view text);
 std::wstring status_line(const DashboardView& view);
 
 // The time from point h to the newest visible point, then both rates (or a dash for an invalid point
-// or without a formatter). Empty when h is not a visible point.
-std::wstring hover_text(const DashboardView& view, size_t h);
+// or without a formatter). Empty when h is not a visible point. In right-to-left text the duration is
+// isolated like the rates, or "16 s" would read "s 16".
+std::wstring hover_text(const DashboardView& view, size_t h, bool rtl = false);
 
 // "-5 min": the oldest end of the time axis.
 std::wstring range_axis_text(int64_t range_s);
