@@ -40,15 +40,17 @@ int App::run(HINSTANCE instance, bool start_minimized) {
                                           GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     keep_adding_tray_icon(tray_.add(controller_window_, icon_));
 
-    // The dashboard is created here once it exists (hidden when start_minimized); until then the
-    // program runs as it does when the dashboard cannot be created.
-    static_cast<void>(start_minimized);
+    create_dashboard();
     taskbar_display_.create(instance_, controller_window_);
     taskbar_display_.set_taskbar_host(
         std::make_unique<ui::ShellTaskbarHost>(controller_window_, k_msg_taskbar_buttons));
     desktop_display_.create(instance_, controller_window_);
     apply_settings();
     refresh_ui();
+    const int compact_mode = settings_.compact.mode;
+    if ((!start_minimized && !settings_.main_window.start_minimized && compact_mode != 2) || compact_mode == 3) {
+        show_dashboard();
+    }
 
     SetTimer(controller_window_, k_timer_usage_save, k_usage_save_period_ms, nullptr);
     if (settings_access_ == FileAccess::blocked) {
@@ -140,6 +142,13 @@ void App::keep_adding_tray_icon(bool added) {
     }
 }
 
+// Without a dashboard the program still runs: the tray and the read-outs do not need it.
+void App::create_dashboard() {
+    dashboard_.set_text_provider([this](const char* key) { return localizer_.wide_text(key); });
+    dashboard_.create(instance_, controller_window_, settings_.main_window);
+    dashboard_.set_graph_state(settings_.history_window_s, false);
+}
+
 bool App::create_controller_window() {
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
@@ -159,7 +168,11 @@ int App::run_message_loop() {
     MSG message{};
     BOOL result = 0;
     while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-        // The settings window and the dashboard take their dialog keys here once they exist.
+        // The settings window takes its dialog keys here once it exists. Tab moves between the
+        // dashboard's controls.
+        if (const HWND dashboard = dashboard_.hwnd(); dashboard != nullptr && IsDialogMessageW(dashboard, &message)) {
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

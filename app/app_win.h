@@ -21,6 +21,7 @@
 #include "presentation/number_format.h"
 #include "presentation/theme.h"
 #include "ui/dashboard/graph_model.h"
+#include "ui/dashboard/main_window_win.h"
 
 namespace tide::app {
 
@@ -74,6 +75,8 @@ private:
     void on_dashboard_button(WPARAM code, LPARAM value);
     void replace_compact_displays();
     void show_dashboard();
+    void create_dashboard();
+    void refresh_dashboard(const RefreshInputs& inputs);
 
     // commands_win.cpp: the tray menu, its commands and the settings routines
     void dispatch_command(uint32_t id);
@@ -131,6 +134,8 @@ private:
     // pause flags and the wake event.
     SamplerShared sampler_;
     SamplerThread sampler_thread_;     // declared after sampler_: stops before the shared state goes
+
+    ui::MainWindow dashboard_;
 };
 
 } // namespace tide::app

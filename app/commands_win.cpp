@@ -207,9 +207,12 @@ void App::apply_settings() {
 }
 
 // The drawing font, then each window's theme with its settings and the direction, then which displays
-// are on. The dashboard takes its theme here once it exists.
+// are on.
 void App::apply_appearance() {
     set_default_family(to_wide(settings_.font_family));
+    dashboard_.apply(settings_.main_window, resolve_theme(settings_.main_window.theme, settings_.custom_colors, appearance_),
+                     localizer_.rtl);
+    dashboard_.set_taskbar_on(taskbar_display_on(tray_menu_state()));
     taskbar_display_.apply(settings_.compact, resolve_theme(settings_.compact.theme, settings_.custom_colors, appearance_),
                            localizer_.rtl);
     desktop_display_.apply(settings_.desktop, resolve_theme(settings_.desktop.theme, settings_.custom_colors, appearance_),
@@ -241,8 +244,12 @@ void App::set_taskbar_display(bool on) {
 }
 
 void App::take_back_window_settings() {
-    // Only what a display changes itself: everything else in its copy may be older than the live record.
-    // The dashboard hands back its own section here once it exists.
+    // Only what a window changes itself: everything else in its copy may be older than the live record.
+    const MainWindowSettings& placed = dashboard_.placement();
+    settings_.main_window.width = placed.width;
+    settings_.main_window.height = placed.height;
+    settings_.main_window.x = placed.x;
+    settings_.main_window.y = placed.y;
     if (!displays_applied_) {
         return;
     }

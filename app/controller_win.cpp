@@ -141,8 +141,9 @@ void App::on_tray_event(UINT event) {
     }
 }
 
-// Shows the dashboard (once it exists), then refreshes.
+// Shows the dashboard, then refreshes it so it opens with current figures.
 void App::show_dashboard() {
+    dashboard_.show(true);
     refresh_ui();
 }
 
@@ -186,6 +187,7 @@ void App::on_graph_range(WPARAM seconds) {
         return;
     }
     settings_.history_window_s = static_cast<int32_t>(seconds);
+    dashboard_.set_graph_state(settings_.history_window_s, visible_graph_.frozen);
     visible_graph_.rebuild = true;
     schedule_settings_save();
     refresh_ui();
@@ -197,6 +199,7 @@ void App::on_graph_pause(WPARAM value) {
     } else {
         visible_graph_.resume();
     }
+    dashboard_.set_graph_state(settings_.history_window_s, visible_graph_.frozen);
     refresh_ui();
 }
 

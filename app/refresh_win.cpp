@@ -39,8 +39,34 @@ void App::refresh_ui() {
     taskbar_display_.set_content(content);
     desktop_display_.set_content(content);
     tray_.set_tip(to_wide(status.tooltip));
-    // The dashboard, when visible, receives compose_dashboard_texts() with the visible points chosen
-    // by select_visible_points() for settings_.history_window_s.
+    refresh_dashboard(inputs);
+}
+
+// Selection and statistics run only while someone can see them.
+void App::refresh_dashboard(const RefreshInputs& inputs) {
+    if (!dashboard_.is_visible()) {
+        return;
+    }
+    select_visible_points(graph_history_, static_cast<int64_t>(std::time(nullptr)), settings_.history_window_s,
+                          visible_graph_);
+    const DashboardTexts texts =
+        compose_dashboard_texts(inputs, usage_.store, local_day_number(), visible_graph_.points);
+    DashboardView view;
+    view.status_text = to_wide(texts.status_text);
+    view.interface_text = to_wide(texts.interface_text);
+    view.download_text = to_wide(texts.download_text);
+    view.upload_text = to_wide(texts.upload_text);
+    view.download_label = to_wide(texts.download_label);
+    view.upload_label = to_wide(texts.upload_label);
+    view.session_line = to_wide(texts.session_line);
+    view.history_line = to_wide(texts.history_line);
+    view.stats_line = to_wide(texts.stats_line);
+    view.connected = texts.connected;
+    view.points = visible_graph_.points;
+    view.format_rate = [units = settings_.main_units, format = main_format_](double rate) {
+        return to_wide(format_speed(rate, units, format));
+    };
+    dashboard_.update(std::move(view));
 }
 
 } // namespace tide::app

@@ -153,12 +153,12 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, SecondInstance, testing::Values(L"", L"--
                              return info.param[0] == L'\0' ? std::string("Plain") : std::string("Minimized");
                          });
 
-// The controller window of the given process, once it exists.
-HWND find_controller(const Program& program, std::chrono::milliseconds timeout) {
+// The top-level window of the given class of the given process, once it exists.
+HWND find_window_of(const Program& program, const wchar_t* window_class, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     while (Clock::now() < deadline && WaitForSingleObject(program.process.get(), 100) == WAIT_TIMEOUT) {
         HWND window = nullptr;
-        while ((window = FindWindowExW(nullptr, window, k_controller_class, nullptr)) != nullptr) {
+        while ((window = FindWindowExW(nullptr, window, window_class, nullptr)) != nullptr) {
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
             if (owner == program.id) {
@@ -167,6 +167,10 @@ HWND find_controller(const Program& program, std::chrono::milliseconds timeout) 
         }
     }
     return nullptr;
+}
+
+HWND find_controller(const Program& program, std::chrono::milliseconds timeout) {
+    return find_window_of(program, k_controller_class, timeout);
 }
 
 TEST(Program, ExitButtonEndsItWithCodeZero) {
@@ -191,6 +195,34 @@ TEST(Program, ExitButtonEndsItWithCodeZero) {
     }
 
     PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
+    ASSERT_EQ(WaitForSingleObject(program.process.get(), 60'000), WAIT_OBJECT_0);
+    EXPECT_EQ(exit_code_of(program), 0u);
+}
+
+
+TEST(Program, SecondStartShowsTheHiddenDashboard) {
+    Program program = start_program(L"--minimized");
+    ASSERT_TRUE(program.process);
+    ProgramGuard guard{program};
+    const HWND controller = find_controller(program, 60s);
+    ASSERT_NE(controller, nullptr) << "exit code " << exit_code_of(program);
+    const HWND dashboard = find_window_of(program, L"Tidemeter.Main", 30s);
+    ASSERT_NE(dashboard, nullptr);
+    EXPECT_FALSE(IsWindowVisible(dashboard));
+
+    Program second = start_program(L"");
+    ASSERT_TRUE(second.process);
+    ProgramGuard second_guard{second};
+    ASSERT_TRUE(wait_pumping(second.process.get(), 60s));
+    EXPECT_EQ(exit_code_of(second), 0u);
+    const auto deadline = Clock::now() + 30s;
+    while (!IsWindowVisible(dashboard) && Clock::now() < deadline) {
+        Sleep(50);
+    }
+    EXPECT_TRUE(IsWindowVisible(dashboard));
+
+    // What the dashboard posts when it is closed without close-to-tray ends the program.
+    PostMessageW(controller, k_msg_dashboard_closed, 0, 0);
     ASSERT_EQ(WaitForSingleObject(program.process.get(), 60'000), WAIT_OBJECT_0);
     EXPECT_EQ(exit_code_of(program), 0u);
 }

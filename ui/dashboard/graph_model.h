@@ -36,6 +36,8 @@ public:
     std::vector<GraphPoint> snapshot() const;
     // The i-th point counted from the oldest; i < size().
     const GraphPoint& at(size_t i) const;
+    // Appends every point whose time is at least cutoff, oldest first.
+    void append_since(int64_t cutoff, std::vector<GraphPoint>& out) const;
     void clear();
 
     size_t size() const { return points_.size(); }

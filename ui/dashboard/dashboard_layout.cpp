@@ -1,0 +1,198 @@
+// Dashboard geometry: controls in pixels, painted content in DIP.
+#include "ui/dashboard/dashboard_layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "compact/dpi.h"
+
+namespace tide {
+namespace {
+
+struct ControlRow {
+    int id;
+    int row;
+    int x;
+    int width;
+    int height;
+    int nudge; // moved down within the row, to line up with the taller controls
+};
+
+// 3001's height is its drop-down list's, not the closed box's.
+constexpr std::array<ControlRow, 7> k_rows{{
+    {k_id_range_label, 0, 24, 110, 20, 5},
+    {k_id_graph_range, 0, 138, 110, 220, 0},
+    {k_id_graph_pause, 0, 262, 150, 28, 0},
+    {k_id_graph_clear, 0, 420, 170, 28, 0},
+    {k_id_taskbar_toggle, 1, 24, 300, 36, 0},
+    {k_id_settings, 1, 332, 130, 28, 4},
+    {k_id_exit, 1, 470, 120, 28, 4},
+}};
+
+// Nominal text box heights; texts are drawn from their top-left corner and never wrap.
+constexpr float k_title_height = 30.0f;
+constexpr float k_line_height = 18.0f;
+constexpr float k_small_height = 14.0f;
+
+DipRect mirrored(DipRect r, float width, bool rtl) {
+    if (rtl) {
+        r.left = width - r.left - r.width;
+    }
+    return r;
+}
+
+} // namespace
+
+std::vector<ControlPlace> layout_controls(int client_width, int client_height, int dpi, bool rtl) {
+    std::vector<ControlPlace> places;
+    if (client_width < 2) {
+        return places;
+    }
+    const auto s = [dpi](int v) { return scale_to_dpi(v, dpi); };
+    const int row0 = client_height + s(10) - s(96);
+    const int row1 = row0 + s(40);
+    places.reserve(k_rows.size());
+    for (const ControlRow& c : k_rows) {
+        const int x = rtl ? client_width - s(c.width) - s(c.x) : s(c.x);
+        const int y = (c.row == 0 ? row0 : row1) + s(c.nudge);
+        places.push_back({c.id, x, y, s(c.width), s(c.height)});
+    }
+    return places;
+}
+
+PixelSize minimum_window_size(int dpi) {
+    return {scale_to_dpi(640, dpi), scale_to_dpi(480, dpi)};
+}
+
+int range_position(int64_t range_s) {
+    for (size_t i = 0; i < GraphRanges.size(); ++i) {
+        if (GraphRanges[i] == range_s) {
+            return static_cast<int>(i);
+        }
+    }
+    return 2;
+}
+
+DashboardGeometry dashboard_geometry(float width, float height, bool rtl) {
+    DashboardGeometry g;
+    g.width = width;
+    g.height = height;
+    const auto box = [&](float x, float y, float w, float h) { return mirrored({x, y, w, h}, width, rtl); };
+
+    g.title = box(24, 14, width - 48, k_title_height);
+    g.status = box(24, 46, width - 48, k_line_height);
+
+    const float card = (width - 72) / 2;
+    for (size_t i = 0; i < g.cards.size(); ++i) {
+        const float x = 24 + static_cast<float>(i) * (card + 24);
+        SpeedCard& c = g.cards[i];
+        c.box = box(x, 80, card, 104);
+        c.arrow = box(x + 16, 96, 16, 16);
+        c.label = box(x + 40, 94, card - 56, 20);
+        c.value = box(x + 16, 124, card - 32, 44);
+    }
+
+    const float bottom = height - k_controls_band_dip;
+    g.session_line = box(24, bottom - 26, width - 48, k_line_height);
+    g.history_line = box(24, bottom - 48, width - 48, k_line_height);
+    g.stats_line = box(24, bottom - 70, width - 48, k_line_height);
+
+    const float panel_height = std::max(80.0f, bottom - 78 - 200);
+    g.panel = box(24, 200, width - 48, panel_height);
+    const float plot_width = width - 118;
+    g.plot = box(80, 214, plot_width, panel_height - 40);
+
+    const float label_top = g.plot.bottom() + 6;
+    g.range_label = box(80, label_top, 100, k_small_height);
+    g.now_label = box(80 + plot_width - 40, label_top, 40, k_small_height);
+    return g;
+}
+
+std::vector<GridLine> grid_lines(const DashboardGeometry& geometry, AxisScale scale, bool rtl) {
+    std::vector<GridLine> lines;
+    if (scale.divisions <= 0) {
+        return lines;
+    }
+    const DipRect& plot = geometry.plot;
+    lines.reserve(static_cast<size_t>(scale.divisions) + 1);
+    for (int k = 0; k <= scale.divisions; ++k) {
+        const float y = plot.bottom() - static_cast<float>(k) * plot.height / static_cast<float>(scale.divisions);
+        const double value = k * scale.max / scale.divisions;
+        lines.push_back({y, value, mirrored({30, y - 8, 48, k_small_height}, geometry.width, rtl)});
+    }
+    return lines;
+}
+
+float point_x(const DipRect& plot, size_t j, size_t n, bool rtl) {
+    if (n < 2) {
+        return rtl ? plot.right() : plot.left;
+    }
+    const float offset = plot.width * static_cast<float>(j) / static_cast<float>(n - 1);
+    return rtl ? plot.left + plot.width - offset : plot.left + offset;
+}
+
+float point_y(const DipRect& plot, double value, double max) {
+    if (!(max > 0.0) || !std::isfinite(value) || value < 0.0) {
+        value = 0.0;
+    }
+    const double share = max > 0.0 ? std::min(value, max) / max : 0.0;
+    return plot.bottom() - static_cast<float>(share) * plot.height;
+}
+
+size_t GraphLine::segment_count() const {
+    size_t count = 0;
+    for (size_t r = 0; r < run_starts.size(); ++r) {
+        count += run_ends[r] - run_starts[r] - 1;
+    }
+    return count;
+}
+
+GraphLines graph_lines(const std::vector<GraphPoint>& points, const DipRect& plot, double max, bool rtl) {
+    GraphLines lines;
+    const size_t n = points.size();
+    if (n < 2) {
+        return lines;
+    }
+    lines.download.points.reserve(n);
+    lines.upload.points.reserve(n);
+    const auto close_run = [](GraphLine& line, size_t start) {
+        if (line.points.size() - start >= 2) {
+            line.run_starts.push_back(start);
+            line.run_ends.push_back(line.points.size());
+        } else {
+            line.points.resize(start); // a lone valid point draws nothing
+        }
+    };
+    size_t start = 0;
+    for (size_t j = 0; j < n; ++j) {
+        const GraphPoint& p = points[j];
+        if (!p.valid) {
+            close_run(lines.download, start);
+            close_run(lines.upload, start);
+            start = lines.download.points.size();
+            continue;
+        }
+        const float x = point_x(plot, j, n, rtl);
+        lines.download.points.push_back({x, point_y(plot, p.download, max)});
+        lines.upload.points.push_back({x, point_y(plot, p.upload, max)});
+    }
+    close_run(lines.download, start);
+    close_run(lines.upload, start);
+    return lines;
+}
+
+HoverBox hover_box(const DashboardGeometry& geometry, float x, float text_width, float text_height) {
+    HoverBox hover;
+    hover.line_x = x;
+    const float box_width = text_width + 16;
+    float left = x + 10;
+    if (left + box_width > geometry.width - 24) {
+        left = x - 10 - box_width;
+    }
+    left = std::max(left, 24.0f);
+    hover.box = {left, geometry.plot.top + 4, box_width, text_height + 8};
+    hover.text = {left + 8, geometry.plot.top + 8};
+    return hover;
+}
+
+} // namespace tide

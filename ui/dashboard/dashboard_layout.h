@@ -1,0 +1,136 @@
+// Where everything on the dashboard goes: the row of controls along the bottom edge (pixels) and the
+// painted content (device-independent pixels, already mirrored for right-to-left). Pure arithmetic: the
+// window only draws and moves what these return.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "ui/dashboard/graph_model.h"
+
+namespace tide {
+
+inline constexpr int k_id_graph_range = 3001;
+inline constexpr int k_id_graph_pause = 3002;
+inline constexpr int k_id_graph_clear = 3003;
+inline constexpr int k_id_range_label = 3004;
+inline constexpr int k_id_taskbar_toggle = 3005;
+inline constexpr int k_id_settings = 3006;
+inline constexpr int k_id_exit = 3007;
+
+// Creation order, which is also the Tab order.
+inline constexpr std::array<int, 7> k_control_order{k_id_range_label, k_id_graph_range, k_id_graph_pause,
+                                                    k_id_graph_clear, k_id_taskbar_toggle, k_id_settings,
+                                                    k_id_exit};
+
+// The controls take the bottom 96 DIP of the client area; the painted content stays above.
+inline constexpr float k_controls_band_dip = 96.0f;
+
+struct ControlPlace {
+    int id = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    friend bool operator==(const ControlPlace&, const ControlPlace&) = default;
+};
+
+// The seven controls in creation order for a client area in pixels; empty when it is narrower than 2.
+std::vector<ControlPlace> layout_controls(int client_width, int client_height, int dpi, bool rtl);
+
+// The smallest window size, 640 x 480 DIP, in pixels.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+};
+PixelSize minimum_window_size(int dpi);
+
+// Position of a range among the GraphRanges; 5 min (position 2) when it is not one of them.
+int range_position(int64_t range_s);
+
+struct DipPoint {
+    float x = 0.0f;
+    float y = 0.0f;
+};
+
+struct DipRect {
+    float left = 0.0f;
+    float top = 0.0f;
+    float width = 0.0f;
+    float height = 0.0f;
+
+    float right() const { return left + width; }
+    float bottom() const { return top + height; }
+};
+
+struct SpeedCard {
+    DipRect box;
+    DipRect arrow; // square
+    DipRect label;
+    DipRect value;
+};
+
+// Every box of the painted content for a client area of width x height DIP. Each box has its final x:
+// in right-to-left a box at x of width w sits at width - x - w.
+struct DashboardGeometry {
+    float width = 0.0f;
+    float height = 0.0f;
+    DipRect title;
+    DipRect status;
+    std::array<SpeedCard, 2> cards; // download, upload
+    DipRect session_line;
+    DipRect history_line;
+    DipRect stats_line;
+    DipRect panel;
+    DipRect plot;
+    DipRect range_label; // "-5 min" under the oldest end of the plot
+    DipRect now_label;   // "0 s" under the newest end
+};
+
+DashboardGeometry dashboard_geometry(float width, float height, bool rtl);
+
+struct GridLine {
+    float y = 0.0f;
+    double value = 0.0; // bits per second
+    DipRect label;
+};
+
+// divisions + 1 lines from the bottom (0) to the top (scale.max) of the plot.
+std::vector<GridLine> grid_lines(const DashboardGeometry& geometry, AxisScale scale, bool rtl);
+
+// Point j of n, spaced by index; the newest point sits at the right (left in right-to-left).
+float point_x(const DipRect& plot, size_t j, size_t n, bool rtl);
+// Values above max are drawn at the top.
+float point_y(const DipRect& plot, double value, double max);
+
+// A line cut into runs of consecutive valid points; each run of k points is k - 1 segments.
+struct GraphLine {
+    std::vector<DipPoint> points;
+    std::vector<size_t> run_starts; // index into points where each run begins; runs have 2+ points
+    std::vector<size_t> run_ends;   // one past the last point of each run
+
+    size_t segment_count() const;
+};
+
+struct GraphLines {
+    GraphLine download;
+    GraphLine upload;
+};
+
+// Nothing for fewer than 2 points; an invalid point breaks both lines.
+GraphLines graph_lines(const std::vector<GraphPoint>& points, const DipRect& plot, double max, bool rtl);
+
+struct HoverBox {
+    float line_x = 0.0f; // the vertical marker
+    DipRect box;
+    DipPoint text;
+};
+
+// The read-out box beside the hovered point at x for a text of the given size: right of the point,
+// or left of it when it would pass the panel's right edge, never left of the panel.
+HoverBox hover_box(const DashboardGeometry& geometry, float x, float text_width, float text_height);
+
+} // namespace tide

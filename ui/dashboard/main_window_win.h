@@ -1,0 +1,98 @@
+// The dashboard: the program's main window with the painted rates, totals and graph above a row of
+// controls. It changes nothing itself except its own placement and graph range; every command leaves it
+// as a message posted to the controller window.
+#pragma once
+
+#include <windows.h>
+
+#include <d2d1.h>
+#include <wrl/client.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "persistence/settings.h"
+#include "presentation/theme.h"
+#include "ui/dashboard/dashboard_layout.h"
+#include "ui/dashboard/dashboard_view.h"
+
+namespace tide::ui {
+
+inline constexpr wchar_t k_main_class[] = L"Tidemeter.Main";
+
+// A language-pack key to the text shown.
+using TextProvider = std::function<std::wstring(const char*)>;
+
+class MainWindow {
+public:
+    MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+    ~MainWindow();
+
+    // Creates the window hidden, at the saved size and (kept on screen) position; false on failure.
+    bool create(HINSTANCE instance, HWND app_hwnd, const MainWindowSettings& settings);
+    void apply(const MainWindowSettings& settings, const Theme& theme, bool rtl);
+    void set_graph_state(int64_t range_s, bool frozen);
+    void set_taskbar_on(bool on);
+    // Takes the view and repaints while the window can be seen.
+    void update(DashboardView view);
+    // false hides; true restores or shows and brings the window to the front.
+    void show(bool visible);
+    void set_text_provider(TextProvider provider);
+    void destroy();
+
+    HWND hwnd() const { return hwnd_; }
+    // Shown and not minimised: only then is a view worth composing.
+    bool is_visible() const;
+    // The settings block with the placement as the user left it.
+    const MainWindowSettings& placement() const { return placement_; }
+
+private:
+    struct GdiDeleter {
+        void operator()(HGDIOBJ object) const { DeleteObject(object); }
+    };
+    using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
+    using Brush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
+
+    static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+
+    void build_controls();
+    void destroy_controls();
+    void layout();
+    void refresh_texts();
+    void save_placement();
+    void on_command(int id, int code);
+    void on_mouse_move(LPARAM lparam);
+    void set_hovered(int index);
+    void post(UINT message, WPARAM wparam, LPARAM lparam) const;
+
+    // dashboard_paint_win.cpp
+    void paint();
+    void draw(ID2D1RenderTarget* target, float width, float height);
+
+    HWND hwnd_ = nullptr;
+    HWND app_hwnd_ = nullptr;
+    HINSTANCE instance_ = nullptr;
+    MainWindowSettings placement_;
+    Theme theme_;
+    bool rtl_ = false;
+    int dpi_ = 96;
+    TextProvider text_provider_;
+    int64_t graph_range_ = 300;
+    bool graph_frozen_ = false;
+    bool taskbar_on_ = false;
+    int hovered_point_ = -1;
+    bool tracking_mouse_ = false;
+    DipRect plot_rect_; // written by each paint, read by hit-testing
+    DashboardView view_;
+    Font ui_font_;
+    Brush background_brush_;
+    Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> render_target_;
+};
+
+} // namespace tide::ui
