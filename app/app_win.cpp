@@ -49,6 +49,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 
     const int exit_code = run_message_loop();
 
+    settings_dialog_.close(); // unapplied edits are dropped, as with Cancel
     sampler_thread_.stop_and_join();
     save_settings_now();
     save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
@@ -99,7 +100,10 @@ int App::run_message_loop() {
     MSG message{};
     BOOL result = 0;
     while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-        // The settings window and the dashboard take their dialog keys here once they exist.
+        // Tab, Enter and Escape for the settings window; the dashboard takes its keys here once it exists.
+        if (settings_dialog_.handle_dialog_message(message)) {
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -19,6 +19,7 @@
 #include "presentation/localization.h"
 #include "presentation/number_format.h"
 #include "ui/dashboard/graph_model.h"
+#include "ui/settings/settings_dialog_win.h"
 
 namespace tide::app {
 
@@ -114,6 +115,7 @@ private:
     HICON icon_ = nullptr;             // shared resource icon: not destroyed
     std::vector<InterfaceInfo> menu_interfaces_;  // as listed in the last tray menu
     bool menu_open_ = false;           // the tray menu is being tracked
+    ui::SettingsDialog settings_dialog_; // open while the user edits the settings
 
     // The sample lock, the shared sample, the sampler selection, the interval copy, the stop and
     // pause flags and the wake event.
