@@ -276,6 +276,35 @@ TEST_F(SettingsDialogTest, DpiChangeRebuildsWithoutLosingEdits) {
     EXPECT_EQ(applied_[0].compact_units.precision, 2);
 }
 
+// The keys the application's message loop hands to the window: Enter is OK, Escape is Cancel.
+TEST_F(SettingsDialogTest, EnterPressesOkAndEscapeCancels) {
+    const auto pump_dialog_keys = [this] {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (!dialog_.handle_dialog_message(message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+    };
+    ASSERT_TRUE(open(Settings{}));
+    SetFocus(item(k_tab_control_id));
+    PostMessageW(item(k_tab_control_id), WM_KEYDOWN, VK_ESCAPE, 0);
+    pump_dialog_keys();
+    EXPECT_EQ(dialog_.window(), nullptr);
+    EXPECT_TRUE(applied_.empty());
+
+    ASSERT_TRUE(open(Settings{}));
+    click_tab(4);
+    press(id_start_minimized);
+    SetFocus(item(id_start_minimized));
+    PostMessageW(item(id_start_minimized), WM_KEYDOWN, VK_RETURN, 0);
+    pump_dialog_keys();
+    EXPECT_EQ(dialog_.window(), nullptr);
+    ASSERT_EQ(applied_.size(), 1u);
+    EXPECT_TRUE(applied_[0].main_window.start_minimized);
+}
+
 // Not a check: leaves each page on screen for a picture. Run with --gtest_also_run_disabled_tests and
 // TIDE_SHOT_LANGUAGE (en, ar, ...); the page number is written to TIDE_SHOT_DIR/ready, and the next page
 // follows when the file "next" appears there.
