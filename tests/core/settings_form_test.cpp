@@ -89,7 +89,10 @@ const auto set_opacity = [](Settings& s, int32_t v) { s.compact.opacity_pct = v;
 const auto get_opacity = [](const Settings& s) { return s.compact.opacity_pct; };
 const auto set_desktop_opacity = [](Settings& s, int32_t v) { s.desktop.opacity_pct = v; };
 const auto get_desktop_opacity = [](const Settings& s) { return s.desktop.opacity_pct; };
-const auto set_unit = [](Settings& s, int32_t v) { s.compact_units.unit = v; s.main_units.unit = v; };
+const auto set_unit = [](Settings& s, int32_t v) {
+    s.compact_units.unit = v;
+    s.main_units.unit = v;
+};
 const auto get_unit = [](const Settings& s) { return s.main_units.unit * 100 + s.compact_units.unit; };
 
 INSTANTIATE_TEST_SUITE_P(
@@ -117,7 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
         NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 20, 4, 20},
         NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 100, 20, 100},
         NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 99, 19, 95},
-        NumberListCase{"desktop opacity", id_desktop_opacity, set_desktop_opacity, get_desktop_opacity, 42, 8, 40},
+        NumberListCase{"desktop opacity", id_desktop_opacity, set_desktop_opacity, get_desktop_opacity, 42, 8,
+                       40},
         // A unit the list cannot show (bytes, bits, terabits) shows "automatic" and stays.
         NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 6, 0, 606},
         NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 1, 0, 101},
@@ -226,7 +230,8 @@ TEST(SettingsForm, EveryLanguageOfTheListRoundTrips) {
         EXPECT_EQ(load_form(s).values[id_language], static_cast<int>(i) + 1);
         EXPECT_EQ(round_trip(s).language, languages[i].code);
     }
-    EXPECT_EQ(with_change(Settings{}, id_language, static_cast<int>(languages.size()) + 1).language, "system");
+    EXPECT_EQ(with_change(Settings{}, id_language, static_cast<int>(languages.size()) + 1).language,
+              "system");
     EXPECT_EQ(with_change(Settings{}, id_language, 1).language, languages[0].code);
 }
 
@@ -367,7 +372,7 @@ TEST(SettingsLayout, ListEntriesMatchTheValuesTheyStandFor) {
 
 TEST(SettingsLayout, PlacesScaleHalfAwayFromZero) {
     EXPECT_EQ(scale_dip(580, 144), 870);
-    EXPECT_EQ(scale_dip(3, 144), 5);  // 4.5 rounds up
+    EXPECT_EQ(scale_dip(3, 144), 5); // 4.5 rounds up
     EXPECT_EQ(scale_dip(-3, 144), -5);
     EXPECT_EQ(scale_dip(28, 0), 28);
     EXPECT_EQ(scale_rect({16, 16, 548, 394}, 120), (DipRect{20, 20, 685, 493}));

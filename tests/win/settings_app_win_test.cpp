@@ -35,7 +35,9 @@ bool wait_for(const std::function<bool()>& condition, std::chrono::milliseconds 
     return true;
 }
 
-std::wstring settings_path() { return data_file_path(data_folder(), L"settings.json"); }
+std::wstring settings_path() {
+    return data_file_path(data_folder(), L"settings.json");
+}
 
 std::string stored_language() {
     const auto bytes = read_file_bytes(settings_path());
@@ -69,8 +71,8 @@ protected:
     void SetUp() override {
         DeleteFileW(settings_path().c_str());
         thread_ = std::thread([this] { app_.run(GetModuleHandleW(nullptr), true); });
-        ASSERT_TRUE(wait_for([this] { return (controller_ = FindWindowW(k_controller_class, nullptr)) != nullptr; },
-                             30s));
+        ASSERT_TRUE(wait_for(
+            [this] { return (controller_ = FindWindowW(k_controller_class, nullptr)) != nullptr; }, 30s));
     }
     void TearDown() override {
         if (controller_ != nullptr) {
@@ -85,7 +87,8 @@ protected:
     // The dashboard's settings button, handled before this returns.
     void press_settings_button() {
         DWORD_PTR result = 0;
-        SendMessageTimeoutW(controller_, k_msg_dashboard_button, k_button_settings, 0, SMTO_NORMAL, 30'000, &result);
+        SendMessageTimeoutW(controller_, k_msg_dashboard_button, k_button_settings, 0, SMTO_NORMAL, 30'000,
+                            &result);
     }
     // A choice in a list, as the list reports it to its window.
     static void choose(HWND dialog, int id, int position) {

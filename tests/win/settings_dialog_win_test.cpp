@@ -70,9 +70,10 @@ protected:
     void TearDown() override { dialog_.close(); }
 
     bool open(const Settings& settings, bool rtl = false) {
-        return dialog_.open(GetModuleHandleW(nullptr), nullptr, settings,
-                            [this](const char* key) { return english_.wide_text(key); }, rtl,
-                            [this](const Settings& edited) { applied_.push_back(edited); });
+        return dialog_.open(
+            GetModuleHandleW(nullptr), nullptr, settings,
+            [this](const char* key) { return english_.wide_text(key); }, rtl,
+            [this](const Settings& edited) { applied_.push_back(edited); });
     }
     HWND item(int id) const { return GetDlgItem(dialog_.window(), id); }
 
@@ -125,7 +126,8 @@ TEST_F(SettingsDialogTest, TabsShowOnlyTheirOwnPage) {
         EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), page);
         for (const ControlSpec& spec : settings_controls()) {
             ASSERT_NE(item(spec.id), nullptr) << spec.id;
-            EXPECT_EQ(IsWindowVisible(item(spec.id)) != FALSE, spec.page == page) << spec.id << " on " << page;
+            EXPECT_EQ(IsWindowVisible(item(spec.id)) != FALSE, spec.page == page)
+                << spec.id << " on " << page;
         }
         for (int id : {k_reset_button_id, k_ok_button_id, k_apply_button_id, k_cancel_button_id}) {
             EXPECT_TRUE(IsWindowVisible(item(id))) << id;
@@ -316,8 +318,9 @@ TEST_F(SettingsDialogTest, DISABLED_PagesForPictures) {
     localizer.initialise(language != nullptr ? language : "en", errors_);
     Settings settings;
     settings.compact.native_style = false;
-    ASSERT_TRUE(dialog_.open(GetModuleHandleW(nullptr), nullptr, settings,
-                             [&](const char* key) { return localizer.wide_text(key); }, localizer.rtl, nullptr));
+    ASSERT_TRUE(dialog_.open(
+        GetModuleHandleW(nullptr), nullptr, settings,
+        [&](const char* key) { return localizer.wide_text(key); }, localizer.rtl, nullptr));
     const std::string ready = std::string(folder) + "/ready";
     const std::string next = std::string(folder) + "/next";
     for (int page = 0; page < k_page_count; ++page) {

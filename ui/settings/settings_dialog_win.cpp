@@ -43,7 +43,8 @@ int monitor_dpi(HMONITOR monitor) {
 HFONT create_message_font(int dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi))) {
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
+                                    static_cast<UINT>(dpi))) {
         // Older systems: the system DPI's font, scaled.
         if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
             return nullptr;
@@ -131,14 +132,15 @@ bool SettingsDialog::create_window() {
     const int y = work.top + (work.bottom - work.top - height) / 2;
 
     const std::wstring title = text("menu.settings");
-    const HWND window = CreateWindowExW(ex_style, k_settings_class, title.c_str(), k_window_style, x, y, width,
-                                        height, nullptr, nullptr, instance_, this);
+    const HWND window = CreateWindowExW(ex_style, k_settings_class, title.c_str(), k_window_style, x, y,
+                                        width, height, nullptr, nullptr, instance_, this);
     return window != nullptr; // hwnd_ is set from WM_NCCREATE on
 }
 
 LRESULT CALLBACK SettingsDialog::proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<SettingsDialog*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+        auto* self =
+            static_cast<SettingsDialog*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->hwnd_ = window;
         return DefWindowProcW(window, message, wparam, lparam);
@@ -196,6 +198,15 @@ LRESULT SettingsDialog::handle_message(UINT message, WPARAM wparam, LPARAM lpara
         }
         return 0;
     }
+    case WM_ACTIVATE:
+        // A plain window does not keep its keyboard focus across deactivation the way a dialog does.
+        if (LOWORD(wparam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            focus_ = IsChild(hwnd_, focus) ? focus : nullptr;
+        } else {
+            restore_focus();
+        }
+        return 0;
     case WM_CLOSE:
         DestroyWindow(hwnd_);
         return 0;
@@ -237,7 +248,8 @@ void SettingsDialog::on_reset() {
     if (rtl_) {
         flags |= MB_RIGHT | MB_RTLREADING;
     }
-    const int answer = MessageBoxW(hwnd_, text("settings.reset_confirm").c_str(), text("menu.settings").c_str(), flags);
+    const int answer =
+        MessageBoxW(hwnd_, text("settings.reset_confirm").c_str(), text("menu.settings").c_str(), flags);
     // The message box's own loop may have seen the window closed (shutdown, say).
     if (answer != IDYES || hwnd_ == nullptr) {
         return;
@@ -258,17 +270,28 @@ void SettingsDialog::on_dpi_changed(int dpi, const RECT& suggested) {
     build_pages();
     load_controls();
     set_apply_enabled(apply_enabled);
+    if (GetActiveWindow() == hwnd_) {
+        restore_focus(); // the old children went with the focus; an inactive window stays inactive
+    }
+}
+
+void SettingsDialog::restore_focus() {
+    if (focus_ == nullptr || !IsChild(hwnd_, focus_) || !IsWindowVisible(focus_) || !IsWindowEnabled(focus_)) {
+        focus_ = GetDlgItem(hwnd_, k_tab_control_id);
+    }
+    SetFocus(focus_);
 }
 
 std::wstring SettingsDialog::text(std::string_view key) const {
     return text_provider_ ? text_provider_(std::string(key).c_str()) : to_wide(key);
 }
 
-HWND SettingsDialog::add_child(const wchar_t* window_class, const std::wstring& text, DWORD style, DipRect rect,
-                               int id, int page) {
+HWND SettingsDialog::add_child(const wchar_t* window_class, const std::wstring& text, DWORD style,
+                               DipRect rect, int id, int page) {
     const DipRect r = scale_rect(rect, dpi_);
-    const HWND child = CreateWindowExW(0, window_class, text.c_str(), WS_CHILD | style, r.x, r.y, r.width, r.height,
-                                       hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    const HWND child =
+        CreateWindowExW(0, window_class, text.c_str(), WS_CHILD | style, r.x, r.y, r.width, r.height, hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     if (child == nullptr) {
         return nullptr;
     }
@@ -312,16 +335,17 @@ void SettingsDialog::build_pages() {
             break;
         case ControlKind::list: {
             add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, spec.page);
-            const HWND list = add_child(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, rects.control,
-                                        spec.id, spec.page);
+            const HWND list = add_child(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                                        rects.control, spec.id, spec.page);
             fill_list(list, spec.id);
             break;
         }
         case ControlKind::slider: {
             add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, spec.page);
-            const HWND slider =
-                add_child(TRACKBAR_CLASSW, L"", TBS_AUTOTICKS | WS_TABSTOP, rects.control, spec.id, spec.page);
-            SendMessageW(slider, TBM_SETRANGE, FALSE, MAKELPARAM(k_opacity_min_position, k_opacity_max_position));
+            const HWND slider = add_child(TRACKBAR_CLASSW, L"", TBS_AUTOTICKS | WS_TABSTOP, rects.control,
+                                          spec.id, spec.page);
+            SendMessageW(slider, TBM_SETRANGE, FALSE,
+                         MAKELPARAM(k_opacity_min_position, k_opacity_max_position));
             add_child(L"STATIC", L"", SS_LEFT, rects.value_label, spec.id + 1, spec.page);
             break;
         }
@@ -329,7 +353,8 @@ void SettingsDialog::build_pages() {
     }
     for (const ButtonSpec& button : settings_buttons()) {
         const DWORD kind = button.id == k_ok_button_id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-        add_child(L"BUTTON", text(button.text_key), kind | WS_VISIBLE | WS_TABSTOP, button.rect, button.id, -1);
+        add_child(L"BUTTON", text(button.text_key), kind | WS_VISIBLE | WS_TABSTOP, button.rect, button.id,
+                  -1);
     }
     SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(current_page_), 0);
     show_page(current_page_);
@@ -337,8 +362,11 @@ void SettingsDialog::build_pages() {
 
 void SettingsDialog::destroy_children() {
     while (const HWND child = GetWindow(hwnd_, GW_CHILD)) {
-        DestroyWindow(child);
+        if (!DestroyWindow(child)) {
+            break;
+        }
     }
+    focus_ = nullptr;
     for (auto& page : pages_) {
         page.clear();
     }

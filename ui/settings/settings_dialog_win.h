@@ -79,6 +79,7 @@ private:
     void set_apply_enabled(bool enabled);
     void update_dependents();
     void set_opacity_label(int slider_id);
+    void restore_focus();
     std::wstring text(std::string_view key) const;
 
     HWND hwnd_ = nullptr;
@@ -93,6 +94,7 @@ private:
     std::array<std::vector<HWND>, k_page_count> pages_;
     FontOwner ui_font_;
     FormMemory memory_; // unit_listed and the two text-size positions
+    HWND focus_ = nullptr; // the control that had the keyboard when the window was last deactivated
 };
 
 } // namespace tide::ui

@@ -98,13 +98,13 @@ LoadedForm load_form(const Settings& s) {
     v[id_embed_taskbar] = s.compact.embed_in_taskbar;
     v[id_match_taskbar] = s.compact.native_style;
     v[id_compact_upload_first] = s.compact.upload_first;
-    load_compact_common(s.compact, id_compact_layout, id_compact_theme, id_compact_opacity, id_compact_font_size,
-                        v, form.memory.compact_font_index);
+    load_compact_common(s.compact, id_compact_layout, id_compact_theme, id_compact_opacity,
+                        id_compact_font_size, v, form.memory.compact_font_index);
     v[id_compact_lock] = s.compact.locked;
 
     v[id_show_desktop] = s.desktop.enabled;
-    load_compact_common(s.desktop, id_desktop_layout, id_desktop_theme, id_desktop_opacity, id_desktop_font_size,
-                        v, form.memory.desktop_font_index);
+    load_compact_common(s.desktop, id_desktop_layout, id_desktop_theme, id_desktop_opacity,
+                        id_desktop_font_size, v, form.memory.desktop_font_index);
     v[id_desktop_upload_first] = s.desktop.upload_first;
     v[id_desktop_on_top] = s.desktop.always_on_top;
     v[id_desktop_lock] = s.desktop.locked;

@@ -31,8 +31,8 @@ private:
 // What the window remembers between loading and storing, so that a stored value no list can show
 // survives as long as the user leaves its list alone.
 struct FormMemory {
-    bool unit_listed = true;      // the stored speed unit is one of the list's entries
-    int compact_font_index = 0;   // the text-size positions last loaded or applied
+    bool unit_listed = true;    // the stored speed unit is one of the list's entries
+    int compact_font_index = 0; // the text-size positions last loaded or applied
     int desktop_font_index = 0;
 
     friend bool operator==(const FormMemory&, const FormMemory&) = default;

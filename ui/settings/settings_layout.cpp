@@ -85,8 +85,8 @@ std::vector<ListEntry> font_size_entries() {
 
 std::vector<ListEntry> layout_entries() {
     std::vector<ListEntry> entries;
-    for (std::string_view key : {"layout.two_lines", "layout.one_line", "layout.two_columns", "layout.icon_only",
-                                 "layout.text_only", "layout.numbers_only"}) {
+    for (std::string_view key : {"layout.two_lines", "layout.one_line", "layout.two_columns",
+                                 "layout.icon_only", "layout.text_only", "layout.numbers_only"}) {
         entries.push_back({std::string(key), true});
     }
     return entries;
@@ -119,7 +119,8 @@ int scale_dip(int value, int dpi) {
 }
 
 DipRect scale_rect(DipRect rect, int dpi) {
-    return {scale_dip(rect.x, dpi), scale_dip(rect.y, dpi), scale_dip(rect.width, dpi), scale_dip(rect.height, dpi)};
+    return {scale_dip(rect.x, dpi), scale_dip(rect.y, dpi), scale_dip(rect.width, dpi),
+            scale_dip(rect.height, dpi)};
 }
 
 ControlRects control_rects(const ControlSpec& spec) {

@@ -16,7 +16,7 @@ inline constexpr int k_page_count = 6;
 // Control ids outside the pages.
 inline constexpr int k_tab_control_id = 1000;
 inline constexpr int k_reset_button_id = 1034;
-inline constexpr int k_ok_button_id = 1;     // IDOK
+inline constexpr int k_ok_button_id = 1; // IDOK
 inline constexpr int k_apply_button_id = 1035;
 inline constexpr int k_cancel_button_id = 2; // IDCANCEL
 
@@ -133,6 +133,6 @@ std::string opacity_text(int position);
 
 // Controls that "Match the Windows taskbar" greys out while it is checked.
 inline constexpr std::array<int, 4> k_match_taskbar_dependents{id_compact_font_size, id_compact_theme,
-                                                              id_compact_opacity, id_compact_opacity_value};
+                                                               id_compact_opacity, id_compact_opacity_value};
 
 } // namespace tide::ui
