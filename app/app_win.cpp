@@ -65,6 +65,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 }
 
 void App::shut_down() {
+    settings_dialog_.close(); // unapplied edits are dropped, as with Cancel
     sampler_thread_.stop_and_join();
     save_settings_now(); // takes the displays' positions back first
     save_usage_now();
@@ -168,8 +169,10 @@ int App::run_message_loop() {
     MSG message{};
     BOOL result = 0;
     while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-        // The settings window takes its dialog keys here once it exists. Tab moves between the
-        // dashboard's controls.
+        // Tab, Enter and Escape for the settings window; Tab moves between the dashboard's controls.
+        if (settings_dialog_.handle_dialog_message(message)) {
+            continue;
+        }
         if (const HWND dashboard = dashboard_.hwnd(); dashboard != nullptr && IsDialogMessageW(dashboard, &message)) {
             continue;
         }

@@ -22,6 +22,7 @@
 #include "presentation/theme.h"
 #include "ui/dashboard/graph_model.h"
 #include "ui/dashboard/main_window_win.h"
+#include "ui/settings/settings_dialog_win.h"
 
 namespace tide::app {
 
@@ -129,6 +130,7 @@ private:
     HICON icon_ = nullptr;             // shared resource icon: not destroyed
     std::vector<InterfaceInfo> menu_interfaces_;  // as listed in the last tray menu
     bool menu_open_ = false;           // the tray menu is being tracked
+    ui::SettingsDialog settings_dialog_; // open while the user edits the settings
 
     // The sample lock, the shared sample, the sampler selection, the interval copy, the stop and
     // pause flags and the wake event.

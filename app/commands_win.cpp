@@ -180,8 +180,10 @@ void App::export_usage() {
 
 void App::open_settings() {
     take_back_window_settings();
-    // The settings window opens here with a copy of the settings, the texts, the direction and
-    // apply_edited_settings as its apply callback.
+    // Already open: only brought forward, with the user's unapplied edits.
+    settings_dialog_.open(
+        instance_, controller_window_, settings_, [this](const char* key) { return localizer_.wide_text(key); },
+        localizer_.rtl, [this](const Settings& edited) { apply_edited_settings(edited); });
 }
 
 void App::apply_edited_settings(Settings edited) {

@@ -1,0 +1,388 @@
+#include "ui/settings/settings_form.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+
+#include "presentation/localization.h"
+#include "presentation/theme.h"
+
+namespace tide::ui {
+namespace {
+
+// OK pressed without touching anything.
+Settings round_trip(const Settings& stored) {
+    LoadedForm form = load_form(stored);
+    Settings working = stored;
+    apply_form(form.values, form.memory, working);
+    return working;
+}
+
+// A user changes one control, then presses OK.
+Settings with_change(const Settings& stored, int id, int value) {
+    LoadedForm form = load_form(stored);
+    form.values[id] = value;
+    Settings working = stored;
+    apply_form(form.values, form.memory, working);
+    return working;
+}
+
+TEST(SettingsForm, OkWithoutChangesKeepsEveryDefault) {
+    EXPECT_EQ(round_trip(Settings{}), Settings{});
+}
+
+TEST(SettingsForm, OkWithoutChangesKeepsAnotherValidRecord) {
+    Settings s;
+    s.language = "ar";
+    s.monitoring.interval_ms = 250;
+    s.compact_units.unit = 3;
+    s.main_units.unit = 3;
+    s.compact_units.precision = 2;
+    s.main_units.precision = 2;
+    s.decimal_sep = 2;
+    s.digit_style = 1;
+    s.compact.mode = 1;
+    s.compact.font_size_pt = 18;
+    s.compact.theme = "System";
+    s.desktop.theme = "Custom";
+    s.main_window.theme = theme_choices()[3];
+    s.desktop.opacity_pct = 35;
+    s.history_mode = 1;
+    s.history_retention_days = 365;
+    EXPECT_EQ(round_trip(s), s);
+}
+
+struct NumberListCase {
+    const char* name;
+    int id;
+    std::function<void(Settings&, int32_t)> set;
+    std::function<int32_t(const Settings&)> get;
+    int32_t stored;
+    int shown;
+    int32_t after_ok;
+};
+
+void PrintTo(const NumberListCase& c, std::ostream* os) {
+    *os << c.name << " " << c.stored;
+}
+
+class NumberLists : public testing::TestWithParam<NumberListCase> {};
+
+TEST_P(NumberLists, ShowNearestEntryAndStoreAsTheRuleSays) {
+    const NumberListCase& c = GetParam();
+    Settings s;
+    c.set(s, c.stored);
+    EXPECT_EQ(load_form(s).values[c.id], c.shown);
+    EXPECT_EQ(c.get(round_trip(s)), c.after_ok);
+}
+
+const auto set_retention = [](Settings& s, int32_t v) { s.history_retention_days = v; };
+const auto get_retention = [](const Settings& s) { return s.history_retention_days; };
+const auto set_interval = [](Settings& s, int32_t v) { s.monitoring.interval_ms = v; };
+const auto get_interval = [](const Settings& s) { return s.monitoring.interval_ms; };
+const auto set_compact_size = [](Settings& s, int32_t v) { s.compact.font_size_pt = v; };
+const auto get_compact_size = [](const Settings& s) { return s.compact.font_size_pt; };
+const auto set_desktop_size = [](Settings& s, int32_t v) { s.desktop.font_size_pt = v; };
+const auto get_desktop_size = [](const Settings& s) { return s.desktop.font_size_pt; };
+const auto set_opacity = [](Settings& s, int32_t v) { s.compact.opacity_pct = v; };
+const auto get_opacity = [](const Settings& s) { return s.compact.opacity_pct; };
+const auto set_desktop_opacity = [](Settings& s, int32_t v) { s.desktop.opacity_pct = v; };
+const auto get_desktop_opacity = [](const Settings& s) { return s.desktop.opacity_pct; };
+const auto set_unit = [](Settings& s, int32_t v) {
+    s.compact_units.unit = v;
+    s.main_units.unit = v;
+};
+const auto get_unit = [](const Settings& s) { return s.main_units.unit * 100 + s.compact_units.unit; };
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NumberLists,
+    testing::Values(
+        // Retention does not keep an unlisted value: the tie 60 between 30 and 90 goes to 30.
+        NumberListCase{"retention", id_retention, set_retention, get_retention, 60, 1, 30},
+        NumberListCase{"retention", id_retention, set_retention, get_retention, 61, 2, 90},
+        NumberListCase{"retention", id_retention, set_retention, get_retention, 1, 0, 7},
+        NumberListCase{"retention", id_retention, set_retention, get_retention, 3650, 4, 365},
+        NumberListCase{"retention", id_retention, set_retention, get_retention, 180, 3, 180},
+        NumberListCase{"interval", id_interval, set_interval, get_interval, 250, 0, 250},
+        NumberListCase{"interval", id_interval, set_interval, get_interval, 750, 1, 500},
+        NumberListCase{"interval", id_interval, set_interval, get_interval, 3500, 3, 2000},
+        NumberListCase{"interval", id_interval, set_interval, get_interval, 60000, 5, 10000},
+        // Text sizes keep an unlisted size while the list is left alone; the tie goes to the smaller.
+        NumberListCase{"compact size", id_compact_font_size, set_compact_size, get_compact_size, 15, 6, 15},
+        NumberListCase{"compact size", id_compact_font_size, set_compact_size, get_compact_size, 17, 7, 17},
+        NumberListCase{"compact size", id_compact_font_size, set_compact_size, get_compact_size, 48, 8, 48},
+        NumberListCase{"compact size", id_compact_font_size, set_compact_size, get_compact_size, 8, 0, 8},
+        NumberListCase{"desktop size", id_desktop_font_size, set_desktop_size, get_desktop_size, 15, 6, 15},
+        NumberListCase{"desktop size", id_desktop_font_size, set_desktop_size, get_desktop_size, 30, 8, 30},
+        // Opacity moves to the 5 % step below and is stored there.
+        NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 42, 8, 40},
+        NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 20, 4, 20},
+        NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 100, 20, 100},
+        NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 99, 19, 95},
+        NumberListCase{"desktop opacity", id_desktop_opacity, set_desktop_opacity, get_desktop_opacity, 42, 8,
+                       40},
+        // A unit the list cannot show (bytes, bits, terabits) shows "automatic" and stays.
+        NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 6, 0, 606},
+        NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 1, 0, 101},
+        NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 10, 0, 1010},
+        NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 0, 0, 0},
+        NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 9, 3, 909},
+        NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 2, 4, 202}));
+
+TEST(SettingsForm, ChangedTextSizeListStoresItsEntry) {
+    Settings s;
+    s.compact.font_size_pt = 15;
+    EXPECT_EQ(with_change(s, id_compact_font_size, 7).compact.font_size_pt, 16);
+    EXPECT_EQ(with_change(s, id_compact_font_size, 0).compact.font_size_pt, 8);
+    // Back on the position it showed: nothing was chosen, the stored size stays.
+    EXPECT_EQ(with_change(s, id_compact_font_size, 6).compact.font_size_pt, 15);
+}
+
+TEST(SettingsForm, TextSizeAppliedOnceIsRememberedForTheNextApply) {
+    Settings s;
+    s.desktop.font_size_pt = 15;
+    LoadedForm form = load_form(s);
+    form.values[id_desktop_font_size] = 5; // 13 pt, applied
+    apply_form(form.values, form.memory, s);
+    EXPECT_EQ(s.desktop.font_size_pt, 13);
+    form.values[id_desktop_font_size] = 6; // then 14 pt: a change from what was applied
+    apply_form(form.values, form.memory, s);
+    EXPECT_EQ(s.desktop.font_size_pt, 14);
+}
+
+TEST(SettingsForm, UnlistedUnitIsReplacedOnlyByAnotherEntry) {
+    Settings s;
+    set_unit(s, 6);
+    const Settings kbs = with_change(s, id_speed_unit, 1);
+    EXPECT_EQ(kbs.compact_units.unit, 7);
+    EXPECT_EQ(kbs.main_units.unit, 7);
+
+    // Once a listed unit was applied, going back to the first entry means automatic.
+    LoadedForm form = load_form(s);
+    EXPECT_FALSE(form.memory.unit_listed);
+    form.values[id_speed_unit] = 5;
+    apply_form(form.values, form.memory, s);
+    EXPECT_TRUE(form.memory.unit_listed);
+    form.values[id_speed_unit] = 0;
+    apply_form(form.values, form.memory, s);
+    EXPECT_EQ(s.compact_units.unit, 0);
+    EXPECT_EQ(s.main_units.unit, 0);
+}
+
+TEST(SettingsForm, ListedUnitGoesToBothBlocksAndFirstEntryIsAutomatic) {
+    Settings s;
+    set_unit(s, 3);
+    const Settings automatic = with_change(s, id_speed_unit, 0);
+    EXPECT_EQ(automatic.compact_units.unit, 0);
+    EXPECT_EQ(automatic.main_units.unit, 0);
+}
+
+TEST(SettingsForm, UnitIsShownFromTheCompactBlockAndPrecisionFromTheMainBlock) {
+    Settings s;
+    s.compact_units.unit = 8;
+    s.main_units.unit = 3;
+    s.main_units.precision = 2;
+    s.compact_units.precision = 0;
+    s.main_units.bytes_when_auto = false;
+    const LoadedForm form = load_form(s);
+    EXPECT_EQ(form.values[id_speed_unit], 2);
+    EXPECT_EQ(form.values[id_precision], 2);
+    EXPECT_EQ(form.values[id_show_bytes], 0);
+    const Settings after = round_trip(s);
+    EXPECT_EQ(after.compact_units.unit, 8);
+    EXPECT_EQ(after.main_units.unit, 8);
+    EXPECT_EQ(after.compact_units.precision, 2);
+    EXPECT_FALSE(after.compact_units.bytes_when_auto);
+}
+
+TEST(SettingsForm, PrecisionWithoutSelectionCountsZero) {
+    Settings s;
+    const Settings after = with_change(s, id_precision, k_no_selection);
+    EXPECT_EQ(after.compact_units.precision, 0);
+    EXPECT_EQ(after.main_units.precision, 0);
+}
+
+struct LanguageCase {
+    std::string stored;
+    int shown;
+    std::string after_ok;
+};
+
+class LanguageSetting : public testing::TestWithParam<LanguageCase> {};
+
+TEST_P(LanguageSetting, ShowsExactCodeOrSystem) {
+    Settings s;
+    s.language = GetParam().stored;
+    EXPECT_EQ(load_form(s).values[id_language], GetParam().shown);
+    EXPECT_EQ(round_trip(s).language, GetParam().after_ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, LanguageSetting,
+                         testing::Values(LanguageCase{"system", 0, "system"}, LanguageCase{"xx", 0, "system"},
+                                         LanguageCase{"AR", 0, "system"}, LanguageCase{"", 0, "system"}));
+
+TEST(SettingsForm, EveryLanguageOfTheListRoundTrips) {
+    const auto& languages = language_list();
+    for (size_t i = 0; i < languages.size(); ++i) {
+        Settings s;
+        s.language = std::string(languages[i].code);
+        EXPECT_EQ(load_form(s).values[id_language], static_cast<int>(i) + 1);
+        EXPECT_EQ(round_trip(s).language, languages[i].code);
+    }
+    EXPECT_EQ(with_change(Settings{}, id_language, static_cast<int>(languages.size()) + 1).language,
+              "system");
+    EXPECT_EQ(with_change(Settings{}, id_language, 1).language, languages[0].code);
+}
+
+TEST(SettingsForm, ThemeNotAChoiceShowsTheFirstAndStoresIt) {
+    Settings s;
+    s.compact.theme = "midnight";
+    s.main_window.theme = "Nope";
+    const LoadedForm form = load_form(s);
+    EXPECT_EQ(form.values[id_compact_theme], 0);
+    EXPECT_EQ(round_trip(s).compact.theme, theme_choices()[0]);
+    EXPECT_EQ(round_trip(s).main_window.theme, theme_choices()[0]);
+    const int system = theme_choice_index("System");
+    EXPECT_EQ(with_change(s, id_desktop_theme, system).desktop.theme, "System");
+}
+
+struct TaskbarCase {
+    bool enabled;
+    bool on_taskbar;
+    int mode;
+    bool shown;
+    bool after_uncheck_enabled;
+};
+
+class TaskbarDisplay : public testing::TestWithParam<TaskbarCase> {};
+
+TEST_P(TaskbarDisplay, CheckedOnlyForTheTaskbarModeAndUncheckTouchesOnlyThat) {
+    const TaskbarCase& c = GetParam();
+    Settings s;
+    s.compact.enabled = c.enabled;
+    s.compact.on_taskbar = c.on_taskbar;
+    s.compact.mode = c.mode;
+    EXPECT_EQ(load_form(s).values[id_on_taskbar], c.shown ? 1 : 0);
+
+    const Settings unchecked = with_change(s, id_on_taskbar, 0);
+    EXPECT_EQ(unchecked.compact.enabled, c.after_uncheck_enabled);
+    EXPECT_EQ(unchecked.compact.on_taskbar, c.on_taskbar);
+    EXPECT_EQ(unchecked.compact.mode, c.mode);
+
+    const Settings checked = with_change(s, id_on_taskbar, 1);
+    EXPECT_TRUE(checked.compact.enabled);
+    EXPECT_TRUE(checked.compact.on_taskbar);
+    EXPECT_EQ(checked.compact.mode, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TaskbarDisplay,
+                         testing::Values(TaskbarCase{true, true, 0, true, false},
+                                         TaskbarCase{true, true, 1, false, true}, // desktop mode: unchanged
+                                         TaskbarCase{true, false, 0, false, true},
+                                         TaskbarCase{false, true, 0, false, false},
+                                         TaskbarCase{true, true, 2, false, true}));
+
+TEST(SettingsForm, MatchTaskbarGreysOutItsDependents) {
+    Settings s;
+    s.compact.native_style = true;
+    EXPECT_FALSE(match_taskbar_dependents_enabled(load_form(s).values));
+    s.compact.native_style = false;
+    EXPECT_TRUE(match_taskbar_dependents_enabled(load_form(s).values));
+}
+
+TEST(SettingsForm, EveryCheckBoxReachesItsSetting) {
+    const Settings defaults;
+    const LoadedForm form = load_form(defaults);
+    for (const ControlSpec& spec : settings_controls()) {
+        if (spec.kind != ControlKind::check || spec.id == id_on_taskbar) {
+            continue;
+        }
+        const Settings flipped = with_change(defaults, spec.id, form.values.checked(spec.id) ? 0 : 1);
+        EXPECT_NE(flipped, defaults) << spec.id;
+        EXPECT_EQ(load_form(flipped).values[spec.id], form.values.checked(spec.id) ? 0 : 1) << spec.id;
+    }
+    EXPECT_EQ(with_change(defaults, id_persist_history, 1).history_mode, 1);
+    EXPECT_EQ(with_change(defaults, id_show_bytes, 0).compact_units.bytes_when_auto, false);
+}
+
+TEST(SettingsForm, ListsWithoutAValidSelectionLeaveTheirSetting) {
+    Settings s;
+    s.decimal_sep = 2;
+    s.digit_style = 1;
+    s.compact.layout = 3;
+    s.desktop.layout = 4;
+    s.history_retention_days = 90;
+    s.monitoring.interval_ms = 5000;
+    LoadedForm form = load_form(s);
+    for (int id : {id_decimal, id_digits, id_compact_layout, id_desktop_layout, id_retention, id_interval,
+                   id_compact_theme, id_language, id_speed_unit, id_compact_font_size}) {
+        form.values[id] = k_no_selection;
+    }
+    form.values[id_decimal] = 3;
+    form.values[id_digits] = 2;
+    form.values[id_compact_layout] = 6;
+    Settings after = s;
+    store_form(form.values, form.memory, after);
+    EXPECT_EQ(after, s);
+}
+
+TEST(SettingsForm, NearestEntryTiesGoToTheEarlier) {
+    const std::array<int32_t, 3> entries{10, 20, 40};
+    EXPECT_EQ(nearest_entry(entries, 15), 0);
+    EXPECT_EQ(nearest_entry(entries, 16), 1);
+    EXPECT_EQ(nearest_entry(entries, 30), 1);
+    EXPECT_EQ(nearest_entry(entries, -2'000'000'000), 0);
+    EXPECT_EQ(nearest_entry(entries, 2'000'000'000), 2);
+}
+
+TEST(SettingsLayout, TableHoldsEveryIdOnceOnItsPage) {
+    std::set<int> ids;
+    std::array<int, k_page_count> per_page{};
+    for (const ControlSpec& spec : settings_controls()) {
+        EXPECT_TRUE(ids.insert(spec.id).second) << spec.id;
+        ++per_page[static_cast<size_t>(spec.page)];
+        if (spec.kind == ControlKind::list) {
+            EXPECT_FALSE(list_entries(spec.id).empty()) << spec.id;
+        }
+    }
+    EXPECT_EQ(ids.size(), 31u); // with the two value labels, every id from 1001 to 1033
+    EXPECT_EQ(per_page, (std::array<int, k_page_count>{2, 6, 9, 8, 4, 2}));
+    EXPECT_EQ(find_control(id_compact_opacity_value), nullptr);
+}
+
+TEST(SettingsLayout, ListEntriesMatchTheValuesTheyStandFor) {
+    EXPECT_EQ(list_entries(id_language).size(), language_list().size() + 1);
+    EXPECT_EQ(list_entries(id_language)[0], (ListEntry{"settings.language_system", true}));
+    EXPECT_EQ(list_entries(id_interval).size(), k_interval_entries.size());
+    EXPECT_EQ(list_entries(id_interval)[0].text, "0.25 s");
+    EXPECT_EQ(list_entries(id_interval)[5].text, "10 s");
+    EXPECT_EQ(list_entries(id_desktop_font_size)[7].text, "16 pt");
+    EXPECT_EQ(list_entries(id_speed_unit).size(), k_unit_entries.size());
+    EXPECT_EQ(list_entries(id_speed_unit)[0], (ListEntry{"menu.automatic", true}));
+    EXPECT_EQ(list_entries(id_speed_unit)[4].text, "Kbit/s");
+    EXPECT_EQ(list_entries(id_retention).size(), k_retention_entries.size());
+    EXPECT_EQ(list_entries(id_compact_layout).size(), static_cast<size_t>(k_layout_count));
+    const auto themes = list_entries(id_dashboard_theme);
+    ASSERT_EQ(themes.size(), theme_choices().size());
+    EXPECT_EQ(themes[static_cast<size_t>(theme_choice_index("System"))], (ListEntry{"theme.system", true}));
+    EXPECT_EQ(themes.back(), (ListEntry{"Custom", false}));
+    EXPECT_TRUE(list_entries(id_show_bytes).empty());
+}
+
+TEST(SettingsLayout, PlacesScaleHalfAwayFromZero) {
+    EXPECT_EQ(scale_to_dpi(580, 144), 870);
+    EXPECT_EQ(scale_to_dpi(3, 144), 5); // 4.5 rounds up
+    EXPECT_EQ(scale_to_dpi(-3, 144), -5);
+    EXPECT_EQ(scale_to_dpi(28, 0), 28);
+    EXPECT_EQ(scale_rect({16, 16, 548, 394}, 120), (DipRect{20, 20, 685, 493}));
+    const ControlRects slider = control_rects(*find_control(id_desktop_opacity));
+    EXPECT_EQ(slider.label, (DipRect{28, 178, 250, 32}));
+    EXPECT_EQ(slider.control, (DipRect{286, 174, 214, 30}));
+    EXPECT_EQ(slider.value_label, (DipRect{504, 180, 48, 20}));
+    EXPECT_EQ(control_rects(*find_control(id_compact_lock)).label, DipRect{});
+    EXPECT_EQ(opacity_text(8), "40%");
+}
+
+} // namespace
+} // namespace tide::ui

@@ -1,0 +1,157 @@
+// The settings window inside the running application: opened by the dashboard's button, applied through
+// the application's settings path into settings.json, closed at exit.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "app/app_win.h"
+#include "base/messages_win.h"
+#include "base/wide_text_win.h"
+#include "persistence/atomic_file_win.h"
+#include "persistence/json.h"
+#include "persistence/settings_store_win.h"
+#include "presentation/localization.h"
+#include "tests/win/temp_folder_win.h"
+#include "ui/settings/settings_dialog_win.h"
+
+namespace tide {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+bool wait_for(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+std::string stored_language(const std::wstring& settings_path) {
+    const auto bytes = read_file_bytes(settings_path);
+    if (!bytes) {
+        return {};
+    }
+    const auto document = parse_json(*bytes);
+    const JsonValue* language = document ? find_member(*document, "language") : nullptr;
+    return language != nullptr ? language->as_string() : std::string();
+}
+
+int settings_windows() {
+    int count = 0;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, ui::k_settings_class, nullptr)) != nullptr;) {
+        ++count;
+    }
+    return count;
+}
+
+class SettingsInApp : public testing::Test {
+protected:
+    void SetUp() override {
+        thread_ = std::thread([this] {
+            thread_id_ = GetCurrentThreadId();
+            app_.run(GetModuleHandleW(nullptr), true);
+        });
+        ASSERT_TRUE(wait_for([this] { return (controller_ = own_controller()) != nullptr; }, 30s));
+    }
+    void TearDown() override {
+        // The loop always ends before the join, even when the window never appeared.
+        if (controller_ != nullptr) {
+            PostMessageW(controller_, k_msg_dashboard_button, k_button_exit, 0);
+        } else if (thread_id_ != 0) {
+            PostThreadMessageW(thread_id_, WM_QUIT, 0, 0);
+        }
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    // The controller window of the application running in this process.
+    HWND own_controller() const {
+        for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, k_controller_class, nullptr)) != nullptr;) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == GetCurrentProcessId()) {
+                return window;
+            }
+        }
+        return nullptr;
+    }
+    std::string stored_language() const { return tide::stored_language(settings_path_); }
+
+    // The dashboard's settings button, handled before this returns.
+    void press_settings_button() {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(controller_, k_msg_dashboard_button, k_button_settings, 0, SMTO_NORMAL, 30'000,
+                            &result);
+    }
+    // A choice in a list, as the list reports it to its window.
+    static void choose(HWND dialog, int id, int position) {
+        const HWND list = GetDlgItem(dialog, id);
+        SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    }
+
+    const test::TempFolder folder_;
+    const std::wstring settings_path_ = folder_ / L"settings.json";
+    app::App app_{app::AppOptions{folder_.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}}};
+    std::thread thread_;
+    std::atomic<DWORD> thread_id_{0};
+    HWND controller_ = nullptr;
+};
+
+TEST_F(SettingsInApp, ArabicAppliedReachesTheFileAndTheTooltipAndCancelWritesNothing) {
+    press_settings_button();
+    const HWND dialog = FindWindowW(ui::k_settings_class, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    press_settings_button(); // a second request only brings the open window forward
+    EXPECT_EQ(settings_windows(), 1);
+    EXPECT_EQ(FindWindowW(ui::k_settings_class, nullptr), dialog);
+
+    int arabic = 0;
+    const auto& languages = language_list();
+    for (size_t i = 0; i < languages.size(); ++i) {
+        if (languages[i].code == "ar") {
+            arabic = static_cast<int>(i) + 1;
+        }
+    }
+    ASSERT_GT(arabic, 0);
+    choose(dialog, ui::id_language, arabic);
+    const HWND apply = GetDlgItem(dialog, ui::k_apply_button_id);
+    ASSERT_TRUE(IsWindowEnabled(apply));
+    SendMessageW(apply, BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindowEnabled(apply));
+
+    ASSERT_TRUE(wait_for([this] { return stored_language() == "ar"; }, 20s)) << stored_language();
+
+    // A change thrown away with Cancel is never written.
+    DeleteFileW(settings_path_.c_str());
+    choose(dialog, ui::id_retention, 4);
+    SendMessageW(GetDlgItem(dialog, ui::k_cancel_button_id), BM_CLICK, 0, 0);
+    EXPECT_EQ(settings_windows(), 0);
+    EXPECT_FALSE(wait_for([this] { return file_exists(settings_path_); }, 2500ms));
+}
+
+TEST_F(SettingsInApp, ExitClosesAnOpenSettingsWindowWithoutApplying) {
+    press_settings_button();
+    const HWND dialog = FindWindowW(ui::k_settings_class, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    choose(dialog, ui::id_language, 2);
+    PostMessageW(controller_, k_msg_dashboard_button, k_button_exit, 0);
+    thread_.join();
+    controller_ = nullptr;
+    EXPECT_EQ(settings_windows(), 0);
+    EXPECT_EQ(stored_language(), "system"); // the exit save holds the live settings, not the edit
+}
+
+} // namespace
+} // namespace tide

@@ -1,0 +1,100 @@
+// The settings window: six pages of controls over a private working copy of the settings, handed to
+// the application only when the user presses OK or Apply.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "persistence/settings.h"
+#include "ui/settings/settings_form.h"
+#include "ui/settings/settings_layout.h"
+
+namespace tide::ui {
+
+inline constexpr wchar_t k_settings_class[] = L"Tidemeter.Settings";
+
+// Key to the text in the program's language.
+using TextProvider = std::function<std::wstring(const char* key)>;
+// Receives a complete settings record each time the user presses OK or Apply.
+using ApplyCallback = std::function<void(const Settings&)>;
+
+class SettingsDialog {
+public:
+    SettingsDialog() = default;
+    SettingsDialog(const SettingsDialog&) = delete;
+    SettingsDialog& operator=(const SettingsDialog&) = delete;
+    ~SettingsDialog() { close(); }
+
+    // Creates the window on the monitor under the mouse cursor, or, when it is already open, shows and
+    // activates it (the arguments are then discarded: unapplied edits stay). False when the window
+    // could not be created.
+    bool open(HINSTANCE instance, HWND controller, const Settings& settings, TextProvider text, bool rtl,
+              ApplyCallback apply);
+    // Destroys the window without applying anything.
+    void close();
+
+    HWND window() const { return hwnd_; }
+    // For the message loop: Tab, Enter and Escape for this window. True when the message was used.
+    bool handle_dialog_message(MSG& message);
+
+private:
+    class FontOwner {
+    public:
+        FontOwner() = default;
+        FontOwner(const FontOwner&) = delete;
+        FontOwner& operator=(const FontOwner&) = delete;
+        ~FontOwner() { reset(); }
+        HFONT get() const { return font_; }
+        void reset(HFONT font = nullptr) {
+            if (font_ != nullptr) {
+                DeleteObject(font_);
+            }
+            font_ = font;
+        }
+
+    private:
+        HFONT font_ = nullptr;
+    };
+
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+    void on_command(int id, int code, HWND control);
+    void on_reset();
+    void on_dpi_changed(int dpi, const RECT& suggested);
+
+    bool create_window();
+    void build_pages();
+    HWND add_child(const wchar_t* window_class, const std::wstring& text, DWORD style, DipRect rect, int id,
+                   int page);
+    void fill_list(HWND list, int id);
+    void destroy_children();
+    void show_page(int page);
+    void load_controls();
+    FormValues read_controls() const;
+    void apply();
+    void set_apply_enabled(bool enabled);
+    void update_dependents();
+    void set_opacity_label(int slider_id);
+    void restore_focus();
+    std::wstring text(std::string_view key) const;
+
+    HWND hwnd_ = nullptr;
+    HINSTANCE instance_ = nullptr;
+    HWND controller_ = nullptr;
+    Settings working_;
+    TextProvider text_provider_;
+    ApplyCallback apply_callback_;
+    bool rtl_ = false;
+    int dpi_ = 96;
+    int current_page_ = 0;
+    std::array<std::vector<HWND>, k_page_count> pages_;
+    FontOwner ui_font_;
+    FormMemory memory_; // unit_listed and the two text-size positions
+    HWND focus_ = nullptr; // the control that had the keyboard when the window was last deactivated
+};
+
+} // namespace tide::ui

@@ -1,0 +1,188 @@
+// The settings window's pages, places and list entries.
+#include "ui/settings/settings_layout.h"
+
+#include <cmath>
+
+#include "presentation/localization.h"
+#include "presentation/theme.h"
+
+namespace tide::ui {
+namespace {
+
+using enum ControlKind;
+
+constexpr ControlSpec k_controls[] = {
+    {id_language, 0, list, 60, "settings.language"},
+    {id_interval, 0, list, 98, "settings.interval"},
+    {id_precision, 1, list, 60, "settings.precision"},
+    {id_show_bytes, 1, check, 98, "settings.show_bytes"},
+    {id_speed_unit, 1, list, 136, "settings.speed_unit"},
+    {id_decimal, 1, list, 174, "settings.decimal"},
+    {id_digits, 1, list, 212, "settings.digits"},
+    {id_digits_compact, 1, check, 250, "settings.digits_compact"},
+    {id_on_taskbar, 2, check, 60, "settings.on_taskbar"},
+    {id_embed_taskbar, 2, check, 96, "settings.embed_taskbar"},
+    {id_match_taskbar, 2, check, 136, "settings.match_taskbar"},
+    {id_compact_upload_first, 2, check, 176, "settings.upload_first"},
+    {id_compact_font_size, 2, list, 212, "settings.font_size"},
+    {id_compact_layout, 2, list, 250, "settings.layout"},
+    {id_compact_theme, 2, list, 288, "settings.theme"},
+    {id_compact_opacity, 2, slider, 326, "settings.opacity"},
+    {id_compact_lock, 2, check, 364, "settings.lock"},
+    {id_show_desktop, 3, check, 60, "settings.show_desktop"},
+    {id_desktop_layout, 3, list, 98, "settings.layout"},
+    {id_desktop_theme, 3, list, 136, "settings.theme"},
+    {id_desktop_opacity, 3, slider, 174, "settings.opacity"},
+    {id_desktop_font_size, 3, list, 212, "settings.font_size"},
+    {id_desktop_upload_first, 3, check, 250, "settings.upload_first"},
+    {id_desktop_on_top, 3, check, 284, "settings.always_on_top"},
+    {id_desktop_lock, 3, check, 318, "settings.lock"},
+    {id_dashboard_theme, 4, list, 60, "settings.theme"},
+    {id_dashboard_on_top, 4, check, 98, "settings.dashboard_on_top"},
+    {id_close_to_tray, 4, check, 132, "settings.close_to_tray"},
+    {id_start_minimized, 4, check, 166, "settings.start_minimized"},
+    {id_persist_history, 5, check, 60, "settings.persist_history"},
+    {id_retention, 5, list, 98, "settings.retention"},
+};
+
+constexpr std::array<std::string_view, k_page_count> k_page_keys{
+    "group.general", "group.numbers", "group.taskbar", "group.desktop", "group.dashboard", "group.history"};
+
+constexpr std::array<ButtonSpec, 4> k_buttons{{
+    {k_reset_button_id, "settings.reset", {16, 422, 180, 30}},
+    {k_ok_button_id, "button.ok", {248, 422, 100, 30}},
+    {k_apply_button_id, "button.apply", {356, 422, 100, 30}},
+    {k_cancel_button_id, "button.cancel", {464, 422, 100, 30}},
+}};
+
+std::vector<ListEntry> literal_entries(std::initializer_list<std::string_view> texts) {
+    std::vector<ListEntry> entries;
+    for (std::string_view text : texts) {
+        entries.push_back({std::string(text), false});
+    }
+    return entries;
+}
+
+std::vector<ListEntry> theme_entries() {
+    std::vector<ListEntry> entries;
+    for (const std::string& name : theme_choices()) {
+        if (name == "System") {
+            entries.push_back({"theme.system", true});
+        } else {
+            entries.push_back({name, false});
+        }
+    }
+    return entries;
+}
+
+std::vector<ListEntry> font_size_entries() {
+    std::vector<ListEntry> entries;
+    for (int32_t size : k_font_size_entries) {
+        entries.push_back({std::to_string(size) + " pt", false});
+    }
+    return entries;
+}
+
+std::vector<ListEntry> layout_entries() {
+    std::vector<ListEntry> entries;
+    for (std::string_view key : {"layout.two_lines", "layout.one_line", "layout.two_columns",
+                                 "layout.icon_only", "layout.text_only", "layout.numbers_only"}) {
+        entries.push_back({std::string(key), true});
+    }
+    return entries;
+}
+
+} // namespace
+
+std::span<const ControlSpec> settings_controls() {
+    return k_controls;
+}
+
+const ControlSpec* find_control(int id) {
+    for (const ControlSpec& spec : settings_controls()) {
+        if (spec.id == id) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+const std::array<std::string_view, k_page_count>& page_text_keys() {
+    return k_page_keys;
+}
+
+DipRect scale_rect(DipRect rect, int dpi) {
+    return {scale_to_dpi(rect.x, dpi), scale_to_dpi(rect.y, dpi), scale_to_dpi(rect.width, dpi),
+            scale_to_dpi(rect.height, dpi)};
+}
+
+ControlRects control_rects(const ControlSpec& spec) {
+    ControlRects rects;
+    switch (spec.kind) {
+    case ControlKind::check:
+        rects.control = {28, spec.y, 524, 32};
+        break;
+    case ControlKind::list:
+        rects.label = {28, spec.y + 4, 250, 32};
+        rects.control = {286, spec.y, 266, 200};
+        break;
+    case ControlKind::slider:
+        rects.label = {28, spec.y + 4, 250, 32};
+        rects.control = {286, spec.y, 214, 30};
+        rects.value_label = {504, spec.y + 6, 48, 20};
+        break;
+    }
+    return rects;
+}
+
+const std::array<ButtonSpec, 4>& settings_buttons() {
+    return k_buttons;
+}
+
+std::vector<ListEntry> list_entries(int id) {
+    switch (id) {
+    case id_language: {
+        std::vector<ListEntry> entries{{"settings.language_system", true}};
+        for (const LanguageInfo& language : language_list()) {
+            entries.push_back({std::string(language.native_name), false});
+        }
+        return entries;
+    }
+    case id_interval:
+        return literal_entries({"0.25 s", "0.5 s", "1 s", "2 s", "5 s", "10 s"});
+    case id_precision:
+        return literal_entries({"0", "1", "2"});
+    case id_speed_unit: {
+        auto entries = literal_entries({"", "KB/s", "MB/s", "GB/s", "Kbit/s", "Mbit/s", "Gbit/s"});
+        entries[0] = {"menu.automatic", true};
+        return entries;
+    }
+    case id_decimal: {
+        auto entries = literal_entries({"", "1.5", "1,5"});
+        entries[0] = {"menu.automatic", true};
+        return entries;
+    }
+    case id_digits:
+        return {{"0123456789", false}, {"settings.digits_native", true}};
+    case id_compact_font_size:
+    case id_desktop_font_size:
+        return font_size_entries();
+    case id_compact_layout:
+    case id_desktop_layout:
+        return layout_entries();
+    case id_compact_theme:
+    case id_desktop_theme:
+    case id_dashboard_theme:
+        return theme_entries();
+    case id_retention:
+        return literal_entries({"7", "30", "90", "180", "365"});
+    default:
+        return {};
+    }
+}
+
+std::string opacity_text(int position) {
+    return std::to_string(position * 5) + "%";
+}
+
+} // namespace tide::ui
