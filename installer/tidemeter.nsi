@@ -5,6 +5,9 @@
 ;
 ; Built by scripts/release.sh:
 ;   makensis -DGENERATED=<build>/generated -DEXE=<Tidemeter.exe> -DICON=<app.ico> -DOUTDIR=<folder> tidemeter.nsi
+;
+; Silent use: "Tidemeter-<version>-setup.exe /S" installs (and restarts a copy it had to end);
+; "uninstall.exe /S" removes the program and keeps the data; add /RemoveData to remove that too.
 
 Unicode true
 Target amd64-unicode
@@ -15,7 +18,8 @@ SetCompressor /SOLID lzma
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
-!include "${GENERATED}\version.nsh"
+!include Sections.nsh
+!include "${GENERATED}/version.nsh"
 
 !define PRODUCT "Tidemeter"
 !define PUBLISHER "Tidemeter"
@@ -164,7 +168,7 @@ Section "un.Tidemeter" SecUnProgram
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
 
-; Off unless the user ticks it, so a silent uninstall keeps the data.
+; Off unless the user ticks it (or passes /RemoveData), so a silent uninstall keeps the data.
 Section /o "un.My settings and usage history" SecUnData
     SetShellVarContext current
     Delete "${DATA}\settings.json"
@@ -175,3 +179,12 @@ Section /o "un.My settings and usage history" SecUnData
     Delete "${DATA}\usage.json.corrupt"
     RMDir "${DATA}"
 SectionEnd
+
+Function un.onInit
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/RemoveData" $1
+    ${IfNot} ${Errors}
+        !insertmacro SelectSection ${SecUnData}
+    ${EndIf}
+FunctionEnd

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both targets, runs the native tests, the Windows tests under Wine
-# (on a private Xvfb) and the bounded fuzz runs, and ends with the totals.
+# (on a private Xvfb), the installer's round trip under Wine and the bounded fuzz runs, and ends with
+# the totals.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$ROOT"
@@ -47,6 +48,17 @@ ctest --test-dir build/windows --output-on-failure --timeout 300 2>&1 | tee buil
 count_ctest build/logs/windows.log
 "$WINESERVER" -k 2>/dev/null
 stop_xvfb
+
+echo "== Installer round trip under Wine"
+bash scripts/installer_check.sh 2>&1 | tee build/logs/installer.log
+[ "${PIPESTATUS[0]}" = 0 ] || status=1
+line=$(grep -E '^installer check: [0-9]+ passed, [0-9]+ failed' build/logs/installer.log | tail -n 1)
+if [ -n "$line" ]; then
+    passed=$((passed + $(sed -E 's/.*: ([0-9]+) passed.*/\1/' <<<"$line")))
+    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
+else
+    failed=$((failed + 1))
+fi
 
 if [ -x scripts/fuzz.sh ] && [ "$FUZZ_SECONDS" -gt 0 ]; then
     echo "== Fuzzing (${FUZZ_SECONDS}s per target)"

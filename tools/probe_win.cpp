@@ -9,8 +9,11 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <winternl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -70,6 +73,53 @@ int post(const wchar_t* class_name, const wchar_t* message, const wchar_t* wpara
                : 1;
 }
 
+// The system's process list: Wine fills the handle count and the memory counters of another process
+// here even where the per-process queries return zeros.
+struct ListedFigures {
+    bool found = false;
+    unsigned long long private_bytes = 0;
+    unsigned long long working_set = 0;
+    unsigned long handles = 0;
+};
+
+ListedFigures listed_figures(DWORD pid) {
+    using QueryFn = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    ListedFigures figures;
+    if (query == nullptr) {
+        return figures;
+    }
+    std::vector<unsigned char> buffer(1 << 20);
+    ULONG needed = 0;
+    constexpr int k_process_information = 5;
+    constexpr LONG k_length_mismatch = static_cast<LONG>(0xC0000004);
+    LONG status = 0;
+    while ((status = query(k_process_information, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
+           k_length_mismatch) {
+        buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+    }
+    if (status < 0) {
+        return figures;
+    }
+    size_t offset = 0;
+    for (;;) {
+        SYSTEM_PROCESS_INFORMATION entry{};
+        std::memcpy(&entry, buffer.data() + offset, sizeof entry);
+        if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry.UniqueProcessId)) == pid) {
+            figures.found = true;
+            figures.private_bytes = entry.PrivatePageCount;
+            figures.working_set = entry.VirtualMemoryCounters.WorkingSetSize;
+            figures.handles = entry.HandleCount;
+            return figures;
+        }
+        if (entry.NextEntryOffset == 0) {
+            return figures;
+        }
+        offset += entry.NextEntryOffset;
+    }
+}
+
 int stats(const wchar_t* pid_text) {
     const DWORD pid = static_cast<DWORD>(number(pid_text));
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
@@ -89,11 +139,18 @@ int stats(const wchar_t* pid_text) {
     const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
     const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
     CloseHandle(process);
-    // -1 marks a figure the system did not give.
-    std::printf("private=%lld working_set=%lld handles=%lld gdi=%lu user=%lu\n",
-                have_memory ? static_cast<long long>(memory.PrivateUsage) : -1LL,
-                have_memory ? static_cast<long long>(memory.WorkingSetSize) : -1LL,
-                have_handles ? static_cast<long long>(handles) : -1LL, gdi, user);
+    const ListedFigures listed = listed_figures(pid);
+    long long private_bytes = have_memory ? static_cast<long long>(memory.PrivateUsage) : -1;
+    long long working_set = have_memory ? static_cast<long long>(memory.WorkingSetSize) : -1;
+    long long handle_count = have_handles ? static_cast<long long>(handles) : -1;
+    if (listed.found) {
+        private_bytes = std::max(private_bytes, static_cast<long long>(listed.private_bytes));
+        working_set = std::max(working_set, static_cast<long long>(listed.working_set));
+        handle_count = std::max(handle_count, static_cast<long long>(listed.handles));
+    }
+    // 0 or -1: the system did not give the figure.
+    std::printf("private=%lld working_set=%lld handles=%lld gdi=%lu user=%lu\n", private_bytes, working_set,
+                handle_count, gdi, user);
     return 0;
 }
 
