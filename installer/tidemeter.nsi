@@ -41,6 +41,7 @@ InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails hide
 ShowUninstDetails hide
+SpaceTexts none
 
 VIProductVersion "${VERSION_QUAD}"
 VIFileVersion "${VERSION_QUAD}"
@@ -55,7 +56,6 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright 2026 the Tidemeter develo
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 
-!insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Tidemeter.exe"
