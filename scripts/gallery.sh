@@ -98,7 +98,8 @@ capture() {
             xdotool mousemove 1268 790
             tide_probe post Tidemeter.Controller 0x8002 0 0x7B >/dev/null # tray event WM_CONTEXTMENU
             if wait_until 10 tide_probe rect '#32768' >/dev/null; then
-                sleep 0.5
+                xdotool mousemove 1200 795 # off the icon, so that its tooltip goes
+                sleep 1
                 grab
                 read -r x y w h <<<"$(first_rect '#32768')"
                 save "tray-menu-$suffix" $((x - 8)) $((y - 8)) $((1280 - x + 8)) $((800 - y + 8))
