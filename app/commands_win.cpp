@@ -23,10 +23,11 @@ namespace {
 constexpr wchar_t k_website[] = L"https://tidemeter.app";
 constexpr wchar_t k_download_page[] = L"https://tidemeter.app/download";
 // Follows "Tidemeter " and the version in the About box.
-constexpr char k_about_notice[] = "\n"
-                                  "Copyright \xC2\xA9 2026 the Tidemeter developers. Provided as is, without warranty.\n"
-                                  "https://tidemeter.app\n"
-                                  "hello@tidemeter.app";
+constexpr char k_about_notice[] =
+    "\n"
+    "Copyright \xC2\xA9 2026 the Tidemeter developers. Provided as is, without warranty.\n"
+    "https://tidemeter.app\n"
+    "hello@tidemeter.app";
 
 void open_with_shell(const wchar_t* address) {
     // A failure of the shell is not reported: there is nothing the user could do about it here.

@@ -54,7 +54,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-(cd /tmp && "$WINE" "$ROOT/build/windows/Tidemeter.exe" >/dev/null 2>&1 &)
+# A copy of its own, so that a build during the soak does not touch the running program.
+mkdir -p "$WINEPREFIX/drive_c/soak"
+cp build/windows/Tidemeter.exe "$WINEPREFIX/drive_c/soak/Tidemeter.exe"
+(cd /tmp && "$WINE" 'C:\soak\Tidemeter.exe' >/dev/null 2>&1 &)
 wait_until 60 tide_probe find Tidemeter.Controller >/dev/null || { echo "the program did not start" >&2; exit 1; }
 win_pid=$(tide_probe find Tidemeter.Controller | head -n 1 | cut -d' ' -f1)
 unix_pid=$(unix_pids Tidemeter.exe | head -n 1)

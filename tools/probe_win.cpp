@@ -84,8 +84,8 @@ struct ListedFigures {
 
 ListedFigures listed_figures(DWORD pid) {
     using QueryFn = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
     ListedFigures figures;
     if (query == nullptr) {
         return figures;
@@ -95,8 +95,8 @@ ListedFigures listed_figures(DWORD pid) {
     constexpr int k_process_information = 5;
     constexpr LONG k_length_mismatch = static_cast<LONG>(0xC0000004);
     LONG status = 0;
-    while ((status = query(k_process_information, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-           k_length_mismatch) {
+    while ((status = query(k_process_information, buffer.data(), static_cast<ULONG>(buffer.size()),
+                           &needed)) == k_length_mismatch) {
         buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
     }
     if (status < 0) {
@@ -133,7 +133,8 @@ int stats(const wchar_t* pid_text) {
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
     const bool have_memory =
-        GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory) != 0;
+        GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory) !=
+        0;
     DWORD handles = 0;
     const bool have_handles = GetProcessHandleCount(process, &handles) != 0;
     const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);

@@ -25,8 +25,8 @@ std::string_view resource_bytes(const wchar_t* name, const wchar_t* type) {
 } // namespace
 
 TEST(Resources, IconAndEnglishPackArePresent) {
-    EXPECT_NE(FindResourceW(nullptr, L"IDI_APP", MAKEINTRESOURCEW(14)), nullptr);  // RT_GROUP_ICON
-    EXPECT_NE(FindResourceW(nullptr, L"LANG_EN", MAKEINTRESOURCEW(10)), nullptr);  // RT_RCDATA
+    EXPECT_NE(FindResourceW(nullptr, L"IDI_APP", MAKEINTRESOURCEW(14)), nullptr); // RT_GROUP_ICON
+    EXPECT_NE(FindResourceW(nullptr, L"LANG_EN", MAKEINTRESOURCEW(10)), nullptr); // RT_RCDATA
 }
 
 TEST(Resources, VersionBlockAndManifestCarryTheProgramVersion) {
