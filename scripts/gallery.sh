@@ -40,7 +40,8 @@ first_rect() { tide_probe rect "$1" | head -n 1; }
 menu_closed() { ! tide_probe rect '#32768' >/dev/null; }
 
 # run_program LANGUAGE THEME DESKTOP_LEFT DESKTOP_TOP: a fresh data folder, then the program with the
-# dashboard shown, both read-outs on and the desktop read-out at the given place.
+# dashboard shown, both read-outs on and the desktop read-out at the given place. The taskbar read-out
+# is laid over the taskbar: Wine does not draw a layered window embedded in another process's window.
 run_program() {
     "$WINESERVER" -k 2>/dev/null
     "$WINESERVER" -w
@@ -53,7 +54,7 @@ run_program() {
   "defaults_rev": 3,
   "language": "$1",
   "monitoring": { "interval_ms": 500 },
-  "compact": { "enabled": true, "mode": 0, "on_taskbar": true, "theme": "$2" },
+  "compact": { "enabled": true, "mode": 0, "on_taskbar": true, "embed_in_taskbar": false, "theme": "$2" },
   "desktop": { "enabled": true, "mode": 1, "theme": "$2",
                "floating_rect": { "l": $3, "t": $4, "r": $(($3 + 160)), "b": $(($4 + 40)) } },
   "main_window": { "theme": "$2", "width": 760, "height": 520, "x": 40, "y": 40, "start_minimized": false },

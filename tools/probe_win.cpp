@@ -3,7 +3,8 @@
 // counts, so that shell scripts can drive and measure Tidemeter.exe without a test framework.
 //
 //   tide_probe find CLASS                  "pid hwnd" per top-level window of CLASS; exit 1 when none
-//   tide_probe rect CLASS                  "x y width height" per visible top-level window of CLASS
+//   tide_probe rect CLASS                  "x y width height" per visible window of CLASS (top-level
+//                                          or in the taskbar)
 //   tide_probe post CLASS MSG WPARAM LPARAM posts to the first window of CLASS; exit 1 when none
 //   tide_probe stats PID                   one line of private bytes, working set, handles, GDI, USER
 #include <windows.h>
@@ -25,16 +26,25 @@ struct Found {
     DWORD pid;
 };
 
-std::vector<Found> windows_of_class(const wchar_t* class_name, bool visible_only) {
-    std::vector<Found> found;
+void add_children_of_class(HWND parent, const wchar_t* class_name, bool visible_only,
+                           std::vector<Found>& found) {
     HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, class_name, nullptr)) != nullptr) {
+    while ((window = FindWindowExW(parent, window, class_name, nullptr)) != nullptr) {
         if (visible_only && !IsWindowVisible(window)) {
             continue;
         }
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         found.push_back({window, pid});
+    }
+}
+
+// Top-level windows of the class, then those embedded in the taskbar.
+std::vector<Found> windows_of_class(const wchar_t* class_name, bool visible_only) {
+    std::vector<Found> found;
+    add_children_of_class(nullptr, class_name, visible_only, found);
+    if (HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr); taskbar != nullptr) {
+        add_children_of_class(taskbar, class_name, visible_only, found);
     }
     return found;
 }
