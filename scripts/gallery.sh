@@ -38,6 +38,11 @@ save() {
 grab() { import -window root "$shot" 2>/dev/null; }
 first_rect() { tide_probe rect "$1" | head -n 1; }
 menu_closed() { ! tide_probe rect '#32768' >/dev/null; }
+# painted X Y WIDTH HEIGHT: takes a screenshot; true when that part of it is more than a few flat colours.
+painted() {
+    grab
+    [ "$(convert "$shot" -crop "${3}x${4}+${1}+${2}" +repage -format '%k' info:)" -gt 16 ]
+}
 
 # run_program LANGUAGE THEME DESKTOP_LEFT DESKTOP_TOP: a fresh data folder, then the program with the
 # dashboard shown, both read-outs on and the desktop read-out at the given place. The taskbar read-out
@@ -73,11 +78,15 @@ capture() {
     local what rect x y w h
     for what in "$@"; do
         case $what in
+        overview)
+            grab
+            save "overview-$suffix" 0 0 1280 800
+            ;;
         dashboard)
             rect=$(first_rect Tidemeter.Main)
             [ -n "$rect" ] || { echo "  (no dashboard window yet)"; continue; }
-            grab
             read -r x y w h <<<"$rect"
+            wait_until 15 painted "$x" "$y" "$w" "$h"
             save "dashboard-$suffix" "$x" "$y" "$w" "$h"
             ;;
         readouts)
@@ -86,8 +95,8 @@ capture() {
                 [ -n "$x" ] || continue
                 found=1
                 grab
-                if ((y >= 760)); then # on the taskbar: show it with the taskbar's right end
-                    save "taskbar-$suffix" $((x - 160)) 770 $((1280 - x + 160)) 30
+                if ((y + h >= 740)); then # on or just above the taskbar: show it with the taskbar's end
+                    save "taskbar-$suffix" $((x - 200)) $((y - 8)) $((1280 - x + 200)) $((800 - y + 8))
                 else
                     save "desktop-$suffix" $((x - 12)) $((y - 12)) $((w + 24)) $((h + 24))
                 fi
@@ -129,7 +138,7 @@ capture() {
 echo "Gallery into $out"
 echo "English, Midnight"
 run_program en Midnight 900 200
-capture midnight-en dashboard readouts tray settings
+capture midnight-en dashboard overview readouts tray settings
 echo "English, Minimal White"
 run_program en "Minimal White" 900 200
 capture light-en dashboard readouts
@@ -137,8 +146,8 @@ echo "English, Ocean Blue"
 run_program en "Ocean Blue" 900 200
 capture ocean-en readouts
 echo "Arabic, Sunset"
-run_program ar Sunset 300 200
-capture sunset-ar dashboard readouts tray settings
+run_program ar Sunset 900 200
+capture sunset-ar dashboard overview readouts tray settings
 
 tide_probe post Tidemeter.Controller 0x800C 3 0 >/dev/null
 rm -f "$shot"
