@@ -1,17 +1,17 @@
 // Start-up, message loop and shutdown of the application.
 #include "app/app_win.h"
 
-#include <cstdlib>
 #include <ctime>
-#include <mutex>
+#include <utility>
 
 #include "base/messages_win.h"
 #include "app/settings_flow.h"
 #include "persistence/settings_store.h"
-#include "persistence/settings_store_win.h"
 #include "persistence/usage_win.h"
 
 namespace tide::app {
+
+App::App(AppOptions options) : options_(std::move(options)) {}
 
 // The sampler thread, declared after the state it shares, is joined when the members go.
 App::~App() {
@@ -22,11 +22,11 @@ App::~App() {
 
 int App::run(HINSTANCE instance, bool start_minimized) {
     instance_ = instance;
-    start_minimized_ = start_minimized;
 
     load_start_up_state();
 
     if (!create_controller_window()) {
+        UnregisterClassW(k_controller_class, instance_);
         return 1;
     }
     taskbar_created_message_ = RegisterWindowMessageW(L"TaskbarCreated");
@@ -34,49 +34,99 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 
     icon_ = static_cast<HICON>(LoadImageW(instance_, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                           GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    // Without a shell yet, "TaskbarCreated" adds it later.
-    tray_added_ = tray_.add(controller_window_, icon_);
+    keep_adding_tray_icon(tray_.add(controller_window_, icon_));
 
-    // The dashboard and the two compact displays are created here once they exist; until then the
-    // program runs as it does when the dashboard cannot be created.
+    // The dashboard and the two compact displays are created here once they exist (the dashboard
+    // stays hidden when start_minimized); until then the program runs as it does when the dashboard
+    // cannot be created.
+    static_cast<void>(start_minimized);
     apply_settings();
 
     SetTimer(controller_window_, k_timer_usage_save, k_usage_save_period_ms, nullptr);
-    sampler_.controller_window = controller_window_;
-    if (!sampler_thread_.start(sampler_)) {
-        std::abort(); // nothing can be measured without the sampler
+    if (settings_access_ == FileAccess::blocked) {
+        SetTimer(controller_window_, k_timer_file_retry, k_file_retry_period_ms, nullptr);
     }
+    sampler_.controller_window = controller_window_;
+    // Nothing can be measured without the sampler: the program then ends with code 1, but like any
+    // other exit it first saves and takes its icon away.
+    const int exit_code = sampler_thread_.start(sampler_) ? run_message_loop() : 1;
+    shut_down();
+    return exit_code;
+}
 
-    const int exit_code = run_message_loop();
-
+void App::shut_down() {
     sampler_thread_.stop_and_join();
     save_settings_now();
-    save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+    save_usage_now();
     tray_.remove();
-    tray_added_ = false;
+    if (controller_window_ != nullptr) {
+        DestroyWindow(controller_window_);
+    }
+    // A later App in the same process (the tests run several) registers the class afresh.
+    UnregisterClassW(k_controller_class, instance_);
     sampler_.wake_event.reset();
-    return exit_code;
 }
 
 // Settings, then the language, then the sampler's copy of the monitoring settings, then the usage
 // history: each step needs the one before.
 void App::load_start_up_state() {
-    const std::wstring folder = data_folder();
-    settings_path_ = data_file_path(folder, L"settings.json");
-    usage_.path = data_file_path(folder, L"usage.json");
+    settings_path_ = data_file_path(options_.data_folder, L"settings.json");
+    usage_.path = data_file_path(options_.data_folder, L"usage.json");
 
-    settings_ = load_settings(settings_path_, settings_read_only_);
+    settings_ = load_settings(settings_path_, settings_access_);
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
         recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), report);
     }
     localizer_.initialise(settings_.language, recent_errors_);
-    {
-        std::lock_guard hold(sampler_.sample_lock);
-        sampler_.sampler_selection = sampler_selection_from(settings_.monitoring);
-        sampler_.interval_ms = static_cast<uint32_t>(settings_.monitoring.interval_ms);
-    }
+    hand_monitoring_to_sampler();
     if (settings_.history_mode == 1) {
         load_usage(usage_, settings_.history_retention_days, recent_errors_);
+    }
+}
+
+// A settings file that could not be read at start-up (antivirus, backup or sync holding it) is read
+// again; once it reads, the user's own settings replace the defaults the program started with.
+void App::retry_settings_file() {
+    if (settings_access_ != FileAccess::blocked) {
+        return;
+    }
+    FileAccess access = FileAccess::blocked;
+    Settings loaded = load_settings(settings_path_, access);
+    if (access == FileAccess::blocked) {
+        return;
+    }
+    KillTimer(controller_window_, k_timer_file_retry);
+    settings_access_ = access;
+    if (const std::string report = settings_load_report(loaded.load); !report.empty()) {
+        recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), report);
+    }
+    const SettingsLoadStatus status = loaded.load.status;
+    if (status == SettingsLoadStatus::no_file || status == SettingsLoadStatus::unreadable) {
+        return; // nothing of the user's to adopt: the settings in use are written as they are
+    }
+    const bool language_changed = loaded.language != settings_.language;
+    settings_ = std::move(loaded);
+    if (language_changed) {
+        localizer_.initialise(settings_.language, recent_errors_);
+    }
+    hand_monitoring_to_sampler();
+    usage_.dirty = true; // history may have been switched on by the file: this run's counts are kept
+    apply_settings();
+    visible_graph_.rebuild = true;
+    refresh_ui();
+}
+
+void App::save_usage_now() {
+    save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+}
+
+// At logon the shell can refuse the icon without ever sending "TaskbarCreated" afterwards: the icon
+// is asked for again on a short timer until the shell takes it.
+void App::keep_adding_tray_icon(bool added) {
+    if (added) {
+        KillTimer(controller_window_, k_timer_tray_retry);
+    } else {
+        SetTimer(controller_window_, k_timer_tray_retry, k_tray_retry_period_ms, nullptr);
     }
 }
 
@@ -103,7 +153,8 @@ int App::run_message_loop() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    return result == 0 ? static_cast<int>(message.wParam) : 0;
+    // -1 is a failure of the loop itself, not the user's exit.
+    return result == 0 ? static_cast<int>(message.wParam) : 1;
 }
 
 } // namespace tide::app

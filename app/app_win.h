@@ -3,18 +3,18 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "base/recent_errors.h"
+#include "app/startup_win.h"
 #include "app/status_refresh.h"
 #include "app/tray_win.h"
 #include "net/inventory.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
 #include "persistence/settings.h"
+#include "persistence/settings_store_win.h"
 #include "persistence/usage.h"
 #include "presentation/localization.h"
 #include "presentation/number_format.h"
@@ -22,16 +22,23 @@
 
 namespace tide::app {
 
+// Where the program keeps what outlives a run. The program passes the user's folder and Run key;
+// tests pass a temporary folder and a key of their own.
+struct AppOptions {
+    std::wstring data_folder; // settings.json and usage.json; empty: the current directory
+    RunValue run_value;       // "Start with Windows"
+};
+
 class App {
 public:
-    App() = default;
+    explicit App(AppOptions options);
     App(const App&) = delete;
     App& operator=(const App&) = delete;
     ~App();
 
     // Start-up, the message loop until the controller window is destroyed, then shutdown. Returns
-    // the process exit code: 1 when the controller window cannot be created, otherwise the quit
-    // message's code.
+    // the process exit code: 1 when the controller window cannot be created, the sampler cannot be
+    // started or the message loop fails, otherwise the quit message's code.
     int run(HINSTANCE instance, bool start_minimized);
 
     // Builds every visible text from the current sample and hands it to the tray and the windows.
@@ -41,10 +48,6 @@ public:
     // What the settings window hands back when the user applies its edits.
     void apply_edited_settings(Settings edited);
 
-    // The tray tooltip last composed (safe from any thread: tests and tools read it while the program runs).
-    std::wstring tooltip() const;
-    bool tray_icon_added() const { return tray_added_.load(); }
-
     // Window procedure of the controller window (controller_win.cpp).
     static LRESULT CALLBACK controller_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -53,9 +56,13 @@ private:
     bool create_controller_window();
     int run_message_loop();
     void load_start_up_state();
+    void shut_down();
+    void save_usage_now();
+    void keep_adding_tray_icon(bool added);
+    void retry_settings_file();
 
     // controller_win.cpp: the message table
-    LRESULT handle_controller_message(UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT handle_controller_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     void on_tray_event(UINT event);
     void on_appearance_change();
     void on_timer(UINT_PTR id);
@@ -87,14 +94,14 @@ private:
     // refresh_win.cpp: the sample handler
     void on_sample();
 
+    const AppOptions options_;
     HINSTANCE instance_ = nullptr;
-    bool start_minimized_ = false;
     HWND controller_window_ = nullptr;
     UINT taskbar_created_message_ = 0;
 
     Settings settings_;                // the live settings; main thread only
     std::wstring settings_path_;
-    bool settings_read_only_ = false;  // written by a newer version: never saved in this run
+    FileAccess settings_access_ = FileAccess::writable;
     Localizer localizer_;
     NumberFormat main_format_;
     NumberFormat compact_format_;
@@ -108,9 +115,6 @@ private:
     RecentErrors recent_errors_;
 
     TrayIcon tray_;
-    std::atomic<bool> tray_added_{false};
-    mutable std::mutex tooltip_lock_;
-    std::wstring tooltip_;             // under tooltip_lock_
     HICON icon_ = nullptr;             // shared resource icon: not destroyed
     std::vector<InterfaceInfo> menu_interfaces_;  // as listed in the last tray menu
     bool menu_open_ = false;           // the tray menu is being tracked

@@ -49,6 +49,18 @@ std::wstring module_path() {
     }
 }
 
+// Marks the tray menu as open for as long as it is tracked.
+class MenuOpenGuard {
+public:
+    explicit MenuOpenGuard(bool& open) : open_(open) { open_ = true; }
+    ~MenuOpenGuard() { open_ = false; }
+    MenuOpenGuard(const MenuOpenGuard&) = delete;
+    MenuOpenGuard& operator=(const MenuOpenGuard&) = delete;
+
+private:
+    bool& open_;
+};
+
 } // namespace
 
 TextLookup App::text_lookup() const {
@@ -56,7 +68,8 @@ TextLookup App::text_lookup() const {
 }
 
 TrayMenuState App::tray_menu_state() const {
-    return tray_menu_state_from(settings_, sampler_.pause_flag.load(), is_start_with_windows());
+    return tray_menu_state_from(settings_, sampler_.pause_flag.load(),
+                                is_start_with_windows(options_.run_value));
 }
 
 void App::show_tray_menu() {
@@ -69,9 +82,13 @@ void App::show_tray_menu() {
     const TrayMenu menu = build_tray_menu(tray_menu_state(), inventory.valid ? &inventory.interfaces : nullptr,
                                           text_lookup());
     menu_interfaces_ = menu.interfaces;
-    menu_open_ = true;
-    const uint32_t chosen = track_tray_menu(controller_window_, menu, localizer_.rtl);
-    menu_open_ = false;
+    uint32_t chosen = 0;
+    {
+        // Cleared however the tracking ends: an exception left behind a set flag would keep the
+        // menu from ever opening again.
+        const MenuOpenGuard open(menu_open_);
+        chosen = track_tray_menu(controller_window_, menu, localizer_.rtl);
+    }
     if (chosen != 0) {
         dispatch_command(chosen);
     }
@@ -133,8 +150,8 @@ void App::toggle_pause() {
 }
 
 void App::toggle_start_with_windows() {
-    const bool on = !is_start_with_windows();
-    if (!set_start_with_windows(on, module_path())) {
+    const bool on = !is_start_with_windows(options_.run_value);
+    if (!set_start_with_windows(on, module_path(), options_.run_value)) {
         return; // the setting stays as it was
     }
     settings_.general.start_with_windows = on;
@@ -175,14 +192,7 @@ void App::apply_edited_settings(Settings edited) {
     if (outcome.language_changed) {
         localizer_.initialise(settings_.language, recent_errors_);
     }
-    {
-        std::lock_guard hold(sampler_.sample_lock);
-        sampler_.sampler_selection = sampler_selection_from(settings_.monitoring);
-        sampler_.interval_ms = static_cast<uint32_t>(settings_.monitoring.interval_ms);
-    }
-    if (outcome.interval_changed) {
-        wake_sampler(sampler_);
-    }
+    hand_monitoring_to_sampler();
     if (outcome.history_switched_on) {
         usage_.dirty = true;
     }
@@ -202,7 +212,8 @@ void App::apply_settings() {
 void App::save_settings_now() {
     KillTimer(controller_window_, k_timer_settings_save);
     take_back_window_settings();
-    if (!settings_read_only_) {
+    retry_settings_file(); // a file not read so far is read before anything is written over it
+    if (settings_access_ == FileAccess::writable) {
         save_settings(settings_, settings_path_);
     }
 }
@@ -227,8 +238,9 @@ void App::hand_monitoring_to_sampler() {
     {
         std::lock_guard hold(sampler_.sample_lock);
         sampler_.sampler_selection = sampler_selection_from(settings_.monitoring);
+        sampler_.interval_ms = static_cast<uint32_t>(settings_.monitoring.interval_ms);
     }
-    wake_sampler(sampler_); // the new choice takes effect at once
+    wake_sampler(sampler_); // a new choice or interval takes effect at once
 }
 
 } // namespace tide::app

@@ -29,16 +29,18 @@ LRESULT CALLBACK App::controller_proc(HWND window, UINT message, WPARAM wparam, 
         return DefWindowProcW(window, message, wparam, lparam);
     }
     try {
-        return app->handle_controller_message(message, wparam, lparam);
+        return app->handle_controller_message(window, message, wparam, lparam);
     } catch (...) {
         return 0; // nothing may escape into the system; the message is dropped
     }
 }
 
-LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
-        tray_added_ = tray_.readd(); // the shell restarted: the icon comes back with the last tooltip
-        return 0;      // the taskbar display re-creates itself here once it exists
+        // The shell restarted: the icon comes back with the last tooltip. The taskbar display
+        // re-creates itself here once it exists.
+        keep_adding_tray_icon(tray_.readd());
+        return 0;
     }
     switch (message) {
     case WM_DESTROY:
@@ -50,7 +52,7 @@ LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lpara
         if (wparam != 0) {
             // Log-off or shut-down may not come back for a normal exit: keep the usage too.
             save_settings_now();
-            save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+            save_usage_now();
         }
         return 0;
     case WM_SETTINGCHANGE: {
@@ -116,7 +118,7 @@ LRESULT App::handle_controller_message(UINT message, WPARAM wparam, LPARAM lpara
     case k_msg_taskbar_buttons:
         return 0; // the taskbar display follows the buttons once it exists
     default:
-        return DefWindowProcW(controller_window_, message, wparam, lparam);
+        return DefWindowProcW(window, message, wparam, lparam);
     }
 }
 
@@ -149,10 +151,21 @@ void App::replace_compact_displays() {
 }
 
 void App::on_timer(UINT_PTR id) {
-    if (id == k_timer_settings_save) {
+    switch (id) {
+    case k_timer_settings_save:
         save_settings_now();
-    } else if (id == k_timer_usage_save) {
-        save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+        break;
+    case k_timer_usage_save:
+        save_usage_now();
+        break;
+    case k_timer_tray_retry:
+        keep_adding_tray_icon(tray_.readd());
+        break;
+    case k_timer_file_retry:
+        retry_settings_file();
+        break;
+    default:
+        break;
     }
 }
 
@@ -179,7 +192,7 @@ void App::on_clear_history() {
     graph_history_.clear();
     visible_graph_.points.clear();
     clear_usage(usage_);
-    save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+    save_usage_now();
     visible_graph_.rebuild = true;
     refresh_ui();
 }

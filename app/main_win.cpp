@@ -9,6 +9,7 @@
 #include "app/app_win.h"
 #include "base/handles_win.h"
 #include "base/messages_win.h"
+#include "persistence/settings_store_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     const tide::UniqueHandle mutex(CreateMutexW(nullptr, FALSE, L"Local\\Tidemeter.SingleInstance"));
@@ -30,7 +31,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int exit_code = 1;
     try {
-        const auto app = std::make_unique<tide::app::App>();
+        const auto app = std::make_unique<tide::app::App>(tide::app::AppOptions{tide::data_folder(), {}});
         exit_code = app->run(instance, start_minimized);
     } catch (...) {
         exit_code = 1;

@@ -29,11 +29,6 @@ void App::on_sample() {
     refresh_ui();
 }
 
-std::wstring App::tooltip() const {
-    std::lock_guard hold(tooltip_lock_);
-    return tooltip_;
-}
-
 void App::refresh_ui() {
     const TextLookup text = text_lookup();
     const RefreshInputs inputs{current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_,
@@ -41,13 +36,7 @@ void App::refresh_ui() {
     const StatusTexts status = compose_status_texts(inputs);
     // Both compact displays receive status.compact_download/upload, the labels and the active flag
     // here once they exist.
-    std::wstring tip = to_wide(status.tooltip);
-    tray_.set_tip(tip);
-    {
-        std::lock_guard hold(tooltip_lock_);
-        tooltip_ = std::move(tip);
-    }
-    tray_added_ = tray_.added();
+    tray_.set_tip(to_wide(status.tooltip));
     // The dashboard, when visible, receives compose_dashboard_texts() with the visible points chosen
     // by select_visible_points() for settings_.history_window_s.
 }

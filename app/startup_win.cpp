@@ -8,9 +8,6 @@
 namespace tide {
 namespace {
 
-constexpr wchar_t k_run_key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t k_value_name[] = L"Tidemeter";
-
 class RegKey {
 public:
     RegKey() = default;
@@ -30,22 +27,23 @@ private:
 
 } // namespace
 
-bool is_start_with_windows() {
+bool is_start_with_windows(const RunValue& where) {
     RegKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, k_run_key, 0, KEY_QUERY_VALUE, key.out()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(where.root, where.key.c_str(), 0, KEY_QUERY_VALUE, key.out()) != ERROR_SUCCESS) {
         return false;
     }
-    return RegQueryValueExW(key.get(), k_value_name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return RegQueryValueExW(key.get(), where.name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
 }
 
-bool set_start_with_windows(bool enabled, std::wstring_view exe_path) {
+bool set_start_with_windows(bool enabled, std::wstring_view exe_path, const RunValue& where) {
     RegKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, k_run_key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+    if (RegCreateKeyExW(where.root, where.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                         nullptr, key.out(), nullptr) != ERROR_SUCCESS) {
         return false;
     }
     if (!enabled) {
-        const LSTATUS status = RegDeleteValueW(key.get(), k_value_name);
+        const LSTATUS status = RegDeleteValueW(key.get(), where.name.c_str());
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
     std::wstring data = L"\"";
@@ -55,7 +53,8 @@ bool set_start_with_windows(bool enabled, std::wstring_view exe_path) {
     if (bytes > MAXDWORD) {
         return false;
     }
-    return RegSetValueExW(key.get(), k_value_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+    return RegSetValueExW(key.get(), where.name.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(data.c_str()),
                           static_cast<DWORD>(bytes)) == ERROR_SUCCESS;
 }
 

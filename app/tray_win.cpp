@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "base/messages_win.h"
 #include "base/wide_text_win.h"
 
 namespace tide {
@@ -11,15 +12,20 @@ namespace {
 
 constexpr UINT k_add_flags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
 
-void copy_tip(NOTIFYICONDATAW& data, std::wstring_view text) {
+// Copies the text, cut to what szTip holds; false when szTip already held exactly that.
+bool copy_tip(NOTIFYICONDATAW& data, std::wstring_view text) {
     constexpr size_t k_max = 127; // szTip holds 128 units with the terminating zero
     size_t n = text.size();
     if (n > k_max) {
         // Never leave half a surrogate pair at the cut.
         n = IS_HIGH_SURROGATE(text[k_max - 1]) ? k_max - 1 : k_max;
     }
+    if (std::wstring_view(data.szTip) == text.substr(0, n)) {
+        return false;
+    }
     std::wmemcpy(data.szTip, text.data(), n);
     data.szTip[n] = L'\0';
+    return true;
 }
 
 struct MenuDeleter {
@@ -60,7 +66,7 @@ bool TrayIcon::add(HWND window, HICON icon) {
     data_.cbSize = sizeof(data_);
     data_.hWnd = window;
     data_.uID = k_id;
-    data_.uCallbackMessage = k_callback;
+    data_.uCallbackMessage = k_msg_tray;
     data_.hIcon = icon;
     wcscpy_s(data_.szTip, L"Tidemeter");
     return add_now();
@@ -84,8 +90,7 @@ bool TrayIcon::add_now() {
 }
 
 void TrayIcon::set_tip(std::wstring_view text) {
-    copy_tip(data_, text);
-    if (!added_) {
+    if (!copy_tip(data_, text) || !added_) {
         return;
     }
     data_.uFlags = NIF_TIP | NIF_SHOWTIP;

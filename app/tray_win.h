@@ -12,10 +12,10 @@
 
 namespace tide {
 
+// Its events arrive at the owner window as k_msg_tray.
 class TrayIcon {
 public:
     static constexpr UINT k_id = 1;
-    static constexpr UINT k_callback = WM_APP + 2;
 
     TrayIcon() = default;
     TrayIcon(const TrayIcon&) = delete;
@@ -26,12 +26,12 @@ public:
     bool add(HWND window, HICON icon);
     // After the shell restarted ("TaskbarCreated"): adds the icon again with the last tooltip.
     bool readd();
-    // Cuts the text to 127 characters; skipped while the icon is not added.
+    // Cuts the text to 127 characters and hands it to the shell when it differs from the last one;
+    // while the icon is not added it is kept for the next add.
     void set_tip(std::wstring_view text);
     void remove();
 
     bool added() const { return added_; }
-    const NOTIFYICONDATAW& data() const { return data_; }
 
 private:
     bool add_now();

@@ -43,8 +43,10 @@ bool is_profile_folder_at(std::string_view text, size_t pos) {
     return true;
 }
 
+// A blank does not end the name: "C:\Users\John Smith\..." is one user, and stopping at the blank
+// would leave "Smith" in a report that promises no user names.
 bool ends_user_name(char c) {
-    return c == '\\' || c == '/' || c == ' ' || c == '"';
+    return c == '\\' || c == '/' || c == '"';
 }
 
 std::string replace_profile_user_names(std::string_view text) {

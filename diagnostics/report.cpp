@@ -10,7 +10,7 @@
 namespace tide {
 namespace {
 
-std::string s(std::string_view text) {
+std::string cleaned(std::string_view text) {
     return sanitize_text(text, k_sanitize_max_bytes);
 }
 
@@ -78,14 +78,15 @@ std::string build_diagnostics_report(const DiagnosticsInput& in) {
     line(out, "Please review this text before sharing it. It contains no traffic content, browsing history, "
               "passwords, user names or machine names.");
     line(out, "");
-    line(out, "Application version: " + s(in.app_version));
-    line(out, "Windows version: " + s(in.windows_version));
-    line(out, "Compiler: " + s(in.compiler) + " (ISO C++ " + to_string(in.language_standard) + ", " +
-                  s(in.build_config) + ")");
-    line(out, "UI language: " + s(in.ui_language));
-    line(out, "Selected network interface: " + s(in.interface_name.empty() ? "(none)" : in.interface_name));
+    line(out, "Application version: " + cleaned(in.app_version));
+    line(out, "Windows version: " + cleaned(in.windows_version));
+    line(out, "Compiler: " + cleaned(in.compiler) + " (ISO C++ " + to_string(in.language_standard) + ", " +
+                  cleaned(in.build_config) + ")");
+    line(out, "UI language: " + cleaned(in.ui_language));
+    line(out,
+         "Selected network interface: " + cleaned(in.interface_name.empty() ? "(none)" : in.interface_name));
     line(out, "Sampling interval: " + to_string(in.interval_ms) + " ms");
-    line(out, "Monitoring status: " + s(in.status_word));
+    line(out, "Monitoring status: " + cleaned(in.status_word));
     line(out, "Displays: " + to_string(in.displays.size()));
     size_t n = 0;
     for (const DiagnosticsDisplay& d : in.displays) {

@@ -41,8 +41,9 @@ RateMeter::Reading RateMeter::update(uint64_t received, uint64_t sent, int64_t t
     return reading;
 }
 
-void SessionCounter::update(uint64_t received, uint64_t sent, uint64_t luid) {
-    if (has_previous && previous_luid == luid && received >= previous_received && sent >= previous_sent) {
+void SessionCounter::update(uint64_t received, uint64_t sent, uint64_t luid, bool count) {
+    if (count && has_previous && previous_luid == luid && received >= previous_received &&
+        sent >= previous_sent) {
         total_received += received - previous_received;
         total_sent += sent - previous_sent;
     }
@@ -84,12 +85,14 @@ RateSample compute_sample(SamplerState& state, const Inventory& inventory,
         return sample;
     }
     const InterfaceCounters counters = found->second;
-    state.session.update(counters.received, counters.sent, luid);
+    const RateMeter::Reading reading =
+        state.meter.update(counters.received, counters.sent, inventory.timestamp, luid);
+    // A jump the meter found implausible (a driver resetting a counter to a huge value) is not
+    // traffic; counting it would put it into the day's usage for good.
+    state.session.update(counters.received, counters.sent, luid, reading.result != RateResult::implausible);
     sample.session_received = state.session.total_received;
     sample.session_sent = state.session.total_sent;
 
-    const RateMeter::Reading reading =
-        state.meter.update(counters.received, counters.sent, inventory.timestamp, luid);
     sample.result = reading.result;
     sample.download = reading.download;
     sample.upload = reading.upload;

@@ -59,8 +59,8 @@ struct RateMeter {
     Reading update(uint64_t received, uint64_t sent, int64_t time, uint64_t luid);
 };
 
-// Running byte totals since the sampler started; a counter going down or a change of interface adds
-// nothing for that cycle.
+// Running byte totals since the sampler started; a counter going down, a change of interface or an
+// increase the caller does not count adds nothing for that cycle.
 struct SessionCounter {
     uint64_t previous_received = 0;
     uint64_t previous_sent = 0;
@@ -69,7 +69,7 @@ struct SessionCounter {
     uint64_t total_received = 0;
     uint64_t total_sent = 0;
 
-    void update(uint64_t received, uint64_t sent, uint64_t luid);
+    void update(uint64_t received, uint64_t sent, uint64_t luid, bool count = true);
 };
 
 // Everything the sampler carries from one cycle to the next.

@@ -179,9 +179,10 @@ std::optional<std::string> read_file_bytes(const std::wstring& path) {
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
-            // The file exists but its content cannot be had: the callers must treat it as unreadable
-            // (and move it aside) rather than as missing (and overwrite it with defaults).
-            return std::string();
+            // A failed read says nothing about the content (a network share that dropped, a filter
+            // driver): the callers treat it like a file that could not be opened and leave it alone,
+            // never like an empty, broken file that may be moved aside.
+            return std::nullopt;
         }
         if (got == 0) {
             return content;

@@ -14,8 +14,7 @@ namespace tide {
 // "verification failed" or "replace failed". Missing parent folders are created first.
 bool write_file_atomically(const std::wstring& path, std::string_view bytes, std::string* error = nullptr);
 
-// The whole content, unchanged; nothing when the file cannot be opened, an empty text when it opens
-// but a read fails.
+// The whole content, unchanged; nothing when the file cannot be opened or a read fails part-way.
 std::optional<std::string> read_file_bytes(const std::wstring& path);
 
 // True when a file (not a folder) is at the path.

@@ -408,7 +408,7 @@ uint32_t repair_settings(Settings& s) {
     static constexpr int32_t k_history_windows[] = {30, 60, 300, 900, 3600};
     Repairer fix;
 
-    fix.set_if(s.schema_version != 1, s.schema_version, 1);
+    fix.set_if(s.schema_version != k_settings_schema_version, s.schema_version, k_settings_schema_version);
     fix.set_if(!one_of(s.monitoring.interval_ms, k_intervals), s.monitoring.interval_ms, 1000);
     fix.set_if(!one_of(s.history_window_s, k_history_windows), s.history_window_s, 300);
     fix.clamp(s.history_retention_days, 1, 3650);

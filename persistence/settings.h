@@ -115,9 +115,12 @@ struct SettingsLoadResult {
     friend bool operator==(const SettingsLoadResult&, const SettingsLoadResult&) = default;
 };
 
+// The settings.json layout this version reads and writes; a higher number comes from a newer version.
+inline constexpr int32_t k_settings_schema_version = 1;
+
 // The whole record. A default-constructed value holds every default.
 struct Settings {
-    int32_t schema_version = 1;
+    int32_t schema_version = k_settings_schema_version;
     int32_t defaults_rev = 3;
     std::string language = "system";
     GeneralSettings general;

@@ -21,14 +21,14 @@ Settings settings_from_file_text(const std::optional<std::string>& bytes) {
     read_int_member(&*document, "schema_version", version);
     settings = settings_from_json(*document);
     settings.load = {};
-    if (version < 2) {
+    if (version <= k_settings_schema_version) {
         settings.load.repairs = repair_settings(settings);
         settings.load.status =
             settings.load.repairs > 0 ? SettingsLoadStatus::repaired : SettingsLoadStatus::loaded;
     } else {
         // A newer program wrote the file: its values are used as far as this version understands
         // them, brought into range, and the file is left for the newer program.
-        settings.schema_version = 1;
+        settings.schema_version = k_settings_schema_version;
         repair_settings(settings);
         settings.load.status = SettingsLoadStatus::newer_version;
         settings.load.message = k_settings_newer_text;

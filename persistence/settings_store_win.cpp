@@ -32,18 +32,19 @@ std::wstring data_file_path(const std::wstring& folder, std::wstring_view name) 
     return path;
 }
 
-Settings load_settings(const std::wstring& path, bool& read_only) {
+Settings load_settings(const std::wstring& path, FileAccess& access) {
     const std::optional<std::string> bytes = read_file_bytes(path);
     Settings settings = settings_from_file_text(bytes);
-    read_only = settings.load.status == SettingsLoadStatus::newer_version;
+    access = settings.load.status == SettingsLoadStatus::newer_version ? FileAccess::read_only
+                                                                       : FileAccess::writable;
 
     // Overwriting a file that could not be looked at, or that could not be moved aside, would lose
-    // the user's copy for good: it is left alone for this run instead.
+    // the user's copy for good: it is left alone until it can be read.
     if (!bytes && file_exists(path)) {
-        read_only = true;
-        settings.load.message = "settings file could not be opened; defaults used, original not overwritten";
+        access = FileAccess::blocked;
+        settings.load.message = "settings file could not be read; defaults used, original not overwritten";
     } else if (settings.load.status == SettingsLoadStatus::unreadable && !quarantine_file(path)) {
-        read_only = true;
+        access = FileAccess::blocked;
         settings.load.message = "settings file unreadable; defaults used, original left in place and not "
                                 "overwritten";
     }

@@ -15,10 +15,17 @@ std::wstring data_folder();
 // The folder and the file name joined; the bare name when the folder is empty.
 std::wstring data_file_path(const std::wstring& folder, std::wstring_view name);
 
-// Reads settings.json once at start-up; never fails. An unreadable file is moved aside as .corrupt.
-// read_only is set when the file on disk must not be overwritten in this run: it was written by a
-// newer version, or it exists but could neither be read nor moved aside.
-Settings load_settings(const std::wstring& path, bool& read_only);
+// Whether the program may write over a file it loaded.
+enum class FileAccess {
+    writable,
+    blocked,   // it exists but could not be read, or is unreadable and could not be moved aside: left
+               // alone until a later load gets at it
+    read_only, // written by a newer version: left alone for the whole run
+};
+
+// Reads settings.json; never fails. An unreadable file is moved aside as .corrupt. access says
+// whether the file on disk may be overwritten.
+Settings load_settings(const std::wstring& path, FileAccess& access);
 
 // Writes the repaired copy; true when the file was replaced.
 bool save_settings(Settings settings, const std::wstring& path);

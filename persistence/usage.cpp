@@ -1,18 +1,19 @@
 // Day numbering, the per-day usage store, usage.json and the usage CSV.
 #include "persistence/usage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 
 namespace tide {
 namespace {
 
-constexpr uint64_t k_max_total = std::numeric_limits<uint64_t>::max();
-constexpr double k_max_file_value = 9007199254740992.0; // 2^53: every integer up to it is exact
+constexpr uint64_t k_max_total = UsageStore::k_max_bytes;
+constexpr double k_max_file_value = static_cast<double>(UsageStore::k_max_bytes);
 constexpr double k_max_file_day = 10000000.0;
 
 uint64_t saturating_add(uint64_t a, uint64_t b) {
+    a = std::min(a, k_max_total);
     return b > k_max_total - a ? k_max_total : a + b;
 }
 
@@ -132,7 +133,8 @@ JsonValue usage_to_json(const UsageStore& store) {
                                          JsonValue(static_cast<double>(totals.download)),
                                          JsonValue(static_cast<double>(totals.upload))}));
     }
-    return JsonValue::object({{"schema_version", JsonValue(1)}, {"days", JsonValue::array(std::move(days))}});
+    return JsonValue::object(
+        {{"schema_version", JsonValue(k_usage_schema_version)}, {"days", JsonValue::array(std::move(days))}});
 }
 
 UsageStore usage_from_json(const JsonValue& document) {
@@ -141,7 +143,9 @@ UsageStore usage_from_json(const JsonValue& document) {
     if (!days || !days->is_array()) {
         return store;
     }
-    const auto in_range = [](double v) { return v >= 0 && v <= k_max_file_value; };
+    // Not below zero and not NaN; anything larger than the store holds is cut to its limit.
+    const auto in_range = [](double v) { return v >= 0; };
+    const auto bytes = [](double v) { return static_cast<uint64_t>(std::min(v, k_max_file_value)); };
     for (const JsonValue& entry : days->elements()) {
         if (!entry.is_array() || entry.elements().size() != 3) {
             continue;
@@ -155,8 +159,7 @@ UsageStore usage_from_json(const JsonValue& document) {
             !in_range(e[1].as_number()) || !in_range(e[2].as_number())) {
             continue;
         }
-        store.add(static_cast<int64_t>(day), static_cast<uint64_t>(e[1].as_number()),
-                  static_cast<uint64_t>(e[2].as_number()));
+        store.add(static_cast<int64_t>(day), bytes(e[1].as_number()), bytes(e[2].as_number()));
     }
     return store;
 }

@@ -48,10 +48,14 @@ struct DayTotals {
     friend bool operator==(const DayTotals&, const DayTotals&) = default;
 };
 
-// Per-day totals in ascending day order. Every addition saturates at 2^64 - 1; a day whose totals
+// Per-day totals in ascending day order. Every addition saturates at k_max_bytes; a day whose totals
 // would both be zero is never created.
 class UsageStore {
 public:
+    // 2^53: usage.json holds its numbers as doubles, which are exact up to here, so a saturated day
+    // is written and read back unchanged.
+    static constexpr uint64_t k_max_bytes = uint64_t{1} << 53;
+
     void add(int64_t day, uint64_t download, uint64_t upload);
     DayTotals get(int64_t day) const;
     DayTotals sum(int64_t first, int64_t last) const; // inclusive; zeros when last < first
@@ -83,9 +87,13 @@ private:
     bool valid_ = false;
 };
 
+// The usage.json layout this version writes.
+inline constexpr int32_t k_usage_schema_version = 1;
+
 // {"schema_version": 1, "days": [[day, download, upload], ...]}
 JsonValue usage_to_json(const UsageStore& store);
-// Reads "days" from an object; malformed elements are skipped.
+// Reads "days" from an object; malformed elements are skipped and totals above k_max_bytes (written
+// by an earlier version) are cut to it.
 UsageStore usage_from_json(const JsonValue& document);
 
 // The text of usage.json (indent 2, final line feed).
@@ -102,7 +110,7 @@ struct UsageHistory {
     std::wstring path;
     bool dirty = false;     // the store has changes not yet written
     bool file_read = false; // the file's days are in the store (or there was no file) in this run
-    bool keep_file = false; // the file could not be read or moved aside: it is never written this run
+    bool keep_file = false; // the file could not be read or moved aside: not written until it can be
 };
 
 } // namespace tide

@@ -17,15 +17,23 @@ int64_t unix_now() {
 }
 
 // Adds the days of usage.json to the store. A missing file adds nothing. A file that exists but
-// cannot be opened, or is unreadable and cannot be moved aside, is marked to be kept: writing over it
-// would destroy the user's history.
+// cannot be read, or is unreadable and cannot be moved aside, is marked to be kept: writing over it
+// would destroy the user's history. A kept file is tried again at the next save and reported only
+// the first time.
 void merge_usage_file(UsageHistory& history, RecentErrors& errors) {
+    const bool tried_before = history.keep_file;
+    const auto keep = [&](const char* text) {
+        history.keep_file = true;
+        if (!tried_before) {
+            errors.add(unix_now(), text);
+        }
+    };
     history.file_read = true;
+    history.keep_file = false;
     const std::optional<std::string> bytes = read_file_bytes(history.path);
     if (!bytes) {
         if (file_exists(history.path)) {
-            history.keep_file = true;
-            errors.add(unix_now(), "Usage history file could not be opened; it is not written in this run");
+            keep("Usage history file could not be read; it is not written until it can be");
         }
         return;
     }
@@ -34,9 +42,8 @@ void merge_usage_file(UsageHistory& history, RecentErrors& errors) {
         if (quarantine_file(history.path)) {
             errors.add(unix_now(), "Usage history file was unreadable and has been reset");
         } else {
-            history.keep_file = true;
-            errors.add(unix_now(), "Usage history file is unreadable and could not be moved aside; it is "
-                                   "not written in this run");
+            keep("Usage history file is unreadable and could not be moved aside; it is not written until "
+                 "it can be");
         }
         return;
     }
@@ -78,9 +85,10 @@ bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_d
     if (history_mode != 1 || !history.dirty) {
         return false;
     }
-    // History was off at start-up and has been switched on: the file on disk still holds the days of
-    // earlier runs, which the counts of this run are added to instead of replacing them.
-    if (!history.file_read) {
+    // History was off at start-up and has been switched on, or the file could not be read so far
+    // (antivirus, backup or sync holding it): the file on disk still holds the days of earlier runs,
+    // which the counts of this run are added to instead of replacing them.
+    if (!history.file_read || history.keep_file) {
         merge_usage_file(history, errors);
     }
     if (history.keep_file) {

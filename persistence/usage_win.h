@@ -19,7 +19,8 @@ TimeZoneState current_time_zone();
 int64_t local_day_number();
 
 // Start-up (only when history_mode is 1): the file's days replace the store, pruned to the retention.
-// An unreadable file is moved aside as .corrupt and reported.
+// An unreadable file is moved aside as .corrupt and reported; a file that cannot be read at all is
+// kept and read again at the next save.
 void load_usage(UsageHistory& history, int32_t retention_days, RecentErrors& errors);
 
 // Writes usage.json when history_mode is 1 and the store has changes; a failure is reported and

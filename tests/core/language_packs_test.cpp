@@ -1,4 +1,4 @@
-// The 22 pack files in resources/lang: the same 76 keys as English, translated, in the pack format.
+// The 22 pack files in resources/lang: the same keys as English, translated, in the pack format.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -102,7 +102,6 @@ protected:
 
 TEST_P(LanguagePackFile, HasTheEnglishKeysInTheEnglishOrder) {
     EXPECT_EQ(keys_of(root_), keys_of(english_));
-    EXPECT_EQ(root_.members().size(), 76u);
 }
 
 TEST_P(LanguagePackFile, EveryTextIsFilledAndKeepsThePlaceholders) {

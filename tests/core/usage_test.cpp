@@ -8,7 +8,7 @@
 namespace tide {
 namespace {
 
-constexpr uint64_t k_max = std::numeric_limits<uint64_t>::max();
+constexpr uint64_t k_max = UsageStore::k_max_bytes;
 
 TimeZoneState zone(int32_t bias, int32_t standard, int32_t daylight, TimeZoneState::Phase phase) {
     return TimeZoneState{bias, standard, daylight, phase};
@@ -112,6 +112,16 @@ TEST(UsageStore, AdditionsAndSumsSaturate) {
     EXPECT_EQ(store.get(20000), (DayTotals{k_max, k_max}));
     store.add(20001, 1, 1);
     EXPECT_EQ(store.sum(20000, 20001), (DayTotals{k_max, k_max}));
+    store.add(20002, std::numeric_limits<uint64_t>::max(), 0); // one counter jump cannot pass the limit
+    EXPECT_EQ(store.get(20002), (DayTotals{k_max, 0}));
+}
+
+// The limit is where usage.json's numbers stop being exact: a saturated day reads back unchanged.
+TEST(UsageJson, ASaturatedDayReadsBackUnchanged) {
+    UsageStore store;
+    store.add(20000, k_max, k_max - 1);
+    store.add(20000, 5, 0);
+    EXPECT_EQ(usage_from_file_text(usage_file_text(store)), store);
 }
 
 TEST(UsageStore, SumsWeekAndMonth) {
@@ -177,13 +187,15 @@ TEST(UsageJson, SkipsMalformedDaysAndSumsRepeatedOnes) {
         [20000, 5, 0], [20000, 1, 2],
         [20001, 0, 0], [20000.5, 1, 1], [20000, -1, 1], [20000, 1], [20000, "1", 1],
         [20000, 1, 1, 1], {"day": 20000}, 20000, [10000001, 1, 1], [-10000001, 1, 1],
-        [20002, 9007199254740994, 1], [20003, 1.9, 2.5],
+        [20002, 9007199254740994, 1], [20003, 1.9, 2.5], [20004, 1.8446744073709552e19, 7],
         [-10000000, 9007199254740992, 0]
     ], "schema_version": 99})");
     ASSERT_TRUE(store);
     UsageStore expected;
     expected.add(20000, 6, 2);
+    expected.add(20002, k_max, 1); // written by an earlier version that counted further: cut, not lost
     expected.add(20003, 1, 2);
+    expected.add(20004, k_max, 7);
     expected.add(-10000000, 9007199254740992u, 0);
     EXPECT_EQ(*store, expected);
 }
@@ -220,7 +232,7 @@ TEST(UsageCsv, HeaderThenOneLinePerDayInDayOrder) {
     store.add(19723, 1536, 512);
     store.add(-1, k_max, 0);
     EXPECT_EQ(usage_csv_text(store), "date,download_bytes,upload_bytes\n"
-                                     "1969-12-31,18446744073709551615,0\n"
+                                     "1969-12-31,9007199254740992,0\n"
                                      "2024-01-01,1536,512\n"
                                      "2024-01-02,0,1\n");
 }

@@ -2,6 +2,8 @@
 // temporary file stays behind.
 #include "persistence/atomic_file_win.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include "tests/win/temp_folder_win.h"
@@ -94,6 +96,18 @@ TEST_F(AtomicFile, ATemporaryFileThatCannotBeCreatedFailsBeforeTouchingAnything)
 TEST_F(AtomicFile, ReadingAMissingFileGivesNothing) {
     EXPECT_FALSE(read_file_bytes(folder_ / L"missing.json"));
     EXPECT_FALSE(read_file_bytes(folder_ / L"no\\such\\folder.json"));
+}
+
+// A file that opens but whose read fails must not look like an empty (and so broken) file: the
+// loaders would move the user's good copy aside and write defaults over it. Under Wine the process's
+// own memory file on the Linux side opens and then refuses every read at offset 0.
+TEST(ReadFileBytes, AFailedReadGivesNothingRatherThanAnEmptyText) {
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
+        GTEST_SKIP() << "needs Wine's view of the Linux file system";
+    }
+    const std::wstring opens_but_fails = L"Z:\\proc\\self\\mem";
+    ASSERT_TRUE(file_exists(opens_but_fails));
+    EXPECT_EQ(read_file_bytes(opens_but_fails), std::nullopt);
 }
 
 TEST_F(AtomicFile, QuarantineReplacesAnOlderQuarantinedCopy) {

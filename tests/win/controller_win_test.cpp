@@ -1,10 +1,12 @@
-// The application running in this process: tray tooltip, settings-save debounce, graph range
-// messages and what exit writes. Each test starts from an empty data folder.
+// The application running in this process, seen from outside: the tooltip the shell is given, the
+// settings-save debounce, graph range messages, what exit writes and how files held by another
+// program at start-up are treated. Each test works in its own temporary folder and registry key.
 #include <windows.h>
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -17,15 +19,19 @@
 #include "net/inventory_win.h"
 #include "persistence/atomic_file_win.h"
 #include "persistence/json.h"
-#include "persistence/settings_store_win.h"
+#include "persistence/usage_win.h"
 #include "presentation/localization.h"
 #include "presentation/localization_win.h"
+#include "tests/win/shell_double_win.h"
+#include "tests/win/temp_folder_win.h"
 
 namespace tide {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using test::ShellDouble;
+using test::TempFolder;
 
 bool wait_for(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
@@ -38,15 +44,19 @@ bool wait_for(const std::function<bool()>& condition, std::chrono::milliseconds 
     return true;
 }
 
-std::wstring settings_path() { return data_file_path(data_folder(), L"settings.json"); }
-std::wstring usage_path() { return data_file_path(data_folder(), L"usage.json"); }
-
 std::optional<JsonValue> read_json(const std::wstring& path) {
     const auto bytes = read_file_bytes(path);
     if (!bytes) {
         return std::nullopt;
     }
     return parse_json(*bytes);
+}
+
+// The number a member of settings.json holds, or -1.
+double settings_number(const std::wstring& path, const char* name) {
+    const auto written = read_json(path);
+    const JsonValue* member = written ? find_member(*written, name) : nullptr;
+    return member != nullptr && member->is_number() ? member->as_number() : -1;
 }
 
 uint64_t loopback_luid() {
@@ -59,66 +69,134 @@ uint64_t loopback_luid() {
 }
 
 // Settings that measure the loopback interface, so the test can make traffic itself.
-void write_loopback_settings(int history_mode, const std::string& language = "en") {
-    const std::string text = "{\n  \"schema_version\": 1,\n  \"language\": \"" + language +
-                             "\",\n  \"history_mode\": " + std::to_string(history_mode) +
-                             ",\n  \"monitoring\": {\"manual_adapter\": \"" + std::to_string(loopback_luid()) +
-                             "\", \"fallback_to_auto\": false}\n}\n";
-    ASSERT_TRUE(write_file_atomically(settings_path(), text));
+std::string loopback_settings(int history_mode, const std::string& language = "en") {
+    return "{\n  \"schema_version\": 1,\n  \"language\": \"" + language +
+           "\",\n  \"history_mode\": " + std::to_string(history_mode) +
+           ",\n  \"history_window_s\": 900,\n  \"monitoring\": {\"manual_adapter\": \"" +
+           std::to_string(loopback_luid()) + "\", \"fallback_to_auto\": false}\n}\n";
 }
 
+// Sends datagrams to a port where nothing listens: the bytes still cross the loopback interface.
+class LoopbackTraffic {
+public:
+    LoopbackTraffic() {
+        WSADATA wsa{};
+        started_ = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+        socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        to_.sin_family = AF_INET;
+        to_.sin_port = htons(9);
+        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    ~LoopbackTraffic() {
+        closesocket(socket_);
+        if (started_) {
+            WSACleanup();
+        }
+    }
+    void send_some() {
+        const std::string payload(1200, 'x');
+        for (int i = 0; i < 20; ++i) {
+            sendto(socket_, payload.data(), static_cast<int>(payload.size()), 0,
+                   reinterpret_cast<const sockaddr*>(&to_), sizeof(to_));
+        }
+    }
+
+private:
+    bool started_ = false;
+    SOCKET socket_ = INVALID_SOCKET;
+    sockaddr_in to_{};
+};
+
+// The application on a thread of this process, with its files in the given folder and its "Start
+// with Windows" value under the tests' own key.
 class RunningApp {
 public:
-    RunningApp() {
-        thread_ = std::thread([this] { exit_code_ = app_.run(GetModuleHandleW(nullptr), true); });
-        wait_for([this] { return (window_ = FindWindowW(k_controller_class, nullptr)) != nullptr; }, 30s);
+    explicit RunningApp(const std::wstring& folder)
+        : app_(app::AppOptions{folder, RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}}) {
+        thread_ = std::thread([this] {
+            thread_id_ = GetCurrentThreadId();
+            exit_code_ = app_.run(GetModuleHandleW(nullptr), true);
+            done_ = true;
+        });
+        wait_for([this] { return done_ || (window_ = own_window()) != nullptr; }, 30s);
     }
     ~RunningApp() { stop(); }
 
     HWND window() const { return window_; }
-    app::App& app() { return app_; }
+
+    // Ends the message loop before joining: through the exit button once the window exists,
+    // otherwise with a quit message to the thread, so that a slow start fails instead of hanging.
     int stop() {
-        if (thread_.joinable()) {
-            if (window_ != nullptr) {
-                PostMessageW(window_, k_msg_dashboard_button, k_button_exit, 0);
+        while (thread_.joinable() && !done_) {
+            if (const HWND window = own_window(); window != nullptr) {
+                PostMessageW(window, k_msg_dashboard_button, k_button_exit, 0);
+            } else if (thread_id_ != 0) {
+                PostThreadMessageW(thread_id_, WM_QUIT, 0, 0);
             }
+            wait_for([this] { return done_.load(); }, 2s);
+        }
+        if (thread_.joinable()) {
             thread_.join();
         }
         return exit_code_;
     }
 
 private:
+    // The controller window of this application, not of another Tidemeter that may be running.
+    HWND own_window() const {
+        HWND window = nullptr;
+        while ((window = FindWindowExW(nullptr, window, k_controller_class, nullptr)) != nullptr) {
+            if (thread_id_ != 0 && GetWindowThreadProcessId(window, nullptr) == thread_id_) {
+                return window;
+            }
+        }
+        return nullptr;
+    }
+
     app::App app_;
     std::thread thread_;
+    std::atomic<DWORD> thread_id_{0};
+    std::atomic<bool> done_{false};
     HWND window_ = nullptr;
     int exit_code_ = -1;
 };
 
 class Controller : public testing::Test {
 protected:
-    void SetUp() override {
-        DeleteFileW(settings_path().c_str());
-        DeleteFileW(usage_path().c_str());
-    }
-    void TearDown() override { SetUp(); }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests"); }
+
+    TempFolder folder_;
+    const std::wstring settings_path_ = folder_ / L"settings.json";
+    const std::wstring usage_path_ = folder_ / L"usage.json";
 };
 
-TEST_F(Controller, TrayIconCarriesTheRatesInItsTooltip) {
-    write_loopback_settings(0);
-    RunningApp running;
+TEST_F(Controller, TheShellShowsTheRatesInTheTooltip) {
+    ShellDouble shell;
+    ASSERT_TRUE(shell.ready());
+    ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(0)));
+    RunningApp running(folder_.path());
     ASSERT_NE(running.window(), nullptr);
-    EXPECT_TRUE(wait_for([&] { return running.app().tray_icon_added(); }, 30s));
     // The first sample measures; the second, one interval later, has rates.
-    EXPECT_TRUE(wait_for([&] { return running.app().tooltip().starts_with(L"Download "); }, 30s))
-        << to_utf8(running.app().tooltip());
-    EXPECT_NE(running.app().tooltip().find(L", Upload "), std::wstring::npos);
+    EXPECT_TRUE(wait_for([&] { return shell.tip_shows(L"Download "); }, 30s));
+    EXPECT_TRUE(shell.tip_shows(L", Upload "));
     EXPECT_EQ(running.stop(), 0);
+    EXPECT_FALSE(shell.icon_shown()) << "the icon is taken away at exit";
+}
+
+// At logon the shell can refuse the icon and never send "TaskbarCreated": it is asked again.
+TEST_F(Controller, ABusyShellGetsTheIconOnALaterAttempt) {
+    ShellDouble shell(2);
+    ASSERT_TRUE(shell.ready());
+    RunningApp running(folder_.path());
+    ASSERT_NE(running.window(), nullptr);
+    EXPECT_TRUE(wait_for([&] { return shell.icon_shown(); }, 30s));
+    EXPECT_EQ(shell.requests(NIM_ADD), 3);
 }
 
 // The tooltip speaks the chosen language: the words between the two speeds come from its pack.
 class ControllerLanguage : public Controller, public testing::WithParamInterface<const char*> {};
 
-TEST_P(ControllerLanguage, TooltipComesFromTheChosenPack) {
+TEST_P(ControllerLanguage, TheShellShowsTheTooltipOfTheChosenPack) {
     const std::string code = GetParam();
     const auto bytes = load_pack(code);
     ASSERT_TRUE(bytes.has_value());
@@ -130,11 +208,13 @@ TEST_P(ControllerLanguage, TooltipComesFromTheChosenPack) {
     ASSERT_LT(first, second);
     const std::wstring between = to_wide(tip.substr(first + 3, second - first - 3));
 
-    write_loopback_settings(0, code);
-    RunningApp running;
+    ShellDouble shell;
+    ASSERT_TRUE(shell.ready());
+    ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(0, code)));
+    RunningApp running(folder_.path());
     ASSERT_NE(running.window(), nullptr);
-    EXPECT_TRUE(wait_for([&] { return running.app().tooltip().find(between) != std::wstring::npos; }, 30s))
-        << to_utf8(running.app().tooltip()) << " lacks " << to_utf8(between);
+    EXPECT_TRUE(wait_for([&] { return shell.tip_shows(between); }, 30s))
+        << "the tooltip lacks " << to_utf8(between);
 }
 
 INSTANTIATE_TEST_SUITE_P(Packs, ControllerLanguage, testing::Values("fr", "ar", "ja", "zh-Hant", "hi"),
@@ -144,80 +224,143 @@ INSTANTIATE_TEST_SUITE_P(Packs, ControllerLanguage, testing::Values("fr", "ar", 
                              return name;
                          });
 
-TEST_F(Controller, SeveralChangesWithinASecondAreWrittenOnceAfterTheLast) {
-    RunningApp running;
+// Changes spaced closer than the debounce second but spanning more than it: a timer that was not
+// restarted by each change would write between them.
+TEST_F(Controller, ChangesWithinASecondOfEachOtherAreWrittenOnceAfterTheLast) {
+    RunningApp running(folder_.path());
     ASSERT_NE(running.window(), nullptr);
-    PostMessageW(running.window(), k_msg_graph_range, 60, 0);
-    std::this_thread::sleep_for(100ms);
-    PostMessageW(running.window(), k_msg_graph_range, 900, 0);
-    std::this_thread::sleep_for(100ms);
-    const auto last_change = Clock::now();
-    PostMessageW(running.window(), k_msg_graph_range, 30, 0);
-    ASSERT_TRUE(wait_for([] { return file_exists(settings_path()); }, 20s));
-    EXPECT_GE(Clock::now() - last_change, 800ms) << "written before the debounce second had passed";
-    const auto written = read_json(settings_path());
-    ASSERT_TRUE(written.has_value());
-    const JsonValue* range = find_member(*written, "history_window_s");
-    ASSERT_NE(range, nullptr);
-    EXPECT_EQ(range->as_number(), 30);
-
-    // Nothing further is pending: removing the file leaves it removed.
-    DeleteFileW(settings_path().c_str());
-    EXPECT_FALSE(wait_for([] { return file_exists(settings_path()); }, 2500ms));
+    std::atomic<int> writes{0};
+    std::atomic<double> first_written{-1};
+    std::atomic<bool> watching{true};
+    // Counts the writes by taking each new file away as soon as it appears.
+    std::thread watcher([&] {
+        while (watching) {
+            if (file_exists(settings_path_)) {
+                const double range = settings_number(settings_path_, "history_window_s");
+                if (range >= 0 && DeleteFileW(settings_path_.c_str())) {
+                    if (writes++ == 0) {
+                        first_written = range;
+                    }
+                }
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+    });
+    const WPARAM ranges[] = {60, 900, 300, 3600, 30};
+    bool spaced = true;
+    auto last_change = Clock::now();
+    for (size_t i = 0; i < std::size(ranges); ++i) {
+        if (i > 0) {
+            std::this_thread::sleep_for(400ms);
+        }
+        const auto now = Clock::now();
+        spaced = spaced && (i == 0 || now - last_change < 900ms);
+        last_change = now;
+        PostMessageW(running.window(), k_msg_graph_range, ranges[i], 0);
+    }
+    const bool written = wait_for([&] { return writes > 0; }, 20s);
+    // Nothing further is pending: no second write follows.
+    wait_for([&] { return writes > 1; }, 2500ms);
+    watching = false;
+    watcher.join();
+    ASSERT_TRUE(written);
+    if (!spaced) {
+        GTEST_SKIP() << "the machine was too busy to keep the changes within a second of each other";
+    }
+    EXPECT_EQ(writes.load(), 1);
+    EXPECT_EQ(first_written.load(), 30);
 }
 
 TEST_F(Controller, GraphRangeOutsideTheChoicesIsIgnored) {
-    RunningApp running;
+    RunningApp running(folder_.path());
     ASSERT_NE(running.window(), nullptr);
     PostMessageW(running.window(), k_msg_graph_range, 120, 0);
-    EXPECT_FALSE(wait_for([] { return file_exists(settings_path()); }, 2500ms));
+    EXPECT_FALSE(wait_for([&] { return file_exists(settings_path_); }, 2500ms));
     PostMessageW(running.window(), k_msg_graph_range, 900, 0);
-    ASSERT_TRUE(wait_for([] { return file_exists(settings_path()); }, 20s));
-    const auto written = read_json(settings_path());
-    ASSERT_TRUE(written.has_value());
-    EXPECT_EQ(find_member(*written, "history_window_s")->as_number(), 900);
+    ASSERT_TRUE(wait_for([&] { return settings_number(settings_path_, "history_window_s") == 900; }, 20s));
+}
+
+// Traffic until the tooltip the shell shows changes once it carries rates: a sample then counted
+// bytes into the usage store.
+bool make_counted_traffic(const ShellDouble& shell) {
+    LoopbackTraffic traffic;
+    if (!wait_for([&] { return shell.tip_shows(L"Download "); }, 30s)) {
+        return false;
+    }
+    const int changes = shell.requests(NIM_MODIFY);
+    return wait_for(
+        [&] {
+            traffic.send_some();
+            return shell.requests(NIM_MODIFY) > changes;
+        },
+        60s);
 }
 
 TEST_F(Controller, ExitSavesSettingsAndUsage) {
-    write_loopback_settings(1);
-    DeleteFileW(usage_path().c_str());
-    RunningApp running;
+    ShellDouble shell;
+    ASSERT_TRUE(shell.ready());
+    ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(1)));
+    RunningApp running(folder_.path());
     ASSERT_NE(running.window(), nullptr);
-
-    WSADATA wsa{};
-    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-    const SOCKET sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(9); // nothing listens: the bytes still cross the loopback interface
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const std::string payload(1200, 'x');
-    // Traffic until a sample shows a download rate above zero: the usage store then has today's bytes.
-    const bool measured = wait_for(
-        [&] {
-            for (int i = 0; i < 20; ++i) {
-                sendto(sock, payload.data(), static_cast<int>(payload.size()), 0,
-                       reinterpret_cast<const sockaddr*>(&to), sizeof(to));
-            }
-            // A download rate with a nonzero digit: "Download 12.3 KB/s, ..." but not "Download 0.0 B/s".
-            const std::wstring tip = running.app().tooltip();
-            const size_t comma = tip.find(L',');
-            return tip.starts_with(L"Download ") && comma != std::wstring::npos &&
-                   tip.substr(9, comma - 9).find_first_of(L"123456789") != std::wstring::npos;
-        },
-        60s);
-    closesocket(sock);
-    WSACleanup();
-    ASSERT_TRUE(measured) << to_utf8(running.app().tooltip());
+    DeleteFileW(settings_path_.c_str());
+    ASSERT_TRUE(make_counted_traffic(shell));
 
     EXPECT_EQ(running.stop(), 0);
-    EXPECT_TRUE(file_exists(settings_path()));
-    const auto usage = read_json(usage_path());
+    EXPECT_EQ(settings_number(settings_path_, "history_mode"), 1);
+    const auto usage = read_json(usage_path_);
     ASSERT_TRUE(usage.has_value());
     const JsonValue* days = find_member(*usage, "days");
     ASSERT_NE(days, nullptr);
     ASSERT_FALSE(days->elements().empty());
     EXPECT_GT(days->elements().back().elements().at(1).as_number(), 0);
+}
+
+// Held by another program (antivirus, backup, sync) while the program starts: the user's settings are
+// taken up once the file can be read, and changes are saved from then on.
+TEST_F(Controller, SettingsHeldAtStartUpAreReadLaterAndSavedAgain) {
+    ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(1, "fr")));
+    HANDLE exclusive =
+        CreateFileW(settings_path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    RunningApp running(folder_.path());
+    CloseHandle(exclusive);
+    ASSERT_NE(running.window(), nullptr);
+    // A change made before the file was taken up may give way to the file's own value: it is repeated.
+    const bool saved = wait_for(
+        [&] {
+            PostMessageW(running.window(), k_msg_graph_range, 30, 0);
+            return wait_for([&] { return settings_number(settings_path_, "history_window_s") == 30; }, 2s);
+        },
+        40s);
+    ASSERT_TRUE(saved) << "the settings stayed read-only";
+    const auto written = read_json(settings_path_);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(find_member(*written, "language")->as_string(), "fr") << "the user's settings were replaced";
+    EXPECT_EQ(find_member(*written, "history_mode")->as_number(), 1);
+}
+
+TEST_F(Controller, UsageHeldAtStartUpKeepsItsDaysAndGainsThisRun) {
+    ShellDouble shell;
+    ASSERT_TRUE(shell.ready());
+    ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(1)));
+    UsageStore earlier;
+    earlier.add(local_day_number() - 1, 123'456, 7'890);
+    ASSERT_TRUE(write_file_atomically(usage_path_, usage_file_text(earlier)));
+    HANDLE exclusive = CreateFileW(usage_path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    RunningApp running(folder_.path());
+    CloseHandle(exclusive);
+    ASSERT_NE(running.window(), nullptr);
+    ASSERT_TRUE(make_counted_traffic(shell));
+
+    EXPECT_EQ(running.stop(), 0);
+    const auto text = read_file_bytes(usage_path_);
+    ASSERT_TRUE(text.has_value());
+    const auto saved = usage_from_file_text(*text);
+    ASSERT_TRUE(saved.has_value()) << *text;
+    EXPECT_EQ(saved->get(local_day_number() - 1), earlier.get(local_day_number() - 1));
+    EXPECT_GT(saved->sum(local_day_number() - 1, local_day_number() + 1).download, 123'456u)
+        << "this run's usage was not written";
 }
 
 } // namespace

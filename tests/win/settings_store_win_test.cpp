@@ -29,27 +29,27 @@ TEST(DataFolder, IsTidemeterInTheRoamingApplicationData) {
 
 TEST_F(SettingsFile, NoFileGivesDefaultsAndTheFirstSaveCreatesTheFolderChain) {
     const std::wstring path = folder_ / L"Roaming\\Tidemeter\\settings.json";
-    bool read_only = true;
-    const Settings settings = load_settings(path, read_only);
+    FileAccess access = FileAccess::blocked;
+    const Settings settings = load_settings(path, access);
     EXPECT_EQ(settings.load.status, SettingsLoadStatus::no_file);
-    EXPECT_FALSE(read_only);
+    EXPECT_EQ(access, FileAccess::writable);
     EXPECT_EQ(GetFileAttributesW((folder_ / L"Roaming").c_str()), INVALID_FILE_ATTRIBUTES);
 
     ASSERT_TRUE(save_settings(settings, path));
     EXPECT_EQ(read_file_bytes(path), settings_file_text(settings));
-    EXPECT_EQ(load_settings(path, read_only).load.status, SettingsLoadStatus::loaded);
+    EXPECT_EQ(load_settings(path, access).load.status, SettingsLoadStatus::loaded);
 }
 
 class UnreadableSettingsFile : public SettingsFile, public testing::WithParamInterface<const char*> {};
 
 TEST_P(UnreadableSettingsFile, IsMovedAsideAndTheDefaultsAreUsed) {
     ASSERT_TRUE(write_file_atomically(path_, GetParam()));
-    bool read_only = true;
-    const Settings settings = load_settings(path_, read_only);
+    FileAccess access = FileAccess::blocked;
+    const Settings settings = load_settings(path_, access);
     EXPECT_EQ(settings.load.status, SettingsLoadStatus::unreadable);
     EXPECT_EQ(settings_load_report(settings.load),
               "settings file unreadable; defaults used, original kept as .corrupt");
-    EXPECT_FALSE(read_only);
+    EXPECT_EQ(access, FileAccess::writable);
     Settings expected = default_settings();
     expected.load = settings.load;
     EXPECT_EQ(settings, expected);
@@ -63,9 +63,9 @@ INSTANTIATE_TEST_SUITE_P(Contents, UnreadableSettingsFile,
 TEST_F(SettingsFile, ANewerVersionIsUsedButMarkedReadOnly) {
     const std::string newer = R"({"schema_version": 2, "monitoring": {"interval_ms": 2000}, "future": true})";
     ASSERT_TRUE(write_file_atomically(path_, newer));
-    bool read_only = false;
-    const Settings settings = load_settings(path_, read_only);
-    EXPECT_TRUE(read_only);
+    FileAccess access = FileAccess::writable;
+    const Settings settings = load_settings(path_, access);
+    EXPECT_EQ(access, FileAccess::read_only);
     EXPECT_EQ(settings.monitoring.interval_ms, 2000);
     EXPECT_EQ(settings_load_report(settings.load), "settings written by a newer version; not overwritten");
     EXPECT_EQ(read_file_bytes(path_), newer);
@@ -73,9 +73,9 @@ TEST_F(SettingsFile, ANewerVersionIsUsedButMarkedReadOnly) {
 
 TEST_F(SettingsFile, VersionZeroIsRepairedAndReported) {
     ASSERT_TRUE(write_file_atomically(path_, R"({"schema_version": 0, "history_mode": 1})"));
-    bool read_only = true;
-    const Settings settings = load_settings(path_, read_only);
-    EXPECT_FALSE(read_only);
+    FileAccess access = FileAccess::blocked;
+    const Settings settings = load_settings(path_, access);
+    EXPECT_EQ(access, FileAccess::writable);
     EXPECT_EQ(settings.load.status, SettingsLoadStatus::repaired);
     EXPECT_EQ(settings.history_mode, 1);
     EXPECT_EQ(settings_load_report(settings.load), "Some settings were repaired");
@@ -87,14 +87,27 @@ TEST_F(SettingsFile, AFileThatCannotBeOpenedOrMovedAsideIsNeverOverwritten) {
         // Open without any sharing: neither reading nor renaming can get at it.
         HANDLE exclusive = CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-        bool read_only = false;
-        const Settings settings = load_settings(path_, read_only);
+        FileAccess access = FileAccess::writable;
+        const Settings settings = load_settings(path_, access);
         CloseHandle(exclusive);
-        EXPECT_TRUE(read_only) << content;
+        EXPECT_EQ(access, FileAccess::blocked) << content;
         EXPECT_NE(settings_load_report(settings.load), "") << content;
         EXPECT_EQ(settings.history_mode, 0) << content;
         EXPECT_EQ(read_file_bytes(path_), content);
     }
+}
+
+TEST_F(SettingsFile, ABlockedFileIsReadOnceItCanBe) {
+    ASSERT_TRUE(write_file_atomically(path_, R"({"schema_version": 1, "history_mode": 1})"));
+    HANDLE exclusive = CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    FileAccess access = FileAccess::writable;
+    EXPECT_EQ(load_settings(path_, access).history_mode, 0);
+    EXPECT_EQ(access, FileAccess::blocked);
+    CloseHandle(exclusive);
+    const Settings settings = load_settings(path_, access);
+    EXPECT_EQ(access, FileAccess::writable);
+    EXPECT_EQ(settings.history_mode, 1);
 }
 
 TEST_F(SettingsFile, UnreadableButLockedAgainstRenameIsKept) {
@@ -103,11 +116,11 @@ TEST_F(SettingsFile, UnreadableButLockedAgainstRenameIsKept) {
     HANDLE held = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    bool read_only = false;
-    const Settings settings = load_settings(path_, read_only);
+    FileAccess access = FileAccess::writable;
+    const Settings settings = load_settings(path_, access);
     CloseHandle(held);
     EXPECT_EQ(settings.load.status, SettingsLoadStatus::unreadable);
-    EXPECT_TRUE(read_only);
+    EXPECT_EQ(access, FileAccess::blocked);
     EXPECT_EQ(settings_load_report(settings.load),
               "settings file unreadable; defaults used, original left in place and not overwritten");
     EXPECT_EQ(read_file_bytes(path_), "[broken");

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "persistence/atomic_file_win.h"
 #include "tests/win/temp_folder_win.h"
 
@@ -77,20 +79,45 @@ TEST_F(UsageFile, AnUnreadableFileIsMovedAsideAndReported) {
               std::vector<std::string>(3, "Usage history file was unreadable and has been reset"));
 }
 
-TEST_F(UsageFile, AFileThatCannotBeOpenedIsNeverOverwritten) {
-    ASSERT_TRUE(write_file_atomically(history_.path, "{\"days\": [[1, 2, 3]]}"));
+// Antivirus, backup or sync holding the file at start-up: it is never written over while it cannot
+// be read, and the save after it becomes readable adds this run's counts to its days.
+TEST_F(UsageFile, AFileHeldAtStartUpIsKeptThenReadAtALaterSave) {
+    UsageStore stored;
+    stored.add(today_ - 1, 2, 3);
+    const std::string text = usage_file_text(stored);
+    ASSERT_TRUE(write_file_atomically(history_.path, text));
     HANDLE exclusive =
         CreateFileW(history_.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     load_usage(history_, 30, errors_);
-    CloseHandle(exclusive);
     EXPECT_TRUE(history_.keep_file);
-    EXPECT_EQ(errors_.entries().size(), 1u);
-
     history_.store.add(today_, 10, 10);
     history_.dirty = true;
     EXPECT_FALSE(save_usage(history_, 1, 30, errors_));
-    EXPECT_EQ(read_file_bytes(history_.path), "{\"days\": [[1, 2, 3]]}");
+    EXPECT_FALSE(save_usage(history_, 1, 30, errors_));
+    CloseHandle(exclusive);
+    EXPECT_EQ(read_file_bytes(history_.path), text);
+    EXPECT_EQ(error_texts(), std::vector<std::string>{
+                                 "Usage history file could not be read; it is not written until it can be"});
+
+    EXPECT_TRUE(save_usage(history_, 1, 30, errors_));
+    stored.add(today_, 10, 10);
+    EXPECT_EQ(read_file_bytes(history_.path), usage_file_text(stored));
+    EXPECT_FALSE(history_.keep_file);
+}
+
+// One spurious counter jump must not cost the day: what the store holds is what the next start reads.
+TEST_F(UsageFile, AHugeDayIsReadBackAtTheNextStart) {
+    load_usage(history_, 30, errors_);
+    history_.store.add(today_, 5'000, 6'000);
+    history_.store.add(today_, std::numeric_limits<uint64_t>::max() / 2, 0);
+    history_.dirty = true;
+    ASSERT_TRUE(save_usage(history_, 1, 30, errors_));
+    UsageHistory next;
+    next.path = history_.path;
+    load_usage(next, 30, errors_);
+    EXPECT_EQ(next.store, history_.store);
+    EXPECT_EQ(next.store.get(today_).upload, 6'000u);
 }
 
 TEST_F(UsageFile, SavesOnlyChangesAndOnlyWhenHistoryIsKept) {
