@@ -8,6 +8,7 @@
 
 #include "app/app_win.h"
 #include "base/messages_win.h"
+#include "base/version.h"
 #include "app/settings_flow.h"
 #include "app/startup_win.h"
 #include "base/wide_text_win.h"
@@ -22,10 +23,12 @@ namespace {
 
 constexpr wchar_t k_website[] = L"https://tidemeter.app";
 constexpr wchar_t k_download_page[] = L"https://tidemeter.app/download";
-constexpr char k_about_text[] = "Tidemeter 1.0.0\n"
-                                "Copyright \xC2\xA9 2026 the Tidemeter developers. Provided as is, without warranty.\n"
-                                "https://tidemeter.app\n"
-                                "hello@tidemeter.app";
+// Follows "Tidemeter " and the version in the About box.
+constexpr char k_about_notice[] =
+    "\n"
+    "Copyright \xC2\xA9 2026 the Tidemeter developers. Provided as is, without warranty.\n"
+    "https://tidemeter.app\n"
+    "hello@tidemeter.app";
 
 void open_with_shell(const wchar_t* address) {
     // A failure of the shell is not reported: there is nothing the user could do about it here.
@@ -161,7 +164,7 @@ void App::show_about() {
     if (localizer_.rtl) {
         flags |= MB_RIGHT | MB_RTLREADING;
     }
-    MessageBoxW(controller_window_, to_wide(k_about_text).c_str(), localizer_.wide_text("menu.about").c_str(), flags);
+    MessageBoxW(controller_window_, to_wide("Tidemeter " + std::string(k_app_version) + k_about_notice).c_str(), localizer_.wide_text("menu.about").c_str(), flags);
 }
 
 void App::export_diagnostics() {

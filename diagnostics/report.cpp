@@ -2,6 +2,7 @@
 #include "diagnostics/report.h"
 
 #include "base/sanitize.h"
+#include "base/version.h"
 #include "persistence/usage.h"
 
 #include <cstdio>
@@ -49,7 +50,7 @@ void line(std::string& out, std::string_view text) {
 
 DiagnosticsInput diagnostics_build_facts() {
     DiagnosticsInput input;
-    input.app_version = "1.0.0";
+    input.app_version = std::string(k_app_version);
     input.compiler = compiler_text();
     input.build_config = "Release";
     input.language_standard = language_revision();

@@ -34,7 +34,7 @@ struct DiagnosticsInput {
     std::vector<DiagnosticsError> recent_errors; // oldest first
 };
 
-// An input with the facts about this build filled in: version "1.0.0", compiler, "Release" and the
+// An input with the facts about this build filled in: the program's version, compiler, "Release" and the
 // language revision; everything else is left for the caller.
 DiagnosticsInput diagnostics_build_facts();
 

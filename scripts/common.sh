@@ -37,7 +37,7 @@ WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 wine_env() {
-    export WINEPREFIX="$ROOT/build/wine"
+    export WINEPREFIX="${TIDE_PREFIX:-$ROOT/build/wine}" # scripts that need a prefix of their own set TIDE_PREFIX
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     export WINEARCH=win64

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both targets, runs the native tests, the Windows tests under Wine
-# (on a private Xvfb) and the fuzz targets over their corpora plus a fixed number of inputs from a
-# fixed seed, and ends with the totals. Every run does the same work, so the counts do not change.
+# (on a private Xvfb), the installer's round trip under Wine and the fuzz targets over their corpora
+# plus a fixed number of inputs from a fixed seed, and ends with the totals. Every run does the same
+# work, so the counts do not change.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$ROOT"
@@ -48,6 +49,17 @@ ctest --test-dir build/windows --output-on-failure --timeout 300 2>&1 | tee buil
 count_ctest build/logs/windows.log
 "$WINESERVER" -k 2>/dev/null
 stop_xvfb
+
+echo "== Installer round trip under Wine"
+bash scripts/installer_check.sh 2>&1 | tee build/logs/installer.log
+[ "${PIPESTATUS[0]}" = 0 ] || status=1
+line=$(grep -E '^installer check: [0-9]+ passed, [0-9]+ failed' build/logs/installer.log | tail -n 1)
+if [ -n "$line" ]; then
+    passed=$((passed + $(sed -E 's/.*: ([0-9]+) passed.*/\1/' <<<"$line")))
+    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
+else
+    failed=$((failed + 1))
+fi
 
 if [ "$FUZZ_RUNS" -gt 0 ]; then
     echo "== Fuzzing (corpus, then ${FUZZ_RUNS} inputs per target)"

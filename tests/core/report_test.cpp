@@ -1,6 +1,7 @@
 // The diagnostics report: its layout line by line, and the UTC time stamps of its errors.
 #include "diagnostics/report.h"
 #include "base/sanitize.h"
+#include "base/version.h"
 
 #include <gtest/gtest.h>
 
@@ -143,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(Table, StatusWord,
 
 TEST(DiagnosticsBuildFacts, DescribeThisBuild) {
     const DiagnosticsInput in = diagnostics_build_facts();
-    EXPECT_EQ(in.app_version, "1.0.0");
+    EXPECT_EQ(in.app_version, k_app_version);
     EXPECT_EQ(in.build_config, "Release");
     EXPECT_FALSE(in.compiler.empty());
     EXPECT_GE(in.language_standard, 202002);

@@ -2,6 +2,7 @@
 #include "diagnostics/diagnostics_win.h"
 
 #include "base/recent_errors.h"
+#include "base/version.h"
 #include "persistence/atomic_file_win.h"
 
 #include <windows.h>
@@ -84,7 +85,7 @@ TEST(DiagnosticsReportFile, StartsWithTheByteOrderMarkAndHoldsTheReport) {
     EXPECT_EQ(content.substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_EQ(content.substr(3), build_diagnostics_report(input));
     EXPECT_TRUE(content.starts_with("\xEF\xBB\xBFTidemeter diagnostic report\nPlease review this text"));
-    EXPECT_NE(content.find("\nApplication version: 1.0.0\n"), std::string::npos);
+    EXPECT_NE(content.find("\nApplication version: " + std::string(k_app_version) + "\n"), std::string::npos);
     EXPECT_NE(content.find("\nUI language: fr\n"), std::string::npos);
     EXPECT_NE(content.find("\nSelected network interface: Ethernet\n"), std::string::npos);
     EXPECT_NE(content.find("\nSampling interval: 500 ms\n"), std::string::npos);

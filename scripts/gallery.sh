@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Screenshot gallery: starts Tidemeter.exe under Wine with chosen settings (themes, English and Arabic)
+# and captures what the program shows into docs/gallery: the dashboard, the taskbar and desktop
+# read-outs, the tray menu and the settings window. A window the program does not have (yet) is
+# skipped with a note. Images are reduced to a small palette to keep the gallery light.
+#
+#   bash scripts/gallery.sh [OUTPUT_FOLDER]     (default docs/gallery)
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$ROOT/scripts/wine_tools.sh"
+cd "$ROOT"
+
+out=$(realpath -m "${1:-docs/gallery}")
+ensure_packages xdotool || exit 1
+export TIDE_PREFIX="$ROOT/build/wine-gallery"
+prepare_prefix
+cmake --preset windows >/dev/null && cmake --build --preset windows --target Tidemeter tide_probe >/dev/null ||
+    { echo "build failed" >&2; exit 1; }
+"$WINESERVER" -k 2>/dev/null
+"$WINESERVER" -w
+mkdir -p "$out"
+start_xvfb || exit 1
+trap '"$WINESERVER" -k 2>/dev/null; stop_xvfb' EXIT
+"$WINESERVER" -p
+data_dir=$(wine_data_dir)
+shot=$(mktemp --suffix=.png)
+
+# save NAME X Y WIDTH HEIGHT: crops the last screenshot into $out/NAME.png, clipped to the screen.
+save() {
+    local name=$1 x=$2 y=$3 w=$4 h=$5
+    ((x < 0)) && { w=$((w + x)); x=0; }
+    ((y < 0)) && { h=$((h + y)); y=0; }
+    ((x + w > 1280)) && w=$((1280 - x))
+    ((y + h > 800)) && h=$((800 - y))
+    convert "$shot" -crop "${w}x${h}+${x}+${y}" +repage -strip -colors 192 "PNG8:$out/$name.png"
+    echo "  $name.png ($(du -k "$out/$name.png" | cut -f1) KB)"
+}
+grab() { import -window root "$shot" 2>/dev/null; }
+first_rect() { tide_probe rect "$1" | head -n 1; }
+menu_closed() { ! tide_probe rect '#32768' >/dev/null; }
+# painted X Y WIDTH HEIGHT: takes a screenshot; true when that part of it is more than a few flat colours.
+painted() {
+    grab
+    [ "$(convert "$shot" -crop "${3}x${4}+${1}+${2}" +repage -format '%k' info:)" -gt 16 ]
+}
+
+# run_program LANGUAGE THEME DESKTOP_LEFT DESKTOP_TOP: a fresh data folder, then the program with the
+# dashboard shown, both read-outs on and the desktop read-out at the given place. The taskbar read-out
+# is laid over the taskbar: Wine does not draw a layered window embedded in another process's window.
+run_program() {
+    "$WINESERVER" -k 2>/dev/null
+    "$WINESERVER" -w
+    "$WINESERVER" -p
+    rm -rf "$data_dir"
+    mkdir -p "$data_dir"
+    cat >"$data_dir/settings.json" <<JSON
+{
+  "schema_version": 1,
+  "defaults_rev": 3,
+  "language": "$1",
+  "monitoring": { "interval_ms": 500 },
+  "compact": { "enabled": true, "mode": 0, "on_taskbar": true, "embed_in_taskbar": false, "theme": "$2" },
+  "desktop": { "enabled": true, "mode": 1, "theme": "$2",
+               "floating_rect": { "l": $3, "t": $4, "r": $(($3 + 160)), "b": $(($4 + 40)) } },
+  "main_window": { "theme": "$2", "width": 760, "height": 520, "x": 40, "y": 40, "start_minimized": false },
+  "history_window_s": 60
+}
+JSON
+    (cd /tmp && "$WINE" "$ROOT/build/windows/Tidemeter.exe" >/dev/null 2>&1 &)
+    wait_until 60 tide_probe find Tidemeter.Controller >/dev/null || { echo "the program did not start" >&2; exit 1; }
+    sleep 6 # a few samples: rates, graph and read-outs filled in
+}
+
+# capture SUFFIX WHAT...: the named views of the running program, saved with SUFFIX.
+capture() {
+    local suffix=$1
+    shift
+    local what rect x y w h
+    for what in "$@"; do
+        case $what in
+        overview)
+            grab
+            save "overview-$suffix" 0 0 1280 800
+            ;;
+        dashboard)
+            rect=$(first_rect Tidemeter.Main)
+            [ -n "$rect" ] || { echo "  (no dashboard window yet)"; continue; }
+            read -r x y w h <<<"$rect"
+            wait_until 15 painted "$x" "$y" "$w" "$h"
+            save "dashboard-$suffix" "$x" "$y" "$w" "$h"
+            ;;
+        readouts)
+            local found=0
+            while read -r x y w h; do
+                [ -n "$x" ] || continue
+                found=1
+                grab
+                if ((y + h >= 740)); then # on or just above the taskbar: show it with the taskbar's end
+                    save "taskbar-$suffix" $((x - 200)) $((y - 8)) $((1280 - x + 200)) $((800 - y + 8))
+                else
+                    save "desktop-$suffix" $((x - 12)) $((y - 12)) $((w + 24)) $((h + 24))
+                fi
+            done < <(tide_probe rect Tidemeter.Compact)
+            ((found)) || echo "  (no read-out windows yet)"
+            ;;
+        tray)
+            # The menu opens at the mouse: put it on the tray icon, as a right click would.
+            xdotool mousemove 1268 790
+            tide_probe post Tidemeter.Controller 0x8002 0 0x7B >/dev/null # tray event WM_CONTEXTMENU
+            if wait_until 10 tide_probe rect '#32768' >/dev/null; then
+                xdotool mousemove 1200 795 # off the icon, so that its tooltip goes
+                sleep 1
+                grab
+                read -r x y w h <<<"$(first_rect '#32768')"
+                save "tray-menu-$suffix" $((x - 8)) $((y - 8)) $((1280 - x + 8)) $((800 - y + 8))
+                tide_probe post '#32768' 0x0100 0x1B 0 >/dev/null # Escape
+                xdotool mousemove 640 300 click 1
+                wait_until 10 menu_closed
+            else
+                echo "  (the tray menu did not open)"
+            fi
+            ;;
+        settings)
+            tide_probe post Tidemeter.Controller 0x800C 1 0 >/dev/null # the dashboard's Settings button
+            if wait_until 10 tide_probe rect Tidemeter.Settings >/dev/null; then
+                sleep 1
+                grab
+                read -r x y w h <<<"$(first_rect Tidemeter.Settings)"
+                save "settings-$suffix" "$x" "$y" "$w" "$h"
+            else
+                echo "  (no settings window yet)"
+            fi
+            ;;
+        esac
+    done
+}
+
+echo "Gallery into $out"
+echo "English, Midnight"
+run_program en Midnight 900 200
+capture midnight-en dashboard overview readouts tray settings
+echo "English, Minimal White"
+run_program en "Minimal White" 900 200
+capture light-en dashboard readouts
+echo "English, Ocean Blue"
+run_program en "Ocean Blue" 900 200
+capture ocean-en readouts
+echo "Arabic, Sunset"
+run_program ar Sunset 900 200
+capture sunset-ar dashboard overview readouts tray settings
+
+tide_probe post Tidemeter.Controller 0x800C 3 0 >/dev/null
+rm -f "$shot"
+echo "Gallery: $(du -ck "$out"/*.png 2>/dev/null | tail -n 1 | cut -f1) KB in $(ls "$out"/*.png 2>/dev/null | wc -l) images"
