@@ -5,9 +5,11 @@
 #
 #   bash scripts/soak.sh [MINUTES]      (default 30)
 #
-# Figures per sample: resident (VmRSS) and private memory (private pages of the Wine process, from
-# /proc), the handle count from Wine's process list, and the GDI and USER object counts (Wine reports
-# 0 for those). The verdict compares the last sample with the one after the warm-up minutes: each
+# Figures per sample, from /proc of the Wine process: resident memory (VmRSS) and private memory
+# (RssAnon + VmSwap: the heap and other anonymous pages, which a leak grows; file pages are left out
+# because their count moves with whatever other Wine processes map the same libraries). From Wine's
+# process list: the handle count (Wine gives the size of the process's handle table, which grows in
+# steps of 32: a handle leak shows as a step) and the GDI and USER object counts (Wine reports 0). The verdict compares the last sample with the one after the warm-up minutes: each
 # figure may rise by its margin (memory: 2% or 1 MB, whichever is more; handles: 5% or 10).
 # Exit status 0 when flat, 1 when a figure grew or the program stopped.
 set -uo pipefail
@@ -80,7 +82,7 @@ for ((i = 1; i <= minutes; i++)); do
         exit 1
     fi
     r=$(kb_field "/proc/$unix_pid/status" VmRSS)
-    p=$(( $(kb_field "/proc/$unix_pid/smaps_rollup" Private_Clean) + $(kb_field "/proc/$unix_pid/smaps_rollup" Private_Dirty) ))
+    p=$(( $(kb_field "/proc/$unix_pid/status" RssAnon) + $(kb_field "/proc/$unix_pid/status" VmSwap) ))
     stats=$(tide_probe stats "$win_pid")
     h=$(sed -n 's/.*handles=\(-\{0,1\}[0-9]*\).*/\1/p' <<<"$stats")
     g=$(sed -n 's/.*gdi=\([0-9]*\).*/\1/p' <<<"$stats")
