@@ -68,10 +68,13 @@ uint64_t loopback_luid() {
     return 0;
 }
 
-// Settings that measure the loopback interface, so the test can make traffic itself.
+// Settings that measure the loopback interface, so the test can make traffic itself. The read-outs
+// stay off: the taskbar one would take the test's stand-in shell window for the taskbar and embed
+// itself in it, tying the stand-in's thread to the program's.
 std::string loopback_settings(int history_mode, const std::string& language = "en") {
     return "{\n  \"schema_version\": 1,\n  \"language\": \"" + language +
-           "\",\n  \"history_mode\": " + std::to_string(history_mode) +
+           "\",\n  \"compact\": {\"enabled\": false},\n  \"desktop\": {\"enabled\": false}" +
+           ",\n  \"history_mode\": " + std::to_string(history_mode) +
            ",\n  \"history_window_s\": 900,\n  \"monitoring\": {\"manual_adapter\": \"" +
            std::to_string(loopback_luid()) + "\", \"fallback_to_auto\": false}\n}\n";
 }
