@@ -294,13 +294,14 @@ TEST(SettingsForm, MatchTaskbarGreysOutItsDependents) {
 TEST(SettingsForm, EveryCheckBoxReachesItsSetting) {
     const Settings defaults;
     const LoadedForm form = load_form(defaults);
-    for (const ControlSpec& spec : settings_controls()) {
-        if (spec.kind != ControlKind::check || spec.id == id_on_taskbar) {
+    for (const ControlEntry& row : settings_controls()) {
+        if (row.kind != ControlKind::check || row.id == id_on_taskbar) {
             continue;
         }
-        const Settings flipped = with_change(defaults, spec.id, form.values.checked(spec.id) ? 0 : 1);
-        EXPECT_NE(flipped, defaults) << spec.id;
-        EXPECT_EQ(load_form(flipped).values[spec.id], form.values.checked(spec.id) ? 0 : 1) << spec.id;
+        const int toggled = form.values.checked(row.id) ? 0 : 1;
+        const Settings flipped = with_change(defaults, row.id, toggled);
+        EXPECT_NE(flipped, defaults) << row.id;
+        EXPECT_EQ(load_form(flipped).values[row.id], toggled) << row.id;
     }
     EXPECT_EQ(with_change(defaults, id_persist_history, 1).history_mode, 1);
     EXPECT_EQ(with_change(defaults, id_show_bytes, 0).compact_units.bytes_when_auto, false);
@@ -339,11 +340,11 @@ TEST(SettingsForm, NearestEntryTiesGoToTheEarlier) {
 TEST(SettingsLayout, TableHoldsEveryIdOnceOnItsPage) {
     std::set<int> ids;
     std::array<int, k_page_count> per_page{};
-    for (const ControlSpec& spec : settings_controls()) {
-        EXPECT_TRUE(ids.insert(spec.id).second) << spec.id;
-        ++per_page[static_cast<size_t>(spec.page)];
-        if (spec.kind == ControlKind::list) {
-            EXPECT_FALSE(list_entries(spec.id).empty()) << spec.id;
+    for (const ControlEntry& row : settings_controls()) {
+        EXPECT_TRUE(ids.insert(row.id).second) << row.id;
+        ++per_page[static_cast<size_t>(row.page)];
+        if (row.kind == ControlKind::list) {
+            EXPECT_FALSE(list_entries(row.id).empty()) << row.id;
         }
     }
     EXPECT_EQ(ids.size(), 31u); // with the two value labels, every id from 1001 to 1033

@@ -27,31 +27,14 @@
 #include "persistence/json.h"
 #include "persistence/settings_store_win.h"
 #include "presentation/localization.h"
+#include "tests/win/wait_win.h"
 
 namespace tide {
 namespace {
 
 using namespace std::chrono_literals;
+using test::pump_until;
 using Clock = std::chrono::steady_clock;
-
-// Waits for the condition while dispatching this thread's messages (the read-outs live on this thread).
-bool pump_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 15s) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (condition()) {
-            return true;
-        }
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
 
 // Stands in for the controller: keeps what the read-out posts.
 class Recorder {

@@ -24,25 +24,16 @@
 #include "presentation/localization_win.h"
 #include "tests/win/shell_double_win.h"
 #include "tests/win/temp_folder_win.h"
+#include "tests/win/wait_win.h"
 
 namespace tide {
 namespace {
 
 using namespace std::chrono_literals;
+using test::wait_for;
 using Clock = std::chrono::steady_clock;
 using test::ShellDouble;
 using test::TempFolder;
-
-bool wait_for(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
 
 std::optional<JsonValue> read_json(const std::wstring& path) {
     const auto bytes = read_file_bytes(path);

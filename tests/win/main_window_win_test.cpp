@@ -19,11 +19,13 @@
 #include "base/messages_win.h"
 #include "presentation/theme.h"
 #include "ui/dashboard/dashboard_layout.h"
+#include "tests/win/wait_win.h"
 
 namespace tide::ui {
 namespace {
 
 using namespace std::chrono_literals;
+using test::pump_until;
 using Clock = std::chrono::steady_clock;
 
 struct Posted {
@@ -62,26 +64,6 @@ private:
     }
     HWND window_ = nullptr;
 };
-
-// Pumps this thread's messages until the condition holds or the time is up.
-template <class Condition>
-bool pump_until(Condition condition, std::chrono::milliseconds timeout = 20s) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (condition()) {
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
 
 void pump_idle() {
     pump_until([] { return false; }, 300ms);

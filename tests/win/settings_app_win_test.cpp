@@ -19,23 +19,14 @@
 #include "presentation/localization.h"
 #include "tests/win/temp_folder_win.h"
 #include "ui/settings/settings_dialog_win.h"
+#include "tests/win/wait_win.h"
 
 namespace tide {
 namespace {
 
 using namespace std::chrono_literals;
+using test::wait_for;
 using Clock = std::chrono::steady_clock;
-
-bool wait_for(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
 
 std::string stored_language(const std::wstring& settings_path) {
     const auto bytes = read_file_bytes(settings_path);

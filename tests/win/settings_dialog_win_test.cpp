@@ -15,27 +15,13 @@
 #include "base/recent_errors.h"
 #include "presentation/localization.h"
 #include "ui/settings/settings_dialog_win.h"
+#include "tests/win/wait_win.h"
 
 namespace tide::ui {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 30s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    return true;
-}
+using test::pump_until;
 
 std::wstring class_of(HWND window) {
     wchar_t name[64] = {};
@@ -124,10 +110,10 @@ TEST_F(SettingsDialogTest, TabsShowOnlyTheirOwnPage) {
     for (int page : {0, 3, 1, 5, 2, 4}) {
         click_tab(page);
         EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), page);
-        for (const ControlSpec& spec : settings_controls()) {
-            ASSERT_NE(item(spec.id), nullptr) << spec.id;
-            EXPECT_EQ(IsWindowVisible(item(spec.id)) != FALSE, spec.page == page)
-                << spec.id << " on " << page;
+        for (const ControlEntry& row : settings_controls()) {
+            ASSERT_NE(item(row.id), nullptr) << row.id;
+            EXPECT_EQ(IsWindowVisible(item(row.id)) != FALSE, row.page == page)
+                << row.id << " on " << page;
         }
         for (int id : {k_reset_button_id, k_ok_button_id, k_apply_button_id, k_cancel_button_id}) {
             EXPECT_TRUE(IsWindowVisible(item(id))) << id;

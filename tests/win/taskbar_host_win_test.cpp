@@ -102,7 +102,7 @@ protected:
         wchar_t value[16] = {};
         if (GetEnvironmentVariableW(L"TIDE_TEST_HOLD_MS", value, 16) > 0) {
             const DWORD ms = static_cast<DWORD>(_wtoi(value));
-            pump_until([] { return false; }, ms);
+            pump_until([] { return false; }, std::chrono::milliseconds(ms));
         }
     }
 
@@ -171,7 +171,7 @@ TEST_F(TaskbarHostTest, TaskListWidenedByTheShellIsNarrowedAgainByTheLayoutCheck
     SetWindowPos(bar.task_list(), nullptr, 0, 0, 984, 40, SWP_NOZORDER | SWP_NOACTIVATE);
     // The check runs every second; allow for a loaded machine.
     EXPECT_TRUE(
-        pump_until([&] { return TestTaskbar::client_rect_of(bar.task_list()).right == narrowed; }, 8000));
+        pump_until([&] { return TestTaskbar::client_rect_of(bar.task_list()).right == narrowed; }, std::chrono::milliseconds(8000)));
 }
 
 TEST_F(TaskbarHostTest, AvoidsButtonsAddedLaterAndPrefersTheNearerStretch) {
@@ -181,7 +181,7 @@ TEST_F(TaskbarHostTest, AvoidsButtonsAddedLaterAndPrefersTheNearerStretch) {
     // A button appears where the read-out is: the next check moves it to a free stretch.
     const int w = first.right - first.left;
     bar.add_child(L"Button", {first.left - 10, 0, first.right + 10, 40});
-    ASSERT_TRUE(pump_until([&] { return window_rect(readout_.hwnd()) != first; }, 8000));
+    ASSERT_TRUE(pump_until([&] { return window_rect(readout_.hwnd()) != first; }, std::chrono::milliseconds(8000)));
     expect_clear_of(bar.host());
     EXPECT_EQ(window_rect(readout_.hwnd()).right - window_rect(readout_.hwnd()).left, w);
 }
@@ -263,7 +263,7 @@ TEST_F(TaskbarHostTest, OverlayWhoseTaskbarDisappearsIsPlacedAgainByTheLayoutChe
     ASSERT_EQ(host().host(), gone);
     bar.reset();
     // The next check finds the host gone and places again (on whatever taskbar is left, or none).
-    EXPECT_TRUE(pump_until([&] { return host().host() != gone; }, 8000));
+    EXPECT_TRUE(pump_until([&] { return host().host() != gone; }, std::chrono::milliseconds(8000)));
     EXPECT_NE(readout_.hwnd(), nullptr);
     EXPECT_TRUE(host().host() == nullptr || IsWindow(host().host()));
 }

@@ -90,7 +90,7 @@ TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
             readout = readout_of(info.dwProcessId, bar->host());
             return controller != nullptr && readout != nullptr;
         },
-        60'000));
+        std::chrono::milliseconds(60'000)));
     const bool embedded = GetAncestor(readout, GA_PARENT) == bar->host();
 
     // The shell restarts: its windows (and an embedded read-out with them) go, new ones come.
@@ -101,10 +101,10 @@ TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
             readout = readout_of(info.dwProcessId, bar->host());
             return readout != nullptr && (!embedded || GetAncestor(readout, GA_PARENT) == bar->host());
         },
-        30'000));
+        std::chrono::milliseconds(30'000)));
 
     PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
-    EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 60'000));
+    EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, std::chrono::milliseconds(60'000)));
 }
 
 } // namespace

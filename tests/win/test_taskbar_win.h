@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "persistence/settings.h"
+#include "tests/win/wait_win.h"
 
 namespace tide::test {
 
@@ -37,22 +38,5 @@ private:
     HWND notify_ = nullptr;
     HWND start_ = nullptr;
 };
-
-// Pumps this thread's messages until `done` returns true or `timeout_ms` passes; returns `done()`.
-template <typename Done> bool pump_until(Done done, DWORD timeout_ms) {
-    const ULONGLONG end = GetTickCount64() + timeout_ms;
-    while (!done()) {
-        if (GetTickCount64() >= end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    return true;
-}
 
 } // namespace tide::test

@@ -325,33 +325,33 @@ void SettingsDialog::build_pages() {
         item.pszText = caption.data();
         SendMessageW(tabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
     }
-    for (const ControlSpec& spec : settings_controls()) {
-        const ControlRects rects = control_rects(spec);
-        const std::wstring caption = text(spec.label_key);
-        switch (spec.kind) {
+    for (const ControlEntry& row : settings_controls()) {
+        const ControlRects rects = control_rects(row);
+        const std::wstring caption = text(row.label_key);
+        switch (row.kind) {
         case ControlKind::check:
-            add_child(L"BUTTON", caption, BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP, rects.control, spec.id,
-                      spec.page);
+            add_child(L"BUTTON", caption, BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP, rects.control, row.id,
+                      row.page);
             break;
         case ControlKind::list: {
-            add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, spec.page);
+            add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, row.page);
             const HWND list = add_child(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                                        rects.control, spec.id, spec.page);
-            fill_list(list, spec.id);
+                                        rects.control, row.id, row.page);
+            fill_list(list, row.id);
             break;
         }
         case ControlKind::slider: {
-            add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, spec.page);
+            add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, row.page);
             const HWND slider = add_child(TRACKBAR_CLASSW, L"", TBS_AUTOTICKS | WS_TABSTOP, rects.control,
-                                          spec.id, spec.page);
+                                          row.id, row.page);
             SendMessageW(slider, TBM_SETRANGE, FALSE,
                          MAKELPARAM(k_opacity_min_position, k_opacity_max_position));
-            add_child(L"STATIC", L"", SS_LEFT, rects.value_label, spec.id + 1, spec.page);
+            add_child(L"STATIC", L"", SS_LEFT, rects.value_label, row.id + 1, row.page);
             break;
         }
         }
     }
-    for (const ButtonSpec& button : settings_buttons()) {
+    for (const ButtonEntry& button : settings_buttons()) {
         const DWORD kind = button.id == k_ok_button_id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
         add_child(L"BUTTON", text(button.text_key), kind | WS_VISIBLE | WS_TABSTOP, button.rect, button.id,
                   -1);
@@ -387,10 +387,10 @@ void SettingsDialog::show_page(int page) {
 void SettingsDialog::load_controls() {
     const LoadedForm form = load_form(working_);
     memory_ = form.memory;
-    for (const ControlSpec& spec : settings_controls()) {
-        const HWND control = GetDlgItem(hwnd_, spec.id);
-        const int value = form.values[spec.id];
-        switch (spec.kind) {
+    for (const ControlEntry& row : settings_controls()) {
+        const HWND control = GetDlgItem(hwnd_, row.id);
+        const int value = form.values[row.id];
+        switch (row.kind) {
         case ControlKind::check:
             SendMessageW(control, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
             break;
@@ -399,7 +399,7 @@ void SettingsDialog::load_controls() {
             break;
         case ControlKind::slider:
             SendMessageW(control, TBM_SETPOS, TRUE, value);
-            set_opacity_label(spec.id);
+            set_opacity_label(row.id);
             break;
         }
     }
@@ -408,20 +408,20 @@ void SettingsDialog::load_controls() {
 
 FormValues SettingsDialog::read_controls() const {
     FormValues values;
-    for (const ControlSpec& spec : settings_controls()) {
-        const HWND control = GetDlgItem(hwnd_, spec.id);
+    for (const ControlEntry& row : settings_controls()) {
+        const HWND control = GetDlgItem(hwnd_, row.id);
         if (control == nullptr) {
             continue; // stays "no selection": its setting is left alone
         }
-        switch (spec.kind) {
+        switch (row.kind) {
         case ControlKind::check:
-            values[spec.id] = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+            values[row.id] = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
             break;
         case ControlKind::list:
-            values[spec.id] = static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)); // CB_ERR is -1
+            values[row.id] = static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)); // CB_ERR is -1
             break;
         case ControlKind::slider:
-            values[spec.id] = static_cast<int>(SendMessageW(control, TBM_GETPOS, 0, 0));
+            values[row.id] = static_cast<int>(SendMessageW(control, TBM_GETPOS, 0, 0));
             break;
         }
     }

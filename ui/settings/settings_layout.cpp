@@ -11,7 +11,7 @@ namespace {
 
 using enum ControlKind;
 
-constexpr ControlSpec k_controls[] = {
+constexpr ControlEntry k_controls[] = {
     {id_language, 0, list, 60, "settings.language"},
     {id_interval, 0, list, 98, "settings.interval"},
     {id_precision, 1, list, 60, "settings.precision"},
@@ -48,7 +48,7 @@ constexpr ControlSpec k_controls[] = {
 constexpr std::array<std::string_view, k_page_count> k_page_keys{
     "group.general", "group.numbers", "group.taskbar", "group.desktop", "group.dashboard", "group.history"};
 
-constexpr std::array<ButtonSpec, 4> k_buttons{{
+constexpr std::array<ButtonEntry, 4> k_buttons{{
     {k_reset_button_id, "settings.reset", {16, 422, 180, 30}},
     {k_ok_button_id, "button.ok", {248, 422, 100, 30}},
     {k_apply_button_id, "button.apply", {356, 422, 100, 30}},
@@ -94,14 +94,14 @@ std::vector<ListEntry> layout_entries() {
 
 } // namespace
 
-std::span<const ControlSpec> settings_controls() {
+std::span<const ControlEntry> settings_controls() {
     return k_controls;
 }
 
-const ControlSpec* find_control(int id) {
-    for (const ControlSpec& spec : settings_controls()) {
-        if (spec.id == id) {
-            return &spec;
+const ControlEntry* find_control(int id) {
+    for (const ControlEntry& row : settings_controls()) {
+        if (row.id == id) {
+            return &row;
         }
     }
     return nullptr;
@@ -116,26 +116,26 @@ DipRect scale_rect(DipRect rect, int dpi) {
             scale_to_dpi(rect.height, dpi)};
 }
 
-ControlRects control_rects(const ControlSpec& spec) {
+ControlRects control_rects(const ControlEntry& row) {
     ControlRects rects;
-    switch (spec.kind) {
+    switch (row.kind) {
     case ControlKind::check:
-        rects.control = {28, spec.y, 524, 32};
+        rects.control = {28, row.y, 524, 32};
         break;
     case ControlKind::list:
-        rects.label = {28, spec.y + 4, 250, 32};
-        rects.control = {286, spec.y, 266, 200};
+        rects.label = {28, row.y + 4, 250, 32};
+        rects.control = {286, row.y, 266, 200};
         break;
     case ControlKind::slider:
-        rects.label = {28, spec.y + 4, 250, 32};
-        rects.control = {286, spec.y, 214, 30};
-        rects.value_label = {504, spec.y + 6, 48, 20};
+        rects.label = {28, row.y + 4, 250, 32};
+        rects.control = {286, row.y, 214, 30};
+        rects.value_label = {504, row.y + 6, 48, 20};
         break;
     }
     return rects;
 }
 
-const std::array<ButtonSpec, 4>& settings_buttons() {
+const std::array<ButtonEntry, 4>& settings_buttons() {
     return k_buttons;
 }
 

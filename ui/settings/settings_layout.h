@@ -65,7 +65,7 @@ inline constexpr int k_last_control_id = id_retention;
 enum class ControlKind { list, check, slider };
 
 // One row of a page: the control (and for lists and sliders its label to the left).
-struct ControlSpec {
+struct ControlEntry {
     int id;
     int page;
     ControlKind kind;
@@ -74,8 +74,8 @@ struct ControlSpec {
 };
 
 // Every page control in creation order (page by page, top to bottom).
-std::span<const ControlSpec> settings_controls();
-const ControlSpec* find_control(int id);
+std::span<const ControlEntry> settings_controls();
+const ControlEntry* find_control(int id);
 
 // The tab texts in tab order.
 const std::array<std::string_view, k_page_count>& page_text_keys();
@@ -99,18 +99,18 @@ struct ControlRects {
     DipRect control;
     DipRect value_label;
 };
-ControlRects control_rects(const ControlSpec& spec);
+ControlRects control_rects(const ControlEntry& row);
 
 inline constexpr DipRect k_client_size{0, 0, 580, 468};
 inline constexpr DipRect k_tab_rect{16, 16, 548, 394};
 
-struct ButtonSpec {
+struct ButtonEntry {
     int id;
     std::string_view text_key;
     DipRect rect;
 };
 // Reset, OK, Apply, Cancel: always visible, below the pages.
-const std::array<ButtonSpec, 4>& settings_buttons();
+const std::array<ButtonEntry, 4>& settings_buttons();
 
 // The values the number lists stand for, in list order.
 inline constexpr std::array<int32_t, 6> k_interval_entries{250, 500, 1000, 2000, 5000, 10000};
