@@ -69,6 +69,16 @@ prepare_prefix() {
     touch "$WINEPREFIX/.tidemeter-ready-2"
 }
 
+# Keeps one Wine server and the prefix's services running until `wineserver -k`. Without it every
+# test program starts the server afresh and the next one may start while it is shutting down; and
+# whatever the first program starts inherits its output, so ctest would wait for the services to
+# end. Booting here with no output to inherit avoids both.
+start_wine_session() {
+    wine_env
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    "$WINE" wineboot </dev/null >/dev/null 2>&1
+}
+
 # Starts a private Xvfb on a free display number and exports DISPLAY; XVFB_PID is set for stop_xvfb.
 start_xvfb() {
     local fifo

@@ -44,6 +44,7 @@ build_windows || { echo "windows build failed"; exit 1; }
 echo "== Windows tests under Wine"
 start_xvfb || exit 1
 echo "(private display $DISPLAY)"
+start_wine_session
 ctest --test-dir build/windows --output-on-failure --timeout 300 2>&1 | tee build/logs/windows.log
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 count_ctest build/logs/windows.log
