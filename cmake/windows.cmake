@@ -49,6 +49,16 @@ if(MINGW)
     target_link_options(tide_probe PRIVATE ${TIDE_STATIC_LINK} -municode)
 endif()
 
+# Not built by default: measures what the system's Direct2D and DirectWrite keep per call, for
+# reading the soak's figures (scripts/soak.sh says how to run it).
+add_executable(tide_d2d_memory EXCLUDE_FROM_ALL tools/d2d_memory_win.cpp)
+target_compile_definitions(tide_d2d_memory PRIVATE ${TIDE_WIN_DEFS})
+target_compile_options(tide_d2d_memory PRIVATE ${TIDE_WARNINGS})
+target_link_libraries(tide_d2d_memory PRIVATE d2d1 dwrite psapi user32 gdi32 uuid)
+if(MINGW)
+    target_link_options(tide_d2d_memory PRIVATE ${TIDE_STATIC_LINK} -municode)
+endif()
+
 if(TIDE_TESTS)
     enable_testing()
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

@@ -11,6 +11,9 @@
 # process list: the handle count (Wine gives the size of the process's handle table, which grows in
 # steps of 32: a handle leak shows as a step) and the GDI and USER object counts (Wine reports 0). The verdict compares the last sample with the one after the warm-up minutes: each
 # figure may rise by its margin (memory: 2% or 1 MB, whichever is more; handles: 5% or 10).
+# When memory grew, the soak then runs tide_d2d_memory in the same prefix: what this system's Direct2D
+# and DirectWrite keep per call that the dashboard makes, with nothing of ours in between, to tell a
+# leak of ours from one below us.
 # Exit status 0 when flat, 1 when a figure grew or the program stopped.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -25,7 +28,7 @@ warmup=$((minutes >= 10 ? 3 : 1))
 ensure_packages || exit 1
 export TIDE_PREFIX="$ROOT/build/wine-soak"
 prepare_prefix
-cmake --preset windows >/dev/null && cmake --build --preset windows --target Tidemeter tide_probe >/dev/null ||
+cmake --preset windows >/dev/null && cmake --build --preset windows --target Tidemeter tide_probe tide_d2d_memory >/dev/null ||
     { echo "build failed" >&2; exit 1; }
 "$WINESERVER" -k 2>/dev/null
 "$WINESERVER" -w
@@ -116,4 +119,6 @@ if [ ${#grown[@]} -eq 0 ]; then
     exit 0
 fi
 echo "Verdict: grew: ${grown[*]}."
+echo "What this system's Direct2D and DirectWrite keep per call (tide_d2d_memory 2000):"
+"$WINE" build/windows/tide_d2d_memory.exe 2000 2>&1 | sed 's/^/  /'
 exit 1
