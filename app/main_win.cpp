@@ -31,7 +31,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int exit_code = 1;
     try {
-        const auto app = std::make_unique<tide::app::App>(tide::app::AppOptions{tide::data_folder(), {}});
+        const auto app =
+            std::make_unique<tide::app::App>(tide::app::AppOptions{tide::data_folder_of_run(), {}});
         exit_code = app->run(instance, start_minimized);
     } catch (...) {
         exit_code = 1;

@@ -20,6 +20,22 @@ std::wstring data_folder() {
     return folder;
 }
 
+std::wstring data_folder_of_run() {
+    std::wstring folder(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetEnvironmentVariableW(k_data_folder_variable, folder.data(), static_cast<DWORD>(folder.size()));
+        if (length == 0) {
+            return data_folder();
+        }
+        if (length < folder.size()) {
+            folder.resize(length);
+            return folder;
+        }
+        folder.resize(length); // too small: length is the size needed, with the terminating zero
+    }
+}
+
 std::wstring data_file_path(const std::wstring& folder, std::wstring_view name) {
     if (folder.empty()) {
         return std::wstring(name);

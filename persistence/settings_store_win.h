@@ -12,6 +12,12 @@ namespace tide {
 // be had (the files then live in the current directory). Not created here: the first write does it.
 std::wstring data_folder();
 
+// The folder this run keeps its files in: the one named by the environment variable
+// TIDEMETER_DATA_FOLDER when it is set and not empty, otherwise data_folder(). Tests start the
+// program with a folder of their own, so that they never touch a user's settings or history.
+inline constexpr wchar_t k_data_folder_variable[] = L"TIDEMETER_DATA_FOLDER";
+std::wstring data_folder_of_run();
+
 // The folder and the file name joined; the bare name when the folder is empty.
 std::wstring data_file_path(const std::wstring& folder, std::wstring_view name);
 

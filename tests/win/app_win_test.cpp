@@ -8,6 +8,7 @@
 
 #include "base/handles_win.h"
 #include "base/messages_win.h"
+#include "tests/win/program_win.h"
 
 namespace tide {
 namespace {
@@ -15,28 +16,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-struct Program {
-    UniqueHandle process;
-    DWORD id = 0;
-};
-
-Program start_program(const std::wstring& arguments) {
-    std::wstring command = L"\"" + std::wstring(TIDE_TEST_BINARY_DIR) + L"/Tidemeter.exe\"";
-    if (!arguments.empty()) {
-        command += L" " + arguments;
-    }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    Program program;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &info)) {
-        CloseHandle(info.hThread);
-        program.process.reset(info.hProcess);
-        program.id = info.dwProcessId;
-    }
-    return program;
-}
+using test::Program;
+using test::ProgramGuard;
+using test::start_program;
 
 // Pumps this thread's messages while waiting for the handle; true when it was signalled in time.
 bool wait_pumping(HANDLE handle, std::chrono::milliseconds timeout) {
@@ -63,17 +45,6 @@ DWORD exit_code_of(const Program& program) {
     GetExitCodeProcess(program.process.get(), &code);
     return code;
 }
-
-// Ends the program if a test left it running.
-struct ProgramGuard {
-    Program& program;
-    ~ProgramGuard() {
-        if (program.process && WaitForSingleObject(program.process.get(), 0) == WAIT_TIMEOUT) {
-            TerminateProcess(program.process.get(), 99);
-            WaitForSingleObject(program.process.get(), 10'000);
-        }
-    }
-};
 
 // This process plays the first instance: it holds the mutex and a controller window that counts
 // activation requests.
@@ -197,8 +168,9 @@ TEST(Program, ExitButtonEndsItWithCodeZero) {
     PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
     ASSERT_EQ(WaitForSingleObject(program.process.get(), 60'000), WAIT_OBJECT_0);
     EXPECT_EQ(exit_code_of(program), 0u);
+    // It kept its files where it was told to, and saved them on the way out.
+    EXPECT_NE(GetFileAttributesW((*program.data / L"settings.json").c_str()), INVALID_FILE_ATTRIBUTES);
 }
-
 
 TEST(Program, SecondStartShowsTheHiddenDashboard) {
     Program program = start_program(L"--minimized");

@@ -27,6 +27,21 @@ TEST(DataFolder, IsTidemeterInTheRoamingApplicationData) {
     EXPECT_EQ(data_file_path(L"", L"settings.json"), L"settings.json");
 }
 
+TEST(DataFolder, TheEnvironmentCanNameAnotherOneOfAnyLength) {
+    const std::wstring long_path = L"C:\\" + std::wstring(300, L'd') + L"\\Tidemeter";
+    struct Case {
+        const wchar_t* value; // null: not set
+        std::wstring expected;
+    };
+    for (const Case& c :
+         {Case{L"D:\\Portable\\Data", L"D:\\Portable\\Data"}, Case{long_path.c_str(), long_path},
+          Case{L"", data_folder()}, Case{nullptr, data_folder()}}) {
+        SetEnvironmentVariableW(k_data_folder_variable, c.value);
+        EXPECT_EQ(data_folder_of_run(), c.expected);
+    }
+    SetEnvironmentVariableW(k_data_folder_variable, nullptr);
+}
+
 TEST_F(SettingsFile, NoFileGivesDefaultsAndTheFirstSaveCreatesTheFolderChain) {
     const std::wstring path = folder_ / L"Roaming\\Tidemeter\\settings.json";
     FileAccess access = FileAccess::blocked;

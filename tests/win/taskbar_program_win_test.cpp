@@ -10,6 +10,7 @@
 #include "base/handles_win.h"
 #include "base/messages_win.h"
 #include "compact/compact_window_win.h"
+#include "tests/win/program_win.h"
 #include "tests/win/test_taskbar_win.h"
 
 namespace tide {
@@ -63,31 +64,18 @@ TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
     auto bar = std::make_unique<TestTaskbar>(TestTaskbar::Kind::classic, RECT{0, 780, 1280, 800});
     ASSERT_NE(bar->host(), nullptr);
 
-    std::wstring command = L"\"" + std::wstring(TIDE_TEST_BINARY_DIR) + L"/Tidemeter.exe\" --minimized";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info));
-    CloseHandle(info.hThread);
-    UniqueHandle process(info.hProcess);
-    struct Guard {
-        HANDLE process;
-        ~Guard() {
-            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(process, 99);
-                WaitForSingleObject(process, 10'000);
-            }
-        }
-    } guard{process.get()};
+    test::Program program = test::start_program(L"--minimized");
+    ASSERT_TRUE(program.process);
+    test::ProgramGuard guard{program};
+    const DWORD id = program.id;
 
     // The program creates its embedded read-out in this thread's window: keep the messages flowing.
     HWND controller = nullptr;
     HWND readout = nullptr;
     ASSERT_TRUE(pump_until(
         [&] {
-            controller = controller_of(info.dwProcessId);
-            readout = readout_of(info.dwProcessId, bar->host());
+            controller = controller_of(id);
+            readout = readout_of(id, bar->host());
             return controller != nullptr && readout != nullptr;
         },
         std::chrono::milliseconds(60'000)));
@@ -98,13 +86,14 @@ TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
     PostMessageW(controller, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     ASSERT_TRUE(pump_until(
         [&] {
-            readout = readout_of(info.dwProcessId, bar->host());
+            readout = readout_of(id, bar->host());
             return readout != nullptr && (!embedded || GetAncestor(readout, GA_PARENT) == bar->host());
         },
         std::chrono::milliseconds(30'000)));
 
     PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
-    EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, std::chrono::milliseconds(60'000)));
+    EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(program.process.get(), 0) == WAIT_OBJECT_0; },
+                           std::chrono::milliseconds(60'000)));
 }
 
 } // namespace
