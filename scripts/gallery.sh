@@ -43,6 +43,13 @@ painted() {
     grab
     [ "$(convert "$shot" -crop "${3}x${4}+${1}+${2}" +repage -format '%k' info:)" -gt 16 ]
 }
+# light X Y WIDTH HEIGHT: takes a screenshot; true when that part of it is mostly light, as the settings
+# window is once it has painted (until then the window behind it shows through).
+light() {
+    grab
+    convert "$shot" -crop "${3}x${4}+${1}+${2}" +repage -colorspace Gray -format '%[fx:mean > 0.85 ? 1 : 0]' info: |
+        grep -q 1
+}
 
 # run_program LANGUAGE THEME DESKTOP_LEFT DESKTOP_TOP: a fresh data folder, then the program with the
 # dashboard shown, both read-outs on and the desktop read-out at the given place. The taskbar read-out
@@ -114,7 +121,7 @@ capture() {
                 read -r x y w h <<<"$(first_rect '#32768')"
                 save "tray-menu-$suffix" $((x - 8)) $((y - 8)) $((1280 - x + 8)) $((800 - y + 8))
                 tide_probe post '#32768' 0x0100 0x1B 0 >/dev/null # Escape
-                xdotool mousemove 640 300 click 1
+                xdotool mousemove 1150 700 click 1 # the empty desktop: no window comes forward
                 wait_until 10 menu_closed
             else
                 echo "  (the tray menu did not open)"
@@ -123,9 +130,8 @@ capture() {
         settings)
             tide_probe post Tidemeter.Controller 0x800C 1 0 >/dev/null # the dashboard's Settings button
             if wait_until 10 tide_probe rect Tidemeter.Settings >/dev/null; then
-                sleep 1
-                grab
                 read -r x y w h <<<"$(first_rect Tidemeter.Settings)"
+                wait_until 20 light "$x" "$y" "$w" "$h" || echo "  (the settings window did not finish painting)"
                 save "settings-$suffix" "$x" "$y" "$w" "$h"
             else
                 echo "  (no settings window yet)"

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <ostream>
 #include <vector>
 
@@ -34,19 +36,40 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ControlsTable,
     testing::Values(
         // Row 0 at 600 + 10 - 96 = 514, row 1 forty below.
-        ControlsCase{960, 600, 96, false,
-                     {{3004, 24, 519, 110, 20}, {3001, 138, 514, 110, 220}, {3002, 262, 514, 150, 28},
-                      {3003, 420, 514, 170, 28}, {3005, 24, 554, 300, 36}, {3006, 332, 558, 130, 28},
+        ControlsCase{960,
+                     600,
+                     96,
+                     false,
+                     {{3004, 24, 519, 110, 20},
+                      {3001, 138, 514, 110, 220},
+                      {3002, 262, 514, 150, 28},
+                      {3003, 420, 514, 170, 28},
+                      {3005, 24, 554, 300, 36},
+                      {3006, 332, 558, 130, 28},
                       {3007, 470, 558, 120, 28}}},
         // Mirrored: x measured from the right edge.
-        ControlsCase{960, 600, 96, true,
-                     {{3004, 826, 519, 110, 20}, {3001, 712, 514, 110, 220}, {3002, 548, 514, 150, 28},
-                      {3003, 370, 514, 170, 28}, {3005, 636, 554, 300, 36}, {3006, 498, 558, 130, 28},
+        ControlsCase{960,
+                     600,
+                     96,
+                     true,
+                     {{3004, 826, 519, 110, 20},
+                      {3001, 712, 514, 110, 220},
+                      {3002, 548, 514, 150, 28},
+                      {3003, 370, 514, 170, 28},
+                      {3005, 636, 554, 300, 36},
+                      {3006, 498, 558, 130, 28},
                       {3007, 370, 558, 120, 28}}},
         // 144 DPI: row 0 at 900 + 15 - 144 = 771; 5 DIP become 8 pixels (7.5 rounded away from zero).
-        ControlsCase{1440, 900, 144, false,
-                     {{3004, 36, 779, 165, 30}, {3001, 207, 771, 165, 330}, {3002, 393, 771, 225, 42},
-                      {3003, 630, 771, 255, 42}, {3005, 36, 831, 450, 54}, {3006, 498, 837, 195, 42},
+        ControlsCase{1440,
+                     900,
+                     144,
+                     false,
+                     {{3004, 36, 779, 165, 30},
+                      {3001, 207, 771, 165, 330},
+                      {3002, 393, 771, 225, 42},
+                      {3003, 630, 771, 255, 42},
+                      {3005, 36, 831, 450, 54},
+                      {3006, 498, 837, 195, 42},
                       {3007, 705, 837, 180, 42}}},
         ControlsCase{1, 600, 96, false, {}}));
 
@@ -55,6 +78,35 @@ TEST(Controls, OrderIsTheCreationOrder) {
     ASSERT_EQ(places.size(), k_control_order.size());
     for (size_t i = 0; i < places.size(); ++i) {
         EXPECT_EQ(places[i].id, k_control_order[i]);
+    }
+}
+
+// Captions in a longer language: the label wants 140 and the pause button 190 pixels.
+TEST(Controls, LongCaptionsWidenTheirControlsAndPushTheRowWithinTheMargin) {
+    const CaptionWidths long_captions{140, 0, 190, 100, 0, 0, 0};
+    struct Case {
+        int width;
+        bool rtl;
+        CaptionWidths captions;
+        std::array<std::pair<int, int>, 4> row0; // x and width of 3004, 3001, 3002, 3003
+    };
+    for (const Case& c : {
+             Case{960, false, long_captions, {{{24, 140}, {168, 110}, {292, 190}, {490, 170}}}},
+             Case{960, true, long_captions, {{{796, 140}, {682, 110}, {478, 190}, {300, 170}}}},
+             // 26 pixels of room up to the margin, shared 30 : 40.
+             Case{640, false, long_captions, {{{24, 121}, {149, 110}, {273, 164}, {445, 170}}}},
+             Case{
+                 960, false, {50, 50, 50, 50, 50, 50, 50}, {{{24, 110}, {138, 110}, {262, 150}, {420, 170}}}},
+         }) {
+        const std::vector<ControlPlace> places = layout_controls(c.width, 600, 96, c.rtl, c.captions);
+        ASSERT_EQ(places.size(), 7u);
+        for (size_t i = 0; i < c.row0.size(); ++i) {
+            EXPECT_EQ(std::make_pair(places[i].x, places[i].width), c.row0[i])
+                << c.width << " " << c.rtl << " " << i;
+        }
+        const std::vector<ControlPlace> plain = layout_controls(c.width, 600, 96, c.rtl);
+        EXPECT_TRUE(std::equal(places.begin() + 4, places.end(), plain.begin() + 4))
+            << "row 1 has no long caption";
     }
 }
 

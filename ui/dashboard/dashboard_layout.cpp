@@ -43,19 +43,47 @@ DipRect mirrored(DipRect r, float width, bool rtl) {
 
 } // namespace
 
-std::vector<ControlPlace> layout_controls(int client_width, int client_height, int dpi, bool rtl) {
+std::vector<ControlPlace> layout_controls(int client_width, int client_height, int dpi, bool rtl,
+                                          const CaptionWidths& captions) {
     std::vector<ControlPlace> places;
     if (client_width < 2) {
         return places;
     }
     const auto s = [dpi](int v) { return scale_to_dpi(v, dpi); };
+    // How much wider than usual each control gets: what its caption lacks, cut back in proportion when
+    // its row would run past the margin.
+    std::array<int, k_rows.size()> extra{};
+    for (const int row : {0, 1}) {
+        int64_t wanted = 0;
+        int row_right = 0;
+        for (size_t i = 0; i < k_rows.size(); ++i) {
+            if (k_rows[i].row == row) {
+                extra[i] = std::max(0, captions[i] - s(k_rows[i].width));
+                wanted += extra[i];
+                row_right = std::max(row_right, s(k_rows[i].x) + s(k_rows[i].width));
+            }
+        }
+        const int room = std::max(0, client_width - s(24) - row_right);
+        if (wanted > room) {
+            for (size_t i = 0; i < k_rows.size(); ++i) {
+                if (k_rows[i].row == row) {
+                    extra[i] = static_cast<int>(extra[i] * int64_t{room} / wanted);
+                }
+            }
+        }
+    }
     const int row0 = client_height + s(10) - s(96);
     const int row1 = row0 + s(40);
+    std::array<int, 2> shift{}; // by row: how far the widened controls before this one pushed it
     places.reserve(k_rows.size());
-    for (const ControlRow& c : k_rows) {
-        const int x = rtl ? client_width - s(c.width) - s(c.x) : s(c.x);
+    for (size_t i = 0; i < k_rows.size(); ++i) {
+        const ControlRow& c = k_rows[i];
+        const int width = s(c.width) + extra[i];
+        const int left = s(c.x) + shift[c.row];
+        shift[c.row] += extra[i];
+        const int x = rtl ? client_width - width - left : left;
         const int y = (c.row == 0 ? row0 : row1) + s(c.nudge);
-        places.push_back({c.id, x, y, s(c.width), s(c.height)});
+        places.push_back({c.id, x, y, width, s(c.height)});
     }
     return places;
 }
@@ -116,7 +144,8 @@ std::vector<GridLine> grid_lines(const DashboardGeometry& geometry, AxisScale sc
     const DipRect& plot = geometry.plot;
     lines.reserve(static_cast<size_t>(scale.divisions) + 1);
     for (int k = 0; k <= scale.divisions; ++k) {
-        const float y = plot.bottom() - static_cast<float>(k) * plot.height / static_cast<float>(scale.divisions);
+        const float y =
+            plot.bottom() - static_cast<float>(k) * plot.height / static_cast<float>(scale.divisions);
         const double value = k * scale.max / scale.divisions;
         lines.push_back({y, value, mirrored({30, y - 8, 48, k_small_height}, geometry.width, rtl)});
     }

@@ -21,7 +21,7 @@ inline constexpr int k_id_settings = 3006;
 inline constexpr int k_id_exit = 3007;
 
 // Creation order, which is also the Tab order.
-inline constexpr std::array<int, 7> k_control_order{k_id_range_label, k_id_graph_range, k_id_graph_pause,
+inline constexpr std::array<int, 7> k_control_order{k_id_range_label, k_id_graph_range,    k_id_graph_pause,
                                                     k_id_graph_clear, k_id_taskbar_toggle, k_id_settings,
                                                     k_id_exit};
 
@@ -38,8 +38,16 @@ struct ControlPlace {
     friend bool operator==(const ControlPlace&, const ControlPlace&) = default;
 };
 
+// The width in pixels each control's caption needs, in creation order; 0 for a control that takes
+// whatever width it has.
+using CaptionWidths = std::array<int, 7>;
+
 // The seven controls in creation order for a client area in pixels; empty when it is narrower than 2.
-std::vector<ControlPlace> layout_controls(int client_width, int client_height, int dpi, bool rtl);
+// A control whose caption needs more than its usual width is widened and pushes the controls after it
+// in its row along, as far as the client area leaves room up to its 24 DIP margin; with less room the
+// widening is shared out in proportion. Captions that fit change nothing.
+std::vector<ControlPlace> layout_controls(int client_width, int client_height, int dpi, bool rtl,
+                                          const CaptionWidths& captions = {});
 
 // The smallest window size, 640 x 480 DIP, in pixels.
 struct PixelSize {

@@ -32,11 +32,12 @@ bool register_class(HINSTANCE instance, WNDPROC proc) {
     window_class.lpfnWndProc = proc;
     window_class.hInstance = instance;
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hIcon = static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                                       GetSystemMetrics(SM_CYICON), LR_SHARED));
-    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON,
-                                                         GetSystemMetrics(SM_CXSMICON),
-                                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    window_class.hIcon =
+        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                      GetSystemMetrics(SM_CYICON), LR_SHARED));
+    window_class.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     window_class.lpszClassName = k_main_class;
     return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
@@ -101,8 +102,8 @@ bool MainWindow::create(HINSTANCE instance, HWND app_hwnd, const MainWindowSetti
         x = place.x;
         y = place.y;
     }
-    CreateWindowExW(0, k_main_class, k_title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width, height, nullptr,
-                    nullptr, instance, this);
+    CreateWindowExW(0, k_main_class, k_title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width, height,
+                    nullptr, nullptr, instance, this);
     if (hwnd_ == nullptr) {
         return false;
     }
@@ -191,8 +192,9 @@ void MainWindow::build_controls() {
     }
     const DWORD ex_style = rtl_ ? WS_EX_LAYOUTRTL : 0;
     for (const ControlKind& kind : k_kinds) {
-        const HWND child = CreateWindowExW(ex_style, kind.window_class, L"", kind.style, 0, 0, 10, 10, hwnd_,
-                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)), instance_, nullptr);
+        const HWND child =
+            CreateWindowExW(ex_style, kind.window_class, L"", kind.style, 0, 0, 10, 10, hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)), instance_, nullptr);
         if (child != nullptr && ui_font_) {
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
         }
@@ -219,12 +221,41 @@ void MainWindow::layout() {
     }
     RECT client{};
     GetClientRect(hwnd_, &client);
-    for (const ControlPlace& place : layout_controls(client.right, client.bottom, dpi_, rtl_)) {
+    for (const ControlPlace& place :
+         layout_controls(client.right, client.bottom, dpi_, rtl_, caption_widths())) {
         if (const HWND child = GetDlgItem(hwnd_, place.id); child != nullptr) {
             SetWindowPos(child, nullptr, place.x, place.y, place.width, place.height,
                          SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
+}
+
+// What each caption needs in the controls' font: the text plus the button's own border and padding.
+CaptionWidths MainWindow::caption_widths() const {
+    CaptionWidths widths{};
+    const HDC dc = GetDC(hwnd_);
+    if (dc == nullptr) {
+        return widths;
+    }
+    const HGDIOBJ old_font = ui_font_ ? SelectObject(dc, ui_font_.get()) : nullptr;
+    for (size_t i = 0; i < k_control_order.size(); ++i) {
+        const int id = k_control_order[i];
+        const HWND child = GetDlgItem(hwnd_, id);
+        if (child == nullptr || id == k_id_graph_range) {
+            continue;
+        }
+        wchar_t text[256] = {};
+        const int length = GetWindowTextW(child, text, 256);
+        SIZE size{};
+        if (length > 0 && GetTextExtentPoint32W(dc, text, length, &size)) {
+            widths[i] = size.cx + scale_to_dpi(id == k_id_range_label ? 4 : 20, dpi_);
+        }
+    }
+    if (old_font != nullptr) {
+        SelectObject(dc, old_font);
+    }
+    ReleaseDC(hwnd_, dc);
+    return widths;
 }
 
 void MainWindow::refresh_texts() {
@@ -239,7 +270,9 @@ void MainWindow::refresh_texts() {
     set(k_id_settings, text_provider_("menu.settings"));
     set(k_id_exit, text_provider_("menu.exit"));
     CheckDlgButton(hwnd_, k_id_taskbar_toggle, taskbar_on_ ? BST_CHECKED : BST_UNCHECKED);
-    SendDlgItemMessageW(hwnd_, k_id_graph_range, CB_SETCURSEL, static_cast<WPARAM>(range_position(graph_range_)), 0);
+    SendDlgItemMessageW(hwnd_, k_id_graph_range, CB_SETCURSEL,
+                        static_cast<WPARAM>(range_position(graph_range_)), 0);
+    layout(); // the captions' widths may have changed
 }
 
 void MainWindow::save_placement() {
@@ -410,7 +443,8 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         const auto dc = reinterpret_cast<HDC>(wparam);
         SetTextColor(dc, colorref(theme_.text));
         SetBkColor(dc, colorref(theme_.bg));
-        return reinterpret_cast<LRESULT>(background_brush_ ? background_brush_.get() : GetSysColorBrush(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(background_brush_ ? background_brush_.get()
+                                                           : GetSysColorBrush(COLOR_WINDOW));
     }
     case WM_MOUSEMOVE:
         on_mouse_move(lparam);

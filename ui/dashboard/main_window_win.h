@@ -63,6 +63,7 @@ private:
 
     void build_controls();
     void destroy_controls();
+    CaptionWidths caption_widths() const;
     void layout();
     void refresh_texts();
     void save_placement();
