@@ -9,36 +9,17 @@
 #include "base/handles_win.h"
 #include "base/messages_win.h"
 #include "tests/win/program_win.h"
+#include "tests/win/wait_win.h"
 
 namespace tide {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
+using test::has_ended;
 using test::Program;
 using test::ProgramGuard;
+using test::pump_until;
 using test::start_program;
-
-// Pumps this thread's messages while waiting for the handle; true when it was signalled in time.
-bool wait_pumping(HANDLE handle, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left <= 0ms) {
-            return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
-        }
-        const DWORD result =
-            MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
-        if (result == WAIT_OBJECT_0) {
-            return true;
-        }
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&message);
-        }
-    }
-}
 
 DWORD exit_code_of(const Program& program) {
     DWORD code = STILL_ACTIVE;
@@ -102,19 +83,11 @@ TEST_P(SecondInstance, ActivatesTheFirstAndExitsWithZero) {
     Program second = start_program(GetParam());
     ASSERT_TRUE(second.process);
     ProgramGuard guard{second};
-    ASSERT_TRUE(wait_pumping(second.process.get(), 60s));
+    ASSERT_TRUE(pump_until([&] { return has_ended(second); }, 60s));
     EXPECT_EQ(exit_code_of(second), 0u);
 
     // The activation was posted before the second instance ended; it may still be in the queue.
-    const auto deadline = Clock::now() + 30s;
-    while (first.activations() == 0 && Clock::now() < deadline) {
-        MSG message;
-        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) {
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                DispatchMessageW(&message);
-            }
-        }
-    }
+    pump_until([&] { return first.activations() != 0; }, 30s);
     EXPECT_EQ(first.activations(), 1);
     EXPECT_TRUE(first.last_parameters_zero());
 }
@@ -126,18 +99,14 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, SecondInstance, testing::Values(L"", L"--
 
 // The top-level window of the given class of the given process, once it exists.
 HWND find_window_of(const Program& program, const wchar_t* window_class, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (Clock::now() < deadline && WaitForSingleObject(program.process.get(), 100) == WAIT_TIMEOUT) {
-        HWND window = nullptr;
-        while ((window = FindWindowExW(nullptr, window, window_class, nullptr)) != nullptr) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == program.id) {
-                return window;
-            }
-        }
-    }
-    return nullptr;
+    HWND found = nullptr;
+    test::wait_for(
+        [&] {
+            found = test::window_of(program.id, window_class);
+            return found != nullptr || has_ended(program);
+        },
+        timeout);
+    return found;
 }
 
 HWND find_controller(const Program& program, std::chrono::milliseconds timeout) {
@@ -185,13 +154,9 @@ TEST(Program, SecondStartShowsTheHiddenDashboard) {
     Program second = start_program(L"");
     ASSERT_TRUE(second.process);
     ProgramGuard second_guard{second};
-    ASSERT_TRUE(wait_pumping(second.process.get(), 60s));
+    ASSERT_TRUE(pump_until([&] { return has_ended(second); }, 60s));
     EXPECT_EQ(exit_code_of(second), 0u);
-    const auto deadline = Clock::now() + 30s;
-    while (!IsWindowVisible(dashboard) && Clock::now() < deadline) {
-        Sleep(50);
-    }
-    EXPECT_TRUE(IsWindowVisible(dashboard));
+    EXPECT_TRUE(test::wait_for([&] { return IsWindowVisible(dashboard) != FALSE; }, 30s));
 
     // What the dashboard posts when it is closed without close-to-tray ends the program.
     PostMessageW(controller, k_msg_dashboard_closed, 0, 0);

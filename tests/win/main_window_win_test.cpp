@@ -20,12 +20,15 @@
 #include "presentation/theme.h"
 #include "ui/dashboard/dashboard_layout.h"
 #include "tests/win/wait_win.h"
+#include "tests/win/window_text_win.h"
 
 namespace tide::ui {
 namespace {
 
 using namespace std::chrono_literals;
+using test::class_of;
 using test::pump_until;
+using test::text_of;
 using Clock = std::chrono::steady_clock;
 
 struct Posted {
@@ -67,18 +70,6 @@ private:
 
 void pump_idle() {
     pump_until([] { return false; }, 300ms);
-}
-
-std::wstring text_of(HWND window) {
-    wchar_t buffer[256] = {};
-    GetWindowTextW(window, buffer, 256);
-    return buffer;
-}
-
-std::wstring class_of(HWND window) {
-    wchar_t buffer[64] = {};
-    GetClassNameW(window, buffer, 64);
-    return buffer;
 }
 
 class Dashboard : public testing::Test {

@@ -42,11 +42,28 @@ inline Program start_program(const std::wstring& arguments) {
     return program;
 }
 
+inline bool has_ended(const Program& program) {
+    return WaitForSingleObject(program.process.get(), 0) == WAIT_OBJECT_0;
+}
+
+// The process's first top-level window of the class; null when it has none.
+inline HWND window_of(DWORD process, const wchar_t* window_class) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, window_class, nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 // Ends the program if a test left it running.
 struct ProgramGuard {
     Program& program;
     ~ProgramGuard() {
-        if (program.process && WaitForSingleObject(program.process.get(), 0) == WAIT_TIMEOUT) {
+        if (program.process && !has_ended(program)) {
             TerminateProcess(program.process.get(), 99);
             WaitForSingleObject(program.process.get(), 10'000);
         }

@@ -16,6 +16,7 @@
 #include "presentation/localization.h"
 #include "ui/settings/settings_dialog_win.h"
 #include "tests/win/wait_win.h"
+#include "tests/win/window_text_win.h"
 
 namespace tide::ui {
 namespace {
@@ -23,17 +24,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::pump_until;
 
-std::wstring class_of(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-std::wstring text_of(HWND window) {
-    wchar_t text[128] = {};
-    GetWindowTextW(window, text, 128);
-    return text;
-}
+using test::class_of;
+using test::text_of;
 
 // Answers the confirmation the window asks with a message box of this thread.
 int g_answer = IDNO;

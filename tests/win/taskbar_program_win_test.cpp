@@ -47,18 +47,6 @@ HWND readout_of(DWORD process, HWND host) {
     return found.window;
 }
 
-HWND controller_of(DWORD process) {
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, k_controller_class, nullptr)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == process) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
 TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
     // At the place of Wine's own taskbar, so that the program's work area matches it.
     auto bar = std::make_unique<TestTaskbar>(TestTaskbar::Kind::classic, RECT{0, 780, 1280, 800});
@@ -74,7 +62,7 @@ TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
     HWND readout = nullptr;
     ASSERT_TRUE(pump_until(
         [&] {
-            controller = controller_of(id);
+            controller = test::window_of(id, k_controller_class);
             readout = readout_of(id, bar->host());
             return controller != nullptr && readout != nullptr;
         },
@@ -92,8 +80,7 @@ TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
         std::chrono::milliseconds(30'000)));
 
     PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
-    EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(program.process.get(), 0) == WAIT_OBJECT_0; },
-                           std::chrono::milliseconds(60'000)));
+    EXPECT_TRUE(pump_until([&] { return test::has_ended(program); }, std::chrono::milliseconds(60'000)));
 }
 
 } // namespace

@@ -144,8 +144,7 @@ std::vector<GridLine> grid_lines(const DashboardGeometry& geometry, AxisScale sc
     const DipRect& plot = geometry.plot;
     lines.reserve(static_cast<size_t>(scale.divisions) + 1);
     for (int k = 0; k <= scale.divisions; ++k) {
-        const float y =
-            plot.bottom() - static_cast<float>(k) * plot.height / static_cast<float>(scale.divisions);
+        const float y = plot.bottom() - static_cast<float>(k) * plot.height / static_cast<float>(scale.divisions);
         const double value = k * scale.max / scale.divisions;
         lines.push_back({y, value, mirrored({30, y - 8, 48, k_small_height}, geometry.width, rtl)});
     }

@@ -21,7 +21,7 @@ inline constexpr int k_id_settings = 3006;
 inline constexpr int k_id_exit = 3007;
 
 // Creation order, which is also the Tab order.
-inline constexpr std::array<int, 7> k_control_order{k_id_range_label, k_id_graph_range,    k_id_graph_pause,
+inline constexpr std::array<int, 7> k_control_order{k_id_range_label, k_id_graph_range, k_id_graph_pause,
                                                     k_id_graph_clear, k_id_taskbar_toggle, k_id_settings,
                                                     k_id_exit};
 

@@ -32,12 +32,11 @@ bool register_class(HINSTANCE instance, WNDPROC proc) {
     window_class.lpfnWndProc = proc;
     window_class.hInstance = instance;
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hIcon =
-        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                      GetSystemMetrics(SM_CYICON), LR_SHARED));
-    window_class.hIconSm =
-        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    window_class.hIcon = static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                       GetSystemMetrics(SM_CYICON), LR_SHARED));
+    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON,
+                                                         GetSystemMetrics(SM_CXSMICON),
+                                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     window_class.lpszClassName = k_main_class;
     return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
@@ -102,15 +101,14 @@ bool MainWindow::create(HINSTANCE instance, HWND app_hwnd, const MainWindowSetti
         x = place.x;
         y = place.y;
     }
-    CreateWindowExW(0, k_main_class, k_title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width, height,
-                    nullptr, nullptr, instance, this);
+    CreateWindowExW(0, k_main_class, k_title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width, height, nullptr,
+                    nullptr, instance, this);
     if (hwnd_ == nullptr) {
         return false;
     }
     dpi_ = dpi_of(hwnd_);
     background_brush_.reset(CreateSolidBrush(colorref(theme_.bg)));
     build_controls();
-    layout();
     return true;
 }
 
@@ -128,7 +126,6 @@ void MainWindow::apply(const MainWindowSettings& settings, const Theme& theme, b
     if (direction_changed) {
         destroy_controls();
         build_controls();
-        layout();
     } else {
         refresh_texts();
     }
@@ -192,9 +189,8 @@ void MainWindow::build_controls() {
     }
     const DWORD ex_style = rtl_ ? WS_EX_LAYOUTRTL : 0;
     for (const ControlKind& kind : k_kinds) {
-        const HWND child =
-            CreateWindowExW(ex_style, kind.window_class, L"", kind.style, 0, 0, 10, 10, hwnd_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)), instance_, nullptr);
+        const HWND child = CreateWindowExW(ex_style, kind.window_class, L"", kind.style, 0, 0, 10, 10, hwnd_,
+                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)), instance_, nullptr);
         if (child != nullptr && ui_font_) {
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
         }
@@ -270,9 +266,8 @@ void MainWindow::refresh_texts() {
     set(k_id_settings, text_provider_("menu.settings"));
     set(k_id_exit, text_provider_("menu.exit"));
     CheckDlgButton(hwnd_, k_id_taskbar_toggle, taskbar_on_ ? BST_CHECKED : BST_UNCHECKED);
-    SendDlgItemMessageW(hwnd_, k_id_graph_range, CB_SETCURSEL,
-                        static_cast<WPARAM>(range_position(graph_range_)), 0);
-    layout(); // the captions' widths may have changed
+    SendDlgItemMessageW(hwnd_, k_id_graph_range, CB_SETCURSEL, static_cast<WPARAM>(range_position(graph_range_)), 0);
+    layout(); // the captions' widths may have changed; new controls get their places here too
 }
 
 void MainWindow::save_placement() {
@@ -435,16 +430,14 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
         destroy_controls();
-        build_controls();
-        layout();
+        build_controls(); // lays them out too
         return 0;
     }
     case WM_CTLCOLORSTATIC: {
         const auto dc = reinterpret_cast<HDC>(wparam);
         SetTextColor(dc, colorref(theme_.text));
         SetBkColor(dc, colorref(theme_.bg));
-        return reinterpret_cast<LRESULT>(background_brush_ ? background_brush_.get()
-                                                           : GetSysColorBrush(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(background_brush_ ? background_brush_.get() : GetSysColorBrush(COLOR_WINDOW));
     }
     case WM_MOUSEMOVE:
         on_mouse_move(lparam);
