@@ -104,13 +104,5 @@ TEST(EditRule, ResetChangesWhatItChangesAndNothingChangedElsewhere) {
     EXPECT_EQ(apply_edit(edits.edit(now), live), expected);
 }
 
-TEST(EditRule, ResetEmptiesTheCustomColours) {
-    Settings s;
-    s.custom_colors["bg"] = "#112233";
-    EditTracker edits(s);
-    edits.reset_to_defaults();
-    EXPECT_EQ(apply_edit(edits.edit(edits.shown()), s), default_settings());
-}
-
 } // namespace
 } // namespace tide::ui

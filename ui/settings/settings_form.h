@@ -1,5 +1,6 @@
-// The settings window's controls as values: what each control shows for the stored settings and what
-// it stores back. The window only copies these values into and out of its controls.
+// The settings window's controls as values: what each control shows for the stored settings and what a
+// value of it writes. The window only copies these values into and out of its controls; which of them
+// are written at all is settings_edit's rule.
 #pragma once
 
 #include <array>
