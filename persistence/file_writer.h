@@ -40,7 +40,6 @@ public:
     bool ready() const;
     // Nothing waiting and nothing held back.
     bool empty() const { return entries_.empty(); }
-    size_t size() const { return entries_.size(); }
 
 private:
     struct Entry {
@@ -64,7 +63,8 @@ public:
     // Finishes with the exit limit.
     ~FileWriter();
 
-    // Hands a file over; held-back files are tried again with it. Never waits for the disk.
+    // Hands a file over; held-back files are tried again with it. Never waits for the disk. After
+    // finish nothing more is taken.
     void save(SaveJob job);
     // Runs on_done of every finished write, oldest first, on the calling thread.
     void deliver_outcomes();
