@@ -9,6 +9,7 @@
 #include "compact/taskbar_host_win.h"
 #include "presentation/appearance_win.h"
 #include "app/settings_flow.h"
+#include "persistence/atomic_file_win.h"
 #include "persistence/settings_store.h"
 #include "persistence/usage_win.h"
 
@@ -33,6 +34,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
         UnregisterClassW(k_controller_class, instance_);
         return 1;
     }
+    start_writer();
     taskbar_created_message_ = RegisterWindowMessageW(L"TaskbarCreated");
     sampler_.wake_event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
 
@@ -72,6 +74,9 @@ void App::shut_down() {
     taskbar_display_.destroy();
     desktop_display_.destroy();
     tray_.remove();
+    // The program looks gone while the last saves finish; a disk that does not answer within the
+    // limit does not keep the process alive.
+    writer_->finish(k_exit_save_limit);
     if (controller_window_ != nullptr) {
         DestroyWindow(controller_window_);
     }
@@ -131,7 +136,29 @@ void App::retry_settings_file() {
 }
 
 void App::save_usage_now() {
-    save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+    std::optional<std::string> text =
+        usage_save_text(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+    if (!text) {
+        return;
+    }
+    writer_->save({usage_.path, std::move(*text), [this](bool written, const std::string& error) {
+                       if (!written) {
+                           usage_save_failed(usage_, error, recent_errors_);
+                       }
+                   }});
+}
+
+// The writer reports to the controller window only by a posted message: the outcomes are taken up
+// on this thread, where the state they change lives.
+void App::start_writer() {
+    WriteFile write = options_.write_file;
+    if (!write) {
+        write = [](const std::wstring& path, std::string_view bytes, std::string* error) {
+            return write_file_atomically(path, bytes, error);
+        };
+    }
+    writer_.emplace(std::move(write),
+                    [window = controller_window_] { PostMessageW(window, k_msg_file_saved, 0, 0); });
 }
 
 // At logon the shell can refuse the icon without ever sending "TaskbarCreated" afterwards: the icon

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "net/inventory.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
+#include "persistence/file_writer.h"
 #include "persistence/settings.h"
 #include "persistence/settings_store_win.h"
 #include "persistence/usage.h"
@@ -29,8 +31,9 @@ namespace tide::app {
 // Where the program keeps what outlives a run. The program passes the user's folder and Run key;
 // tests pass a temporary folder and a key of their own.
 struct AppOptions {
-    std::wstring data_folder; // settings.json and usage.json; empty: the current directory
-    RunValue run_value;       // "Start with Windows"
+    std::wstring data_folder;  // settings.json and usage.json; empty: the current directory
+    RunValue run_value;        // "Start with Windows"
+    WriteFile write_file = {}; // how the writer thread writes a file; empty: write_file_atomically
 };
 
 class App {
@@ -62,6 +65,7 @@ private:
     void load_start_up_state();
     void shut_down();
     void save_usage_now();
+    void start_writer();
     void keep_adding_tray_icon(bool added);
     void retry_settings_file();
 
@@ -138,6 +142,10 @@ private:
     SamplerThread sampler_thread_;     // declared after sampler_: stops before the shared state goes
 
     ui::MainWindow dashboard_;
+
+    // Writes settings.json, usage.json and the exports off the UI thread; exists once the controller
+    // window does (it reports there).
+    std::optional<FileWriter> writer_;
 };
 
 } // namespace tide::app

@@ -15,6 +15,7 @@
 #include "compact/drawing_resources_win.h"
 #include "diagnostics/diagnostics_win.h"
 #include "net/inventory_win.h"
+#include "persistence/settings_store.h"
 #include "persistence/settings_store_win.h"
 #include "persistence/usage_win.h"
 
@@ -174,11 +175,31 @@ void App::export_diagnostics() {
     facts.paused = sampler_.pause_flag.load();
     facts.status = static_cast<int>(current_sample_.status);
     facts.interval_ms = settings_.monitoring.interval_ms;
-    export_diagnostics_report(facts, recent_errors_);
+    const std::wstring path = diagnostics_report_path();
+    if (path.empty()) {
+        diagnostics_report_failed(recent_errors_);
+        return;
+    }
+    writer_->save({path, diagnostics_report_content(gather_diagnostics_input(facts, recent_errors_)),
+                   [this, path](bool written, const std::string&) {
+                       if (written) {
+                           open_diagnostics_report(path);
+                       } else {
+                           diagnostics_report_failed(recent_errors_);
+                       }
+                   }});
 }
 
 void App::export_usage() {
-    export_usage_csv(controller_window_, usage_.store, recent_errors_);
+    const std::optional<std::wstring> path = ask_usage_csv_path(controller_window_);
+    if (!path) {
+        return;
+    }
+    writer_->save({*path, usage_csv_text(usage_.store), [this](bool written, const std::string&) {
+                       if (!written) {
+                           usage_csv_failed(recent_errors_);
+                       }
+                   }});
 }
 
 void App::open_settings() {
@@ -234,7 +255,7 @@ void App::save_settings_now() {
     take_back_window_settings();
     retry_settings_file(); // a file not read so far is read before anything is written over it
     if (settings_access_ == FileAccess::writable) {
-        save_settings(settings_, settings_path_);
+        writer_->save({settings_path_, settings_file_text(settings_), {}}); // a failure is not reported
     }
 }
 

@@ -51,9 +51,12 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
         return 1; // Windows may log off or shut down
     case WM_ENDSESSION:
         if (wparam != 0) {
-            // Log-off or shut-down may not come back for a normal exit: keep the usage too.
+            // Log-off or shut-down may not come back for a normal exit: keep the usage too, and
+            // return only once both are on disk (or the limit is up), since Windows may end the
+            // process right after.
             save_settings_now();
             save_usage_now();
+            writer_->flush(k_exit_save_limit);
         }
         return 0;
     case WM_SETTINGCHANGE: {
@@ -116,6 +119,9 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
         return 0;
     case k_msg_dashboard_button:
         on_dashboard_button(wparam, lparam);
+        return 0;
+    case k_msg_file_saved:
+        writer_->deliver_outcomes();
         return 0;
     case k_msg_taskbar_buttons:
         if (taskbar_display_.shown() && !taskbar_display_.moving() && !taskbar_display_.dragging()) {

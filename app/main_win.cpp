@@ -17,6 +17,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     const bool first_instance = mutex && GetLastError() != ERROR_ALREADY_EXISTS;
     if (!first_instance) {
         if (const HWND first = FindWindowW(tide::k_controller_class, nullptr); first != nullptr) {
+            // This process was just started by the user and may give the foreground away; without
+            // that, Windows refuses the running instance's SetForegroundWindow and the dashboard only
+            // flashes on the taskbar behind the window the user is in.
+            DWORD first_process = 0;
+            if (GetWindowThreadProcessId(first, &first_process) != 0 && first_process != 0) {
+                AllowSetForegroundWindow(first_process);
+            }
             PostMessageW(first, tide::k_msg_activate, 0, 0);
         }
         return 0;

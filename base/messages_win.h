@@ -20,6 +20,7 @@ inline constexpr UINT k_msg_graph_pause = WM_APP + 10;      // wParam 1 freezes,
 inline constexpr UINT k_msg_clear_history = WM_APP + 11;    // the user confirmed clearing the history
 inline constexpr UINT k_msg_dashboard_button = WM_APP + 12; // wParam: one of the button codes below
 inline constexpr UINT k_msg_taskbar_buttons = WM_APP + 13;  // the taskbar's buttons moved
+inline constexpr UINT k_msg_file_saved = WM_APP + 14;       // the writer thread finished a file
 
 // wParam of k_msg_dashboard_button.
 inline constexpr WPARAM k_button_settings = 1;

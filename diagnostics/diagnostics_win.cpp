@@ -100,22 +100,33 @@ std::wstring diagnostics_report_path() {
     return path + k_report_name;
 }
 
+std::string diagnostics_report_content(const DiagnosticsInput& input) {
+    return "\xEF\xBB\xBF" + build_diagnostics_report(input);
+}
+
 bool write_diagnostics_report(const std::wstring& path, const DiagnosticsInput& input) {
     if (path.empty()) {
         return false;
     }
-    const std::string content = "\xEF\xBB\xBF" + build_diagnostics_report(input);
-    return write_file_atomically(path, content);
+    return write_file_atomically(path, diagnostics_report_content(input));
+}
+
+void open_diagnostics_report(const std::wstring& path) {
+    // A missing viewer is not worth a message: the file is there for the user to find.
+    ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void diagnostics_report_failed(RecentErrors& errors) {
+    errors.add(unix_now(), k_write_failed);
 }
 
 bool export_diagnostics_report(const DiagnosticsAppFacts& facts, RecentErrors& errors) {
     const std::wstring path = diagnostics_report_path();
     if (!write_diagnostics_report(path, gather_diagnostics_input(facts, errors))) {
-        errors.add(unix_now(), k_write_failed);
+        diagnostics_report_failed(errors);
         return false;
     }
-    // A missing viewer is not worth a message: the file is there for the user to find.
-    ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    open_diagnostics_report(path);
     return true;
 }
 

@@ -33,8 +33,17 @@ DiagnosticsInput gather_diagnostics_input(const DiagnosticsAppFacts& facts, cons
 // "Tidemeter-diagnostics.txt" in the user's temporary folder; empty when the folder is unknown.
 std::wstring diagnostics_report_path();
 
-// Writes the byte-order mark and the report to path, replacing an existing file.
+// The file's content: the byte-order mark and the report.
+std::string diagnostics_report_content(const DiagnosticsInput& input);
+
+// Writes diagnostics_report_content to path, replacing an existing file.
 bool write_diagnostics_report(const std::wstring& path, const DiagnosticsInput& input);
+
+// After the report was written: opened with the shell.
+void open_diagnostics_report(const std::wstring& path);
+
+// The report could not be written (or its folder is unknown).
+void diagnostics_report_failed(RecentErrors& errors);
 
 // The "Export diagnostics" command: gathers, writes and opens the report with the shell. On failure
 // the report is not opened and "Could not write the diagnostics report" goes to the recent errors.

@@ -81,9 +81,10 @@ void load_usage(UsageHistory& history, int32_t retention_days, RecentErrors& err
     history.store.prune(local_day_number(), retention_days);
 }
 
-bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_days, RecentErrors& errors) {
+std::optional<std::string> usage_save_text(UsageHistory& history, int32_t history_mode,
+                                           int32_t retention_days, RecentErrors& errors) {
     if (history_mode != 1 || !history.dirty) {
-        return false;
+        return std::nullopt;
     }
     // History was off at start-up and has been switched on, or the file could not be read so far
     // (antivirus, backup or sync holding it): the file on disk still holds the days of earlier runs,
@@ -92,15 +93,28 @@ bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_d
         merge_usage_file(history, errors);
     }
     if (history.keep_file) {
-        return false;
+        return std::nullopt;
     }
     history.store.prune(local_day_number(), retention_days);
-    std::string error;
-    if (!write_file_atomically(history.path, usage_file_text(history.store), &error)) {
-        errors.add(unix_now(), "Could not save usage history: " + error);
+    history.dirty = false;
+    return usage_file_text(history.store);
+}
+
+void usage_save_failed(UsageHistory& history, const std::string& error, RecentErrors& errors) {
+    history.dirty = true;
+    errors.add(unix_now(), "Could not save usage history: " + error);
+}
+
+bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_days, RecentErrors& errors) {
+    const std::optional<std::string> text = usage_save_text(history, history_mode, retention_days, errors);
+    if (!text) {
         return false;
     }
-    history.dirty = false;
+    std::string error;
+    if (!write_file_atomically(history.path, *text, &error)) {
+        usage_save_failed(history, error, errors);
+        return false;
+    }
     return true;
 }
 
@@ -112,13 +126,17 @@ void clear_usage(UsageHistory& history) {
 
 bool write_usage_csv(const std::wstring& path, const UsageStore& store, RecentErrors& errors) {
     if (!write_file_atomically(path, usage_csv_text(store))) {
-        errors.add(unix_now(), "Could not write the usage CSV");
+        usage_csv_failed(errors);
         return false;
     }
     return true;
 }
 
-bool export_usage_csv(HWND owner, const UsageStore& store, RecentErrors& errors) {
+void usage_csv_failed(RecentErrors& errors) {
+    errors.add(unix_now(), "Could not write the usage CSV");
+}
+
+std::optional<std::wstring> ask_usage_csv_path(HWND owner) {
     wchar_t file_name[260] = L"Tidemeter-usage.csv";
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -129,9 +147,9 @@ bool export_usage_csv(HWND owner, const UsageStore& store, RecentErrors& errors)
     dialog.lpstrDefExt = L"csv";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
     if (!GetSaveFileNameW(&dialog)) {
-        return false;
+        return std::nullopt;
     }
-    return write_usage_csv(file_name, store, errors);
+    return std::wstring(file_name);
 }
 
 } // namespace tide

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/recent_errors.h"
@@ -23,8 +24,17 @@ int64_t local_day_number();
 // kept and read again at the next save.
 void load_usage(UsageHistory& history, int32_t retention_days, RecentErrors& errors);
 
-// Writes usage.json when history_mode is 1 and the store has changes; a failure is reported and
-// leaves the store marked for the next attempt. Returns true when the file was written.
+// The text of usage.json when a save is due (history_mode is 1 and the store has changes), with the
+// file's own days taken in first when they are not yet; nothing otherwise. The store counts as saved
+// from here on: usage_save_failed marks it again.
+std::optional<std::string> usage_save_text(UsageHistory& history, int32_t history_mode,
+                                           int32_t retention_days, RecentErrors& errors);
+
+// A write of usage.json failed with the writer's error text: reported, and the store is marked for
+// the next save.
+void usage_save_failed(UsageHistory& history, const std::string& error, RecentErrors& errors);
+
+// usage_save_text written at once on this thread; true when the file was written.
 bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_days, RecentErrors& errors);
 
 // The user cleared the history: the store is emptied and the next save writes the empty store over
@@ -34,7 +44,11 @@ void clear_usage(UsageHistory& history);
 // Writes the CSV text of the store to the path; a failure is reported.
 bool write_usage_csv(const std::wstring& path, const UsageStore& store, RecentErrors& errors);
 
-// Asks for a file name (owned by the given window) and writes the CSV there.
-bool export_usage_csv(HWND owner, const UsageStore& store, RecentErrors& errors);
+// The CSV could not be written.
+void usage_csv_failed(RecentErrors& errors);
+
+// Asks for the CSV's file name with the save-file dialog owned by the given window; nothing when the
+// user cancels.
+std::optional<std::wstring> ask_usage_csv_path(HWND owner);
 
 } // namespace tide

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <ostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -259,6 +261,46 @@ TEST(Hover, BoxBesidePointWithinThePanel) {
     const DashboardGeometry m = dashboard_geometry(960, 640, true);
     EXPECT_FLOAT_EQ(hover_box(m, 900, 100, 20).box.left, 900 - 10 - 116);
 }
+
+// An 800 x 600 DIP dashboard beside a 150 % monitor listed before the 100 % primary one.
+struct OpeningCase {
+    const char* name;
+    std::optional<int> x;
+    std::optional<int> y;
+    std::vector<DisplayInfo> displays;
+    DashboardOpening expected;
+};
+
+const DisplayInfo k_scaled{"\\\\.\\DISPLAY2", {1920, 0, 3840, 1080}, {1920, 0, 3840, 1080}, 144, false};
+const DisplayInfo k_primary{"\\\\.\\DISPLAY1", {0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 96, true};
+
+class OpeningTable : public testing::TestWithParam<OpeningCase> {};
+
+TEST_P(OpeningTable, SizesWithTheDpiOfTheMonitorItOpensOn) {
+    const OpeningCase& c = GetParam();
+    const DashboardOpening got = dashboard_opening(800, 600, c.x, c.y, c.displays, 120);
+    EXPECT_EQ(got.dpi, c.expected.dpi);
+    EXPECT_EQ(got.width, c.expected.width);
+    EXPECT_EQ(got.height, c.expected.height);
+    EXPECT_EQ(got.rect, c.expected.rect);
+}
+
+const std::vector<DisplayInfo> k_two{k_scaled, k_primary};
+
+INSTANTIATE_TEST_SUITE_P(
+    Monitors, OpeningTable,
+    testing::Values(
+        OpeningCase{"NoPositionPrimary", {}, {}, k_two, {{}, 800, 600, 96}},
+        OpeningCase{
+            "OnTheScaledMonitor", 2000, 100, k_two, {ScreenRect{2000, 100, 3200, 1000}, 1200, 900, 144}},
+        OpeningCase{"OnThePrimary", 100, 100, k_two, {ScreenRect{100, 100, 900, 700}, 800, 600, 96}},
+        // Exactly half of the 1200-pixel window on the scaled monitor counts; one pixel less does not.
+        OpeningCase{"HalfOnTheScaled", 1320, 100, k_two, {ScreenRect{1920, 100, 3120, 1000}, 1200, 900, 144}},
+        OpeningCase{"LessThanHalf", 1319, 100, k_two, {ScreenRect{1120, 100, 1920, 700}, 800, 600, 96}},
+        OpeningCase{
+            "OffEveryMonitor", -5000, -5000, k_two, {ScreenRect{1112, 432, 1912, 1032}, 800, 600, 96}},
+        OpeningCase{"NoMonitorsSystemDpi", 10, 20, {}, {ScreenRect{10, 20, 1010, 770}, 1000, 750, 120}}),
+    [](const testing::TestParamInfo<OpeningCase>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tide

@@ -157,6 +157,7 @@ TEST(Program, SecondStartShowsTheHiddenDashboard) {
     ASSERT_TRUE(pump_until([&] { return has_ended(second); }, 60s));
     EXPECT_EQ(exit_code_of(second), 0u);
     EXPECT_TRUE(test::wait_for([&] { return IsWindowVisible(dashboard) != FALSE; }, 30s));
+    EXPECT_TRUE(test::wait_for([&] { return GetForegroundWindow() == dashboard; }, 30s));
 
     // What the dashboard posts when it is closed without close-to-tray ends the program.
     PostMessageW(controller, k_msg_dashboard_closed, 0, 0);

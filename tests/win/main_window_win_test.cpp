@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/messages_win.h"
+#include "compact/displays_win.h"
 #include "presentation/theme.h"
 #include "ui/dashboard/dashboard_layout.h"
 #include "tests/win/wait_win.h"
@@ -454,6 +455,30 @@ TEST_F(Dashboard, ManyOpensResizesAndRebuildsKeepMemoryFlat) {
     round(400); // a window on a 2-core machine under Wine takes tens of milliseconds per opening
     const size_t after = private_bytes();
     EXPECT_LT(after, before + 4 * 1024 * 1024) << before << " -> " << after;
+}
+
+// A 150 % monitor beside a 100 % primary (injected: Wine reports one DPI for every monitor). A
+// dashboard saved on the scaled monitor opens there at that monitor's scale, not the system's.
+TEST(DashboardOpening, SizesWithTheDpiOfTheSavedMonitor) {
+    const std::vector<DisplayInfo> displays{
+        {"\\\\.\\DISPLAY1", {0, 0, 640, 800}, {0, 0, 640, 780}, 96, true},
+        {"\\\\.\\DISPLAY2", {640, 0, 2560, 1080}, {640, 0, 2560, 1080}, 144, false}};
+    set_display_source([displays] { return displays; });
+    MainWindowSettings saved;
+    saved.width = 640;
+    saved.height = 480;
+    saved.x = 700;
+    saved.y = 40;
+    Recorder recorder;
+    MainWindow window;
+    const bool created = window.create(GetModuleHandleW(nullptr), recorder.hwnd(), saved);
+    set_display_source({});
+    ASSERT_TRUE(created);
+    RECT rect{};
+    GetWindowRect(window.hwnd(), &rect);
+    EXPECT_EQ(rect.right - rect.left, 960);
+    EXPECT_EQ(rect.bottom - rect.top, 720);
+    EXPECT_EQ(rect.left, 700);
 }
 
 } // namespace

@@ -60,12 +60,6 @@ constexpr ControlKind k_kinds[] = {
     {k_id_exit, L"BUTTON", k_push},
 };
 
-// The saved position brought back onto a screen, by the same rule as the floating read-out's.
-POINT on_screen_position(int x, int y, int width, int height) {
-    const ScreenRect placed = keep_on_screen({x, y, x + width, y + height}, enumerate_displays());
-    return {placed.left, placed.top};
-}
-
 } // namespace
 
 MainWindow::MainWindow() {
@@ -91,22 +85,26 @@ bool MainWindow::create(HINSTANCE instance, HWND app_hwnd, const MainWindowSetti
     if (!register_class(instance, &MainWindow::window_proc)) {
         return false;
     }
-    const int system_dpi = dpi_of(nullptr);
-    const int width = scale_to_dpi(placement_.width, system_dpi);
-    const int height = scale_to_dpi(placement_.height, system_dpi);
+    const DashboardOpening opening = dashboard_opening(placement_.width, placement_.height, placement_.x,
+                                                       placement_.y, enumerate_displays(), dpi_of(nullptr));
     int x = CW_USEDEFAULT;
     int y = CW_USEDEFAULT;
-    if (placement_.x && placement_.y) {
-        const POINT place = on_screen_position(*placement_.x, *placement_.y, width, height);
-        x = place.x;
-        y = place.y;
+    if (opening.rect) {
+        x = opening.rect->left;
+        y = opening.rect->top;
     }
-    CreateWindowExW(0, k_main_class, k_title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width, height, nullptr,
-                    nullptr, instance, this);
+    CreateWindowExW(0, k_main_class, k_title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, opening.width,
+                    opening.height, nullptr, nullptr, instance, this);
     if (hwnd_ == nullptr) {
         return false;
     }
     dpi_ = dpi_of(hwnd_);
+    // The system's default position may be on another monitor than the primary one (the shell starts
+    // a program on the monitor it was started from): the size follows the monitor it landed on.
+    if (!opening.rect && dpi_ != opening.dpi) {
+        SetWindowPos(hwnd_, nullptr, 0, 0, scale_to_dpi(placement_.width, dpi_),
+                     scale_to_dpi(placement_.height, dpi_), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     background_brush_.reset(CreateSolidBrush(colorref(theme_.bg)));
     build_controls();
     return true;
