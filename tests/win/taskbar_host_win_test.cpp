@@ -63,6 +63,15 @@ bool is_below(HWND window, HWND other) {
     return false;
 }
 
+// Under Wine the pointer reaches its new place a moment after SetCursorPos returns.
+bool move_cursor(POINT to) {
+    SetCursorPos(to.x, to.y);
+    return pump_until([&] {
+        POINT at{};
+        return GetCursorPos(&at) && at.x == to.x && at.y == to.y;
+    });
+}
+
 bool topmost(HWND window) {
     return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 }
@@ -212,9 +221,9 @@ TEST_F(TaskbarHostTest, MirroredTaskbarHoldsTheEmbeddedReadoutAtItsFreePlaceAndU
 
     // A drag of 10 pixels to the left, through the window's own mouse messages.
     const POINT grab{free.left + 5, free.top + 5};
-    SetCursorPos(grab.x, grab.y);
+    ASSERT_TRUE(move_cursor(grab));
     SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-    SetCursorPos(grab.x - 10, grab.y);
+    ASSERT_TRUE(move_cursor({grab.x - 10, grab.y}));
     SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, 0);
     EXPECT_EQ(window_rect(window), shifted(free, -10));
     // Narrower rates meanwhile: the read-out stays under the hand, and is placed once the move ends.
