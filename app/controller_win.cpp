@@ -51,9 +51,10 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
         return 1; // Windows may log off or shut down
     case WM_ENDSESSION:
         if (wparam != 0) {
-            // Log-off or shut-down may not come back for a normal exit: keep the usage too, and
-            // return only once both are on disk (or the limit is up), since Windows may end the
-            // process right after.
+            // Log-off or shut-down may not come back for a normal exit: give the shell its task list
+            // back (hiding the read-out does), keep the usage too, and return only once both are on
+            // disk (or the limit is up), since Windows may end the process right after.
+            taskbar_display_.show(false);
             save_settings_now();
             save_usage_now();
             writer_->flush(k_exit_save_limit);

@@ -75,7 +75,7 @@ int wmain() {
     std::vector<double> paint_us;
     for (int i = 0; i < rounds / 4; ++i) {
         double start = now_us();
-        window.fit_font(std::nullopt, false);
+        window.fit_font(FitAttempt{});
         measure_us.push_back(now_us() - start);
         start = now_us();
         window.paint();

@@ -47,7 +47,7 @@ ComPtr<ID2D1SolidColorBrush> make_brush(ID2D1RenderTarget* target, const D2D1_CO
 
 CompactMetrics CompactWindow::measure() {
     CompactMetrics m;
-    m.layout = settings_.layout;
+    m.layout = layout_in_use();
     const bool native = settings_.native_style;
     float size = 0.0f;
     DWRITE_FONT_WEIGHT weight = DWRITE_FONT_WEIGHT_SEMI_BOLD;
@@ -231,6 +231,11 @@ void CompactWindow::set_content(const CompactContent& content) {
     }
     CompactMetrics metrics = measure();
     if (metrics.size == size_dip_) {
+        paint_with(metrics);
+    } else if (moving_ || dragging_) {
+        // Placing now would pull the read-out from under the user's hand: the box keeps its size until
+        // the move ends, which places it.
+        place_after_move_ = true;
         paint_with(metrics);
     } else {
         place();

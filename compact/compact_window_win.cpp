@@ -11,6 +11,7 @@
 #include "compact/displays_win.h"
 #include "compact/dpi.h"
 #include "compact/drawing_resources_win.h"
+#include "compact/fullscreen_win.h"
 #include "presentation/appearance_win.h"
 
 namespace tide::ui {
@@ -55,6 +56,24 @@ bool register_class(HINSTANCE instance, WNDPROC procedure) {
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.lpszClassName = k_compact_class;
     return RegisterClassExW(&window_class) != 0;
+}
+
+// The top-left corner of a screen rectangle in the client coordinates of `parent`. A rectangle, not a point:
+// in a mirrored (right-to-left) parent a child's client x is where its right edge is on the screen.
+POINT origin_in(HWND parent, const ScreenRect& r) {
+    RECT mapped{r.left, r.top, r.right, r.bottom};
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&mapped), 2);
+    return {mapped.left, mapped.top};
+}
+
+bool is_below(HWND window, HWND other) {
+    for (HWND above = GetWindow(window, GW_HWNDPREV); above != nullptr;
+         above = GetWindow(above, GW_HWNDPREV)) {
+        if (above == other) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The room left for the notification area when nothing on the taskbar is known to be occupied.
@@ -160,6 +179,9 @@ void CompactWindow::place() {
     const std::vector<DisplayInfo> displays = enumerate_displays();
     const DisplayInfo* display = choose_display(displays, settings_.monitor_id);
     if (display == nullptr) {
+        if (taskbar_) {
+            taskbar_->release(*this);
+        }
         return;
     }
     const TaskbarEdge edge = taskbar_edge(*display);
@@ -172,13 +194,18 @@ void CompactWindow::place() {
     if (hwnd_ == nullptr || embedded_ != want_embedded || parent_ != want_parent) {
         destroy_window();
         if (!(want_embedded && create_window(host)) && !create_window(nullptr)) {
+            if (taskbar_) {
+                taskbar_->release(*this);
+            }
             return;
         }
     }
 
     dpi_ = display->dpi;
     font_override_active_ = false;
+    layout_override_.reset();
     tight_ = false;
+    place_after_move_ = false;
     if (settings_.native_style) {
         native_ = read_taskbar_appearance(dpi_);
         native_family_ =
@@ -205,11 +232,15 @@ void CompactWindow::place() {
 
     const UINT flags = SWP_NOACTIVATE | (shown_ ? SWP_SHOWWINDOW : 0);
     if (embedded_) {
-        POINT origin{rect.left, rect.top};
-        ScreenToClient(parent_, &origin);
+        const POINT origin = origin_in(parent_, rect);
         SetWindowPos(hwnd_, HWND_TOP, origin.x, origin.y, px.cx, px.cy, flags);
     } else {
-        const HWND order = taskbar_mode() || settings_.always_on_top ? HWND_TOPMOST : HWND_NOTOPMOST;
+        HWND order = taskbar_mode() || settings_.always_on_top ? HWND_TOPMOST : HWND_NOTOPMOST;
+        const HWND fullscreen = fullscreen_window_over(rect, displays);
+        behind_fullscreen_ = fullscreen != nullptr;
+        if (fullscreen != nullptr) {
+            order = fullscreen; // right behind it, which also drops the topmost style
+        }
         SetWindowPos(hwnd_, order, rect.left, rect.top, px.cx, px.cy, flags);
     }
     if (taskbar_) {
@@ -218,10 +249,11 @@ void CompactWindow::place() {
     paint();
 }
 
-SIZE CompactWindow::fit_font(std::optional<int> points, bool tight) {
-    font_override_active_ = points.has_value();
-    font_override_pt_ = points.value_or(0);
-    tight_ = tight;
+SIZE CompactWindow::fit_font(const FitAttempt& attempt) {
+    font_override_active_ = attempt.font_pt.has_value();
+    font_override_pt_ = attempt.font_pt.value_or(0);
+    layout_override_ = attempt.layout;
+    tight_ = attempt.tight;
     measure_now();
     return size_px();
 }
@@ -274,6 +306,24 @@ void CompactWindow::keep_on_top() {
     if (hwnd_ == nullptr || !shown_ || moving_ || !(settings_.always_on_top || taskbar_mode())) {
         return;
     }
+    if (!embedded_) {
+        // A video, a game or a presentation filling this monitor: stay behind it until it ends. (The shell
+        // lowers its own taskbar then, and an embedded read-out with it.)
+        const HWND fullscreen = fullscreen_window_over(window_rect(), enumerate_displays());
+        if (fullscreen != nullptr) {
+            behind_fullscreen_ = true;
+            if (!is_below(hwnd_, fullscreen)) {
+                SetWindowPos(hwnd_, fullscreen, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            }
+            return;
+        }
+        if (behind_fullscreen_) {
+            // Back on top even of the program's own windows, which were above it while it stood back.
+            behind_fullscreen_ = false;
+            SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            return;
+        }
+    }
     const HWND above = GetWindow(hwnd_, GW_HWNDPREV);
     if (above == nullptr) {
         return; // nothing above it
@@ -307,12 +357,7 @@ void CompactWindow::finish_move() {
             const ScreenRect snapped =
                 snap_to_work_area(rect, display->work, scale_to_dpi(settings_.snap_threshold, display->dpi));
             if (snapped != rect) {
-                POINT origin{snapped.left, snapped.top};
-                if (embedded_) {
-                    ScreenToClient(parent_, &origin);
-                }
-                SetWindowPos(hwnd_, nullptr, origin.x, origin.y, 0, 0,
-                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                move_within_parent(snapped);
                 rect = snapped;
             }
         }
@@ -374,11 +419,17 @@ void CompactWindow::drag_to_cursor() {
     moving_ = true;
     const int width = own.right - own.left;
     const int height = own.bottom - own.top;
-    POINT to{
-        std::max(parent.left, std::min(parent.right - width, drag_origin_.x + cursor.x - drag_cursor_.x)),
-        std::max(parent.top, std::min(parent.bottom - height, drag_origin_.y + cursor.y - drag_cursor_.y))};
-    ScreenToClient(parent_, &to);
-    SetWindowPos(hwnd_, nullptr, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int left =
+        std::max(parent.left, std::min(parent.right - width, drag_origin_.x + cursor.x - drag_cursor_.x));
+    const int top =
+        std::max(parent.top, std::min(parent.bottom - height, drag_origin_.y + cursor.y - drag_cursor_.y));
+    move_within_parent({left, top, left + width, top + height});
+}
+
+// Moves the window to a screen rectangle of its own size, in its parent's coordinates when embedded.
+void CompactWindow::move_within_parent(const ScreenRect& screen) {
+    const POINT origin = embedded_ ? origin_in(parent_, screen) : POINT{screen.left, screen.top};
+    SetWindowPos(hwnd_, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CompactWindow::on_timer(UINT_PTR id) {
@@ -477,6 +528,9 @@ LRESULT CompactWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         if (dragging_) {
             dragging_ = false;
             moving_ = false;
+            if (place_after_move_) {
+                place();
+            }
         }
         return 0;
     case WM_ENTERSIZEMOVE:

@@ -16,6 +16,7 @@
 #include "compact/compact_layout.h"
 #include "compact/layered_surface_win.h"
 #include "compact/placement.h"
+#include "compact/taskbar_layout.h"
 #include "persistence/settings.h"
 #include "presentation/theme.h"
 
@@ -58,8 +59,8 @@ public:
     virtual ~CompactTaskbarHost() = default;
     // The taskbar window of a monitor whose taskbar is at the top or bottom; null when there is none.
     virtual HWND find_host(const DisplayInfo& display) = 0;
-    // The screen rectangle on the host's strip for the window's measured size; may shrink the font through
-    // CompactWindow::fit_font (which re-measures).
+    // The screen rectangle on the host's strip for the window's measured size; may shrink the font or take a
+    // narrower layout through CompactWindow::fit_font (which re-measures).
     virtual ScreenRect position(CompactWindow& window, const DisplayInfo& display, HWND host,
                                 const PlacementParams& params) = 0;
     // After every placement: with a host and the window shown, narrow the task list and watch the host's
@@ -90,7 +91,8 @@ public:
     void place();
     // The taskbar was re-created: a fresh overlay, then place.
     void recreate();
-    // Stores the content; repaints, or re-places when the measured size changed.
+    // Stores the content; repaints, or re-places when the measured size changed (once the user's move has
+    // ended, when one is going on).
     void set_content(const CompactContent& content);
     void paint();
     void destroy();
@@ -98,9 +100,10 @@ public:
     void set_taskbar_host(std::unique_ptr<CompactTaskbarHost> host);
     CompactTaskbarHost* taskbar_host() const { return taskbar_.get(); }
 
-    // Font fitting for a crowded taskbar: a font size in points (none: the configured one) and the squeezed
-    // insets; re-measures and returns the new window size in pixels.
-    SIZE fit_font(std::optional<int> points, bool tight);
+    // Font fitting for a crowded taskbar: a font size in points and a layout (none: the configured ones) and
+    // the squeezed insets; re-measures and returns the new window size in pixels. The settings keep the
+    // user's layout.
+    SIZE fit_font(const FitAttempt& attempt);
     // The size the font fitting starts from: the configured points, or the taskbar's font in native style.
     int start_font_points() const;
 
@@ -111,6 +114,8 @@ public:
     bool dragging() const { return dragging_; }
     int dpi() const { return dpi_; }
     BoxSize size_dip() const { return size_dip_; }
+    // The layout drawn now: the user's, or a narrower one while the taskbar has no room for it.
+    int layout_in_use() const { return layout_override_.value_or(settings_.layout); }
     SIZE size_px() const;
     bool taskbar_mode() const { return settings_.on_taskbar && settings_.mode == 0; }
     // The live copy of the section: the window changes monitor_id, the offsets and floating_rect in it.
@@ -135,6 +140,7 @@ private:
     void begin_drag();
     void drag_to_cursor();
     void finish_move();
+    void move_within_parent(const ScreenRect& screen);
     void on_timer(UINT_PTR id);
     void measure_now();
     ScreenRect window_rect() const;
@@ -165,7 +171,10 @@ private:
     std::wstring native_family_;
     int font_override_pt_ = 0;
     bool font_override_active_ = false;
+    std::optional<int> layout_override_;
     bool tight_ = false;
+    bool place_after_move_ = false;  // the content changed size during a move
+    bool behind_fullscreen_ = false; // stepped behind a full-screen program, to come back when it ends
     BoxSize size_dip_;
     CompactContent content_;
 

@@ -146,6 +146,17 @@ const DisplayInfo* display_at_center(const std::vector<DisplayInfo>& displays, c
     return found;
 }
 
+bool fills_monitor_of(const ScreenRect& window, const ScreenRect& readout,
+                      const std::vector<DisplayInfo>& displays) {
+    const DisplayInfo* display = display_at_center(displays, readout);
+    if (display == nullptr) {
+        return false;
+    }
+    const ScreenRect& m = display->monitor;
+    return window.left <= m.left && window.top <= m.top && window.right >= m.right &&
+           window.bottom >= m.bottom;
+}
+
 ScreenRect keep_on_screen(const ScreenRect& rect, const std::vector<DisplayInfo>& displays) {
     const int w = width_of(rect);
     const int h = height_of(rect);

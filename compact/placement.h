@@ -54,6 +54,11 @@ const DisplayInfo* choose_display(const std::vector<DisplayInfo>& displays, std:
 // The last monitor whose rectangle holds the centre of `rect`; null when none does.
 const DisplayInfo* display_at_center(const std::vector<DisplayInfo>& displays, const ScreenRect& rect);
 
+// True when `window` covers the whole monitor that holds the centre of `readout` (a full-screen program
+// there: a maximised window leaves the taskbar free and does not count).
+bool fills_monitor_of(const ScreenRect& window, const ScreenRect& readout,
+                      const std::vector<DisplayInfo>& displays);
+
 // A saved floating rectangle brought on screen: clamped into the first work area that holds at least half
 // of it, else to the bottom-right corner of the primary work area, 8 pixels from both edges.
 ScreenRect keep_on_screen(const ScreenRect& rect, const std::vector<DisplayInfo>& displays);

@@ -29,7 +29,8 @@ HWND ShellTaskbarHost::find_host(const DisplayInfo& display) {
 }
 
 std::vector<ScreenRect> ShellTaskbarHost::current_occupied(HWND own) const {
-    return occupied_rectangles(host_, own, use_automation_ ? watcher_.latest() : std::vector<ScreenRect>{});
+    return occupied_rectangles(host_, own,
+                               use_automation_ ? watcher_.latest(host_) : std::vector<ScreenRect>{});
 }
 
 ScreenRect ShellTaskbarHost::position(CompactWindow& window, const DisplayInfo& display, HWND host,
@@ -45,18 +46,33 @@ ScreenRect ShellTaskbarHost::position(CompactWindow& window, const DisplayInfo& 
 
     SIZE size = window.size_px();
     const auto anchor = [&] { return taskbar_anchor(display, size.cx, size.cy, params, reserve); };
-    const FitOutcome outcome = fit_taskbar_font(window.start_font_points(), [&](const FitAttempt& attempt) {
-        // The first try keeps what `place` measured; the later ones shrink and measure again.
-        if (attempt.tight || attempt.font_pt) {
-            size = window.fit_font(attempt.font_pt, attempt.tight);
-        }
-        if (height_of(strip) < size.cy) {
-            return std::optional<ScreenRect>{};
-        }
-        return find_free_place(anchor(), strip, occupied_, gap);
-    });
-    // Nothing fits even at the smallest size: overlap at the anchor rather than leave the taskbar.
-    return outcome.place ? *outcome.place : anchor();
+    const FitOutcome outcome =
+        fit_taskbar(window.start_font_points(), window.settings().layout, [&](const FitAttempt& attempt) {
+            // The first try keeps what `place` measured; the later ones shrink or narrow and measure again.
+            if (attempt != FitAttempt{}) {
+                size = window.fit_font(attempt);
+            }
+            if (height_of(strip) < size.cy) {
+                return std::optional<ScreenRect>{};
+            }
+            return find_free_place(anchor(), strip, occupied_, gap);
+        });
+    if (outcome.place) {
+        return *outcome.place;
+    }
+    // Nothing fits even at the smallest size of any layout: overlap at the anchor rather than leave the
+    // taskbar, with the smallest box that covers least of it.
+    std::vector<FitAttempt> smallest;
+    std::vector<BoxSize> sizes;
+    for (const int32_t layout : layout_fallbacks(window.settings().layout)) {
+        smallest.push_back(
+            {true, k_min_taskbar_font_pt,
+             layout == window.settings().layout ? std::nullopt : std::optional<int32_t>(layout)});
+        const SIZE s = window.fit_font(smallest.back());
+        sizes.push_back({s.cx, s.cy});
+    }
+    size = window.fit_font(smallest[overlap_choice(sizes, height_of(strip))]);
+    return anchor();
 }
 
 void ShellTaskbarHost::adjust(CompactWindow& window) {
@@ -66,7 +82,8 @@ void ShellTaskbarHost::adjust(CompactWindow& window) {
         return;
     }
     task_list_.adjust_task_list(host_, own, scale_to_dpi(k_gap_dip, window.dpi()),
-                                scale_to_dpi(k_task_list_min_dip, window.dpi()));
+                                scale_to_dpi(k_task_list_min_dip, window.dpi()),
+                                window.embedded() ? window.hwnd() : nullptr);
 }
 
 void ShellTaskbarHost::after_position(CompactWindow& window, HWND host) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "compact/compact_window_win.h"
@@ -14,8 +15,10 @@ namespace tide::ui {
 
 class ShellTaskbarHost final : public CompactTaskbarHost {
 public:
-    // The watcher posts `message` to `notify` (the controller) when the taskbar's buttons move.
-    ShellTaskbarHost(HWND notify, UINT message) : notify_(notify), message_(message) {}
+    // The watcher posts `message` to `notify` (the controller) when the taskbar's buttons move; it reads
+    // them from `buttons` when given, else through UI Automation.
+    ShellTaskbarHost(HWND notify, UINT message, ButtonSource buttons = {})
+        : notify_(notify), message_(message), watcher_(std::move(buttons)) {}
     ~ShellTaskbarHost() override;
 
     HWND find_host(const DisplayInfo& display) override;

@@ -97,18 +97,37 @@ ScreenRect task_list_rect(const ScreenRect& natural, const ScreenRect& readout, 
     return {new_left, natural.top, new_right, natural.bottom};
 }
 
+ScreenRect task_list_natural(const ScreenRect& container, const ScreenRect& current,
+                             const std::vector<ScreenRect>& siblings) {
+    int32_t left = container.left;
+    int32_t right = container.right;
+    for (const ScreenRect& s : siblings) {
+        if (s.right <= s.left || s.bottom <= s.top || !(s.top < current.bottom && current.top < s.bottom)) {
+            continue;
+        }
+        // A band lying across the list is no border of it.
+        if (s.right <= current.left) {
+            left = std::max(left, s.right);
+        } else if (s.left >= current.right) {
+            right = std::min(right, s.left);
+        }
+    }
+    return {std::min(left, current.left), current.top, std::max(right, current.right), current.bottom};
+}
+
 std::vector<FitAttempt> font_fit_sequence(int32_t start_pt) {
     std::vector<FitAttempt> attempts{FitAttempt{}};
     for (int32_t n = std::max(start_pt, k_min_taskbar_font_pt); n >= k_min_taskbar_font_pt; --n) {
-        attempts.push_back({true, n});
+        attempts.push_back({true, n, std::nullopt});
     }
     return attempts;
 }
 
-FitOutcome fit_taskbar_font(int32_t start_pt,
-                            const std::function<std::optional<ScreenRect>(const FitAttempt&)>& try_fit) {
+namespace {
+
+FitOutcome run_attempts(const std::vector<FitAttempt>& attempts, const FitTry& try_fit) {
     FitOutcome outcome;
-    for (const FitAttempt& attempt : font_fit_sequence(start_pt)) {
+    for (const FitAttempt& attempt : attempts) {
         outcome.attempt = attempt;
         outcome.place = try_fit(attempt);
         if (outcome.place) {
@@ -116,6 +135,54 @@ FitOutcome fit_taskbar_font(int32_t start_pt,
         }
     }
     return outcome;
+}
+
+} // namespace
+
+FitOutcome fit_taskbar_font(int32_t start_pt, const FitTry& try_fit) {
+    return run_attempts(font_fit_sequence(start_pt), try_fit);
+}
+
+std::vector<int32_t> layout_fallbacks(int32_t chosen) {
+    std::vector<int32_t> layouts{chosen};
+    for (const CompactLayout narrower : {CompactLayout::one_line, CompactLayout::numbers_only}) {
+        const auto layout = static_cast<int32_t>(narrower);
+        if (std::find(layouts.begin(), layouts.end(), layout) == layouts.end()) {
+            layouts.push_back(layout);
+        }
+    }
+    return layouts;
+}
+
+std::vector<FitAttempt> taskbar_fit_sequence(int32_t start_pt, int32_t chosen_layout) {
+    std::vector<FitAttempt> attempts;
+    for (const int32_t layout : layout_fallbacks(chosen_layout)) {
+        for (FitAttempt attempt : font_fit_sequence(start_pt)) {
+            if (layout != chosen_layout) {
+                attempt.layout = layout;
+            }
+            attempts.push_back(attempt);
+        }
+    }
+    return attempts;
+}
+
+FitOutcome fit_taskbar(int32_t start_pt, int32_t chosen_layout, const FitTry& try_fit) {
+    return run_attempts(taskbar_fit_sequence(start_pt, chosen_layout), try_fit);
+}
+
+size_t overlap_choice(const std::vector<BoxSize>& sizes, int32_t strip_height) {
+    size_t best = 0;
+    for (size_t i = 1; i < sizes.size(); ++i) {
+        const bool fits = sizes[i].height <= strip_height;
+        const bool best_fits = sizes[best].height <= strip_height;
+        if (fits != best_fits) {
+            best = fits ? i : best;
+        } else if (fits ? sizes[i].width < sizes[best].width : sizes[i].height < sizes[best].height) {
+            best = i;
+        }
+    }
+    return best;
 }
 
 } // namespace tide

@@ -120,21 +120,22 @@ std::optional<ScreenRect> cached_bounds(uia::IUIAutomationElement* element) {
     return r;
 }
 
-std::vector<ScreenRect> button_rectangles(const Automation& a, HWND window) {
+// None when the pass failed: a busy shell answers with a timeout, which says nothing about its buttons.
+std::optional<std::vector<ScreenRect>> button_rectangles(const Automation& a, HWND window) {
     std::vector<ScreenRect> rects;
     ComPtr<uia::IUIAutomationElement> root;
     if (FAILED(a.automation->ElementFromHandle(window, &root)) || !root) {
-        return rects;
+        return std::nullopt;
     }
     ComPtr<uia::IUIAutomationElementArray> found;
     if (FAILED(root->FindAllBuildCache(uia::k_tree_scope_descendants, a.is_button.Get(), a.bounds.Get(),
                                        &found)) ||
         !found) {
-        return rects;
+        return std::nullopt;
     }
     int count = 0;
     if (FAILED(found->get_Length(&count))) {
-        return rects;
+        return std::nullopt;
     }
     for (int i = 0; i < count; ++i) {
         ComPtr<uia::IUIAutomationElement> element;
@@ -177,10 +178,9 @@ void TaskbarButtonWatcher::watch(HWND window, HWND notify, UINT message) {
     }
 }
 
-std::vector<ScreenRect> TaskbarButtonWatcher::latest() const {
-    const HWND watched = watched_.load();
+std::vector<ScreenRect> TaskbarButtonWatcher::latest(HWND window) const {
     std::lock_guard<std::mutex> lock(results_lock_);
-    if (watched == nullptr || results_window_ != watched) {
+    if (window == nullptr || results_window_ != window) {
         return {};
     }
     return results_;
@@ -207,16 +207,22 @@ bool TaskbarButtonWatcher::store(HWND window, std::vector<ScreenRect> rects) {
 void TaskbarButtonWatcher::run() {
     ComApartment apartment;
     {
-        const Automation automation;
+        std::optional<Automation> automation;
+        if (!source_) {
+            automation.emplace();
+        }
+        const bool ready = source_ || automation->ready;
         while (!stop_.load()) {
             const HWND window = watched_.load();
-            if (automation.ready && window != nullptr && IsWindow(window)) {
-                if (store(window, button_rectangles(automation, window))) {
+            if (ready && window != nullptr && IsWindow(window)) {
+                std::optional<std::vector<ScreenRect>> rects =
+                    source_ ? source_(window) : button_rectangles(*automation, window);
+                if (rects && store(window, std::move(*rects))) {
                     PostMessageW(notify_.load(), message_.load(), 0, 0);
                 }
             }
             // Without automation there is nothing to poll: sleep until told to stop or to look again.
-            const bool poll = automation.ready && watched_.load() != nullptr;
+            const bool poll = ready && watched_.load() != nullptr;
             WaitForSingleObject(wake_.get(), poll ? k_pass_period_ms : INFINITE);
         }
     }

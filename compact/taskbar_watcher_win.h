@@ -5,8 +5,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/handles_win.h"
@@ -14,9 +17,13 @@
 
 namespace tide {
 
+// One pass over a taskbar's buttons: their rectangles, or none when the pass failed or timed out.
+using ButtonSource = std::function<std::optional<std::vector<ScreenRect>>(HWND taskbar)>;
+
 class TaskbarButtonWatcher {
 public:
-    TaskbarButtonWatcher() = default;
+    // Without a source the buttons are read through UI Automation; tests hand in one of their own.
+    explicit TaskbarButtonWatcher(ButtonSource source = {}) : source_(std::move(source)) {}
     TaskbarButtonWatcher(const TaskbarButtonWatcher&) = delete;
     TaskbarButtonWatcher& operator=(const TaskbarButtonWatcher&) = delete;
     ~TaskbarButtonWatcher() { stop(); }
@@ -25,8 +32,9 @@ public:
     // Starts the thread the first time a window is given.
     void watch(HWND window, HWND notify, UINT message);
 
-    // The button rectangles of the watched window, empty while there are none for that window.
-    std::vector<ScreenRect> latest() const;
+    // The last good button rectangles of `window`, empty while there are none for it. A failed pass
+    // keeps the list before it, and so does a pause in watching (the read-out hidden meanwhile).
+    std::vector<ScreenRect> latest(HWND window) const;
 
     // Ends and joins the thread.
     void stop();
@@ -38,6 +46,7 @@ private:
     // Stores one pass's result; true when it differs from the previous one.
     bool store(HWND window, std::vector<ScreenRect> rects);
 
+    ButtonSource source_; // read by the thread only once it runs
     std::atomic<HWND> watched_{nullptr};
     std::atomic<HWND> notify_{nullptr};
     std::atomic<UINT> message_{0};

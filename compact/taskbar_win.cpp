@@ -139,7 +139,8 @@ std::vector<ScreenRect> occupied_rectangles(HWND host, HWND own, const std::vect
     return occupied;
 }
 
-void TaskListAdjuster::adjust_task_list(HWND host, const RECT& readout, int32_t gap, int32_t min_width) {
+void TaskListAdjuster::adjust_task_list(HWND host, const RECT& readout, int32_t gap, int32_t min_width,
+                                        HWND own) {
     const HWND target = host != nullptr ? task_list_target(host) : nullptr;
     if (target != target_) {
         restore_task_list();
@@ -147,38 +148,40 @@ void TaskListAdjuster::adjust_task_list(HWND host, const RECT& readout, int32_t 
     if (target == nullptr) {
         return;
     }
+    const HWND container = GetAncestor(target, GA_PARENT);
     RECT current_screen{};
-    if (!GetWindowRect(target, &current_screen)) {
+    RECT client{};
+    if (!GetWindowRect(target, &current_screen) || !GetClientRect(container, &client)) {
         return;
     }
     const std::optional<ScreenRect> current = rect_in_parent(target, current_screen);
-    const std::optional<ScreenRect> own = rect_in_parent(target, readout);
-    if (!current || !own) {
+    const std::optional<ScreenRect> readout_in_parent = rect_in_parent(target, readout);
+    if (!current || !readout_in_parent) {
         return;
     }
-    // Whatever resized the list since the last adjustment (the shell, after a button was added) set
-    // its new natural size.
-    if (target_ != target || !adjusted_ || *current != last_set_) {
-        natural_ = *current;
-        if (target_ != target && target == restored_ && *current == restored_from_) {
-            natural_ = restored_natural_;
+    std::vector<ScreenRect> bands;
+    for (HWND child = GetWindow(container, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        if (child == target || child == own || !IsWindowVisible(child) || !GetWindowRect(child, &r)) {
+            continue;
+        }
+        if (const std::optional<ScreenRect> band = rect_in_parent(child, r)) {
+            bands.push_back(*band);
         }
     }
     target_ = target;
-    const ScreenRect wanted = task_list_rect(natural_, *own, gap, min_width);
+    natural_ = task_list_natural(to_screen_rect(client), *current, bands);
+    const ScreenRect wanted = task_list_rect(natural_, *readout_in_parent, gap, min_width);
     if (wanted != *current) {
         set_rect(target, wanted);
     }
-    last_set_ = wanted;
     adjusted_ = wanted != natural_;
 }
 
 void TaskListAdjuster::restore_task_list() {
     if (adjusted_ && target_ != nullptr && IsWindow(target_)) {
         set_rect(target_, natural_);
-        restored_ = target_;
-        restored_natural_ = natural_;
-        restored_from_ = last_set_;
     }
     target_ = nullptr;
     adjusted_ = false;

@@ -42,14 +42,17 @@ int32_t notification_reserve(bool primary, int32_t dpi);
 std::vector<ScreenRect> occupied_rectangles(HWND host, HWND own, const std::vector<ScreenRect>& automation);
 
 // Narrows the classic task list so that it leaves the read-out free, and gives it back its own size.
+// The list's own size is read from the band that holds it, not from the list, so a list that an
+// earlier run left narrowed (it crashed, or was ended) is given its width back too.
 class TaskListAdjuster {
 public:
     TaskListAdjuster() = default;
     TaskListAdjuster(const TaskListAdjuster&) = delete;
     TaskListAdjuster& operator=(const TaskListAdjuster&) = delete;
 
-    // `readout` in screen pixels.
-    void adjust_task_list(HWND host, const RECT& readout, int32_t gap, int32_t min_width);
+    // `readout` in screen pixels; `own` (the read-out's window when it is a child of the taskbar) is
+    // no band of the taskbar.
+    void adjust_task_list(HWND host, const RECT& readout, int32_t gap, int32_t min_width, HWND own = nullptr);
     void restore_task_list();
 
     HWND target() const { return target_; }
@@ -57,14 +60,8 @@ public:
 
 private:
     HWND target_ = nullptr;
-    ScreenRect natural_{}; // both in the target's parent's client coordinates
-    ScreenRect last_set_{};
+    ScreenRect natural_{}; // in the target's parent's client coordinates
     bool adjusted_ = false;
-    // The last target given back, for a shell that has not yet carried out the asynchronous restore
-    // when the read-out comes back (hidden and shown at once): its narrowed size is not natural.
-    HWND restored_ = nullptr;
-    ScreenRect restored_natural_{};
-    ScreenRect restored_from_{};
 };
 
 } // namespace tide

@@ -10,8 +10,7 @@ prepare_prefix
 build_windows
 
 # Wine draws no layered child window, so a read-out embedded in its taskbar would be invisible: the
-# private prefix starts with the read-out laid over the taskbar instead, on one line, the only layout
-# that fits Wine's 20-pixel taskbar. An existing file is kept.
+# private prefix starts with the read-out laid over the taskbar instead. An existing file is kept.
 first_settings() {
     local roaming
     roaming=$(find "$WINEPREFIX/drive_c/users" -mindepth 3 -maxdepth 3 -path '*/AppData/Roaming' \
@@ -19,7 +18,7 @@ first_settings() {
     [ -n "$roaming" ] || return 0
     mkdir -p "$roaming/Tidemeter"
     [ -e "$roaming/Tidemeter/settings.json" ] && return 0
-    printf '{"schema_version": 1, "compact": {"embed_in_taskbar": false, "layout": 1}}\n' >"$roaming/Tidemeter/settings.json"
+    printf '{"schema_version": 1, "compact": {"embed_in_taskbar": false}}\n' >"$roaming/Tidemeter/settings.json"
 }
 first_settings
 if [ -z "${DISPLAY:-}" ]; then

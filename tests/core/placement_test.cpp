@@ -166,5 +166,18 @@ TEST(OffsetFromAnchor, DipOfTheMonitorRoundedHalfAway) {
     EXPECT_EQ(offset_from_anchor({99, 50, 200, 80}, {100, 51, 230, 50}, 192), (DipOffset{-1, -1}));
 }
 
+TEST(FillsMonitorOf, OnlyAWindowCoveringTheReadoutsWholeMonitor) {
+    const std::vector<DisplayInfo> displays{{"A", {0, 0, 1280, 800}, {0, 0, 1280, 760}, 96, true},
+                                            {"B", {1280, 0, 2560, 800}, {1280, 0, 2560, 760}, 96, false}};
+    const ScreenRect on_a{1000, 765, 1100, 795};
+    const ScreenRect on_b{2300, 765, 2400, 795};
+    EXPECT_TRUE(fills_monitor_of({0, 0, 1280, 800}, on_a, displays));
+    EXPECT_TRUE(fills_monitor_of({-8, -8, 1288, 808}, on_a, displays)); // a borderless window hangs over
+    EXPECT_FALSE(fills_monitor_of({0, 0, 1280, 800}, on_b, displays));  // the other monitor
+    EXPECT_FALSE(fills_monitor_of({0, 0, 1280, 760}, on_a, displays));  // maximised: the taskbar stays free
+    EXPECT_FALSE(fills_monitor_of({1, 0, 1280, 800}, on_a, displays));
+    EXPECT_FALSE(fills_monitor_of({0, 0, 1280, 800}, {5000, 0, 5100, 30}, displays)); // off every monitor
+}
+
 } // namespace
 } // namespace tide

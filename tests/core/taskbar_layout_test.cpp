@@ -1,6 +1,7 @@
 // Free-place search, notification reserve, task-list span, font fitting.
 #include "compact/taskbar_layout.h"
 
+#include "compact/compact_layout.h"
 #include "compact/placement.h"
 
 #include <gtest/gtest.h>
@@ -142,11 +143,101 @@ INSTANTIATE_TEST_SUITE_P(Cases, TaskListRectTest,
                              TaskListCase{{200, 5, 800, 35}, k_list}, TaskListCase{{130, 5, 790, 35}, k_list},
                              TaskListCase{{224, 5, 350, 35}, {354, 0, 900, 40}}));
 
+struct NaturalCase {
+    std::vector<ScreenRect> siblings;
+    ScreenRect current;
+    ScreenRect expected;
+};
+
+class TaskListNaturalTest : public testing::TestWithParam<NaturalCase> {};
+
+// In a container 1000 wide: the list's own span reaches to the container's edges or the nearest band
+// beside it on its rows, however narrow it is now.
+TEST_P(TaskListNaturalTest, ReachesTheNearestBandOrTheContainerEdge) {
+    const NaturalCase& c = GetParam();
+    EXPECT_EQ(task_list_natural({0, 0, 1000, 40}, c.current, c.siblings), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TaskListNaturalTest,
+                         testing::Values(
+                             // narrowed by an earlier run, from either side: the whole container
+                             NaturalCase{{}, {0, 0, 600, 40}, {0, 0, 1000, 40}},
+                             NaturalCase{{}, {300, 0, 1000, 40}, {0, 0, 1000, 40}},
+                             // bands left and right of it, touching or not, bound it; the nearer one wins
+                             NaturalCase{{{0, 0, 80, 40}, {900, 0, 1000, 40}, {850, 0, 870, 40}},
+                                         {80, 0, 500, 40},
+                                         {80, 0, 850, 40}},
+                             NaturalCase{{{500, 0, 520, 40}}, {100, 0, 500, 40}, {0, 0, 500, 40}},
+                             // a band on another row, an empty one, or one lying across the list: no border
+                             NaturalCase{{{700, 40, 800, 80}, {700, 0, 700, 40}, {200, 0, 300, 40}},
+                                         {100, 0, 500, 40},
+                                         {0, 0, 1000, 40}},
+                             // a list wider than its container keeps its width
+                             NaturalCase{{}, {-10, 0, 1010, 40}, {-10, 0, 1010, 40}}));
+
+TEST(LayoutFallbacks, ChosenThenOneLineThenNumbersOnlyEachOnce) {
+    const auto one = static_cast<int32_t>(CompactLayout::one_line);
+    const auto numbers = static_cast<int32_t>(CompactLayout::numbers_only);
+    const struct {
+        int32_t chosen;
+        std::vector<int32_t> expected;
+    } cases[] = {{0, {0, one, numbers}},
+                 {one, {one, numbers}},
+                 {numbers, {numbers, one}},
+                 {2, {2, one, numbers}},
+                 {3, {3, one, numbers}}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(layout_fallbacks(c.chosen), c.expected) << c.chosen;
+    }
+}
+
+TEST(FitTaskbar, EachLayoutShrinksToSevenBeforeTheNextOneIsTried) {
+    std::vector<FitAttempt> tried;
+    const FitOutcome outcome = fit_taskbar(8, 0, [&](const FitAttempt& a) -> std::optional<ScreenRect> {
+        tried.push_back(a);
+        if (a.layout == 5 && a.font_pt == 8) {
+            return ScreenRect{1, 2, 3, 4};
+        }
+        return std::nullopt;
+    });
+    const std::vector<FitAttempt> expected{{false, std::nullopt, std::nullopt},
+                                           {true, 8, std::nullopt},
+                                           {true, 7, std::nullopt},
+                                           {false, std::nullopt, 1},
+                                           {true, 8, 1},
+                                           {true, 7, 1},
+                                           {false, std::nullopt, 5},
+                                           {true, 8, 5}};
+    EXPECT_EQ(tried, expected);
+    EXPECT_EQ(outcome.attempt, (FitAttempt{true, 8, 5}));
+    ASSERT_TRUE(outcome.place);
+}
+
+TEST(OverlapChoice, NarrowestThatIsLowEnoughElseTheLowest) {
+    const struct {
+        std::vector<BoxSize> sizes;
+        int32_t strip_height;
+        size_t expected;
+    } cases[] = {
+        {{{100, 30}, {170, 19}, {140, 19}}, 40, 0}, // a tall strip: two lines stay the narrowest
+        {{{100, 26}, {170, 19}, {140, 19}}, 20, 2}, // too high for the strip, however narrow
+        {{{100, 20}, {170, 19}, {140, 19}}, 20, 0}, // exactly as high as the strip
+        {{{100, 26}, {140, 22}, {140, 22}}, 20, 1}, // none low enough: the lowest, the first on a tie
+        {{{150, 19}, {150, 19}}, 20, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(overlap_choice(c.sizes, c.strip_height), c.expected) << c.strip_height;
+    }
+}
+
 TEST(FontFitSequence, MeasuredSizeFirstThenTightDownToSeven) {
-    const std::vector<FitAttempt> expected{
-        {false, std::nullopt}, {true, 10}, {true, 9}, {true, 8}, {true, 7}};
+    const std::vector<FitAttempt> expected{{false, std::nullopt, std::nullopt},
+                                           {true, 10, std::nullopt},
+                                           {true, 9, std::nullopt},
+                                           {true, 8, std::nullopt},
+                                           {true, 7, std::nullopt}};
     EXPECT_EQ(font_fit_sequence(10), expected);
-    const std::vector<FitAttempt> small{{false, std::nullopt}, {true, 7}};
+    const std::vector<FitAttempt> small{{false, std::nullopt, std::nullopt}, {true, 7, std::nullopt}};
     EXPECT_EQ(font_fit_sequence(5), small);
 }
 
@@ -160,7 +251,7 @@ TEST(FitTaskbarFont, StopsAtTheFirstFit) {
         return std::nullopt;
     });
     EXPECT_EQ(tried.size(), 4u);
-    EXPECT_EQ(outcome.attempt, (FitAttempt{true, 9}));
+    EXPECT_EQ(outcome.attempt, (FitAttempt{true, 9, std::nullopt}));
     EXPECT_EQ(outcome.place, (ScreenRect{1, 2, 3, 4}));
 }
 
@@ -174,7 +265,7 @@ TEST(FitTaskbarFont, FullTaskbarEndsAtSevenPointsWithoutPlace) {
         return place(400, full, width);
     });
     EXPECT_EQ(tries, 6);
-    EXPECT_EQ(outcome.attempt, (FitAttempt{true, 7}));
+    EXPECT_EQ(outcome.attempt, (FitAttempt{true, 7, std::nullopt}));
     EXPECT_EQ(outcome.place, std::nullopt);
 }
 

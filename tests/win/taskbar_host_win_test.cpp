@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "compact/compact_window_win.h"
 #include "compact/displays_win.h"
+#include "compact/fullscreen_win.h"
 #include "compact/taskbar_host_win.h"
 #include "presentation/theme.h"
 #include "tests/win/test_taskbar_win.h"
@@ -23,6 +26,7 @@ using ui::ShellTaskbarHost;
 
 constexpr RECT k_bottom_bar{0, 760, 1280, 800};
 constexpr RECT k_top_bar{0, 0, 1280, 40};
+constexpr RECT k_low_bar{0, 780, 1280, 800}; // as high as Wine's own taskbar
 constexpr int k_gap = 4;
 
 DisplayInfo display(ScreenRect work) {
@@ -43,12 +47,42 @@ ScreenRect screen_rect(HWND window) {
     return window_rect(window);
 }
 
+ScreenRect shifted(ScreenRect r, int dx) {
+    r.left += dx;
+    r.right += dx;
+    return r;
+}
+
+bool is_below(HWND window, HWND other) {
+    for (HWND above = GetWindow(window, GW_HWNDPREV); above != nullptr;
+         above = GetWindow(above, GW_HWNDPREV)) {
+        if (above == other) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Under Wine the pointer reaches its new place a moment after SetCursorPos returns.
+bool move_cursor(POINT to) {
+    SetCursorPos(to.x, to.y);
+    return pump_until([&] {
+        POINT at{};
+        return GetCursorPos(&at) && at.x == to.x && at.y == to.y;
+    });
+}
+
+bool topmost(HWND window) {
+    return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
 class TaskbarHostTest : public testing::Test {
 protected:
     void SetUp() override { use_work({0, 0, 1280, 760}); }
     void TearDown() override {
         readout_.destroy();
         set_display_source(nullptr);
+        set_fullscreen_state_source(nullptr);
         DestroyWindow(controller_);
     }
 
@@ -58,7 +92,7 @@ protected:
     }
 
     // The taskbar read-out in taskbar mode, shown, with two rates.
-    void start(bool embed = true, int font_pt = 11, int layout = 0) {
+    void start(bool embed = true, int font_pt = 11, int layout = 0, ButtonSource buttons = {}) {
         CompactSettings settings;
         settings.on_taskbar = true;
         settings.mode = 0;
@@ -67,7 +101,8 @@ protected:
         settings.font_size_pt = font_pt;
         settings.layout = layout;
         ASSERT_TRUE(readout_.create(GetModuleHandleW(nullptr), controller_));
-        readout_.set_taskbar_host(std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13));
+        readout_.set_taskbar_host(
+            std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13, std::move(buttons)));
         readout_.apply(settings, *find_palette("Midnight"), false);
         readout_.set_content({L"12.3 Mbit/s", L"1.2 Mbit/s", L"", L"", true});
         readout_.show(true);
@@ -163,6 +198,113 @@ TEST_F(TaskbarHostTest, TrayIconsPaintedByTheTaskbarKeepTheirRoom) {
     EXPECT_FALSE(host().has_occupied()); // a dropped read-out measures its offset with the reserve too
 }
 
+TEST_F(TaskbarHostTest, TaskListLeftNarrowedByAnEarlierRunIsGivenItsWidthBack) {
+    TestTaskbar bar(TestTaskbar::Kind::classic, k_bottom_bar);
+    SetWindowPos(bar.task_list(), nullptr, 0, 0, 600, 40,
+                 SWP_NOZORDER | SWP_NOACTIVATE); // a run that crashed
+    start();
+    EXPECT_GT(TestTaskbar::client_rect_of(bar.task_list()).right, 600); // up to the read-out
+    readout_.show(false);
+    EXPECT_EQ(TestTaskbar::client_rect_of(bar.task_list()), (ScreenRect{0, 0, 984, 40}));
+}
+
+// On a right-to-left Windows the taskbar is mirrored: client x counts from its right end.
+TEST_F(TaskbarHostTest, MirroredTaskbarHoldsTheEmbeddedReadoutAtItsFreePlaceAndUnderTheHand) {
+    TestTaskbar bar(TestTaskbar::Kind::classic, k_bottom_bar, true);
+    start(false); // the overlay's place is worked out in screen pixels, with no mapping to go wrong
+    const ScreenRect free = window_rect(readout_.hwnd());
+    readout_.destroy();
+    start(true);
+    ASSERT_TRUE(readout_.embedded());
+    const HWND window = readout_.hwnd();
+    EXPECT_EQ(window_rect(window), free);
+
+    // A drag of 10 pixels to the left, through the window's own mouse messages.
+    const POINT grab{free.left + 5, free.top + 5};
+    ASSERT_TRUE(move_cursor(grab));
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    ASSERT_TRUE(move_cursor({grab.x - 10, grab.y}));
+    SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    EXPECT_EQ(window_rect(window), shifted(free, -10));
+    // Narrower rates meanwhile: the read-out stays under the hand, and is placed once the move ends.
+    readout_.set_content({L"1 kbit/s", L"1 kbit/s", L"", L"", true});
+    EXPECT_EQ(window_rect(window), shifted(free, -10));
+    SendMessageW(window, WM_LBUTTONUP, 0, 0);
+    // Anchored at the end (align 2), the box keeps its right edge where it was dropped.
+    const ScreenRect dropped = window_rect(window);
+    EXPECT_EQ(dropped.right, free.right - 10);
+    EXPECT_LT(width_of(dropped), width_of(free));
+}
+
+TEST_F(TaskbarHostTest, FailedAutomationKeepsTheLastButtonsAlsoWhenShownAgain) {
+    TestTaskbar bar(TestTaskbar::Kind::bridge, k_bottom_bar);
+    // A button where the read-out wants to be; every pass after the first fails, as in a busy shell.
+    const std::vector<ScreenRect> buttons{{800, 760, 1036, 800}};
+    std::atomic<int> passes{0};
+    start(true, 11, 0, [&](HWND) -> std::optional<std::vector<ScreenRect>> {
+        if (passes++ == 0) {
+            return buttons;
+        }
+        return std::nullopt;
+    });
+    ASSERT_TRUE(pump_until([&] { return passes.load() >= 3; }, std::chrono::milliseconds(20000)));
+    readout_.place(); // what the controller does when the watcher reports
+    EXPECT_LE(window_rect(readout_.hwnd()).right, 800 - k_gap);
+    readout_.show(false);
+    readout_.show(true);
+    EXPECT_LE(window_rect(readout_.hwnd()).right, 800 - k_gap);
+    readout_.destroy();
+}
+
+TEST_F(TaskbarHostTest, LowCrowdedTaskbarTakesOneLineThenNumbersOnlyBeforeOverlapping) {
+    use_work({0, 0, 1280, 780});
+    TestTaskbar bar(TestTaskbar::Kind::classic, k_low_bar);
+    start(false); // two lines, the default, never fit in 20 pixels
+    EXPECT_EQ(readout_.layout_in_use(), static_cast<int>(CompactLayout::one_line));
+    EXPECT_LE(window_rect(readout_.hwnd()).bottom, 800);
+    const SIZE numbers = readout_.fit_font({true, 7, static_cast<int>(CompactLayout::numbers_only)});
+    ASSERT_LT(numbers.cx, readout_.fit_font({true, 7, static_cast<int>(CompactLayout::one_line)}).cx);
+    readout_.show(false);
+
+    // A stretch that holds numbers only at 7 points, but not one line (buttons narrow enough to count).
+    bar.add_child(L"Button", {48, 0, 500, 20});
+    bar.add_child(L"Button", {500, 0, 1040 - 2 * k_gap - numbers.cx, 20});
+    readout_.show(true);
+    EXPECT_EQ(readout_.layout_in_use(), static_cast<int>(CompactLayout::numbers_only));
+    expect_clear_of(bar.host());
+    hold();
+    readout_.show(false);
+
+    // No room at all: the narrowest layout overlaps at the anchor.
+    bar.add_child(L"Button", {1000, 0, 1040, 20});
+    readout_.show(true);
+    EXPECT_EQ(readout_.layout_in_use(), static_cast<int>(CompactLayout::numbers_only));
+    EXPECT_EQ(width_of(window_rect(readout_.hwnd())), numbers.cx);
+    EXPECT_EQ(readout_.settings().layout, 0); // the user's choice stays
+}
+
+// Wine's shell never reports a full-screen program: the test says so in its place.
+TEST_F(TaskbarHostTest, FullScreenProgramKeepsTheOverlayBehindItUntilItEnds) {
+    set_fullscreen_state_source([] { return true; });
+    TestTaskbar bar(TestTaskbar::Kind::classic, k_bottom_bar);
+    start(false);
+    const HWND readout = readout_.hwnd();
+    ASSERT_TRUE(topmost(readout));
+    const HWND video = CreateWindowExW(0, L"STATIC", L"video", WS_POPUP | WS_VISIBLE, 0, 0, 1280, 800,
+                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(video);
+    EXPECT_TRUE(pump_until([&] { return is_below(readout, video); }, std::chrono::milliseconds(10000)));
+    // Several rounds of keeping on top, and a placement after a display change, leave it there.
+    pump_until([] { return false; }, std::chrono::milliseconds(1500));
+    SendMessageW(readout, WM_DISPLAYCHANGE, 32, MAKELPARAM(1280, 800));
+    EXPECT_TRUE(is_below(readout, video));
+    EXPECT_TRUE(IsWindowVisible(readout));
+
+    DestroyWindow(video);
+    EXPECT_TRUE(pump_until([&] { return topmost(readout) && IsWindowVisible(readout); },
+                           std::chrono::milliseconds(10000)));
+}
+
 TEST_F(TaskbarHostTest, TaskListWidenedByTheShellIsNarrowedAgainByTheLayoutCheck) {
     TestTaskbar bar(TestTaskbar::Kind::classic, k_bottom_bar);
     start();
@@ -170,8 +312,8 @@ TEST_F(TaskbarHostTest, TaskListWidenedByTheShellIsNarrowedAgainByTheLayoutCheck
     ASSERT_LT(narrowed, 984);
     SetWindowPos(bar.task_list(), nullptr, 0, 0, 984, 40, SWP_NOZORDER | SWP_NOACTIVATE);
     // The check runs every second; allow for a loaded machine.
-    EXPECT_TRUE(
-        pump_until([&] { return TestTaskbar::client_rect_of(bar.task_list()).right == narrowed; }, std::chrono::milliseconds(8000)));
+    EXPECT_TRUE(pump_until([&] { return TestTaskbar::client_rect_of(bar.task_list()).right == narrowed; },
+                           std::chrono::milliseconds(8000)));
 }
 
 TEST_F(TaskbarHostTest, AvoidsButtonsAddedLaterAndPrefersTheNearerStretch) {
@@ -181,7 +323,8 @@ TEST_F(TaskbarHostTest, AvoidsButtonsAddedLaterAndPrefersTheNearerStretch) {
     // A button appears where the read-out is: the next check moves it to a free stretch.
     const int w = first.right - first.left;
     bar.add_child(L"Button", {first.left - 10, 0, first.right + 10, 40});
-    ASSERT_TRUE(pump_until([&] { return window_rect(readout_.hwnd()) != first; }, std::chrono::milliseconds(8000)));
+    ASSERT_TRUE(
+        pump_until([&] { return window_rect(readout_.hwnd()) != first; }, std::chrono::milliseconds(8000)));
     expect_clear_of(bar.host());
     EXPECT_EQ(window_rect(readout_.hwnd()).right - window_rect(readout_.hwnd()).left, w);
 }

@@ -1,5 +1,6 @@
 // Tidemeter.exe on a taskbar of the test's own: its read-out comes back after the taskbar is re-created
-// and "TaskbarCreated" arrives, and the program still exits cleanly.
+// and "TaskbarCreated" arrives, the end of the session gives the task list back, and the program still
+// exits cleanly.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -78,6 +79,18 @@ TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
             return readout != nullptr && (!embedded || GetAncestor(readout, GA_PARENT) == bar->host());
         },
         std::chrono::milliseconds(30'000)));
+
+    // The session ends (the process may be ended right after): the task list gets its width back first.
+    const ScreenRect natural{0, 0, 984, 20};
+    ASSERT_TRUE(pump_until([&] { return TestTaskbar::client_rect_of(bar->task_list()) != natural; },
+                           std::chrono::milliseconds(30'000)));
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(controller, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 30'000, &answer);
+    EXPECT_TRUE(pump_until([&] { return TestTaskbar::client_rect_of(bar->task_list()) == natural; },
+                           std::chrono::milliseconds(30'000)));
+    // and keeps it: the read-out's one-second check does not narrow it again.
+    pump_until([] { return false; }, std::chrono::milliseconds(2500));
+    EXPECT_EQ(TestTaskbar::client_rect_of(bar->task_list()), natural);
 
     PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
     EXPECT_TRUE(pump_until([&] { return test::has_ended(program); }, std::chrono::milliseconds(60'000)));

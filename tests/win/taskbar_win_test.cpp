@@ -85,7 +85,10 @@ TEST(TaskListAdjuster, NarrowsBesideTheReadoutAgainAfterAWideningAndRestores) {
     EXPECT_TRUE(adjuster.adjusted());
     EXPECT_EQ(TestTaskbar::client_rect_of(bar.task_list()), (ScreenRect{0, 0, 844, 40}));
 
-    // Something else gives the list a new natural size; the next check narrows that one.
+    // Another band takes the right end of the container and the shell gives the list the rest: that
+    // is its natural size now, and the next check narrows that one.
+    CreateWindowExW(0, L"Button", L"", WS_CHILD | WS_VISIBLE, 960, 0, 24, 40, bar.rebar(), nullptr,
+                    GetModuleHandleW(nullptr), nullptr);
     SetWindowPos(bar.task_list(), nullptr, 0, 0, 960, 40, SWP_NOZORDER | SWP_NOACTIVATE);
     adjuster.adjust_task_list(bar.host(), {900, 765, 1000, 795}, 4, 120);
     EXPECT_EQ(TestTaskbar::client_rect_of(bar.task_list()), (ScreenRect{0, 0, 844, 40}));
@@ -154,8 +157,8 @@ TEST(TaskbarButtonWatcher, WithoutAutomationTheThreadIdlesAndStopsPromptly) {
     watcher.watch(bar.start(), bar.host(), WM_APP + 13);
     watcher.watch(bar.host(), bar.host(), WM_APP + 13);
     watcher.watch(nullptr, bar.host(), WM_APP + 13);
-    EXPECT_TRUE(watcher.latest().empty()); // nothing belongs to "no window"
-    EXPECT_TRUE(watcher.running());        // the thread sleeps until it is needed again
+    EXPECT_TRUE(watcher.latest(nullptr).empty()); // nothing belongs to "no window"
+    EXPECT_TRUE(watcher.running());               // the thread sleeps until it is needed again
     const ULONGLONG start = GetTickCount64();
     watcher.stop();
     EXPECT_FALSE(watcher.running());

@@ -34,15 +34,16 @@ HWND make_child(HWND parent, const wchar_t* class_name, RECT r, bool visible) {
 
 } // namespace
 
-TestTaskbar::TestTaskbar(Kind kind, RECT bar) {
+TestTaskbar::TestTaskbar(Kind kind, RECT bar, bool mirrored) {
     const wchar_t* host_class = kind == Kind::secondary ? k_secondary_taskbar_class : k_primary_taskbar_class;
     ensure_class(host_class);
     const int w = bar.right - bar.left;
     const int h = bar.bottom - bar.top;
     // Topmost and created last, so that it is the taskbar the program finds.
-    host_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, host_class, L"",
-                            WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, bar.left, bar.top, w, h, nullptr,
-                            nullptr, GetModuleHandleW(nullptr), nullptr);
+    const DWORD ex_style =
+        WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | (mirrored ? WS_EX_LAYOUTRTL : 0);
+    host_ = CreateWindowExW(ex_style, host_class, L"", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, bar.left,
+                            bar.top, w, h, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (host_ == nullptr) {
         return;
     }

@@ -14,8 +14,9 @@ class TestTaskbar {
 public:
     enum class Kind { classic, bridge, secondary };
 
-    // `bar` in screen pixels; the children are laid out inside it from the left and the right end.
-    TestTaskbar(Kind kind, RECT bar);
+    // `bar` in screen pixels; the children are laid out inside it from the left and the right end (in
+    // client coordinates, which a `mirrored` taskbar, as on a right-to-left Windows, counts from the right).
+    TestTaskbar(Kind kind, RECT bar, bool mirrored = false);
     TestTaskbar(const TestTaskbar&) = delete;
     TestTaskbar& operator=(const TestTaskbar&) = delete;
     ~TestTaskbar();

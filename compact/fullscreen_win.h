@@ -1,0 +1,25 @@
+// A full-screen program (a game, a video, a presentation) on a monitor: the read-outs there step back
+// behind it rather than cover it.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+#include "compact/placement.h"
+
+namespace tide {
+
+// The shell says a full-screen program has the user: busy, Direct3D full screen or presentation mode.
+bool shell_reports_fullscreen();
+
+// Replaces the shell's answer, for tests of a system that cannot be made to give it; an empty function
+// restores the shell's. Main thread only.
+void set_fullscreen_state_source(std::function<bool()> source);
+
+// The foreground window when it fills the whole monitor that holds the centre of `readout` and the shell
+// reports a full-screen program; null otherwise.
+HWND fullscreen_window_over(const ScreenRect& readout, const std::vector<DisplayInfo>& displays);
+
+} // namespace tide
