@@ -127,6 +127,7 @@ void App::retry_settings_file() {
     hand_monitoring_to_sampler();
     usage_.dirty = true; // history may have been switched on by the file: this run's counts are kept
     apply_settings();
+    dashboard_.set_graph_state(settings_.history_window_s, visible_graph_.frozen);
     visible_graph_.rebuild = true;
     refresh_ui();
 }

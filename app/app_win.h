@@ -51,7 +51,7 @@ public:
     // Opens the settings window with the live settings.
     void open_settings();
     // What the settings window hands back when the user applies its edits.
-    void apply_edited_settings(Settings edited);
+    void apply_edited_settings(const ui::SettingsEdit& edit);
 
     // Window procedure of the controller window (controller_win.cpp).
     static LRESULT CALLBACK controller_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -95,7 +95,7 @@ private:
     void set_taskbar_display(bool on);
     void apply_appearance();
     void take_back_window_settings();
-    void hand_monitoring_to_sampler();
+    void hand_monitoring_to_sampler(bool wake = true);
     TrayMenuState tray_menu_state() const;
     TextLookup text_lookup() const;
 

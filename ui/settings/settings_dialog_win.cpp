@@ -79,7 +79,7 @@ bool SettingsDialog::open(HINSTANCE instance, HWND controller, const Settings& s
     init_common_controls_once();
     instance_ = instance;
     controller_ = controller;
-    working_ = settings;
+    edits_ = EditTracker(settings);
     text_provider_ = std::move(text);
     apply_callback_ = std::move(apply);
     rtl_ = rtl;
@@ -88,7 +88,7 @@ bool SettingsDialog::open(HINSTANCE instance, HWND controller, const Settings& s
         return false;
     }
     build_pages();
-    load_controls();
+    show_values(edits_.shown());
     set_apply_enabled(false);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetForegroundWindow(hwnd_);
@@ -254,21 +254,20 @@ void SettingsDialog::on_reset() {
     if (answer != IDYES || hwnd_ == nullptr) {
         return;
     }
-    working_ = default_settings();
-    working_.custom_colors.clear();
-    load_controls();
+    edits_.reset_to_defaults();
+    show_values(edits_.shown());
 }
 
 void SettingsDialog::on_dpi_changed(int dpi, const RECT& suggested) {
     dpi_ = dpi > 0 ? dpi : 96;
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    store_form(read_controls(), memory_, working_);
+    const FormValues now = read_controls();
     const HWND apply_button = GetDlgItem(hwnd_, k_apply_button_id);
     const bool apply_enabled = apply_button != nullptr && IsWindowEnabled(apply_button);
     destroy_children();
     build_pages();
-    load_controls();
+    show_values(now);
     set_apply_enabled(apply_enabled);
     if (GetActiveWindow() == hwnd_) {
         restore_focus(); // the old children went with the focus; an inactive window stays inactive
@@ -276,7 +275,8 @@ void SettingsDialog::on_dpi_changed(int dpi, const RECT& suggested) {
 }
 
 void SettingsDialog::restore_focus() {
-    if (focus_ == nullptr || !IsChild(hwnd_, focus_) || !IsWindowVisible(focus_) || !IsWindowEnabled(focus_)) {
+    if (focus_ == nullptr || !IsChild(hwnd_, focus_) || !IsWindowVisible(focus_) ||
+        !IsWindowEnabled(focus_)) {
         focus_ = GetDlgItem(hwnd_, k_tab_control_id);
     }
     SetFocus(focus_);
@@ -342,8 +342,8 @@ void SettingsDialog::build_pages() {
         }
         case ControlKind::slider: {
             add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, row.page);
-            const HWND slider = add_child(TRACKBAR_CLASSW, L"", TBS_AUTOTICKS | WS_TABSTOP, rects.control,
-                                          row.id, row.page);
+            const HWND slider =
+                add_child(TRACKBAR_CLASSW, L"", TBS_AUTOTICKS | WS_TABSTOP, rects.control, row.id, row.page);
             SendMessageW(slider, TBM_SETRANGE, FALSE,
                          MAKELPARAM(k_opacity_min_position, k_opacity_max_position));
             add_child(L"STATIC", L"", SS_LEFT, rects.value_label, row.id + 1, row.page);
@@ -384,12 +384,10 @@ void SettingsDialog::show_page(int page) {
     }
 }
 
-void SettingsDialog::load_controls() {
-    const LoadedForm form = load_form(working_);
-    memory_ = form.memory;
+void SettingsDialog::show_values(const FormValues& values) {
     for (const ControlEntry& row : settings_controls()) {
         const HWND control = GetDlgItem(hwnd_, row.id);
-        const int value = form.values[row.id];
+        const int value = values[row.id];
         switch (row.kind) {
         case ControlKind::check:
             SendMessageW(control, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -429,11 +427,11 @@ FormValues SettingsDialog::read_controls() const {
 }
 
 void SettingsDialog::apply() {
-    apply_form(read_controls(), memory_, working_);
+    // Remembered before the callback, whose refresh may run messages that reach this window again.
+    const SettingsEdit edit = edits_.edit(read_controls());
+    edits_.applied(edit);
     if (apply_callback_) {
-        // A record of its own: the callback's refresh may run messages that reset or reload working_.
-        const Settings copy = working_;
-        apply_callback_(copy);
+        apply_callback_(edit);
     }
 }
 

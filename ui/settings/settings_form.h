@@ -1,5 +1,6 @@
-// The settings window's controls as values: what each control shows for the stored settings and what
-// it stores back. The window only copies these values into and out of its controls.
+// The settings window's controls as values: what each control shows for the stored settings and what a
+// value of it writes. The window only copies these values into and out of its controls; which of them
+// are written at all is settings_edit's rule.
 #pragma once
 
 #include <array>
@@ -28,29 +29,20 @@ private:
     std::array<int, k_last_control_id - k_first_control_id + 1> values_{};
 };
 
-// What the window remembers between loading and storing, so that a stored value no list can show
-// survives as long as the user leaves its list alone.
-struct FormMemory {
-    bool unit_listed = true;    // the stored speed unit is one of the list's entries
-    int compact_font_index = 0; // the text-size positions last loaded or applied
-    int desktop_font_index = 0;
-
-    friend bool operator==(const FormMemory&, const FormMemory&) = default;
+// One control and the settings it stands for: the value it shows for a record, and what a value of it
+// writes into a record. A value the control cannot stand for (no selection, out of range) writes nothing.
+struct FormField {
+    int id;
+    int (*load)(const Settings&);
+    void (*store)(int value, Settings&);
 };
 
-struct LoadedForm {
-    FormValues values;
-    FormMemory memory;
-};
+// Every page control's field, page by page in the order of the pages.
+std::span<const FormField> form_fields();
+const FormField* find_field(int id);
 
-// The control values for `working` and the memory that goes with them.
-LoadedForm load_form(const Settings& working);
-
-// Writes the control values into `working`; values no list entry stands for leave their setting alone.
-void store_form(const FormValues& values, const FormMemory& memory, Settings& working);
-
-// OK and Apply: stores, then remembers the text-size positions and whether the unit is listed.
-void apply_form(const FormValues& values, FormMemory& memory, Settings& working);
+// What each control shows for `settings`.
+FormValues load_form(const Settings& settings);
 
 // The entry nearest to `stored` in an ascending list; a tie goes to the earlier (smaller) entry.
 int nearest_entry(std::span<const int32_t> entries, int32_t stored);
