@@ -15,6 +15,7 @@
 #include "persistence/usage_win.h"
 #include "presentation/theme.h"
 #include "tests/win/program_win.h"
+#include "tests/win/screen_pixels_win.h"
 #include "tests/win/shell_double_win.h"
 #include "tests/win/wait_win.h"
 
@@ -53,29 +54,7 @@ int readout_pixels_near(DWORD process, Rgba expected) {
     if (found.second == nullptr || !GetWindowRect(found.second, &r)) {
         return -1;
     }
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    int n = 0;
-    const auto* pixel = static_cast<const uint8_t*>(bits);
-    for (int i = 0; i < w * h; ++i, pixel += 4) {
-        n += std::abs(pixel[2] - expected.r) <= 12 && std::abs(pixel[1] - expected.g) <= 12 &&
-                     std::abs(pixel[0] - expected.b) <= 12
-                 ? 1
-                 : 0;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return n;
+    return test::count_near(r, expected);
 }
 
 // apt-get is a program of the machine Wine runs on: Wine starts it as such, and the handle it gives
