@@ -90,6 +90,7 @@ void App::shut_down() {
 void App::load_start_up_state() {
     settings_path_ = data_file_path(options_.data_folder, L"settings.json");
     usage_.path = data_file_path(options_.data_folder, L"usage.json");
+    warnings_path_ = data_file_path(options_.data_folder, L"warnings.json");
 
     settings_ = load_settings(settings_path_, settings_access_);
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
@@ -100,6 +101,7 @@ void App::load_start_up_state() {
     if (settings_.history_mode == 1) {
         load_usage(usage_, settings_.history_retention_days, recent_errors_);
     }
+    read_given_warnings();
 }
 
 // A settings file that could not be read at start-up (antivirus, backup or sync holding it) is read
@@ -135,6 +137,7 @@ void App::retry_settings_file() {
     refresh_ui();
 }
 
+// The data-plan warnings go with the usage: a file that could not be read or written is tried again.
 void App::save_usage_now() {
     std::optional<std::string> text =
         usage_save_text(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
@@ -146,6 +149,10 @@ void App::save_usage_now() {
                            usage_save_failed(usage_, error, recent_errors_);
                        }
                    }});
+    if (!warnings_read_) {
+        read_given_warnings();
+    }
+    save_given_warnings();
 }
 
 // The writer reports to the controller window only by a posted message: the outcomes are taken up

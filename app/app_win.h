@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/recent_errors.h"
+#include "app/plan_status.h"
 #include "app/startup_win.h"
 #include "app/status_refresh.h"
 #include "app/tray_win.h"
@@ -105,6 +106,11 @@ private:
     // refresh_win.cpp: the sample handler
     void on_sample();
 
+    // plan_win.cpp: data-plan limits and their warnings
+    void read_given_warnings();
+    void save_given_warnings();
+    PlanView update_data_plan(const TextLookup& text);
+
     const AppOptions options_;
     HINSTANCE instance_ = nullptr;
     HWND controller_window_ = nullptr;
@@ -124,6 +130,12 @@ private:
     VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags
     UsageHistory usage_;
     RecentErrors recent_errors_;
+
+    PlanWarner plan_warner_;            // which data-plan warnings have been given
+    std::wstring warnings_path_;
+    bool warnings_read_ = false;        // warnings.json read (or none there): only then may a warning go out
+    bool warnings_unreadable_reported_ = false;
+    bool warnings_save_failed_ = false; // retried with the usage save, not at every refresh
 
     SystemAppearance appearance_;      // read at start-up and on every system colour or theme change
     ui::CompactWindow taskbar_display_; // section `compact`

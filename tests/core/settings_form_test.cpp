@@ -333,6 +333,44 @@ TEST(SettingsForm, ListsWithoutAValidSelectionLeaveTheirSetting) {
     EXPECT_EQ(apply_edit(edits.edit(now), s), s);
 }
 
+TEST(SettingsForm, DataLimitsReadInTheirUnitAndStoreWhatWasTyped) {
+    Settings s;
+    s.history_mode = 1;
+    s.monthly_warning_mb = 10000;
+    s.daily_warning_mb = 1500;
+    s.billing_day = 31;
+    const FormValues shown = load_form(s);
+    EXPECT_EQ(shown[id_monthly_unit], k_unit_gb);
+    EXPECT_EQ(limit_in_unit(shown[id_monthly_limit], shown[id_monthly_unit]), 10);
+    EXPECT_EQ(shown[id_daily_unit], k_unit_mb);
+    EXPECT_EQ(shown[id_billing_day], 30);
+    EXPECT_TRUE(history_dependents_enabled(shown));
+    EXPECT_EQ(round_trip(s), s);
+
+    struct Case {
+        std::string_view text;
+        int unit;
+        int value;
+    };
+    const Case cases[] = {{"12", k_unit_gb, 12000},
+                          {" 250 ", k_unit_mb, 250},
+                          {"", k_unit_gb, 0},
+                          {"0", k_unit_mb, 0},
+                          {"1.5", k_unit_gb, k_no_selection},
+                          {"-3", k_unit_mb, k_no_selection},
+                          {"100000", k_unit_gb, k_max_limit_mb},
+                          {"99999999999999999999", k_unit_mb, k_max_limit_mb}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(limit_from_text(c.text, c.unit), c.value) << c.text;
+    }
+    EXPECT_EQ(with_change(s, id_monthly_limit, 12000).monthly_warning_mb, 12000);
+    EXPECT_EQ(with_change(s, id_monthly_limit, k_no_selection).monthly_warning_mb, 10000);
+    EXPECT_EQ(with_change(s, id_daily_unit, k_unit_gb), s); // the box's value carries the limit
+    EXPECT_EQ(with_change(s, id_billing_day, 0).billing_day, 1);
+    s.history_mode = 0;
+    EXPECT_FALSE(history_dependents_enabled(load_form(s)));
+}
+
 TEST(SettingsForm, NearestEntryTiesGoToTheEarlier) {
     const std::array<int32_t, 3> entries{10, 20, 40};
     EXPECT_EQ(nearest_entry(entries, 15), 0);
@@ -353,8 +391,8 @@ TEST(SettingsLayout, TableHoldsEveryIdOnceOnItsPage) {
             EXPECT_FALSE(list_entries(row.id).empty()) << row.id;
         }
     }
-    EXPECT_EQ(ids.size(), 31u); // with the two value labels, every id from 1001 to 1033
-    EXPECT_EQ(per_page, (std::array<int, k_page_count>{2, 6, 9, 8, 4, 2}));
+    EXPECT_EQ(ids.size(), 36u); // with the two value labels, every id from 1001 to 1033 and 1036 to 1040
+    EXPECT_EQ(per_page, (std::array<int, k_page_count>{2, 6, 9, 8, 4, 7}));
     EXPECT_EQ(find_control(id_compact_opacity_value), nullptr);
     EXPECT_EQ(form_fields().size(), settings_controls().size());
 }

@@ -164,6 +164,33 @@ TEST_F(SettingsDialogTest, ChangesEnableApplyWhichHandsThemBack) {
     EXPECT_EQ(FindWindowW(k_settings_class, nullptr), nullptr);
 }
 
+TEST_F(SettingsDialogTest, DataLimitsAreTypedInTheirUnitAndNeedTheHistory) {
+    Settings stored;
+    stored.history_mode = 1;
+    stored.monthly_warning_mb = 10000;
+    ASSERT_TRUE(open(stored));
+    click_tab(5);
+    EXPECT_EQ(text_of(item(id_monthly_limit)), L"10");
+    EXPECT_EQ(selection(id_monthly_unit), k_unit_gb);
+    EXPECT_FALSE(apply_enabled()); // filling the boxes is no edit
+
+    SetWindowTextW(item(id_monthly_limit), L"12"); // as typing does: the box reports a change
+    EXPECT_TRUE(apply_enabled());
+    key(id_billing_day, VK_DOWN); // 1 -> 2
+    press(k_apply_button_id);
+    ASSERT_EQ(applied_.size(), 1u);
+    Settings expected = stored;
+    expected.monthly_warning_mb = 12000;
+    expected.billing_day = 2;
+    EXPECT_EQ(applied_[0], expected);
+
+    EXPECT_TRUE(IsWindowEnabled(item(id_daily_limit)));
+    press(id_persist_history);
+    for (const int id : k_history_dependents) {
+        EXPECT_FALSE(IsWindowEnabled(item(id))) << id;
+    }
+}
+
 TEST_F(SettingsDialogTest, OkKeepsValuesNoListCanShow) {
     Settings stored;
     stored.history_retention_days = 60;

@@ -227,6 +227,12 @@ void SettingsDialog::on_command(int id, int code, HWND control) {
         DestroyWindow(hwnd_);
         return;
     }
+    if (control != nullptr && code == EN_CHANGE && find_control(id) != nullptr) {
+        if (!loading_) {
+            set_apply_enabled(true); // typed into a number box
+        }
+        return;
+    }
     if (control == nullptr || (code != BN_CLICKED && code != CBN_SELCHANGE)) {
         return;
     }
@@ -236,7 +242,7 @@ void SettingsDialog::on_command(int id, int code, HWND control) {
     } else if (id == k_reset_button_id) {
         on_reset();
     } else {
-        if (id == id_match_taskbar) {
+        if (id == id_match_taskbar || id == id_persist_history) {
             update_dependents();
         }
         set_apply_enabled(true);
@@ -349,6 +355,16 @@ void SettingsDialog::build_pages() {
             add_child(L"STATIC", L"", SS_LEFT, rects.value_label, row.id + 1, row.page);
             break;
         }
+        case ControlKind::number:
+            add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, row.page);
+            add_child(L"EDIT", L"", WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP, rects.control,
+                      row.id, row.page);
+            break;
+        case ControlKind::unit:
+            fill_list(
+                add_child(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_TABSTOP, rects.control, row.id, row.page),
+                row.id);
+            break;
         }
     }
     for (const ButtonEntry& button : settings_buttons()) {
@@ -385,6 +401,7 @@ void SettingsDialog::show_page(int page) {
 }
 
 void SettingsDialog::show_values(const FormValues& values) {
+    loading_ = true; // the number boxes report the text set here as a change
     for (const ControlEntry& row : settings_controls()) {
         const HWND control = GetDlgItem(hwnd_, row.id);
         const int value = values[row.id];
@@ -393,14 +410,19 @@ void SettingsDialog::show_values(const FormValues& values) {
             SendMessageW(control, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
             break;
         case ControlKind::list:
+        case ControlKind::unit:
             SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(value), 0); // out of range: no selection
             break;
         case ControlKind::slider:
             SendMessageW(control, TBM_SETPOS, TRUE, value);
             set_opacity_label(row.id);
             break;
+        case ControlKind::number:
+            SetWindowTextW(control, std::to_wstring(limit_in_unit(value, values[row.id + 1])).c_str());
+            break;
         }
     }
+    loading_ = false;
     update_dependents();
 }
 
@@ -416,11 +438,21 @@ FormValues SettingsDialog::read_controls() const {
             values[row.id] = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
             break;
         case ControlKind::list:
+        case ControlKind::unit:
             values[row.id] = static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)); // CB_ERR is -1
             break;
         case ControlKind::slider:
             values[row.id] = static_cast<int>(SendMessageW(control, TBM_GETPOS, 0, 0));
             break;
+        case ControlKind::number: {
+            std::wstring typed(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+            typed.resize(
+                static_cast<size_t>(GetWindowTextW(control, typed.data(), static_cast<int>(typed.size()))));
+            const int unit =
+                static_cast<int>(SendMessageW(GetDlgItem(hwnd_, row.id + 1), CB_GETCURSEL, 0, 0));
+            values[row.id] = limit_from_text(to_utf8(typed), unit);
+            break;
+        }
         }
     }
     return values;
@@ -450,6 +482,11 @@ void SettingsDialog::update_dependents() {
     const bool enabled = SendMessageW(GetDlgItem(hwnd_, id_match_taskbar), BM_GETCHECK, 0, 0) != BST_CHECKED;
     for (const int id : k_match_taskbar_dependents) {
         EnableWindow(GetDlgItem(hwnd_, id), enabled ? TRUE : FALSE);
+    }
+    const bool history =
+        SendMessageW(GetDlgItem(hwnd_, id_persist_history), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    for (const int id : k_history_dependents) {
+        EnableWindow(GetDlgItem(hwnd_, id), history ? TRUE : FALSE);
     }
 }
 

@@ -95,6 +95,7 @@ private:
     std::array<std::vector<HWND>, k_page_count> pages_;
     FontOwner ui_font_;
     HWND focus_ = nullptr; // the control that had the keyboard when the window was last deactivated
+    bool loading_ = false; // the controls are being filled, not edited
 };
 
 } // namespace tide::ui

@@ -36,6 +36,31 @@ bool taskbar_display_shown(const CompactSettings& compact) {
     return compact.enabled && compact.on_taskbar && compact.mode == 0;
 }
 
+int limit_unit_for(int32_t limit_mb) {
+    return limit_mb >= 1000 && limit_mb % 1000 == 0 ? k_unit_gb : k_unit_mb;
+}
+
+int64_t limit_in_unit(int32_t limit_mb, int unit) {
+    return unit == k_unit_gb ? limit_mb / 1000 : limit_mb;
+}
+
+int limit_from_text(std::string_view text, int unit) {
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    int64_t number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return k_no_selection;
+        }
+        number = std::min<int64_t>(number * 10 + (c - '0'), k_max_limit_mb);
+    }
+    return static_cast<int>(std::min<int64_t>(number * (unit == k_unit_gb ? 1000 : 1), k_max_limit_mb));
+}
+
 namespace {
 
 bool in_range(int position, size_t count) {
@@ -173,6 +198,31 @@ void store_persist_history(int value, Settings& s) {
     s.history_mode = checked(value) ? 1 : 0;
 }
 
+// A data limit's box: its value is the limit in MB.
+template <auto Member> FormField limit(int id) {
+    return {id, [](const Settings& s) { return static_cast<int>(s.*Member); },
+            [](int value, Settings& s) {
+                if (value >= 0) {
+                    s.*Member = std::min(value, k_max_limit_mb);
+                }
+            }};
+}
+
+// The unit list beside it only changes how the box reads; the box's value carries the limit.
+template <auto Member> FormField limit_unit(int id) {
+    return {id, [](const Settings& s) { return limit_unit_for(s.*Member); }, [](int, Settings&) {}};
+}
+
+int load_billing_day(const Settings& s) {
+    return std::clamp(s.billing_day, 1, k_billing_day_count) - 1;
+}
+
+void store_billing_day(int value, Settings& s) {
+    if (in_range(value, k_billing_day_count)) {
+        s.billing_day = value + 1;
+    }
+}
+
 using S = Settings;
 using C = CompactSettings;
 using W = MainWindowSettings;
@@ -214,6 +264,11 @@ const std::array k_fields{
 
     FormField{id_persist_history, load_persist_history, store_persist_history},
     nearest<k_retention_entries, &S::history_retention_days>(id_retention),
+    limit<&S::monthly_warning_mb>(id_monthly_limit),
+    limit_unit<&S::monthly_warning_mb>(id_monthly_unit),
+    FormField{id_billing_day, load_billing_day, store_billing_day},
+    limit<&S::daily_warning_mb>(id_daily_limit),
+    limit_unit<&S::daily_warning_mb>(id_daily_unit),
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "persistence/settings.h"
 #include "ui/settings/settings_layout.h"
@@ -58,9 +59,22 @@ int opacity_position(int32_t opacity_pct);
 // The taskbar read-out counts as "on the taskbar" only when it is on, placed on the taskbar and in mode 0.
 bool taskbar_display_shown(const CompactSettings& compact);
 
+// A data limit's box holds the limit in MB as its value and shows it in the unit beside it: GB when
+// the limit is a whole number of GB. What the user typed becomes MB again; an empty box is no limit,
+// text that is not a whole number stands for nothing (k_no_selection), a number too large is the
+// largest limit.
+inline constexpr int32_t k_max_limit_mb = 100000000;
+int limit_unit_for(int32_t limit_mb);
+int64_t limit_in_unit(int32_t limit_mb, int unit);
+int limit_from_text(std::string_view text, int unit);
+
 // "Match the Windows taskbar" checked greys out the controls its style replaces.
 inline bool match_taskbar_dependents_enabled(const FormValues& values) {
     return !values.checked(id_match_taskbar);
+}
+
+inline bool history_dependents_enabled(const FormValues& values) {
+    return values.checked(id_persist_history);
 }
 
 } // namespace tide::ui
