@@ -66,6 +66,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 
 void App::shut_down() {
     settings_dialog_.close(); // unapplied edits are dropped, as with Cancel
+    usage_window_.close();    // keeps its place for the save below
     sampler_thread_.stop_and_join();
     save_settings_now(); // takes the displays' positions back first
     save_usage_now();
@@ -174,6 +175,10 @@ int App::run_message_loop() {
             continue;
         }
         if (const HWND dashboard = dashboard_.hwnd(); dashboard != nullptr && IsDialogMessageW(dashboard, &message)) {
+            continue;
+        }
+        // Tab between its buttons, Escape closes it.
+        if (const HWND usage = usage_window_.hwnd(); usage != nullptr && IsDialogMessageW(usage, &message)) {
             continue;
         }
         TranslateMessage(&message);

@@ -23,6 +23,7 @@
 #include "ui/dashboard/graph_model.h"
 #include "ui/dashboard/main_window_win.h"
 #include "ui/settings/settings_dialog_win.h"
+#include "ui/usage/usage_window_win.h"
 
 namespace tide::app {
 
@@ -78,6 +79,9 @@ private:
     void show_dashboard();
     void create_dashboard();
     void refresh_dashboard(const RefreshInputs& inputs);
+    void open_usage_window();
+    void refresh_usage_window();
+    void on_usage_window(WPARAM code);
 
     // commands_win.cpp: the tray menu, its commands and the settings routines
     void dispatch_command(uint32_t id);
@@ -138,6 +142,7 @@ private:
     SamplerThread sampler_thread_;     // declared after sampler_: stops before the shared state goes
 
     ui::MainWindow dashboard_;
+    ui::UsageWindow usage_window_;     // open only while the user looks at the history
 };
 
 } // namespace tide::app

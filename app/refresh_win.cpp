@@ -1,4 +1,5 @@
 // The sample handler and the refresh of every display.
+#include <algorithm>
 #include <ctime>
 #include <mutex>
 
@@ -40,6 +41,38 @@ void App::refresh_ui() {
     desktop_display_.set_content(content);
     tray_.set_tip(to_wide(status.tooltip));
     refresh_dashboard(inputs);
+    refresh_usage_window();
+}
+
+// Today's bar grows with every sample while the window is open.
+void App::refresh_usage_window() {
+    if (!usage_window_.is_open()) {
+        return;
+    }
+    const int64_t today = local_day_number();
+    UsageLimits limits;
+    limits.daily = static_cast<uint64_t>(std::max(settings_.daily_warning_mb, 0)) * k_bytes_per_mb;
+    limits.monthly = static_cast<uint64_t>(std::max(settings_.monthly_warning_mb, 0)) * k_bytes_per_mb;
+    ui::UsageView view;
+    view.days = select_days(usage_.store, today, limits);
+    view.months = select_months(usage_.store, today, limits);
+    const auto bytes = [this](uint64_t value) {
+        return format_bytes(value, settings_.main_units.base, settings_.main_units.precision, main_format_);
+    };
+    const std::array<SummaryCell, 4> cells =
+        summary_cells(usage_summary(usage_.store, today, limits), limits, text_lookup(), bytes);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        view.summary_labels[i] = to_wide(cells[i].label);
+        view.summary_values[i] = to_wide(cells[i].value);
+        view.summary_details[i] = to_wide(cells[i].detail);
+    }
+    if (settings_.history_mode != 1) {
+        view.note = localizer_.wide_text("usage.session_only");
+    }
+    view.limits = limits;
+    view.today = today;
+    view.format_bytes = [bytes](uint64_t value) { return to_wide(bytes(value)); };
+    usage_window_.update(std::move(view));
 }
 
 // Selection and statistics run only while someone can see them.

@@ -39,17 +39,17 @@ INSTANTIATE_TEST_SUITE_P(
         ControlsCase{960, 600, 96, false,
                      {{3004, 24, 519, 110, 20}, {3001, 138, 514, 110, 220}, {3002, 262, 514, 150, 28},
                       {3003, 420, 514, 170, 28}, {3005, 24, 554, 300, 36}, {3006, 332, 558, 130, 28},
-                      {3007, 470, 558, 120, 28}}},
+                      {3007, 470, 558, 120, 28}, {3008, 598, 558, 130, 28}}},
         // Mirrored: x measured from the right edge.
         ControlsCase{960, 600, 96, true,
                      {{3004, 826, 519, 110, 20}, {3001, 712, 514, 110, 220}, {3002, 548, 514, 150, 28},
                       {3003, 370, 514, 170, 28}, {3005, 636, 554, 300, 36}, {3006, 498, 558, 130, 28},
-                      {3007, 370, 558, 120, 28}}},
+                      {3007, 370, 558, 120, 28}, {3008, 232, 558, 130, 28}}},
         // 144 DPI: row 0 at 900 + 15 - 144 = 771; 5 DIP become 8 pixels (7.5 rounded away from zero).
         ControlsCase{1440, 900, 144, false,
                      {{3004, 36, 779, 165, 30}, {3001, 207, 771, 165, 330}, {3002, 393, 771, 225, 42},
                       {3003, 630, 771, 255, 42}, {3005, 36, 831, 450, 54}, {3006, 498, 837, 195, 42},
-                      {3007, 705, 837, 180, 42}}},
+                      {3007, 705, 837, 180, 42}, {3008, 897, 837, 195, 42}}},
         ControlsCase{1, 600, 96, false, {}}));
 
 TEST(Controls, OrderIsTheCreationOrder) {
@@ -62,7 +62,7 @@ TEST(Controls, OrderIsTheCreationOrder) {
 
 // Captions in a longer language: the label wants 140 and the pause button 190 pixels.
 TEST(Controls, LongCaptionsWidenTheirControlsAndPushTheRowWithinTheMargin) {
-    const CaptionWidths long_captions{140, 0, 190, 100, 0, 0, 0};
+    const CaptionWidths long_captions{140, 0, 190, 100, 0, 0, 0, 0};
     struct Case {
         int width;
         bool rtl;
@@ -74,11 +74,11 @@ TEST(Controls, LongCaptionsWidenTheirControlsAndPushTheRowWithinTheMargin) {
              Case{960, true, long_captions, {{{796, 140}, {682, 110}, {478, 190}, {300, 170}}}},
              // 26 pixels of room up to the margin, shared 30 : 40.
              Case{640, false, long_captions, {{{24, 121}, {149, 110}, {273, 164}, {445, 170}}}},
-             Case{
-                 960, false, {50, 50, 50, 50, 50, 50, 50}, {{{24, 110}, {138, 110}, {262, 150}, {420, 170}}}},
+             Case{960, false, {50, 50, 50, 50, 50, 50, 50, 50},
+                  {{{24, 110}, {138, 110}, {262, 150}, {420, 170}}}},
          }) {
         const std::vector<ControlPlace> places = layout_controls(c.width, 600, 96, c.rtl, c.captions);
-        ASSERT_EQ(places.size(), 7u);
+        ASSERT_EQ(places.size(), 8u);
         for (size_t i = 0; i < c.row0.size(); ++i) {
             EXPECT_EQ(std::make_pair(places[i].x, places[i].width), c.row0[i])
                 << c.width << " " << c.rtl << " " << i;
@@ -99,11 +99,11 @@ TEST(Controls, StayAtTheBottomEdgeAtAnyDpi) {
 }
 
 TEST(WindowSize, Minimum) {
-    EXPECT_EQ(minimum_window_size(96).width, 640);
+    EXPECT_EQ(minimum_window_size(96).width, 768);
     EXPECT_EQ(minimum_window_size(96).height, 480);
-    EXPECT_EQ(minimum_window_size(144).width, 960);
+    EXPECT_EQ(minimum_window_size(144).width, 1152);
     EXPECT_EQ(minimum_window_size(144).height, 720);
-    EXPECT_EQ(minimum_window_size(0).width, 640);
+    EXPECT_EQ(minimum_window_size(0).width, 768);
 }
 
 TEST(RangePosition, OutOfListShowsFiveMinutes) {

@@ -19,7 +19,7 @@ struct ControlRow {
 };
 
 // 3001's height is its drop-down list's, not the closed box's.
-constexpr std::array<ControlRow, 7> k_rows{{
+constexpr std::array<ControlRow, 8> k_rows{{
     {k_id_range_label, 0, 24, 110, 20, 5},
     {k_id_graph_range, 0, 138, 110, 220, 0},
     {k_id_graph_pause, 0, 262, 150, 28, 0},
@@ -27,6 +27,7 @@ constexpr std::array<ControlRow, 7> k_rows{{
     {k_id_taskbar_toggle, 1, 24, 300, 36, 0},
     {k_id_settings, 1, 332, 130, 28, 4},
     {k_id_exit, 1, 470, 120, 28, 4},
+    {k_id_usage_history, 1, 598, 130, 28, 4},
 }};
 
 // Nominal text box heights; texts are drawn from their top-left corner and never wrap.
@@ -89,7 +90,7 @@ std::vector<ControlPlace> layout_controls(int client_width, int client_height, i
 }
 
 PixelSize minimum_window_size(int dpi) {
-    return {scale_to_dpi(640, dpi), scale_to_dpi(480, dpi)};
+    return {scale_to_dpi(768, dpi), scale_to_dpi(480, dpi)};
 }
 
 int range_position(int64_t range_s) {
