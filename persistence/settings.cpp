@@ -343,6 +343,7 @@ Settings settings_from_json(const JsonValue& document) {
     read_int_member(root, "history_mode", s.history_mode);
     read_int_member(root, "daily_warning_mb", s.daily_warning_mb);
     read_int_member(root, "monthly_warning_mb", s.monthly_warning_mb);
+    read_int_member(root, "billing_day", s.billing_day);
     read_string_member(root, "font_family", s.font_family);
     read_int_member(root, "digit_style", s.digit_style);
     read_int_member(root, "decimal_sep", s.decimal_sep);
@@ -409,6 +410,7 @@ JsonValue settings_to_json(const Settings& s) {
         {"history_mode", s.history_mode},
         {"daily_warning_mb", s.daily_warning_mb},
         {"monthly_warning_mb", s.monthly_warning_mb},
+        {"billing_day", s.billing_day},
         {"font_family", s.font_family},
         {"digit_style", s.digit_style},
         {"decimal_sep", s.decimal_sep},
@@ -438,6 +440,7 @@ uint32_t repair_settings(Settings& s) {
 
     fix.clamp(s.monthly_warning_mb, 0, 100000000);
     fix.clamp(s.daily_warning_mb, 0, 100000000);
+    fix.clamp(s.billing_day, 1, 31);
     fix.set_if(!valid_font_family(s.font_family), s.font_family, std::string("Segoe UI"));
 
     for (auto it = s.custom_colors.begin(); it != s.custom_colors.end();) {

@@ -146,6 +146,7 @@ struct Settings {
     int32_t history_mode = 0; // 1 = daily usage history kept on disk
     int32_t daily_warning_mb = 0;
     int32_t monthly_warning_mb = 0;
+    int32_t billing_day = 1; // day of the month a billing period starts; past a month's end, its last day
     int32_t digit_style = 0; // 0 ASCII digits, 1 the language's own digits
     int32_t decimal_sep = 0; // 0 by language, 1 point, 2 comma
     bool native_digits_compact = false;

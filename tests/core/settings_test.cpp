@@ -238,6 +238,16 @@ const FileCase k_file_cases[] = {
     {"LastUpdateCheckHuge", "{" REV3 R"("general": {"last_update_check": 1e300}})", [](Settings&) {}, 1},
     {"WarningLimits", "{" REV3 R"("daily_warning_mb": -1, "monthly_warning_mb": 2e8})",
      [](Settings& s) { s.monthly_warning_mb = 100000000; }, 2},
+    {"BillingDayZero", "{" REV3 R"("billing_day": 0})", [](Settings&) {}, 1},
+    {"BillingDayPastAnyMonth", "{" REV3 R"("billing_day": 45})", [](Settings& s) { s.billing_day = 31; }, 1},
+    {"BillingDayNegative", "{" REV3 R"("billing_day": -3})", [](Settings&) {}, 1},
+    {"BillingDayNotANumber", "{" REV3 R"("billing_day": "x"})", [](Settings&) {}, 0},
+    {"BillingDayRangeKept", "{" REV3 R"("billing_day": 31, "monthly_warning_mb": 10})",
+     [](Settings& s) {
+         s.billing_day = 31;
+         s.monthly_warning_mb = 10;
+     },
+     0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SettingsFile, ::testing::ValuesIn(k_file_cases),
@@ -287,6 +297,7 @@ TEST(SettingsRecord, EveryFieldSurvivesWriting) {
     s.history_mode = 1;
     s.daily_warning_mb = 500;
     s.monthly_warning_mb = 100000000;
+    s.billing_day = 29;
     s.digit_style = 1;
     s.decimal_sep = 2;
     s.native_digits_compact = true;
@@ -410,6 +421,7 @@ constexpr std::string_view k_default_file = R"({
   "history_mode": 0,
   "daily_warning_mb": 0,
   "monthly_warning_mb": 0,
+  "billing_day": 1,
   "font_family": "Segoe UI",
   "digit_style": 0,
   "decimal_sep": 0,
