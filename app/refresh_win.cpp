@@ -1,5 +1,4 @@
 // The sample handler and the refresh of every display.
-#include <algorithm>
 #include <ctime>
 #include <mutex>
 
@@ -51,8 +50,9 @@ void App::refresh_usage_window() {
     }
     const int64_t today = local_day_number();
     UsageLimits limits;
-    limits.daily = static_cast<uint64_t>(std::max(settings_.daily_warning_mb, 0)) * k_bytes_per_mb;
-    limits.monthly = static_cast<uint64_t>(std::max(settings_.monthly_warning_mb, 0)) * k_bytes_per_mb;
+    limits.daily = limit_bytes(settings_.daily_warning_mb);
+    limits.monthly = limit_bytes(settings_.monthly_warning_mb);
+    limits.billing_day = settings_.billing_day;
     ui::UsageView view;
     view.days = select_days(usage_.store, today, limits);
     view.months = select_months(usage_.store, today, limits);

@@ -39,7 +39,7 @@ TEST(UsageSelection, ThirtyDaysEndingTodayWithGapsEmpty) {
     uint64_t shown = 0;
     for (const UsageBar& bar : days) {
         EXPECT_EQ(bar.first_day, bar.last_day);
-        shown += total_of(bar.totals);
+        shown += total_bytes(bar.totals);
     }
     EXPECT_EQ(shown, 10u + 1000 + 600) << "nothing outside the 30 days";
 }
@@ -145,8 +145,8 @@ TEST(UsageSummary, TodayWeekPeriodAndAverage) {
     const auto bytes = [](uint64_t v) { return std::to_string(v); };
 
     const UsageSummary plain = usage_summary(store, k_today, {});
-    EXPECT_EQ(total_of(plain.week), 140u);
-    EXPECT_EQ(total_of(plain.period), 1140u);
+    EXPECT_EQ(total_bytes(plain.week), 140u);
+    EXPECT_EQ(total_bytes(plain.period), 1140u);
     EXPECT_EQ(plain.days_left, 22);
     EXPECT_EQ(plain.average, 114u); // 1140 over the 10 days so far
     const std::array<SummaryCell, 4> cells = summary_cells(plain, {}, text, bytes);
@@ -156,7 +156,7 @@ TEST(UsageSummary, TodayWeekPeriodAndAverage) {
 
     const UsageLimits plan{0, 5000, 5}; // billing periods from the 5th: 6 days in, 26 left
     const UsageSummary billed = usage_summary(store, k_today, plan);
-    EXPECT_EQ(total_of(billed.period), 40u);
+    EXPECT_EQ(total_bytes(billed.period), 40u);
     EXPECT_EQ(billed.days_left, 26);
     EXPECT_EQ(billed.allowance, 5000 / 26u);
     const std::array<SummaryCell, 4> limited = summary_cells(billed, plan, text, bytes);

@@ -2,20 +2,12 @@
 #include "ui/usage/usage_chart.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "compact/dpi.h"
 #include "presentation/localization.h"
-#include "ui/usage/billing.h"
 
 namespace tide {
 namespace {
-
-constexpr uint64_t k_no_limit = std::numeric_limits<uint64_t>::max();
-
-uint64_t sum_saturating(uint64_t a, uint64_t b) {
-    return b > k_no_limit - a ? k_no_limit : a + b;
-}
 
 DipRect mirrored(DipRect r, float width, bool rtl) {
     if (rtl) {
@@ -32,20 +24,16 @@ float slot_left(const DipRect& plot, size_t i, size_t n, float slot_width, bool 
 
 } // namespace
 
-uint64_t total_of(const DayTotals& totals) {
-    return sum_saturating(totals.download, totals.upload);
-}
-
 std::vector<UsageBar> select_days(const UsageStore& store, int64_t today, const UsageLimits& limits) {
     std::vector<UsageBar> bars;
     bars.reserve(k_usage_days);
     for (int64_t day = today - static_cast<int64_t>(k_usage_days) + 1; day <= today; ++day) {
         UsageBar bar{day, day, store.get(day), false};
-        const uint64_t used = total_of(bar.totals);
+        const uint64_t used = total_bytes(bar.totals);
         bool over = limits.daily > 0 && used > limits.daily;
         if (limits.monthly > 0 && used > 0) {
             const BillingPeriod period = billing_period(day, limits.billing_day);
-            const uint64_t before = total_of(store.sum(period.first_day, day - 1));
+            const uint64_t before = total_bytes(store.sum(period.first_day, day - 1));
             over = over || used > daily_allowance(limits.monthly, before, days_left(period, day));
         }
         bar.over = over;
@@ -63,7 +51,7 @@ std::vector<UsageBar> select_months(const UsageStore& store, int64_t today, cons
         bar.first_day = period.first_day;
         bar.last_day = period.last_day;
         bar.totals = store.sum(period.first_day, std::min(period.last_day, today));
-        bar.over = limits.monthly > 0 && total_of(bar.totals) > limits.monthly;
+        bar.over = limits.monthly > 0 && total_bytes(bar.totals) > limits.monthly;
         day = period.first_day - 1;
     }
     return bars;
@@ -78,10 +66,10 @@ UsageSummary usage_summary(const UsageStore& store, int64_t today, const UsageLi
     s.period_last = period.last_day;
     s.period = store.sum(period.first_day, today);
     s.days_left = days_left(period, today);
-    s.average = total_of(s.period) / static_cast<uint64_t>(today - period.first_day + 1);
+    s.average = total_bytes(s.period) / static_cast<uint64_t>(today - period.first_day + 1);
     if (limits.monthly > 0) {
         s.allowance =
-            daily_allowance(limits.monthly, total_of(store.sum(period.first_day, today - 1)), s.days_left);
+            daily_allowance(limits.monthly, total_bytes(store.sum(period.first_day, today - 1)), s.days_left);
     }
     return s;
 }
@@ -93,16 +81,16 @@ std::array<SummaryCell, 4> summary_cells(const UsageSummary& summary, const Usag
         return "\xE2\x86\x93 " + bytes(t.download) + "   \xE2\x86\x91 " + bytes(t.upload);
     };
     std::array<SummaryCell, 4> cells;
-    cells[0] = {text("label.today"), bytes(total_of(summary.today)), split(summary.today)};
-    cells[1] = {text("label.week"), bytes(total_of(summary.week)), split(summary.week)};
+    cells[0] = {text("label.today"), bytes(total_bytes(summary.today)), split(summary.today)};
+    cells[1] = {text("label.week"), bytes(total_bytes(summary.week)), split(summary.week)};
     const bool calendar_month = civil_from_day(summary.period_first).day == 1;
     cells[2].label = text(calendar_month ? "label.month" : "usage.this_period");
     if (limits.monthly > 0) {
         cells[2].value = format_placeholders(text("usage.of_limit"),
-                                             {bytes(total_of(summary.period)), bytes(limits.monthly)});
+                                             {bytes(total_bytes(summary.period)), bytes(limits.monthly)});
         cells[2].detail = format_placeholders(text("usage.days_left"), {std::to_string(summary.days_left)});
     } else {
-        cells[2].value = bytes(total_of(summary.period));
+        cells[2].value = bytes(total_bytes(summary.period));
         cells[2].detail = split(summary.period);
     }
     cells[3] = {text("usage.average"), bytes(summary.average), {}};
@@ -112,7 +100,7 @@ std::array<SummaryCell, 4> summary_cells(const UsageSummary& summary, const Usag
 AxisScale usage_axis(const std::vector<UsageBar>& bars, uint64_t limit) {
     uint64_t peak = limit;
     for (const UsageBar& bar : bars) {
-        peak = std::max(peak, total_of(bar.totals));
+        peak = std::max(peak, total_bytes(bar.totals));
     }
     return axis_scale(static_cast<double>(peak), 0);
 }

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "persistence/data_plan.h"
 #include "persistence/usage.h"
-#include "ui/usage/billing.h"
 #include "ui/dashboard/dashboard_layout.h"
 
 namespace tide {
@@ -36,9 +36,6 @@ struct UsageBar {
 
     friend bool operator==(const UsageBar&, const UsageBar&) = default;
 };
-
-// Download and upload together, saturating instead of wrapping.
-uint64_t total_of(const DayTotals& totals);
 
 // The 30 days up to and including today, oldest first; days without an entry are empty bars. A day is
 // over when it passed the daily limit, or the share of the monthly limit still left in its period

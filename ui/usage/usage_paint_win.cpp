@@ -238,7 +238,7 @@ void UsageWindow::draw(ID2D1RenderTarget* target, float width, float height) {
     const std::wstring readout = bar_date_text(bar) + L"\n" + text_("label.download") + L" " +
                                  bytes(bar.totals.download) + L"\n" + text_("label.upload") + L" " +
                                  bytes(bar.totals.upload) + L"\n" + text_("usage.total") + L" " +
-                                 bytes(total_of(bar.totals));
+                                 bytes(total_bytes(bar.totals));
     const ComPtr<IDWriteTextLayout> layout = create_text_layout(readout, 12, DWRITE_FONT_WEIGHT_NORMAL, rtl_);
     DWRITE_TEXT_METRICS metrics{};
     if (!layout || FAILED(layout->SetMaxWidth(400)) || FAILED(layout->GetMetrics(&metrics))) {
