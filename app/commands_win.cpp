@@ -260,7 +260,9 @@ void App::take_back_window_settings() {
     settings_.main_window.height = placed.height;
     settings_.main_window.x = placed.x;
     settings_.main_window.y = placed.y;
-    settings_.usage_window = usage_window_.placement();
+    if (usage_window_.has_placement()) {
+        settings_.usage_window = usage_window_.placement();
+    }
     if (!displays_applied_) {
         return;
     }

@@ -56,8 +56,12 @@ void App::refresh_usage_window() {
     ui::UsageView view;
     view.days = select_days(usage_.store, today, limits);
     view.months = select_months(usage_.store, today, limits);
-    const auto bytes = [this](uint64_t value) {
-        return format_bytes(value, settings_.main_units.base, settings_.main_units.precision, main_format_);
+    const auto plain = [units = settings_.main_units, format = main_format_](uint64_t value) {
+        return format_bytes(value, units.base, units.precision, format);
+    };
+    // Each figure keeps its order inside right-to-left text.
+    const auto bytes = [this, &plain](uint64_t value) {
+        return localizer_.rtl ? "\xE2\x81\xA6" + plain(value) + "\xE2\x81\xA9" : plain(value);
     };
     const std::array<SummaryCell, 4> cells =
         summary_cells(usage_summary(usage_.store, today, limits), limits, text_lookup(), bytes);
@@ -71,7 +75,7 @@ void App::refresh_usage_window() {
     }
     view.limits = limits;
     view.today = today;
-    view.format_bytes = [bytes](uint64_t value) { return to_wide(bytes(value)); };
+    view.format_bytes = [plain](uint64_t value) { return to_wide(plain(value)); };
     usage_window_.update(std::move(view));
 }
 

@@ -180,10 +180,10 @@ void UsageWindow::draw(ID2D1RenderTarget* target, float width, float height) {
         target->FillRoundedRectangle(D2D1::RoundedRect(rect_of(cell), 8, 8), surface.Get());
         const DipRect inner{cell.left + 10, cell.top + 6, cell.width - 20, 16};
         draw_text(target, view_.summary_labels[i], inner, 12, DWRITE_FONT_WEIGHT_NORMAL, rtl_, muted.Get());
-        draw_text(target, numeric(view_.summary_values[i]), {inner.left, cell.top + 22, inner.width, 20}, 15,
+        draw_text(target, view_.summary_values[i], {inner.left, cell.top + 22, inner.width, 20}, 15,
                   DWRITE_FONT_WEIGHT_SEMI_BOLD, rtl_, text.Get());
-        draw_text(target, numeric(view_.summary_details[i]), {inner.left, cell.top + 42, inner.width, 14},
-                  10.5f, DWRITE_FONT_WEIGHT_NORMAL, rtl_, muted.Get());
+        draw_text(target, view_.summary_details[i], {inner.left, cell.top + 42, inner.width, 14}, 10.5f,
+                  DWRITE_FONT_WEIGHT_NORMAL, rtl_, muted.Get());
     }
 
     target->FillRoundedRectangle(D2D1::RoundedRect(rect_of(g.panel), 10, 10), surface.Get());
@@ -214,20 +214,24 @@ void UsageWindow::draw(ID2D1RenderTarget* target, float width, float height) {
         }
     }
 
+    // The limit's line over the bars, its caption on a patch of the panel so that a bar never hides it.
     if (limit > 0) {
         const float y = point_y(g.plot, static_cast<double>(limit), scale.max);
         target->DrawLine(D2D1::Point2F(g.plot.left, y), D2D1::Point2F(g.plot.right(), y), warning.Get(),
                          1.5f);
         const std::wstring caption =
             text_(months_ ? "usage.monthly_limit" : "usage.daily_limit") + L" " + bytes(limit);
-        const DipRect box{rtl_ ? g.plot.left + 4 : g.plot.right() - 244, y - 16, 240, 14};
         const ComPtr<IDWriteTextLayout> layout =
             create_text_layout(caption, 10, DWRITE_FONT_WEIGHT_NORMAL, rtl_);
-        if (layout) {
-            layout->SetMaxWidth(box.width);
-            layout->SetTextAlignment(rtl_ ? DWRITE_TEXT_ALIGNMENT_LEADING : DWRITE_TEXT_ALIGNMENT_TRAILING);
-            target->DrawTextLayout(D2D1::Point2F(box.left, box.top), layout.Get(), warning.Get(),
-                                   D2D1_DRAW_TEXT_OPTIONS_CLIP);
+        DWRITE_TEXT_METRICS metrics{};
+        if (layout && SUCCEEDED(layout->GetMetrics(&metrics))) {
+            const float w = metrics.widthIncludingTrailingWhitespace;
+            layout->SetMaxWidth(std::max(w, 1.0f));
+            const float left = rtl_ ? g.plot.left + 4 : g.plot.right() - 4 - w;
+            const DipRect patch{left - 4, y - 8, w + 8, 16};
+            target->FillRoundedRectangle(D2D1::RoundedRect(rect_of(patch), 4, 4), surface.Get());
+            target->DrawRoundedRectangle(D2D1::RoundedRect(rect_of(patch), 4, 4), warning.Get(), 1.0f);
+            target->DrawTextLayout(D2D1::Point2F(left, y - 7), layout.Get(), warning.Get());
         }
     }
 

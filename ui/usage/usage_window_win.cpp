@@ -70,6 +70,7 @@ bool UsageWindow::open(HINSTANCE instance, HWND app_hwnd, const UsageWindowSetti
     instance_ = instance;
     app_hwnd_ = app_hwnd;
     place_ = place;
+    has_placement_ = true;
     theme_ = theme;
     rtl_ = rtl;
     locale_ = std::move(locale);

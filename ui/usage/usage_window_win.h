@@ -58,8 +58,10 @@ public:
     HWND hwnd() const { return hwnd_; }
     bool is_open() const { return hwnd_ != nullptr; }
     bool showing_months() const { return months_; }
-    // The place as the user left it, taken back by the controller before a settings save.
+    // The place as the user left it, taken back by the controller before a settings save; only once the
+    // window has been opened in this run (before that it holds nothing of the user's).
     const UsageWindowSettings& placement() const { return place_; }
+    bool has_placement() const { return has_placement_; }
 
 private:
     struct GdiDeleter {
@@ -88,6 +90,7 @@ private:
     HWND app_hwnd_ = nullptr;
     HINSTANCE instance_ = nullptr;
     UsageWindowSettings place_;
+    bool has_placement_ = false;
     Theme theme_;
     bool rtl_ = false;
     std::wstring locale_;
