@@ -89,6 +89,21 @@ TEST(Controls, LongCaptionsWidenTheirControlsAndPushTheRowWithinTheMargin) {
     }
 }
 
+// The narrowest window's client area: the second row gives up what it lacks, in proportion, and keeps
+// its order and gaps; exactly as wide as it needs, it stays as it is.
+TEST(Controls, TheSecondRowFitsTheNarrowestWindow) {
+    for (const bool rtl : {false, true}) {
+        const std::vector<ControlPlace> places = layout_controls(624, 480, 96, rtl);
+        const std::array<std::pair<int, int>, 4> expected{{{24, 243}, {275, 105}, {388, 97}, {493, 105}}};
+        for (size_t i = 0; i < expected.size(); ++i) {
+            const ControlPlace& p = places[4 + i];
+            const int left = rtl ? 624 - p.x - p.width : p.x;
+            EXPECT_EQ(std::make_pair(left, p.width), expected[i]) << rtl << " " << i;
+        }
+    }
+    EXPECT_EQ(layout_controls(752, 480, 96, false).back(), (ControlPlace{3008, 598, 438, 130, 28}));
+}
+
 TEST(Controls, StayAtTheBottomEdgeAtAnyDpi) {
     for (const int dpi : {96, 120, 144, 192}) {
         const std::vector<ControlPlace> places = layout_controls(2000, 1500, dpi, false);
@@ -99,11 +114,11 @@ TEST(Controls, StayAtTheBottomEdgeAtAnyDpi) {
 }
 
 TEST(WindowSize, Minimum) {
-    EXPECT_EQ(minimum_window_size(96).width, 768);
+    EXPECT_EQ(minimum_window_size(96).width, 640);
     EXPECT_EQ(minimum_window_size(96).height, 480);
-    EXPECT_EQ(minimum_window_size(144).width, 1152);
+    EXPECT_EQ(minimum_window_size(144).width, 960);
     EXPECT_EQ(minimum_window_size(144).height, 720);
-    EXPECT_EQ(minimum_window_size(0).width, 768);
+    EXPECT_EQ(minimum_window_size(0).width, 640);
 }
 
 TEST(RangePosition, OutOfListShowsFiveMinutes) {

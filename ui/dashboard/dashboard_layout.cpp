@@ -52,17 +52,28 @@ std::vector<ControlPlace> layout_controls(int client_width, int client_height, i
     }
     const auto s = [dpi](int v) { return scale_to_dpi(v, dpi); };
     // How much wider than usual each control gets: what its caption lacks, cut back in proportion when
-    // its row would run past the margin.
+    // its row would run past the margin. A row that does not fit even at its usual widths (the second
+    // one in the narrowest windows) gives up the lack in proportion to each control's width instead.
     std::array<int, k_rows.size()> extra{};
     for (const int row : {0, 1}) {
         int64_t wanted = 0;
         int row_right = 0;
+        int64_t row_width = 0;
         for (size_t i = 0; i < k_rows.size(); ++i) {
             if (k_rows[i].row == row) {
                 extra[i] = std::max(0, captions[i] - s(k_rows[i].width));
                 wanted += extra[i];
                 row_right = std::max(row_right, s(k_rows[i].x) + s(k_rows[i].width));
+                row_width += s(k_rows[i].width);
             }
+        }
+        if (const int over = row_right - (client_width - s(24)); over > 0 && row_width > 0) {
+            for (size_t i = 0; i < k_rows.size(); ++i) {
+                if (k_rows[i].row == row) {
+                    extra[i] = -static_cast<int>((s(k_rows[i].width) * int64_t{over} + row_width - 1) / row_width);
+                }
+            }
+            continue;
         }
         const int room = std::max(0, client_width - s(24) - row_right);
         if (wanted > room) {
@@ -90,7 +101,7 @@ std::vector<ControlPlace> layout_controls(int client_width, int client_height, i
 }
 
 PixelSize minimum_window_size(int dpi) {
-    return {scale_to_dpi(768, dpi), scale_to_dpi(480, dpi)};
+    return {scale_to_dpi(640, dpi), scale_to_dpi(480, dpi)};
 }
 
 int range_position(int64_t range_s) {

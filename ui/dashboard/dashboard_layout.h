@@ -50,7 +50,7 @@ using CaptionWidths = std::array<int, 8>;
 std::vector<ControlPlace> layout_controls(int client_width, int client_height, int dpi, bool rtl,
                                           const CaptionWidths& captions = {});
 
-// The smallest window size, 768 x 480 DIP, in pixels: wide enough for the second row's four controls.
+// The smallest window size, 640 x 480 DIP, in pixels.
 struct PixelSize {
     int width = 0;
     int height = 0;
