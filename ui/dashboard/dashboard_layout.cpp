@@ -70,7 +70,8 @@ std::vector<ControlPlace> layout_controls(int client_width, int client_height, i
         if (const int over = row_right - (client_width - s(24)); over > 0 && row_width > 0) {
             for (size_t i = 0; i < k_rows.size(); ++i) {
                 if (k_rows[i].row == row) {
-                    extra[i] = -static_cast<int>((s(k_rows[i].width) * int64_t{over} + row_width - 1) / row_width);
+                    const int64_t share = (s(k_rows[i].width) * int64_t{over} + row_width - 1) / row_width;
+                    extra[i] = -static_cast<int>(share);
                 }
             }
             continue;
