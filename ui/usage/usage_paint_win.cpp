@@ -30,23 +30,6 @@ ComPtr<ID2D1SolidColorBrush> solid(ID2D1RenderTarget* target, const Rgba& c) {
     return brush;
 }
 
-void draw_text(ID2D1RenderTarget* target, std::wstring_view text, const DipRect& box, float size,
-               DWRITE_FONT_WEIGHT weight, bool rtl, ID2D1Brush* brush, bool centred = false) {
-    if (text.empty() || brush == nullptr) {
-        return;
-    }
-    const ComPtr<IDWriteTextLayout> layout = create_text_layout(text, size, weight, rtl);
-    if (!layout) {
-        return;
-    }
-    layout->SetMaxWidth(std::max(box.width, 1.0f));
-    if (centred) {
-        layout->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER);
-    }
-    target->DrawTextLayout(D2D1::Point2F(box.left, box.top), layout.Get(), brush,
-                           D2D1_DRAW_TEXT_OPTIONS_CLIP);
-}
-
 // The Gregorian name of a month in the language: the calendar's own names first, since a language's
 // default calendar may be another one (Arabic and Persian locales count months differently).
 std::wstring month_name(const std::wstring& locale, int32_t month, bool abbreviated) {
@@ -84,6 +67,42 @@ std::wstring number(int64_t value) {
 }
 
 } // namespace
+
+IDWriteTextLayout* UsageWindow::layout_of(std::wstring_view text, float size, DWRITE_FONT_WEIGHT weight,
+                                          float width, bool centred,
+                                          const std::function<void(IDWriteTextLayout*)>& prepare) {
+    std::wstring key(text);
+    key += L'\x1F' + std::to_wstring(size) + L' ' + std::to_wstring(static_cast<int>(weight)) + L' ' +
+           std::to_wstring(width) + (centred ? L" c" : L"");
+    if (const auto found = layouts_.find(key); found != layouts_.end()) {
+        return found->second.Get();
+    }
+    if (layouts_.size() > 256) {
+        layouts_.clear(); // days gone by and figures no longer shown
+    }
+    ComPtr<IDWriteTextLayout> layout = create_text_layout(text, size, weight, rtl_);
+    if (!layout) {
+        return nullptr;
+    }
+    layout->SetMaxWidth(std::max(width, 1.0f));
+    if (centred) {
+        layout->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER);
+    }
+    if (prepare) {
+        prepare(layout.Get());
+    }
+    return layouts_.emplace(std::move(key), std::move(layout)).first->second.Get();
+}
+
+void UsageWindow::draw_text(ID2D1RenderTarget* target, std::wstring_view text, const DipRect& box, float size,
+                            DWRITE_FONT_WEIGHT weight, ID2D1Brush* brush, bool centred) {
+    if (text.empty() || brush == nullptr) {
+        return;
+    }
+    if (IDWriteTextLayout* layout = layout_of(text, size, weight, box.width, centred)) {
+        target->DrawTextLayout(D2D1::Point2F(box.left, box.top), layout, brush, D2D1_DRAW_TEXT_OPTIONS_CLIP);
+    }
+}
 
 std::wstring UsageWindow::bar_label_text(const UsageBar& bar) const {
     const CivilDate first = civil_from_day(bar.first_day);
@@ -172,33 +191,57 @@ void UsageWindow::draw(ID2D1RenderTarget* target, float width, float height) {
 
     const UsageGeometry g = usage_geometry(width, height, rtl_);
     plot_rect_ = g.plot;
-    draw_text(target, text_("usage.title"), g.title, 20, DWRITE_FONT_WEIGHT_BOLD, rtl_, text.Get());
-    draw_text(target, view_.note, g.note, 12, DWRITE_FONT_WEIGHT_NORMAL, rtl_, warning.Get());
+    draw_text(target, text_("usage.title"), g.title, 20, DWRITE_FONT_WEIGHT_BOLD, text.Get());
+    draw_text(target, view_.note, g.note, 12, DWRITE_FONT_WEIGHT_NORMAL, warning.Get());
 
+    // Each cell is one layout of three lines: caption, figure, and the line under it.
     for (size_t i = 0; i < g.summary.size(); ++i) {
         const DipRect& cell = g.summary[i];
         target->FillRoundedRectangle(D2D1::RoundedRect(rect_of(cell), 8, 8), surface.Get());
-        const DipRect inner{cell.left + 10, cell.top + 6, cell.width - 20, 16};
-        draw_text(target, view_.summary_labels[i], inner, 12, DWRITE_FONT_WEIGHT_NORMAL, rtl_, muted.Get());
-        draw_text(target, view_.summary_values[i], {inner.left, cell.top + 22, inner.width, 20}, 15,
-                  DWRITE_FONT_WEIGHT_SEMI_BOLD, rtl_, text.Get());
-        draw_text(target, view_.summary_details[i], {inner.left, cell.top + 42, inner.width, 14}, 10.5f,
-                  DWRITE_FONT_WEIGHT_NORMAL, rtl_, muted.Get());
+        const auto label_length = static_cast<UINT32>(view_.summary_labels[i].size());
+        const DWRITE_TEXT_RANGE value_range{label_length + 1,
+                                            static_cast<UINT32>(view_.summary_values[i].size()) + 1};
+        const std::wstring lines =
+            view_.summary_labels[i] + L"\n" + view_.summary_values[i] + L"\n" + view_.summary_details[i];
+        IDWriteTextLayout* layout = layout_of(lines, 10.5f, DWRITE_FONT_WEIGHT_NORMAL, cell.width - 20, false,
+                                              [&](IDWriteTextLayout* l) {
+                                                  l->SetFontSize(12, {0, label_length + 1});
+                                                  l->SetFontSize(15, value_range);
+                                                  l->SetFontWeight(DWRITE_FONT_WEIGHT_SEMI_BOLD, value_range);
+                                              });
+        if (layout != nullptr) {
+            layout->SetDrawingEffect(text.Get(), value_range); // this paint's brush
+            target->DrawTextLayout(D2D1::Point2F(cell.left + 10, cell.top + 5), layout, muted.Get(),
+                                   D2D1_DRAW_TEXT_OPTIONS_CLIP);
+        }
     }
 
     target->FillRoundedRectangle(D2D1::RoundedRect(rect_of(g.panel), 10, 10), surface.Get());
     const std::vector<UsageBar>& bars = months_ ? view_.months : view_.days;
     const uint64_t limit = months_ ? view_.limits.monthly : view_.limits.daily;
     const AxisScale scale = usage_axis(bars, limit);
-    for (const GridLine& line : usage_grid(g, scale, rtl_)) {
-        target->DrawLine(D2D1::Point2F(g.plot.left, line.y), D2D1::Point2F(g.plot.right(), line.y),
+    // The value labels are one layout, a line per grid line from the top, spaced as the grid is.
+    const std::vector<GridLine> grid = usage_grid(g, scale, rtl_);
+    std::wstring values;
+    for (auto line = grid.rbegin(); line != grid.rend(); ++line) {
+        target->DrawLine(D2D1::Point2F(g.plot.left, line->y), D2D1::Point2F(g.plot.right(), line->y),
                          border.Get(), 1.0f);
-        draw_text(target, bytes(static_cast<uint64_t>(line.value)), line.label, 10, DWRITE_FONT_WEIGHT_NORMAL,
-                  rtl_, muted.Get());
+        values += (values.empty() ? L"" : L"\n") + bytes(static_cast<uint64_t>(line->value));
+    }
+    if (grid.size() >= 2 && !values.empty()) {
+        const float spacing = grid.front().y - grid[1].y;
+        const DipRect& top = grid.back().label;
+        IDWriteTextLayout* layout = layout_of(
+            values, 10, DWRITE_FONT_WEIGHT_NORMAL, top.width, false, [spacing](IDWriteTextLayout* l) {
+                l->SetLineSpacing(DWRITE_LINE_SPACING_METHOD_UNIFORM, spacing, spacing / 2 + 3.5f);
+            });
+        if (layout != nullptr) {
+            target->DrawTextLayout(D2D1::Point2F(top.left, grid.back().y - spacing / 2), layout, muted.Get());
+        }
     }
 
     const size_t n = bars.size();
-    const size_t step = label_step(g.plot, n, months_ ? 44.0f : 20.0f);
+    const size_t step = label_step(g.plot, n, months_ ? 44.0f : 26.0f);
     for (size_t i = 0; i < n; ++i) {
         const BarShape shape = bar_shape(g.plot, i, n, bars[i].totals, scale.max, rtl_);
         if (static_cast<int>(i) == hovered_) {
@@ -209,7 +252,7 @@ void UsageWindow::draw(ID2D1RenderTarget* target, float width, float height) {
         if (has_label(i, n, step)) {
             const bool current = bars[i].first_day <= view_.today && view_.today <= bars[i].last_day;
             draw_text(target, bar_label_text(bars[i]), bar_label(g.plot, i, n, step, rtl_), 10,
-                      current ? DWRITE_FONT_WEIGHT_BOLD : DWRITE_FONT_WEIGHT_NORMAL, rtl_,
+                      current ? DWRITE_FONT_WEIGHT_BOLD : DWRITE_FONT_WEIGHT_NORMAL,
                       current ? text.Get() : muted.Get(), true);
         }
     }

@@ -108,6 +108,7 @@ void UsageWindow::apply(const Theme& theme, bool rtl, std::wstring locale) {
     theme_ = theme;
     rtl_ = rtl;
     locale_ = std::move(locale);
+    layouts_.clear(); // the font family or the direction may have changed
     if (hwnd_ == nullptr) {
         return;
     }
@@ -289,6 +290,7 @@ LRESULT CALLBACK UsageWindow::window_proc(HWND window, UINT message, WPARAM wpar
     }
     if (message == WM_NCDESTROY) {
         self->render_target_.Reset();
+        self->layouts_.clear();
         self->ui_font_.reset();
         self->hwnd_ = nullptr;
         self->tracking_mouse_ = false;

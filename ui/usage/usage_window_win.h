@@ -6,11 +6,13 @@
 #include <windows.h>
 
 #include <d2d1.h>
+#include <dwrite.h>
 #include <wrl/client.h>
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -83,6 +85,12 @@ private:
     // usage_paint_win.cpp
     void paint();
     void draw(ID2D1RenderTarget* target, float width, float height);
+    // A laid-out text kept from paint to paint: the labels change at midnight, not with every sample,
+    // and laying out text is most of what a paint costs.
+    IDWriteTextLayout* layout_of(std::wstring_view text, float size, DWRITE_FONT_WEIGHT weight, float width,
+                                 bool centred, const std::function<void(IDWriteTextLayout*)>& prepare = {});
+    void draw_text(ID2D1RenderTarget* target, std::wstring_view text, const DipRect& box, float size,
+                   DWRITE_FONT_WEIGHT weight, ID2D1Brush* brush, bool centred = false);
     std::wstring bar_label_text(const UsageBar& bar) const;
     std::wstring bar_date_text(const UsageBar& bar) const;
 
@@ -103,6 +111,7 @@ private:
     UsageView view_;
     Font ui_font_;
     Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> render_target_;
+    std::map<std::wstring, Microsoft::WRL::ComPtr<IDWriteTextLayout>> layouts_;
 };
 
 } // namespace tide::ui
