@@ -86,6 +86,7 @@ void App::shut_down() {
 void App::load_start_up_state() {
     settings_path_ = data_file_path(options_.data_folder, L"settings.json");
     usage_.path = data_file_path(options_.data_folder, L"usage.json");
+    warnings_path_ = data_file_path(options_.data_folder, L"warnings.json");
 
     settings_ = load_settings(settings_path_, settings_access_);
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
@@ -96,6 +97,7 @@ void App::load_start_up_state() {
     if (settings_.history_mode == 1) {
         load_usage(usage_, settings_.history_retention_days, recent_errors_);
     }
+    read_given_warnings();
 }
 
 // A settings file that could not be read at start-up (antivirus, backup or sync holding it) is read
@@ -126,12 +128,18 @@ void App::retry_settings_file() {
     hand_monitoring_to_sampler();
     usage_.dirty = true; // history may have been switched on by the file: this run's counts are kept
     apply_settings();
+    dashboard_.set_graph_state(settings_.history_window_s, visible_graph_.frozen);
     visible_graph_.rebuild = true;
     refresh_ui();
 }
 
+// The data-plan warnings go with the usage: a file that could not be read or written is tried again.
 void App::save_usage_now() {
     save_usage(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+    if (!warnings_read_) {
+        read_given_warnings();
+    }
+    save_given_warnings();
 }
 
 // At logon the shell can refuse the icon without ever sending "TaskbarCreated" afterwards: the icon

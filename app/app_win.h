@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/recent_errors.h"
+#include "app/plan_status.h"
 #include "app/startup_win.h"
 #include "app/status_refresh.h"
 #include "app/tray_win.h"
@@ -51,7 +52,7 @@ public:
     // Opens the settings window with the live settings.
     void open_settings();
     // What the settings window hands back when the user applies its edits.
-    void apply_edited_settings(Settings edited);
+    void apply_edited_settings(const ui::SettingsEdit& edit);
 
     // Window procedure of the controller window (controller_win.cpp).
     static LRESULT CALLBACK controller_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -98,12 +99,17 @@ private:
     void set_taskbar_display(bool on);
     void apply_appearance();
     void take_back_window_settings();
-    void hand_monitoring_to_sampler();
+    void hand_monitoring_to_sampler(bool wake = true);
     TrayMenuState tray_menu_state() const;
     TextLookup text_lookup() const;
 
     // refresh_win.cpp: the sample handler
     void on_sample();
+
+    // plan_win.cpp: data-plan limits and their warnings
+    void read_given_warnings();
+    void save_given_warnings();
+    PlanView update_data_plan(const TextLookup& text);
 
     const AppOptions options_;
     HINSTANCE instance_ = nullptr;
@@ -124,6 +130,12 @@ private:
     VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags
     UsageHistory usage_;
     RecentErrors recent_errors_;
+
+    PlanWarner plan_warner_;            // which data-plan warnings have been given
+    std::wstring warnings_path_;
+    bool warnings_read_ = false;        // warnings.json read (or none there): only then may a warning go out
+    bool warnings_unreadable_reported_ = false;
+    bool warnings_save_failed_ = false; // retried with the usage save, not at every refresh
 
     SystemAppearance appearance_;      // read at start-up and on every system colour or theme change
     ui::CompactWindow taskbar_display_; // section `compact`

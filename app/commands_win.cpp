@@ -187,20 +187,22 @@ void App::open_settings() {
     // Already open: only brought forward, with the user's unapplied edits.
     settings_dialog_.open(
         instance_, controller_window_, settings_, [this](const char* key) { return localizer_.wide_text(key); },
-        localizer_.rtl, [this](const Settings& edited) { apply_edited_settings(edited); });
+        localizer_.rtl, [this](const ui::SettingsEdit& edit) { apply_edited_settings(edit); });
 }
 
-void App::apply_edited_settings(Settings edited) {
+void App::apply_edited_settings(const ui::SettingsEdit& edit) {
     take_back_window_settings(); // the places the user gave the windows while the settings window was open
-    const EditOutcome outcome = merge_edited_settings(settings_, std::move(edited));
+    const EditOutcome outcome = merge_edited_settings(settings_, edit);
     if (outcome.language_changed) {
         localizer_.initialise(settings_.language, recent_errors_);
     }
-    hand_monitoring_to_sampler();
+    // Only a new interval needs the current wait cut short; anything else waits for the next sample.
+    hand_monitoring_to_sampler(outcome.interval_changed);
     if (outcome.history_switched_on) {
         usage_.dirty = true;
     }
     apply_settings();
+    dashboard_.set_graph_state(settings_.history_window_s, visible_graph_.frozen);
     visible_graph_.rebuild = true;
     refresh_ui();
     schedule_settings_save();
@@ -276,13 +278,15 @@ void App::take_back_window_settings() {
     take_place(settings_.desktop, desktop_display_.settings());
 }
 
-void App::hand_monitoring_to_sampler() {
+void App::hand_monitoring_to_sampler(bool wake) {
     {
         std::lock_guard hold(sampler_.sample_lock);
         sampler_.sampler_selection = sampler_selection_from(settings_.monitoring);
         sampler_.interval_ms = static_cast<uint32_t>(settings_.monitoring.interval_ms);
     }
-    wake_sampler(sampler_); // a new choice or interval takes effect at once
+    if (wake) {
+        wake_sampler(sampler_); // a new choice or interval takes effect at once
+    }
 }
 
 } // namespace tide::app

@@ -34,11 +34,18 @@ void App::refresh_ui() {
     const RefreshInputs inputs{current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_,
                                compact_format_, localizer_.rtl};
     const StatusTexts status = compose_status_texts(inputs);
+    const PlanView plan = update_data_plan(text);
     const ui::CompactContent content{to_wide(status.compact_download), to_wide(status.compact_upload),
-                                     to_wide(status.download_label), to_wide(status.upload_label), status.active};
+                                     to_wide(status.download_label), to_wide(status.upload_label), status.active,
+                                     plan.used_up};
     taskbar_display_.set_content(content);
     desktop_display_.set_content(content);
-    tray_.set_tip(to_wide(status.tooltip));
+    std::string tooltip = status.tooltip;
+    const PlanTextInputs plan_texts{text, main_format_, settings_.main_units.precision, localizer_.rtl};
+    if (const std::string line = plan_tip_line(plan, plan_texts); !line.empty()) {
+        tooltip += "\n" + line;
+    }
+    tray_.set_tip(to_wide(tooltip));
     refresh_dashboard(inputs);
     refresh_usage_window();
 }

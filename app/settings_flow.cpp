@@ -38,7 +38,8 @@ TrayMenuState tray_menu_state_from(const Settings& settings, bool paused, bool s
     return s;
 }
 
-EditOutcome merge_edited_settings(Settings& live, Settings edited) {
+EditOutcome merge_edited_settings(Settings& live, const ui::SettingsEdit& edit) {
+    Settings edited = ui::apply_edit(edit, live);
     keep_place(edited.compact, live.compact);
     keep_place(edited.desktop, live.desktop);
     edited.main_window.width = live.main_window.width;

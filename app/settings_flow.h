@@ -7,6 +7,7 @@
 #include "app/tray_menu.h"
 #include "net/selection.h"
 #include "persistence/settings.h"
+#include "ui/settings/settings_edit.h"
 
 namespace tide {
 
@@ -14,17 +15,17 @@ SamplerSelection sampler_selection_from(const MonitoringSettings& monitoring);
 
 TrayMenuState tray_menu_state_from(const Settings& settings, bool paused, bool start_with_windows);
 
-// What changed when the settings window's edit replaced the live settings.
+// What changed when the settings window's edit was written into the live settings.
 struct EditOutcome {
     bool language_changed = false;
     bool interval_changed = false;
     bool history_switched_on = false;
 };
 
-// The edited settings with the places the user gave the windows since the settings window opened
-// (the live `compact`/`desktop` offsets, monitor and floating rectangle, the dashboard's size and
-// position), repaired. `live` is replaced by the result.
-EditOutcome merge_edited_settings(Settings& live, Settings edited);
+// Writes what the user changed in the settings window into `live`, keeping the places the windows
+// have now (the `compact`/`desktop` offsets, monitor and floating rectangle, the dashboard's size and
+// position, which Reset would otherwise return to their defaults), and repairs the result.
+EditOutcome merge_edited_settings(Settings& live, const ui::SettingsEdit& edit);
 
 // The taskbar display on (on the taskbar, mode 0, enabled) or off (only `enabled` cleared).
 void set_taskbar_display_setting(Settings& settings, bool on);

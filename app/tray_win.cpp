@@ -1,6 +1,7 @@
 // The notification-area icon and its context menu.
 #include "app/tray_win.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 
@@ -26,6 +27,16 @@ bool copy_tip(NOTIFYICONDATAW& data, std::wstring_view text) {
     std::wmemcpy(data.szTip, text.data(), n);
     data.szTip[n] = L'\0';
     return true;
+}
+
+// Copies as much of the text as the field holds, never half a surrogate pair.
+template <size_t N> void copy_cut(wchar_t (&field)[N], std::wstring_view text) {
+    size_t n = std::min(text.size(), N - 1);
+    if (n < text.size() && n > 0 && IS_HIGH_SURROGATE(text[n - 1])) {
+        --n;
+    }
+    std::wmemcpy(field, text.data(), n);
+    field[n] = L'\0';
 }
 
 struct MenuDeleter {
@@ -104,6 +115,22 @@ void TrayIcon::remove() {
     data_.uFlags = 0;
     Shell_NotifyIconW(NIM_DELETE, &data_);
     added_ = false;
+}
+
+bool TrayIcon::notify(std::wstring_view title, std::wstring_view text) {
+    if (!added_) {
+        return false;
+    }
+    // A record of its own: the tooltip updates that follow must not carry the notification again.
+    NOTIFYICONDATAW info{};
+    info.cbSize = sizeof(info);
+    info.hWnd = data_.hWnd;
+    info.uID = data_.uID;
+    info.uFlags = NIF_INFO;
+    info.dwInfoFlags = NIIF_WARNING;
+    copy_cut(info.szInfoTitle, title);
+    copy_cut(info.szInfo, text);
+    return Shell_NotifyIconW(NIM_MODIFY, &info) != FALSE;
 }
 
 uint32_t track_tray_menu(HWND owner, const TrayMenu& model, bool rtl) {

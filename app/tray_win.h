@@ -30,6 +30,9 @@ public:
     // while the icon is not added it is kept for the next add.
     void set_tip(std::wstring_view text);
     void remove();
+    // A notification from the icon with the warning icon (a balloon on older shells, a toast on
+    // Windows 10 and 11); false when the icon is not added or the shell refused it.
+    bool notify(std::wstring_view title, std::wstring_view text);
 
     bool added() const { return added_; }
 

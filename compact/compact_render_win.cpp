@@ -151,8 +151,19 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     target_->BeginDraw();
     target_->Clear(D2D1::ColorF(0, 0, 0, 0));
 
-    const Rgba down_color = native ? native_.text_color : content_.active ? theme_.download : theme_.error;
-    const Rgba up_color = native ? native_.text_color : content_.active ? theme_.upload : theme_.error;
+    // No connection wins over a used-up data limit. The limit shows in native style too: there the
+    // figures would otherwise never tell it.
+    const auto value_color = [&](const Rgba& own) {
+        if (!content_.active) {
+            return native ? native_.text_color : theme_.error;
+        }
+        if (content_.limit_reached) {
+            return theme_.warning;
+        }
+        return native ? native_.text_color : own;
+    };
+    const Rgba down_color = value_color(theme_.download);
+    const Rgba up_color = value_color(theme_.upload);
     const Rgba label_color = native ? native_.text_color : theme_.text_muted;
     const ComPtr<ID2D1SolidColorBrush> down_brush = make_brush(target_.Get(), to_color(down_color));
     const ComPtr<ID2D1SolidColorBrush> up_brush = make_brush(target_.Get(), to_color(up_color));

@@ -29,7 +29,8 @@ struct CompactContent {
     std::wstring upload_text;
     std::wstring download_label;
     std::wstring upload_label;
-    bool active = true; // false while the connection is unavailable
+    bool active = true;         // false while the connection is unavailable
+    bool limit_reached = false; // a data limit is used up: the figures take the theme's warning colour
 
     friend bool operator==(const CompactContent&, const CompactContent&) = default;
 };

@@ -177,6 +177,9 @@ Section /o "un.My settings and usage history" SecUnData
     Delete "${DATA}\usage.json"
     Delete "${DATA}\usage.json.tmp"
     Delete "${DATA}\usage.json.corrupt"
+    Delete "${DATA}\warnings.json"
+    Delete "${DATA}\warnings.json.tmp"
+    Delete "${DATA}\warnings.json.corrupt"
     RMDir "${DATA}"
 SectionEnd
 

@@ -254,6 +254,10 @@ TEST(HoverIndex, RejectsAnEmptyPlotOrAnUnknownPosition) {
     EXPECT_EQ(hover_index(100, 80, 0, 5, false), -1);
     EXPECT_EQ(hover_index(100, 80, -10, 5, false), -1);
     EXPECT_EQ(hover_index(std::nan(""), 80, 400, 5, false), -1);
+    const double infinity = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(hover_index(100, std::nan(""), 400, 5, false), -1);
+    EXPECT_EQ(hover_index(100, -infinity, infinity, 5, false), -1);
+    EXPECT_EQ(hover_index(100, 80, infinity, 5, true), -1);
 }
 
 } // namespace

@@ -7,6 +7,13 @@
 namespace tide {
 namespace {
 
+// The settings window's edit when its controls were loaded from `edited` (as Reset loads the defaults)
+// and left alone.
+ui::SettingsEdit edit_to(const Settings& opened, const Settings& edited) {
+    const ui::FormValues shown = ui::load_form(edited);
+    return {opened, edited, shown, shown};
+}
+
 TEST(SamplerSelectionFrom, CopiesTheMonitoringSettings) {
     MonitoringSettings m;
     EXPECT_FALSE(sampler_selection_from(m).manual);
@@ -32,10 +39,10 @@ TEST(MergeEditedSettings, KeepsTheWindowsPlacesFromTheLiveSettings) {
     live.main_window.width = 1000;
     live.main_window.x = 40;
 
-    Settings edited; // the settings window knew nothing of those moves
-    edited.compact.offset_x = 0;
+    Settings edited; // Reset, with one more change
     edited.main_window.theme = "Emerald";
-    merge_edited_settings(live, edited);
+    merge_edited_settings(live, edit_to(live, edited));
+    EXPECT_EQ(live.main_window.theme, "Emerald");
     EXPECT_EQ(live.compact.offset_x, 11);
     EXPECT_EQ(live.compact.monitor_id, "\\\\.\\DISPLAY2");
     EXPECT_EQ(live.desktop.floating_rect, (ScreenRect{10, 20, 210, 80}));
@@ -47,7 +54,7 @@ TEST(MergeEditedSettings, RepairsTheEdit) {
     Settings live;
     Settings edited;
     edited.monitoring.interval_ms = 5; // below the shortest interval
-    merge_edited_settings(live, edited);
+    merge_edited_settings(live, edit_to(live, edited));
     EXPECT_EQ(live.monitoring.interval_ms, default_settings().monitoring.interval_ms);
 }
 
@@ -63,7 +70,7 @@ TEST_P(MergeOutcome, SaysWhatChanged) {
     Settings live;
     Settings edited = live;
     GetParam().edit(edited);
-    const EditOutcome out = merge_edited_settings(live, edited);
+    const EditOutcome out = merge_edited_settings(live, edit_to(live, edited));
     EXPECT_EQ(out.language_changed, GetParam().language);
     EXPECT_EQ(out.interval_changed, GetParam().interval);
     EXPECT_EQ(out.history_switched_on, GetParam().history_on);
@@ -71,10 +78,11 @@ TEST_P(MergeOutcome, SaysWhatChanged) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MergeOutcome,
-    testing::Values(OutcomeCase{"ThemeOnly", [](Settings& s) { s.compact.theme = "Emerald"; }, false, false, false},
-                    OutcomeCase{"Interval", [](Settings& s) { s.monitoring.interval_ms = 500; }, false, true, false},
-                    OutcomeCase{"Language", [](Settings& s) { s.language = "de"; }, true, false, false},
-                    OutcomeCase{"HistoryOn", [](Settings& s) { s.history_mode = 1; }, false, false, true}),
+    testing::Values(
+        OutcomeCase{"ThemeOnly", [](Settings& s) { s.compact.theme = "Emerald"; }, false, false, false},
+        OutcomeCase{"Interval", [](Settings& s) { s.monitoring.interval_ms = 500; }, false, true, false},
+        OutcomeCase{"Language", [](Settings& s) { s.language = "de"; }, true, false, false},
+        OutcomeCase{"HistoryOn", [](Settings& s) { s.history_mode = 1; }, false, false, true}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 TEST(SetTaskbarDisplay, OnPutsItOnTheTaskbarOffOnlyDisables) {

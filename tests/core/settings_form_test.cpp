@@ -1,4 +1,5 @@
 #include "ui/settings/settings_form.h"
+#include "ui/settings/settings_edit.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,23 @@ namespace {
 
 // OK pressed without touching anything.
 Settings round_trip(const Settings& stored) {
-    LoadedForm form = load_form(stored);
-    Settings working = stored;
-    apply_form(form.values, form.memory, working);
-    return working;
+    const EditTracker edits(stored);
+    return apply_edit(edits.edit(edits.shown()), stored);
 }
 
 // A user changes one control, then presses OK.
 Settings with_change(const Settings& stored, int id, int value) {
-    LoadedForm form = load_form(stored);
-    form.values[id] = value;
-    Settings working = stored;
-    apply_form(form.values, form.memory, working);
-    return working;
+    const EditTracker edits(stored);
+    FormValues now = edits.shown();
+    now[id] = value;
+    return apply_edit(edits.edit(now), stored);
+}
+
+// Apply pressed with the controls showing `now`.
+void press_apply(EditTracker& edits, Settings& live, const FormValues& now) {
+    const SettingsEdit edit = edits.edit(now);
+    live = apply_edit(edit, live);
+    edits.applied(edit);
 }
 
 TEST(SettingsForm, OkWithoutChangesKeepsEveryDefault) {
@@ -73,7 +78,7 @@ TEST_P(NumberLists, ShowNearestEntryAndStoreAsTheRuleSays) {
     const NumberListCase& c = GetParam();
     Settings s;
     c.set(s, c.stored);
-    EXPECT_EQ(load_form(s).values[c.id], c.shown);
+    EXPECT_EQ(load_form(s)[c.id], c.shown);
     EXPECT_EQ(c.get(round_trip(s)), c.after_ok);
 }
 
@@ -98,16 +103,16 @@ const auto get_unit = [](const Settings& s) { return s.main_units.unit * 100 + s
 INSTANTIATE_TEST_SUITE_P(
     Table, NumberLists,
     testing::Values(
-        // Retention does not keep an unlisted value: the tie 60 between 30 and 90 goes to 30.
-        NumberListCase{"retention", id_retention, set_retention, get_retention, 60, 1, 30},
-        NumberListCase{"retention", id_retention, set_retention, get_retention, 61, 2, 90},
-        NumberListCase{"retention", id_retention, set_retention, get_retention, 1, 0, 7},
-        NumberListCase{"retention", id_retention, set_retention, get_retention, 3650, 4, 365},
+        // The tie 60 between 30 and 90 shows 30; left alone, every list keeps what it cannot show.
+        NumberListCase{"retention", id_retention, set_retention, get_retention, 60, 1, 60},
+        NumberListCase{"retention", id_retention, set_retention, get_retention, 61, 2, 61},
+        NumberListCase{"retention", id_retention, set_retention, get_retention, 1, 0, 1},
+        NumberListCase{"retention", id_retention, set_retention, get_retention, 3650, 4, 3650},
         NumberListCase{"retention", id_retention, set_retention, get_retention, 180, 3, 180},
         NumberListCase{"interval", id_interval, set_interval, get_interval, 250, 0, 250},
-        NumberListCase{"interval", id_interval, set_interval, get_interval, 750, 1, 500},
-        NumberListCase{"interval", id_interval, set_interval, get_interval, 3500, 3, 2000},
-        NumberListCase{"interval", id_interval, set_interval, get_interval, 60000, 5, 10000},
+        NumberListCase{"interval", id_interval, set_interval, get_interval, 750, 1, 750},
+        NumberListCase{"interval", id_interval, set_interval, get_interval, 3500, 3, 3500},
+        NumberListCase{"interval", id_interval, set_interval, get_interval, 60000, 5, 60000},
         // Text sizes keep an unlisted size while the list is left alone; the tie goes to the smaller.
         NumberListCase{"compact size", id_compact_font_size, set_compact_size, get_compact_size, 15, 6, 15},
         NumberListCase{"compact size", id_compact_font_size, set_compact_size, get_compact_size, 17, 7, 17},
@@ -115,13 +120,13 @@ INSTANTIATE_TEST_SUITE_P(
         NumberListCase{"compact size", id_compact_font_size, set_compact_size, get_compact_size, 8, 0, 8},
         NumberListCase{"desktop size", id_desktop_font_size, set_desktop_size, get_desktop_size, 15, 6, 15},
         NumberListCase{"desktop size", id_desktop_font_size, set_desktop_size, get_desktop_size, 30, 8, 30},
-        // Opacity moves to the 5 % step below and is stored there.
-        NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 42, 8, 40},
+        // Opacity shows the 5 % step below.
+        NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 42, 8, 42},
         NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 20, 4, 20},
         NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 100, 20, 100},
-        NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 99, 19, 95},
+        NumberListCase{"opacity", id_compact_opacity, set_opacity, get_opacity, 99, 19, 99},
         NumberListCase{"desktop opacity", id_desktop_opacity, set_desktop_opacity, get_desktop_opacity, 42, 8,
-                       40},
+                       42},
         // A unit the list cannot show (bytes, bits, terabits) shows "automatic" and stays.
         NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 6, 0, 606},
         NumberListCase{"unit", id_speed_unit, set_unit, get_unit, 1, 0, 101},
@@ -142,12 +147,13 @@ TEST(SettingsForm, ChangedTextSizeListStoresItsEntry) {
 TEST(SettingsForm, TextSizeAppliedOnceIsRememberedForTheNextApply) {
     Settings s;
     s.desktop.font_size_pt = 15;
-    LoadedForm form = load_form(s);
-    form.values[id_desktop_font_size] = 5; // 13 pt, applied
-    apply_form(form.values, form.memory, s);
+    EditTracker edits(s);
+    FormValues now = edits.shown();
+    now[id_desktop_font_size] = 5; // 13 pt, applied
+    press_apply(edits, s, now);
     EXPECT_EQ(s.desktop.font_size_pt, 13);
-    form.values[id_desktop_font_size] = 6; // then 14 pt: a change from what was applied
-    apply_form(form.values, form.memory, s);
+    now[id_desktop_font_size] = 6; // then 14 pt: a change from what was applied
+    press_apply(edits, s, now);
     EXPECT_EQ(s.desktop.font_size_pt, 14);
 }
 
@@ -159,13 +165,13 @@ TEST(SettingsForm, UnlistedUnitIsReplacedOnlyByAnotherEntry) {
     EXPECT_EQ(kbs.main_units.unit, 7);
 
     // Once a listed unit was applied, going back to the first entry means automatic.
-    LoadedForm form = load_form(s);
-    EXPECT_FALSE(form.memory.unit_listed);
-    form.values[id_speed_unit] = 5;
-    apply_form(form.values, form.memory, s);
-    EXPECT_TRUE(form.memory.unit_listed);
-    form.values[id_speed_unit] = 0;
-    apply_form(form.values, form.memory, s);
+    EditTracker edits(s);
+    FormValues now = edits.shown();
+    now[id_speed_unit] = 5;
+    press_apply(edits, s, now);
+    EXPECT_EQ(s.compact_units.unit, 3);
+    now[id_speed_unit] = 0;
+    press_apply(edits, s, now);
     EXPECT_EQ(s.compact_units.unit, 0);
     EXPECT_EQ(s.main_units.unit, 0);
 }
@@ -185,15 +191,16 @@ TEST(SettingsForm, UnitIsShownFromTheCompactBlockAndPrecisionFromTheMainBlock) {
     s.main_units.precision = 2;
     s.compact_units.precision = 0;
     s.main_units.bytes_when_auto = false;
-    const LoadedForm form = load_form(s);
-    EXPECT_EQ(form.values[id_speed_unit], 2);
-    EXPECT_EQ(form.values[id_precision], 2);
-    EXPECT_EQ(form.values[id_show_bytes], 0);
+    const FormValues form = load_form(s);
+    EXPECT_EQ(form[id_speed_unit], 2);
+    EXPECT_EQ(form[id_precision], 2);
+    EXPECT_EQ(form[id_show_bytes], 0);
+    // Untouched, each block keeps its own unit, precision and "show bytes".
     const Settings after = round_trip(s);
     EXPECT_EQ(after.compact_units.unit, 8);
-    EXPECT_EQ(after.main_units.unit, 8);
-    EXPECT_EQ(after.compact_units.precision, 2);
-    EXPECT_FALSE(after.compact_units.bytes_when_auto);
+    EXPECT_EQ(after.main_units.unit, 3);
+    EXPECT_EQ(after.compact_units.precision, 0);
+    EXPECT_TRUE(after.compact_units.bytes_when_auto);
 }
 
 TEST(SettingsForm, PrecisionWithoutSelectionCountsZero) {
@@ -214,20 +221,20 @@ class LanguageSetting : public testing::TestWithParam<LanguageCase> {};
 TEST_P(LanguageSetting, ShowsExactCodeOrSystem) {
     Settings s;
     s.language = GetParam().stored;
-    EXPECT_EQ(load_form(s).values[id_language], GetParam().shown);
+    EXPECT_EQ(load_form(s)[id_language], GetParam().shown);
     EXPECT_EQ(round_trip(s).language, GetParam().after_ok);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, LanguageSetting,
-                         testing::Values(LanguageCase{"system", 0, "system"}, LanguageCase{"xx", 0, "system"},
-                                         LanguageCase{"AR", 0, "system"}, LanguageCase{"", 0, "system"}));
+                         testing::Values(LanguageCase{"system", 0, "system"}, LanguageCase{"xx", 0, "xx"},
+                                         LanguageCase{"AR", 0, "AR"}, LanguageCase{"", 0, ""}));
 
 TEST(SettingsForm, EveryLanguageOfTheListRoundTrips) {
     const auto& languages = language_list();
     for (size_t i = 0; i < languages.size(); ++i) {
         Settings s;
         s.language = std::string(languages[i].code);
-        EXPECT_EQ(load_form(s).values[id_language], static_cast<int>(i) + 1);
+        EXPECT_EQ(load_form(s)[id_language], static_cast<int>(i) + 1);
         EXPECT_EQ(round_trip(s).language, languages[i].code);
     }
     EXPECT_EQ(with_change(Settings{}, id_language, static_cast<int>(languages.size()) + 1).language,
@@ -235,14 +242,13 @@ TEST(SettingsForm, EveryLanguageOfTheListRoundTrips) {
     EXPECT_EQ(with_change(Settings{}, id_language, 1).language, languages[0].code);
 }
 
-TEST(SettingsForm, ThemeNotAChoiceShowsTheFirstAndStoresIt) {
+TEST(SettingsForm, ThemeNotAChoiceShowsTheFirstAndStaysUntouched) {
     Settings s;
     s.compact.theme = "midnight";
     s.main_window.theme = "Nope";
-    const LoadedForm form = load_form(s);
-    EXPECT_EQ(form.values[id_compact_theme], 0);
-    EXPECT_EQ(round_trip(s).compact.theme, theme_choices()[0]);
-    EXPECT_EQ(round_trip(s).main_window.theme, theme_choices()[0]);
+    EXPECT_EQ(load_form(s)[id_compact_theme], 0);
+    EXPECT_EQ(round_trip(s).compact.theme, "midnight");
+    EXPECT_EQ(round_trip(s).main_window.theme, "Nope");
     const int system = theme_choice_index("System");
     EXPECT_EQ(with_change(s, id_desktop_theme, system).desktop.theme, "System");
 }
@@ -263,7 +269,7 @@ TEST_P(TaskbarDisplay, CheckedOnlyForTheTaskbarModeAndUncheckTouchesOnlyThat) {
     s.compact.enabled = c.enabled;
     s.compact.on_taskbar = c.on_taskbar;
     s.compact.mode = c.mode;
-    EXPECT_EQ(load_form(s).values[id_on_taskbar], c.shown ? 1 : 0);
+    EXPECT_EQ(load_form(s)[id_on_taskbar], c.shown ? 1 : 0);
 
     const Settings unchecked = with_change(s, id_on_taskbar, 0);
     EXPECT_EQ(unchecked.compact.enabled, c.after_uncheck_enabled);
@@ -286,22 +292,22 @@ INSTANTIATE_TEST_SUITE_P(Table, TaskbarDisplay,
 TEST(SettingsForm, MatchTaskbarGreysOutItsDependents) {
     Settings s;
     s.compact.native_style = true;
-    EXPECT_FALSE(match_taskbar_dependents_enabled(load_form(s).values));
+    EXPECT_FALSE(match_taskbar_dependents_enabled(load_form(s)));
     s.compact.native_style = false;
-    EXPECT_TRUE(match_taskbar_dependents_enabled(load_form(s).values));
+    EXPECT_TRUE(match_taskbar_dependents_enabled(load_form(s)));
 }
 
 TEST(SettingsForm, EveryCheckBoxReachesItsSetting) {
     const Settings defaults;
-    const LoadedForm form = load_form(defaults);
+    const FormValues form = load_form(defaults);
     for (const ControlEntry& row : settings_controls()) {
         if (row.kind != ControlKind::check || row.id == id_on_taskbar) {
             continue;
         }
-        const int toggled = form.values.checked(row.id) ? 0 : 1;
+        const int toggled = form.checked(row.id) ? 0 : 1;
         const Settings flipped = with_change(defaults, row.id, toggled);
         EXPECT_NE(flipped, defaults) << row.id;
-        EXPECT_EQ(load_form(flipped).values[row.id], toggled) << row.id;
+        EXPECT_EQ(load_form(flipped)[row.id], toggled) << row.id;
     }
     EXPECT_EQ(with_change(defaults, id_persist_history, 1).history_mode, 1);
     EXPECT_EQ(with_change(defaults, id_show_bytes, 0).compact_units.bytes_when_auto, false);
@@ -315,17 +321,54 @@ TEST(SettingsForm, ListsWithoutAValidSelectionLeaveTheirSetting) {
     s.desktop.layout = 4;
     s.history_retention_days = 90;
     s.monitoring.interval_ms = 5000;
-    LoadedForm form = load_form(s);
+    const EditTracker edits(s);
+    FormValues now = edits.shown();
     for (int id : {id_decimal, id_digits, id_compact_layout, id_desktop_layout, id_retention, id_interval,
                    id_compact_theme, id_language, id_speed_unit, id_compact_font_size}) {
-        form.values[id] = k_no_selection;
+        now[id] = k_no_selection;
     }
-    form.values[id_decimal] = 3;
-    form.values[id_digits] = 2;
-    form.values[id_compact_layout] = 6;
-    Settings after = s;
-    store_form(form.values, form.memory, after);
-    EXPECT_EQ(after, s);
+    now[id_decimal] = 3;
+    now[id_digits] = 2;
+    now[id_compact_layout] = 6;
+    EXPECT_EQ(apply_edit(edits.edit(now), s), s);
+}
+
+TEST(SettingsForm, DataLimitsReadInTheirUnitAndStoreWhatWasTyped) {
+    Settings s;
+    s.history_mode = 1;
+    s.monthly_warning_mb = 10000;
+    s.daily_warning_mb = 1500;
+    s.billing_day = 31;
+    const FormValues shown = load_form(s);
+    EXPECT_EQ(shown[id_monthly_unit], k_unit_gb);
+    EXPECT_EQ(limit_in_unit(shown[id_monthly_limit], shown[id_monthly_unit]), 10);
+    EXPECT_EQ(shown[id_daily_unit], k_unit_mb);
+    EXPECT_EQ(shown[id_billing_day], 30);
+    EXPECT_TRUE(history_dependents_enabled(shown));
+    EXPECT_EQ(round_trip(s), s);
+
+    struct Case {
+        std::string_view text;
+        int unit;
+        int value;
+    };
+    const Case cases[] = {{"12", k_unit_gb, 12000},
+                          {" 250 ", k_unit_mb, 250},
+                          {"", k_unit_gb, 0},
+                          {"0", k_unit_mb, 0},
+                          {"1.5", k_unit_gb, k_no_selection},
+                          {"-3", k_unit_mb, k_no_selection},
+                          {"100000", k_unit_gb, k_max_limit_mb},
+                          {"99999999999999999999", k_unit_mb, k_max_limit_mb}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(limit_from_text(c.text, c.unit), c.value) << c.text;
+    }
+    EXPECT_EQ(with_change(s, id_monthly_limit, 12000).monthly_warning_mb, 12000);
+    EXPECT_EQ(with_change(s, id_monthly_limit, k_no_selection).monthly_warning_mb, 10000);
+    EXPECT_EQ(with_change(s, id_daily_unit, k_unit_gb), s); // the box's value carries the limit
+    EXPECT_EQ(with_change(s, id_billing_day, 0).billing_day, 1);
+    s.history_mode = 0;
+    EXPECT_FALSE(history_dependents_enabled(load_form(s)));
 }
 
 TEST(SettingsForm, NearestEntryTiesGoToTheEarlier) {
@@ -342,14 +385,16 @@ TEST(SettingsLayout, TableHoldsEveryIdOnceOnItsPage) {
     std::array<int, k_page_count> per_page{};
     for (const ControlEntry& row : settings_controls()) {
         EXPECT_TRUE(ids.insert(row.id).second) << row.id;
+        EXPECT_NE(find_field(row.id), nullptr) << row.id;
         ++per_page[static_cast<size_t>(row.page)];
         if (row.kind == ControlKind::list) {
             EXPECT_FALSE(list_entries(row.id).empty()) << row.id;
         }
     }
-    EXPECT_EQ(ids.size(), 31u); // with the two value labels, every id from 1001 to 1033
-    EXPECT_EQ(per_page, (std::array<int, k_page_count>{2, 6, 9, 8, 4, 2}));
+    EXPECT_EQ(ids.size(), 36u); // with the two value labels, every id from 1001 to 1033 and 1036 to 1040
+    EXPECT_EQ(per_page, (std::array<int, k_page_count>{2, 6, 9, 8, 4, 7}));
     EXPECT_EQ(find_control(id_compact_opacity_value), nullptr);
+    EXPECT_EQ(form_fields().size(), settings_controls().size());
 }
 
 TEST(SettingsLayout, ListEntriesMatchTheValuesTheyStandFor) {

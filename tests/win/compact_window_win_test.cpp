@@ -27,12 +27,14 @@
 #include "persistence/json.h"
 #include "persistence/settings_store_win.h"
 #include "presentation/localization.h"
+#include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
 
 namespace tide {
 namespace {
 
 using namespace std::chrono_literals;
+using test::count_near;
 using test::pump_until;
 using Clock = std::chrono::steady_clock;
 
@@ -126,33 +128,6 @@ bool close_to(COLORREF color, Rgba expected, int tolerance = 10) {
     return std::abs(GetRValue(color) - expected.r) <= tolerance &&
            std::abs(GetGValue(color) - expected.g) <= tolerance &&
            std::abs(GetBValue(color) - expected.b) <= tolerance;
-}
-
-// How many pixels of the rectangle are close to the colour.
-int count_near(const RECT& r, Rgba expected) {
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    int n = 0;
-    const auto* pixel = static_cast<const uint8_t*>(bits);
-    for (int i = 0; i < w * h; ++i, pixel += 4) {
-        n += std::abs(pixel[2] - expected.r) <= 12 && std::abs(pixel[1] - expected.g) <= 12 &&
-                     std::abs(pixel[0] - expected.b) <= 12
-                 ? 1
-                 : 0;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return n;
 }
 
 ui::CompactContent sample_content(bool active = true) {

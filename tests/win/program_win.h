@@ -19,9 +19,13 @@ struct Program {
     DWORD id = 0;
 };
 
-// Starts the program built beside the tests; process is empty when it could not be started.
-inline Program start_program(const std::wstring& arguments) {
+// Starts the program built beside the tests; process is empty when it could not be started. A data
+// folder handed in (seeded, or kept from an earlier run) is used instead of a fresh one.
+inline Program start_program(const std::wstring& arguments, std::unique_ptr<TempFolder> data = nullptr) {
     Program program;
+    if (data) {
+        program.data = std::move(data);
+    }
     std::wstring command = L"\"" + std::wstring(TIDE_TEST_BINARY_DIR) + L"/Tidemeter.exe\"";
     if (!arguments.empty()) {
         command += L" " + arguments;

@@ -11,13 +11,18 @@
 #include <thread>
 
 #include "app/app_win.h"
+#include "app/tray_menu.h"
 #include "base/messages_win.h"
 #include "base/wide_text_win.h"
 #include "persistence/atomic_file_win.h"
 #include "persistence/json.h"
+#include "persistence/settings_store.h"
 #include "persistence/settings_store_win.h"
 #include "presentation/localization.h"
+#include "tests/win/program_win.h"
 #include "tests/win/temp_folder_win.h"
+#include "ui/dashboard/dashboard_layout.h"
+#include "ui/dashboard/main_window_win.h"
 #include "ui/settings/settings_dialog_win.h"
 #include "tests/win/wait_win.h"
 
@@ -68,7 +73,8 @@ protected:
     }
     // The controller window of the application running in this process.
     HWND own_controller() const {
-        for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, k_controller_class, nullptr)) != nullptr;) {
+        for (HWND window = nullptr;
+             (window = FindWindowExW(nullptr, window, k_controller_class, nullptr)) != nullptr;) {
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
             if (process == GetCurrentProcessId()) {
@@ -78,6 +84,19 @@ protected:
         return nullptr;
     }
     std::string stored_language() const { return tide::stored_language(settings_path_); }
+    // The value at a path of keys in settings.json, as JSON text; empty when there is none.
+    std::string stored(std::initializer_list<std::string_view> path) const {
+        const auto bytes = read_file_bytes(settings_path_);
+        const std::optional<JsonValue> document = bytes ? parse_json(*bytes) : std::nullopt;
+        const JsonValue* value = document ? &*document : nullptr;
+        for (const std::string_view key : path) {
+            value = find_member(value, key);
+        }
+        return value != nullptr ? serialize_json(*value, 0) : std::string();
+    }
+    HWND own_window(const wchar_t* window_class) const {
+        return test::window_of(GetCurrentProcessId(), window_class);
+    }
 
     // The dashboard's settings button, handled before this returns.
     void press_settings_button() {
@@ -92,9 +111,32 @@ protected:
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     }
 
+    // The tray menu as a right click on the icon opens it, with a command chosen by the keyboard.
+    void choose_tray_command(UINT id) {
+        PostMessageW(controller_, k_msg_tray, 0, WM_CONTEXTMENU);
+        HWND menu_window = nullptr;
+        ASSERT_TRUE(wait_for(
+            [&] {
+                menu_window = own_window(L"#32768");
+                return menu_window != nullptr && IsWindowVisible(menu_window);
+            },
+            30s));
+        const auto menu = reinterpret_cast<HMENU>(SendMessageW(menu_window, MN_GETHMENU, 0, 0));
+        int downs = 1; // the first one selects the first item
+        for (int i = 0; i < GetMenuItemCount(menu) && GetMenuItemID(menu, i) != id; ++i) {
+            downs += (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR) != 0 ? 0 : 1;
+        }
+        for (int i = 0; i < downs; ++i) {
+            PostMessageW(menu_window, WM_KEYDOWN, VK_DOWN, 0);
+        }
+        PostMessageW(menu_window, WM_KEYDOWN, VK_RETURN, 0);
+        ASSERT_TRUE(wait_for([&] { return !IsWindowVisible(menu_window); }, 30s));
+    }
+
     const test::TempFolder folder_;
     const std::wstring settings_path_ = folder_ / L"settings.json";
-    app::App app_{app::AppOptions{folder_.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}}};
+    app::App app_{
+        app::AppOptions{folder_.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}}};
     std::thread thread_;
     std::atomic<DWORD> thread_id_{0};
     HWND controller_ = nullptr;
@@ -142,6 +184,88 @@ TEST_F(SettingsInApp, ExitClosesAnOpenSettingsWindowWithoutApplying) {
     controller_ = nullptr;
     EXPECT_EQ(settings_windows(), 0);
     EXPECT_EQ(stored_language(), "system"); // the exit save holds the live settings, not the edit
+}
+
+TEST_F(SettingsInApp, LockAndGraphRangeChangedWhileTheWindowIsOpenSurviveOk) {
+    press_settings_button();
+    const HWND dialog = own_window(ui::k_settings_class);
+    ASSERT_NE(dialog, nullptr);
+    choose_tray_command(cmd_toggle_lock);
+    choose(own_window(ui::k_main_class), k_id_graph_range, range_position(3600));
+    ASSERT_TRUE(wait_for(
+        [this] {
+            return stored({"desktop", "locked"}) == "true" && stored({"history_window_s"}) == "3600";
+        },
+        20s));
+
+    choose(dialog, ui::id_retention, 3); // the user's own edit, which shows when the OK is saved
+    SendMessageW(GetDlgItem(dialog, ui::k_ok_button_id), BM_CLICK, 0, 0);
+    ASSERT_TRUE(wait_for([this] { return stored({"history_retention_days"}) == "180"; }, 20s));
+    EXPECT_EQ(stored({"compact", "locked"}), "true");
+    EXPECT_EQ(stored({"desktop", "locked"}), "true");
+    EXPECT_EQ(stored({"history_window_s"}), "3600");
+}
+
+// Values the window's lists cannot show, unit blocks that disagree, and the longest graph range.
+Settings odd_record() {
+    Settings s;
+    s.history_retention_days = 60;
+    s.history_mode = 1;
+    s.compact.font_size_pt = 15;
+    s.compact_units.unit = 6;
+    s.main_units.unit = 3;
+    s.compact_units.precision = 0;
+    s.main_units.precision = 2;
+    s.desktop.opacity_pct = 42;
+    s.language = "xx";
+    s.history_window_s = 3600;
+    return s;
+}
+
+class SettingsInAppWithOddFile : public SettingsInApp {
+protected:
+    SettingsInAppWithOddFile() { write_file_atomically(settings_path_, settings_file_text(odd_record())); }
+};
+
+TEST_F(SettingsInAppWithOddFile, UntouchedOkLeavesTheFileAsItWas) {
+    const std::optional<std::string> before = read_file_bytes(settings_path_);
+    ASSERT_TRUE(before);
+    press_settings_button();
+    const HWND dialog = own_window(ui::k_settings_class);
+    ASSERT_NE(dialog, nullptr);
+    DeleteFileW(settings_path_.c_str());
+    SendMessageW(GetDlgItem(dialog, ui::k_ok_button_id), BM_CLICK, 0, 0);
+    ASSERT_TRUE(wait_for([this] { return file_exists(settings_path_); }, 20s));
+    const std::optional<std::string> after = read_file_bytes(settings_path_);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(*after, *before);
+}
+
+TEST_F(SettingsInAppWithOddFile, ResetAndOkPutTheDashboardsRangeBackToFiveMinutes) {
+    HWND range = nullptr;
+    ASSERT_TRUE(wait_for(
+        [&] {
+            range = GetDlgItem(own_window(ui::k_main_class), k_id_graph_range);
+            return SendMessageW(range, CB_GETCURSEL, 0, 0) == range_position(3600);
+        },
+        30s));
+    press_settings_button();
+    const HWND dialog = own_window(ui::k_settings_class);
+    ASSERT_NE(dialog, nullptr);
+    const HWND reset = GetDlgItem(dialog, ui::k_reset_button_id);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(ui::k_reset_button_id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(reset));
+    HWND question = nullptr;
+    ASSERT_TRUE(wait_for(
+        [&] {
+            question = own_window(L"#32770");
+            return question != nullptr && IsWindowVisible(question);
+        },
+        30s));
+    SendMessageW(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
+    ASSERT_TRUE(wait_for([&] { return !IsWindow(question); }, 30s));
+    SendMessageW(GetDlgItem(dialog, ui::k_ok_button_id), BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(range, CB_GETCURSEL, 0, 0), range_position(300));
 }
 
 } // namespace

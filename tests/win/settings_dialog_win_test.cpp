@@ -47,11 +47,16 @@ protected:
     void SetUp() override { english_.initialise("en", errors_); }
     void TearDown() override { dialog_.close(); }
 
+    // Each OK or Apply writes its edit into `live_`, as the application does, and records the result.
     bool open(const Settings& settings, bool rtl = false) {
+        live_ = settings;
         return dialog_.open(
             GetModuleHandleW(nullptr), nullptr, settings,
             [this](const char* key) { return english_.wide_text(key); }, rtl,
-            [this](const Settings& edited) { applied_.push_back(edited); });
+            [this](const SettingsEdit& edit) {
+                live_ = apply_edit(edit, live_);
+                applied_.push_back(live_);
+            });
     }
     HWND item(int id) const { return GetDlgItem(dialog_.window(), id); }
 
@@ -81,6 +86,7 @@ protected:
     RecentErrors errors_;
     Localizer english_;
     SettingsDialog dialog_;
+    Settings live_;
     std::vector<Settings> applied_;
 };
 
@@ -104,8 +110,7 @@ TEST_F(SettingsDialogTest, TabsShowOnlyTheirOwnPage) {
         EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), page);
         for (const ControlEntry& row : settings_controls()) {
             ASSERT_NE(item(row.id), nullptr) << row.id;
-            EXPECT_EQ(IsWindowVisible(item(row.id)) != FALSE, row.page == page)
-                << row.id << " on " << page;
+            EXPECT_EQ(IsWindowVisible(item(row.id)) != FALSE, row.page == page) << row.id << " on " << page;
         }
         for (int id : {k_reset_button_id, k_ok_button_id, k_apply_button_id, k_cancel_button_id}) {
             EXPECT_TRUE(IsWindowVisible(item(id))) << id;
@@ -159,7 +164,34 @@ TEST_F(SettingsDialogTest, ChangesEnableApplyWhichHandsThemBack) {
     EXPECT_EQ(FindWindowW(k_settings_class, nullptr), nullptr);
 }
 
-TEST_F(SettingsDialogTest, OkKeepsValuesNoListCanShowAsTheRulesSay) {
+TEST_F(SettingsDialogTest, DataLimitsAreTypedInTheirUnitAndNeedTheHistory) {
+    Settings stored;
+    stored.history_mode = 1;
+    stored.monthly_warning_mb = 10000;
+    ASSERT_TRUE(open(stored));
+    click_tab(5);
+    EXPECT_EQ(text_of(item(id_monthly_limit)), L"10");
+    EXPECT_EQ(selection(id_monthly_unit), k_unit_gb);
+    EXPECT_FALSE(apply_enabled()); // filling the boxes is no edit
+
+    SetWindowTextW(item(id_monthly_limit), L"12"); // as typing does: the box reports a change
+    EXPECT_TRUE(apply_enabled());
+    key(id_billing_day, VK_DOWN); // 1 -> 2
+    press(k_apply_button_id);
+    ASSERT_EQ(applied_.size(), 1u);
+    Settings expected = stored;
+    expected.monthly_warning_mb = 12000;
+    expected.billing_day = 2;
+    EXPECT_EQ(applied_[0], expected);
+
+    EXPECT_TRUE(IsWindowEnabled(item(id_daily_limit)));
+    press(id_persist_history);
+    for (const int id : k_history_dependents) {
+        EXPECT_FALSE(IsWindowEnabled(item(id))) << id;
+    }
+}
+
+TEST_F(SettingsDialogTest, OkKeepsValuesNoListCanShow) {
     Settings stored;
     stored.history_retention_days = 60;
     stored.compact.font_size_pt = 15;
@@ -177,12 +209,7 @@ TEST_F(SettingsDialogTest, OkKeepsValuesNoListCanShowAsTheRulesSay) {
 
     press(k_ok_button_id);
     ASSERT_EQ(applied_.size(), 1u);
-    Settings expected = stored;
-    expected.history_retention_days = 30;
-    expected.desktop.opacity_pct = 40;
-    expected.desktop.theme = "Midnight";
-    expected.language = "system";
-    EXPECT_EQ(applied_[0], expected);
+    EXPECT_EQ(applied_[0], stored);
     EXPECT_EQ(dialog_.window(), nullptr);
 }
 

@@ -70,6 +70,16 @@ public:
         return false;
     }
 
+    // Accepted requests that carry the text (a notification's text travels only with NIF_INFO).
+    int requests_with(std::wstring_view text) const {
+        std::lock_guard hold(lock_);
+        int n = 0;
+        for (const Request& request : requests_) {
+            n += request.accepted && contains(request.payload, text) ? 1 : 0;
+        }
+        return n;
+    }
+
 private:
     struct Request {
         DWORD kind = 0;

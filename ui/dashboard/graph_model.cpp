@@ -171,8 +171,9 @@ std::string format_duration(int64_t seconds) {
 }
 
 int hover_index(double x, double plot_left, double plot_width, size_t count, bool rtl) {
-    if (count == 0 || !(plot_width > 0.0) || !std::isfinite(x) || x < plot_left ||
-        x > plot_left + plot_width) {
+    // A plot edge or width that is not finite would turn the fraction into NaN, and its cast undefined.
+    if (count == 0 || !std::isfinite(plot_left) || !std::isfinite(plot_width) || !(plot_width > 0.0) ||
+        !std::isfinite(x) || x < plot_left || x > plot_left + plot_width) {
         return -1;
     }
     if (count == 1) {

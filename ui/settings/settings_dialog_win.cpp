@@ -79,7 +79,7 @@ bool SettingsDialog::open(HINSTANCE instance, HWND controller, const Settings& s
     init_common_controls_once();
     instance_ = instance;
     controller_ = controller;
-    working_ = settings;
+    edits_ = EditTracker(settings);
     text_provider_ = std::move(text);
     apply_callback_ = std::move(apply);
     rtl_ = rtl;
@@ -88,7 +88,7 @@ bool SettingsDialog::open(HINSTANCE instance, HWND controller, const Settings& s
         return false;
     }
     build_pages();
-    load_controls();
+    show_values(edits_.shown());
     set_apply_enabled(false);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetForegroundWindow(hwnd_);
@@ -227,6 +227,12 @@ void SettingsDialog::on_command(int id, int code, HWND control) {
         DestroyWindow(hwnd_);
         return;
     }
+    if (control != nullptr && code == EN_CHANGE && find_control(id) != nullptr) {
+        if (!loading_) {
+            set_apply_enabled(true); // typed into a number box
+        }
+        return;
+    }
     if (control == nullptr || (code != BN_CLICKED && code != CBN_SELCHANGE)) {
         return;
     }
@@ -236,7 +242,7 @@ void SettingsDialog::on_command(int id, int code, HWND control) {
     } else if (id == k_reset_button_id) {
         on_reset();
     } else {
-        if (id == id_match_taskbar) {
+        if (id == id_match_taskbar || id == id_persist_history) {
             update_dependents();
         }
         set_apply_enabled(true);
@@ -254,21 +260,20 @@ void SettingsDialog::on_reset() {
     if (answer != IDYES || hwnd_ == nullptr) {
         return;
     }
-    working_ = default_settings();
-    working_.custom_colors.clear();
-    load_controls();
+    edits_.reset_to_defaults();
+    show_values(edits_.shown());
 }
 
 void SettingsDialog::on_dpi_changed(int dpi, const RECT& suggested) {
     dpi_ = dpi > 0 ? dpi : 96;
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    store_form(read_controls(), memory_, working_);
+    const FormValues now = read_controls();
     const HWND apply_button = GetDlgItem(hwnd_, k_apply_button_id);
     const bool apply_enabled = apply_button != nullptr && IsWindowEnabled(apply_button);
     destroy_children();
     build_pages();
-    load_controls();
+    show_values(now);
     set_apply_enabled(apply_enabled);
     if (GetActiveWindow() == hwnd_) {
         restore_focus(); // the old children went with the focus; an inactive window stays inactive
@@ -276,7 +281,8 @@ void SettingsDialog::on_dpi_changed(int dpi, const RECT& suggested) {
 }
 
 void SettingsDialog::restore_focus() {
-    if (focus_ == nullptr || !IsChild(hwnd_, focus_) || !IsWindowVisible(focus_) || !IsWindowEnabled(focus_)) {
+    if (focus_ == nullptr || !IsChild(hwnd_, focus_) || !IsWindowVisible(focus_) ||
+        !IsWindowEnabled(focus_)) {
         focus_ = GetDlgItem(hwnd_, k_tab_control_id);
     }
     SetFocus(focus_);
@@ -342,13 +348,23 @@ void SettingsDialog::build_pages() {
         }
         case ControlKind::slider: {
             add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, row.page);
-            const HWND slider = add_child(TRACKBAR_CLASSW, L"", TBS_AUTOTICKS | WS_TABSTOP, rects.control,
-                                          row.id, row.page);
+            const HWND slider =
+                add_child(TRACKBAR_CLASSW, L"", TBS_AUTOTICKS | WS_TABSTOP, rects.control, row.id, row.page);
             SendMessageW(slider, TBM_SETRANGE, FALSE,
                          MAKELPARAM(k_opacity_min_position, k_opacity_max_position));
             add_child(L"STATIC", L"", SS_LEFT, rects.value_label, row.id + 1, row.page);
             break;
         }
+        case ControlKind::number:
+            add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, row.page);
+            add_child(L"EDIT", L"", WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP, rects.control,
+                      row.id, row.page);
+            break;
+        case ControlKind::unit:
+            fill_list(
+                add_child(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_TABSTOP, rects.control, row.id, row.page),
+                row.id);
+            break;
         }
     }
     for (const ButtonEntry& button : settings_buttons()) {
@@ -384,25 +400,29 @@ void SettingsDialog::show_page(int page) {
     }
 }
 
-void SettingsDialog::load_controls() {
-    const LoadedForm form = load_form(working_);
-    memory_ = form.memory;
+void SettingsDialog::show_values(const FormValues& values) {
+    loading_ = true; // the number boxes report the text set here as a change
     for (const ControlEntry& row : settings_controls()) {
         const HWND control = GetDlgItem(hwnd_, row.id);
-        const int value = form.values[row.id];
+        const int value = values[row.id];
         switch (row.kind) {
         case ControlKind::check:
             SendMessageW(control, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
             break;
         case ControlKind::list:
+        case ControlKind::unit:
             SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(value), 0); // out of range: no selection
             break;
         case ControlKind::slider:
             SendMessageW(control, TBM_SETPOS, TRUE, value);
             set_opacity_label(row.id);
             break;
+        case ControlKind::number:
+            SetWindowTextW(control, std::to_wstring(limit_in_unit(value, values[row.id + 1])).c_str());
+            break;
         }
     }
+    loading_ = false;
     update_dependents();
 }
 
@@ -418,22 +438,32 @@ FormValues SettingsDialog::read_controls() const {
             values[row.id] = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
             break;
         case ControlKind::list:
+        case ControlKind::unit:
             values[row.id] = static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)); // CB_ERR is -1
             break;
         case ControlKind::slider:
             values[row.id] = static_cast<int>(SendMessageW(control, TBM_GETPOS, 0, 0));
             break;
+        case ControlKind::number: {
+            std::wstring typed(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+            typed.resize(
+                static_cast<size_t>(GetWindowTextW(control, typed.data(), static_cast<int>(typed.size()))));
+            const int unit =
+                static_cast<int>(SendMessageW(GetDlgItem(hwnd_, row.id + 1), CB_GETCURSEL, 0, 0));
+            values[row.id] = limit_from_text(to_utf8(typed), unit);
+            break;
+        }
         }
     }
     return values;
 }
 
 void SettingsDialog::apply() {
-    apply_form(read_controls(), memory_, working_);
+    // Remembered before the callback, whose refresh may run messages that reach this window again.
+    const SettingsEdit edit = edits_.edit(read_controls());
+    edits_.applied(edit);
     if (apply_callback_) {
-        // A record of its own: the callback's refresh may run messages that reset or reload working_.
-        const Settings copy = working_;
-        apply_callback_(copy);
+        apply_callback_(edit);
     }
 }
 
@@ -452,6 +482,11 @@ void SettingsDialog::update_dependents() {
     const bool enabled = SendMessageW(GetDlgItem(hwnd_, id_match_taskbar), BM_GETCHECK, 0, 0) != BST_CHECKED;
     for (const int id : k_match_taskbar_dependents) {
         EnableWindow(GetDlgItem(hwnd_, id), enabled ? TRUE : FALSE);
+    }
+    const bool history =
+        SendMessageW(GetDlgItem(hwnd_, id_persist_history), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    for (const int id : k_history_dependents) {
+        EnableWindow(GetDlgItem(hwnd_, id), history ? TRUE : FALSE);
     }
 }
 

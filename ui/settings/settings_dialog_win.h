@@ -1,5 +1,5 @@
-// The settings window: six pages of controls over a private working copy of the settings, handed to
-// the application only when the user presses OK or Apply.
+// The settings window: six pages of controls over the settings as they were when it opened; what the user
+// changed in them is handed to the application only when the user presses OK or Apply.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "persistence/settings.h"
+#include "ui/settings/settings_edit.h"
 #include "ui/settings/settings_form.h"
 #include "ui/settings/settings_layout.h"
 
@@ -19,8 +20,8 @@ inline constexpr wchar_t k_settings_class[] = L"Tidemeter.Settings";
 
 // Key to the text in the program's language.
 using TextProvider = std::function<std::wstring(const char* key)>;
-// Receives a complete settings record each time the user presses OK or Apply.
-using ApplyCallback = std::function<void(const Settings&)>;
+// Receives what the user changed each time the user presses OK or Apply.
+using ApplyCallback = std::function<void(const SettingsEdit&)>;
 
 class SettingsDialog {
 public:
@@ -73,7 +74,7 @@ private:
     void fill_list(HWND list, int id);
     void destroy_children();
     void show_page(int page);
-    void load_controls();
+    void show_values(const FormValues& values);
     FormValues read_controls() const;
     void apply();
     void set_apply_enabled(bool enabled);
@@ -85,7 +86,7 @@ private:
     HWND hwnd_ = nullptr;
     HINSTANCE instance_ = nullptr;
     HWND controller_ = nullptr;
-    Settings working_;
+    EditTracker edits_;
     TextProvider text_provider_;
     ApplyCallback apply_callback_;
     bool rtl_ = false;
@@ -93,8 +94,8 @@ private:
     int current_page_ = 0;
     std::array<std::vector<HWND>, k_page_count> pages_;
     FontOwner ui_font_;
-    FormMemory memory_; // unit_listed and the two text-size positions
     HWND focus_ = nullptr; // the control that had the keyboard when the window was last deactivated
+    bool loading_ = false; // the controls are being filled, not edited
 };
 
 } // namespace tide::ui

@@ -1,10 +1,12 @@
-// The settings window's controls as values: what each control shows for the stored settings and what
-// it stores back. The window only copies these values into and out of its controls.
+// The settings window's controls as values: what each control shows for the stored settings and what a
+// value of it writes. The window only copies these values into and out of its controls; which of them
+// are written at all is settings_edit's rule.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "persistence/settings.h"
 #include "ui/settings/settings_layout.h"
@@ -28,29 +30,20 @@ private:
     std::array<int, k_last_control_id - k_first_control_id + 1> values_{};
 };
 
-// What the window remembers between loading and storing, so that a stored value no list can show
-// survives as long as the user leaves its list alone.
-struct FormMemory {
-    bool unit_listed = true;    // the stored speed unit is one of the list's entries
-    int compact_font_index = 0; // the text-size positions last loaded or applied
-    int desktop_font_index = 0;
-
-    friend bool operator==(const FormMemory&, const FormMemory&) = default;
+// One control and the settings it stands for: the value it shows for a record, and what a value of it
+// writes into a record. A value the control cannot stand for (no selection, out of range) writes nothing.
+struct FormField {
+    int id;
+    int (*load)(const Settings&);
+    void (*store)(int value, Settings&);
 };
 
-struct LoadedForm {
-    FormValues values;
-    FormMemory memory;
-};
+// Every page control's field, page by page in the order of the pages.
+std::span<const FormField> form_fields();
+const FormField* find_field(int id);
 
-// The control values for `working` and the memory that goes with them.
-LoadedForm load_form(const Settings& working);
-
-// Writes the control values into `working`; values no list entry stands for leave their setting alone.
-void store_form(const FormValues& values, const FormMemory& memory, Settings& working);
-
-// OK and Apply: stores, then remembers the text-size positions and whether the unit is listed.
-void apply_form(const FormValues& values, FormMemory& memory, Settings& working);
+// What each control shows for `settings`.
+FormValues load_form(const Settings& settings);
 
 // The entry nearest to `stored` in an ascending list; a tie goes to the earlier (smaller) entry.
 int nearest_entry(std::span<const int32_t> entries, int32_t stored);
@@ -66,9 +59,22 @@ int opacity_position(int32_t opacity_pct);
 // The taskbar read-out counts as "on the taskbar" only when it is on, placed on the taskbar and in mode 0.
 bool taskbar_display_shown(const CompactSettings& compact);
 
+// A data limit's box holds the limit in MB as its value and shows it in the unit beside it: GB when
+// the limit is a whole number of GB. What the user typed becomes MB again; an empty box is no limit,
+// text that is not a whole number stands for nothing (k_no_selection), a number too large is the
+// largest limit.
+inline constexpr int32_t k_max_limit_mb = 100000000;
+int limit_unit_for(int32_t limit_mb);
+int64_t limit_in_unit(int32_t limit_mb, int unit);
+int limit_from_text(std::string_view text, int unit);
+
 // "Match the Windows taskbar" checked greys out the controls its style replaces.
 inline bool match_taskbar_dependents_enabled(const FormValues& values) {
     return !values.checked(id_match_taskbar);
+}
+
+inline bool history_dependents_enabled(const FormValues& values) {
+    return values.checked(id_persist_history);
 }
 
 } // namespace tide::ui

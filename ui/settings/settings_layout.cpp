@@ -43,6 +43,11 @@ constexpr ControlEntry k_controls[] = {
     {id_start_minimized, 4, check, 166, "settings.start_minimized"},
     {id_persist_history, 5, check, 60, "settings.persist_history"},
     {id_retention, 5, list, 98, "settings.retention"},
+    {id_monthly_limit, 5, number, 136, "settings.monthly_limit"},
+    {id_monthly_unit, 5, unit, 136, ""},
+    {id_billing_day, 5, list, 174, "settings.billing_day"},
+    {id_daily_limit, 5, number, 212, "settings.daily_limit"},
+    {id_daily_unit, 5, unit, 212, ""},
 };
 
 constexpr std::array<std::string_view, k_page_count> k_page_keys{
@@ -131,6 +136,13 @@ ControlRects control_rects(const ControlEntry& row) {
         rects.control = {286, row.y, 214, 30};
         rects.value_label = {504, row.y + 6, 48, 20};
         break;
+    case ControlKind::number:
+        rects.label = {28, row.y + 4, 250, 32};
+        rects.control = {286, row.y, 170, 22};
+        break;
+    case ControlKind::unit:
+        rects.control = {462, row.y, 90, 200};
+        break;
     }
     return rects;
 }
@@ -176,6 +188,16 @@ std::vector<ListEntry> list_entries(int id) {
         return theme_entries();
     case id_retention:
         return literal_entries({"7", "30", "90", "180", "365"});
+    case id_billing_day: {
+        std::vector<ListEntry> entries;
+        for (int day = 1; day <= k_billing_day_count; ++day) {
+            entries.push_back({std::to_string(day), false});
+        }
+        return entries;
+    }
+    case id_monthly_unit:
+    case id_daily_unit:
+        return literal_entries({"MB", "GB"});
     default:
         return {};
     }

@@ -57,12 +57,20 @@ enum ControlId : int {
     id_start_minimized = 1031,
     id_persist_history = 1032,
     id_retention = 1033,
+    // 1034 and 1035 are the Reset and Apply buttons.
+    id_monthly_limit = 1036,
+    id_monthly_unit = 1037,
+    id_billing_day = 1038,
+    id_daily_limit = 1039,
+    id_daily_unit = 1040,
 };
 
 inline constexpr int k_first_control_id = id_language;
-inline constexpr int k_last_control_id = id_retention;
+inline constexpr int k_last_control_id = id_daily_unit;
 
-enum class ControlKind { list, check, slider };
+// `number` is a box for a whole number with its label; `unit` is the small list beside the number box
+// before it (its id is the box's + 1), without a label of its own.
+enum class ControlKind { list, check, slider, number, unit };
 
 // One row of a page: the control (and for lists and sliders its label to the left).
 struct ControlEntry {
@@ -117,6 +125,10 @@ inline constexpr std::array<int32_t, 6> k_interval_entries{250, 500, 1000, 2000,
 inline constexpr std::array<int32_t, 9> k_font_size_entries{8, 9, 10, 11, 12, 13, 14, 16, 18};
 inline constexpr std::array<int32_t, 7> k_unit_entries{0, 7, 8, 9, 2, 3, 4}; // speed unit codes
 inline constexpr std::array<int32_t, 5> k_retention_entries{7, 30, 90, 180, 365};
+inline constexpr int k_billing_day_count = 31;
+// The units a data limit is entered in: MB and GB (of 10^6 and 10^9 bytes).
+inline constexpr int k_unit_mb = 0;
+inline constexpr int k_unit_gb = 1;
 inline constexpr int k_layout_count = 6;
 
 // One entry of a list: either a text of the language (`key`) or the same text in every language.
@@ -136,5 +148,9 @@ std::string opacity_text(int position);
 // Controls that "Match the Windows taskbar" greys out while it is checked.
 inline constexpr std::array<int, 4> k_match_taskbar_dependents{id_compact_font_size, id_compact_theme,
                                                                id_compact_opacity, id_compact_opacity_value};
+
+// Data limits need the history on disk: they are greyed out while it is not kept.
+inline constexpr std::array<int, 5> k_history_dependents{id_monthly_limit, id_monthly_unit, id_billing_day,
+                                                         id_daily_limit, id_daily_unit};
 
 } // namespace tide::ui

@@ -1,0 +1,120 @@
+// The data-plan figures, their texts and the warning bookkeeping.
+#include "app/plan_status.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "persistence/json.h"
+#include "presentation/localization.h"
+
+namespace tide {
+namespace {
+
+// The English pack itself, so that the texts checked are the program's own.
+const TextLookup k_english = [](std::string_view key) -> std::string {
+    static const LanguagePack pack = *parse_language_pack(k_builtin_english);
+    const auto it = pack.find(key);
+    return it == pack.end() ? std::string(key) : it->second;
+};
+
+const int64_t k_today = day_from_civil({2024, 4, 3}); // billing day 15: 12 days left, today included
+
+struct Plan {
+    Settings settings;
+    UsageStore store;
+    NumberFormat format = make_number_format("en", false, 0);
+
+    Plan(int32_t monthly_mb, int32_t daily_mb, uint64_t used_today, uint64_t used_before = 0) {
+        settings.history_mode = 1;
+        settings.billing_day = 15;
+        settings.monthly_warning_mb = monthly_mb;
+        settings.daily_warning_mb = daily_mb;
+        store.add(k_today, used_today - used_today / 4, used_today / 4);
+        store.add(k_today - 5, used_before, 0);
+    }
+    PlanView view(bool complete = true) const { return plan_view(settings, store, k_today, complete); }
+    PlanTextInputs texts(bool rtl = false) const { return PlanTextInputs{k_english, format, 1, rtl}; }
+};
+
+TEST(PlanView, IsWatchedOnlyWithTheWholeHistoryAndUsedUpAtTheLimit) {
+    EXPECT_TRUE(Plan(10, 0, 10'000'000).view().used_up);
+    EXPECT_FALSE(Plan(10, 0, 9'999'999).view().used_up);
+    EXPECT_TRUE(Plan(0, 3, 3'000'000).view().used_up);             // the daily limit alone
+    EXPECT_TRUE(Plan(10, 9, 4'000'000, 6'000'000).view().used_up); // the month, with today below its own
+    EXPECT_FALSE(Plan(10, 0, 10'000'000).view(false).used_up);     // the file was not read: a partial total
+    Plan off(10, 0, 10'000'000);
+    off.settings.history_mode = 0;
+    EXPECT_FALSE(off.view().active);
+}
+
+TEST(PlanTexts, ReadLikeTheUserWouldSayThem) {
+    const Plan plan(10'000, 500, 8'200'000'000);
+    const PlanView view = plan.view();
+    EXPECT_EQ(plan_tip_line(view, plan.texts()), "This month: 8.2 GB of 10 GB");
+    EXPECT_EQ(plan_tip_line(Plan(0, 500, 1).view(), plan.texts()), "");
+    EXPECT_EQ(plan_tip_line(view, plan.texts(true)), "This month: \xE2\x81\xA6"
+                                                     "8.2 GB\xE2\x81\xA9 of \xE2\x81\xA6"
+                                                     "10 GB\xE2\x81\xA9");
+
+    const PlanTextInputs in = plan.texts();
+    const auto text = [&](PlanLimit limit, int32_t threshold, const PlanView& v) {
+        return plan_notice({limit, threshold}, v, in).text;
+    };
+    EXPECT_EQ(plan_notice({PlanLimit::monthly, 80}, view, in).title, "Data limit");
+    EXPECT_EQ(text(PlanLimit::monthly, 80, view),
+              "You have used 8.2 GB of your 10 GB monthly limit (82 %). 12 days "
+              "left: about 150 MB a day keeps you within it.");
+    PlanView last_day = view;
+    last_day.today = view.period.last_day;
+    EXPECT_EQ(text(PlanLimit::monthly, 80, last_day),
+              "You have used 8.2 GB of your 10 GB monthly limit (82 %). "
+              "Today is the last day of the period: 1.8 GB left.");
+    const PlanView over = Plan(10'000, 0, 10'500'000'000).view();
+    EXPECT_EQ(
+        text(PlanLimit::monthly, 100, over),
+        "You have used 10.5 GB of your 10 GB monthly limit (105 %). It is used up until the period ends.");
+    const PlanView daily = Plan(0, 500, 450'000'000).view();
+    EXPECT_EQ(text(PlanLimit::daily, 90, daily),
+              "You have used 450 MB of your 500 MB daily limit (90 %). 50 MB "
+              "left today.");
+    EXPECT_EQ(text(PlanLimit::daily, 100, Plan(0, 500, 500'000'000).view()),
+              "You have used 500 MB of your 500 MB daily limit (100 %). It is used up for today.");
+}
+
+TEST(PlanWarner, WarnsOncePerThresholdAndWaitsOutARefusal) {
+    PlanWarner warner;
+    Plan plan(10, 0, 7'900'000);
+    EXPECT_EQ(warner.check(plan.view(), 10, 0, 0), std::nullopt);
+    plan.store.add(k_today, 2'200'000, 0); // 101 %: one warning, for the highest
+    const DueWarning due{PlanLimit::monthly, 100};
+    ASSERT_EQ(warner.check(plan.view(), 10, 0, 1'000), due);
+
+    warner.refused(1'000); // not marked, and not asked for again at every sample
+    EXPECT_EQ(warner.check(plan.view(), 10, 0, 2'000), std::nullopt);
+    EXPECT_EQ(warner.records().monthly.level, 0);
+    EXPECT_EQ(warner.check(plan.view(), 10, 0, 1'000 + PlanWarner::k_retry_after_ms), due);
+
+    warner.given(due);
+    EXPECT_TRUE(warner.changed());
+    EXPECT_EQ(warner.records().monthly, (LimitWarnings{plan.view().period, 10, 100}));
+    EXPECT_EQ(warner.check(plan.view(), 10, 0, 90'000), std::nullopt);
+
+    PlanWarner restarted; // what warnings.json gave back
+    restarted.load(warner.records());
+    EXPECT_EQ(restarted.check(plan.view(), 10, 0, 0), std::nullopt);
+    EXPECT_FALSE(restarted.changed());
+    EXPECT_EQ(restarted.check(plan.view(false), 10, 0, 0), std::nullopt);
+}
+
+TEST(PlanWarner, GivesTheMonthlyWarningFirstThenTheDailyOne) {
+    PlanWarner warner;
+    const Plan plan(10, 2, 9'000'000);
+    const auto first = warner.check(plan.view(), 10, 2, 0);
+    ASSERT_EQ(first, (DueWarning{PlanLimit::monthly, 90}));
+    warner.given(*first);
+    EXPECT_EQ(warner.check(plan.view(), 10, 2, 0), (DueWarning{PlanLimit::daily, 100}));
+}
+
+} // namespace
+} // namespace tide

@@ -1,0 +1,108 @@
+#include "ui/settings/settings_edit.h"
+
+#include <gtest/gtest.h>
+
+#include "presentation/localization.h"
+#include "presentation/theme.h"
+
+namespace tide::ui {
+namespace {
+
+// Values the window's lists cannot show, and two unit blocks that disagree.
+Settings odd_record() {
+    Settings s;
+    s.history_retention_days = 60;
+    s.history_mode = 1;
+    s.compact.font_size_pt = 15;
+    s.compact_units.unit = 6;
+    s.main_units.unit = 3;
+    s.compact_units.precision = 0;
+    s.main_units.precision = 2;
+    s.desktop.opacity_pct = 42;
+    s.language = "xx";
+    s.desktop.theme = "Nope";
+    s.history_window_s = 3600;
+    return s;
+}
+
+// What the tray, the dashboard and a drag change while the settings window is open.
+void change_elsewhere(Settings& s) {
+    s.monitoring.manual_adapter = 7;
+    s.compact.locked = true;
+    s.desktop.locked = true;
+    s.desktop.enabled = true;
+    s.history_window_s = 60;
+    s.desktop.floating_rect = ScreenRect{10, 20, 210, 80};
+}
+
+struct EditCase {
+    const char* name;
+    int id; // the control the user leaves on `value`; 0 for none
+    int value;
+    void (*expect)(Settings&);
+};
+
+void PrintTo(const EditCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class EditRule : public testing::TestWithParam<EditCase> {};
+
+TEST_P(EditRule, WritesOnlyWhatTheUserChangedIntoTheLiveRecord) {
+    const EditCase& c = GetParam();
+    const EditTracker edits(odd_record());
+    FormValues now = edits.shown();
+    if (c.id != 0) {
+        now[c.id] = c.value;
+    }
+    Settings live = odd_record();
+    change_elsewhere(live);
+    Settings expected = live;
+    c.expect(expected);
+    EXPECT_EQ(apply_edit(edits.edit(now), live), expected);
+}
+
+const auto nothing = [](Settings&) {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EditRule,
+    testing::Values(
+        EditCase{"untouched", 0, 0, nothing},
+        // Back on what the control showed: no edit, though that entry stands for another value.
+        EditCase{"retention back", id_retention, 1, nothing},
+        EditCase{"text size back", id_compact_font_size, 6, nothing},
+        EditCase{"unit back", id_speed_unit, 0, nothing},
+        EditCase{"opacity back", id_desktop_opacity, 8, nothing},
+        EditCase{"precision back", id_precision, 2, nothing},
+        EditCase{"language back", id_language, 0, nothing},
+        EditCase{"theme back", id_desktop_theme, 0, nothing},
+        EditCase{"retention", id_retention, 2, [](Settings& s) { s.history_retention_days = 90; }},
+        EditCase{"text size", id_compact_font_size, 7, [](Settings& s) { s.compact.font_size_pt = 16; }},
+        EditCase{"opacity", id_desktop_opacity, 9, [](Settings& s) { s.desktop.opacity_pct = 45; }},
+        EditCase{"unit to both blocks", id_speed_unit, 2,
+                 [](Settings& s) { s.compact_units.unit = s.main_units.unit = 8; }},
+        EditCase{"precision to both blocks", id_precision, 0,
+                 [](Settings& s) { s.compact_units.precision = s.main_units.precision = 0; }},
+        EditCase{"language", id_language, 1, [](Settings& s) { s.language = language_list()[0].code; }},
+        EditCase{"theme", id_desktop_theme, 1, [](Settings& s) { s.desktop.theme = theme_choices()[1]; }},
+        EditCase{"history off", id_persist_history, 0, [](Settings& s) { s.history_mode = 0; }}));
+
+TEST(EditRule, ResetChangesWhatItChangesAndNothingChangedElsewhere) {
+    EditTracker edits(odd_record());
+    edits.reset_to_defaults();
+    Settings live = odd_record();
+    change_elsewhere(live);
+
+    Settings expected = default_settings();
+    change_elsewhere(expected);
+    expected.history_window_s = default_settings().history_window_s; // Reset changed it too: the later word
+    EXPECT_EQ(apply_edit(edits.edit(edits.shown()), live), expected);
+
+    FormValues now = edits.shown();
+    now[id_retention] = 3;
+    expected.history_retention_days = 180;
+    EXPECT_EQ(apply_edit(edits.edit(now), live), expected);
+}
+
+} // namespace
+} // namespace tide::ui
