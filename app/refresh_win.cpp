@@ -71,7 +71,8 @@ void App::refresh_usage_window() {
         return localizer_.rtl ? "\xE2\x81\xA6" + plain(value) + "\xE2\x81\xA9" : plain(value);
     };
     const std::array<SummaryCell, 4> cells =
-        summary_cells(usage_summary(usage_.store, today, limits), limits, text_lookup(), bytes);
+        summary_cells(usage_summary(usage_.store, today, limits), limits, text_lookup(), bytes,
+                      [this](int64_t n) { return localise_number(std::to_string(n), main_format_, false); });
     for (size_t i = 0; i < cells.size(); ++i) {
         view.summary_labels[i] = to_wide(cells[i].label);
         view.summary_values[i] = to_wide(cells[i].value);

@@ -76,7 +76,8 @@ UsageSummary usage_summary(const UsageStore& store, int64_t today, const UsageLi
 
 std::array<SummaryCell, 4> summary_cells(const UsageSummary& summary, const UsageLimits& limits,
                                          const std::function<std::string(std::string_view)>& text,
-                                         const std::function<std::string(uint64_t)>& bytes) {
+                                         const std::function<std::string(uint64_t)>& bytes,
+                                         const std::function<std::string(int64_t)>& number) {
     const auto split = [&](const DayTotals& t) {
         return "\xE2\x86\x93 " + bytes(t.download) + "   \xE2\x86\x91 " + bytes(t.upload);
     };
@@ -88,7 +89,9 @@ std::array<SummaryCell, 4> summary_cells(const UsageSummary& summary, const Usag
     if (limits.monthly > 0) {
         cells[2].value = format_placeholders(text("usage.of_limit"),
                                              {bytes(total_bytes(summary.period)), bytes(limits.monthly)});
-        cells[2].detail = format_placeholders(text("usage.days_left"), {std::to_string(summary.days_left)});
+        cells[2].detail =
+            format_placeholders(text("usage.days_left"),
+                                {number ? number(summary.days_left) : std::to_string(summary.days_left)});
     } else {
         cells[2].value = bytes(total_bytes(summary.period));
         cells[2].detail = split(summary.period);

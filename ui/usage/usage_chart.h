@@ -70,9 +70,11 @@ struct SummaryCell {
 
 // Today, the last 7 days, this month or billing period (against the limit, with the days left when one
 // is set) and the average per day of the period so far.
+// A count of days is printed by `number` (the language's digits), or as it is without one.
 std::array<SummaryCell, 4> summary_cells(const UsageSummary& summary, const UsageLimits& limits,
                                          const std::function<std::string(std::string_view)>& text,
-                                         const std::function<std::string(uint64_t)>& bytes);
+                                         const std::function<std::string(uint64_t)>& bytes,
+                                         const std::function<std::string(int64_t)>& number = {});
 
 // The value axis in bytes: the graph's nice steps over the tallest bar and the limit drawn.
 AxisScale usage_axis(const std::vector<UsageBar>& bars, uint64_t limit);

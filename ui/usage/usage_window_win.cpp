@@ -144,7 +144,8 @@ void UsageWindow::build_controls() {
     } else {
         ui_font_.reset();
     }
-    const DWORD ex_style = rtl_ ? WS_EX_LAYOUTRTL : 0;
+    // Mirrored, and read right to left: "Export CSV…" mixes scripts, and its ellipsis belongs at the left.
+    const DWORD ex_style = rtl_ ? WS_EX_LAYOUTRTL | WS_EX_RTLREADING : 0;
     for (const ControlKind& kind : k_kinds) {
         const HWND child =
             CreateWindowExW(ex_style, L"BUTTON", L"", kind.style, 0, 0, 10, 10, hwnd_,
