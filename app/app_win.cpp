@@ -87,6 +87,7 @@ void App::load_start_up_state() {
     settings_path_ = data_file_path(options_.data_folder, L"settings.json");
     usage_.path = data_file_path(options_.data_folder, L"usage.json");
     warnings_path_ = data_file_path(options_.data_folder, L"warnings.json");
+    run_first_day_ = local_day_number();
 
     settings_ = load_settings(settings_path_, settings_access_);
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {

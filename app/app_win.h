@@ -129,6 +129,7 @@ private:
     GraphHistory graph_history_;
     VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags
     UsageHistory usage_;
+    int64_t run_first_day_ = 0;        // the day this run started: its days are what it counted itself
     RecentErrors recent_errors_;
 
     PlanWarner plan_warner_;            // which data-plan warnings have been given

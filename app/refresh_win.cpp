@@ -60,9 +60,12 @@ void App::refresh_usage_window() {
     limits.daily = limit_bytes(settings_.daily_warning_mb);
     limits.monthly = limit_bytes(settings_.monthly_warning_mb);
     limits.billing_day = settings_.billing_day;
+    // Without the history on disk only this run's days count, whatever the store held before.
+    const UsageStore shown =
+        settings_.history_mode == 1 ? usage_.store : days_since(usage_.store, run_first_day_);
     ui::UsageView view;
-    view.days = select_days(usage_.store, today, limits);
-    view.months = select_months(usage_.store, today, limits);
+    view.days = select_days(shown, today, limits);
+    view.months = select_months(shown, today, limits);
     const auto plain = [units = settings_.main_units, format = main_format_](uint64_t value) {
         return format_bytes(value, units.base, units.precision, format);
     };
@@ -71,7 +74,7 @@ void App::refresh_usage_window() {
         return localizer_.rtl ? "\xE2\x81\xA6" + plain(value) + "\xE2\x81\xA9" : plain(value);
     };
     const std::array<SummaryCell, 4> cells =
-        summary_cells(usage_summary(usage_.store, today, limits), limits, text_lookup(), bytes,
+        summary_cells(usage_summary(shown, today, limits), limits, text_lookup(), bytes,
                       [this](int64_t n) { return localise_number(std::to_string(n), main_format_, false); });
     for (size_t i = 0; i < cells.size(); ++i) {
         view.summary_labels[i] = to_wide(cells[i].label);

@@ -42,6 +42,10 @@ TEST(UsageSelection, ThirtyDaysEndingTodayWithGapsEmpty) {
         shown += total_bytes(bar.totals);
     }
     EXPECT_EQ(shown, 10u + 1000 + 600) << "nothing outside the 30 days";
+
+    const UsageStore this_run = days_since(store_with_gaps(), k_today - 2);
+    EXPECT_EQ(this_run.days().size(), 3u) << "from the first day on, a day ahead of the clock included";
+    EXPECT_EQ(this_run.get(k_today - 2), (DayTotals{1000, 0}));
 }
 
 struct MonthsCase {

@@ -24,6 +24,14 @@ float slot_left(const DipRect& plot, size_t i, size_t n, float slot_width, bool 
 
 } // namespace
 
+UsageStore days_since(const UsageStore& store, int64_t first_day) {
+    UsageStore kept;
+    for (auto it = store.days().lower_bound(first_day); it != store.days().end(); ++it) {
+        kept.add(it->first, it->second.download, it->second.upload);
+    }
+    return kept;
+}
+
 std::vector<UsageBar> select_days(const UsageStore& store, int64_t today, const UsageLimits& limits) {
     std::vector<UsageBar> bars;
     bars.reserve(k_usage_days);

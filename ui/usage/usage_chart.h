@@ -37,6 +37,9 @@ struct UsageBar {
     friend bool operator==(const UsageBar&, const UsageBar&) = default;
 };
 
+// The days from first_day on: what the window shows while the history is not kept, this run's days.
+UsageStore days_since(const UsageStore& store, int64_t first_day);
+
 // The 30 days up to and including today, oldest first; days without an entry are empty bars. A day is
 // over when it passed the daily limit, or the share of the monthly limit still left in its period
 // spread over the days left (that day included).
