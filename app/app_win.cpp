@@ -68,6 +68,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 
 void App::shut_down() {
     settings_dialog_.close(); // unapplied edits are dropped, as with Cancel
+    usage_window_.close();    // keeps its place for the save below
     sampler_thread_.stop_and_join();
     save_settings_now(); // takes the displays' positions back first
     save_usage_now();
@@ -91,6 +92,7 @@ void App::load_start_up_state() {
     settings_path_ = data_file_path(options_.data_folder, L"settings.json");
     usage_.path = data_file_path(options_.data_folder, L"usage.json");
     warnings_path_ = data_file_path(options_.data_folder, L"warnings.json");
+    run_first_day_ = local_day_number();
 
     settings_ = load_settings(settings_path_, settings_access_);
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
@@ -209,6 +211,10 @@ int App::run_message_loop() {
             continue;
         }
         if (const HWND dashboard = dashboard_.hwnd(); dashboard != nullptr && IsDialogMessageW(dashboard, &message)) {
+            continue;
+        }
+        // Tab between its buttons, Escape closes it.
+        if (const HWND usage = usage_window_.hwnd(); usage != nullptr && IsDialogMessageW(usage, &message)) {
             continue;
         }
         TranslateMessage(&message);

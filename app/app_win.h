@@ -26,6 +26,7 @@
 #include "ui/dashboard/graph_model.h"
 #include "ui/dashboard/main_window_win.h"
 #include "ui/settings/settings_dialog_win.h"
+#include "ui/usage/usage_window_win.h"
 
 namespace tide::app {
 
@@ -83,6 +84,9 @@ private:
     void show_dashboard();
     void create_dashboard();
     void refresh_dashboard(const RefreshInputs& inputs);
+    void open_usage_window();
+    void refresh_usage_window();
+    void on_usage_window(WPARAM code);
 
     // commands_win.cpp: the tray menu, its commands and the settings routines
     void dispatch_command(uint32_t id);
@@ -129,6 +133,7 @@ private:
     GraphHistory graph_history_;
     VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags
     UsageHistory usage_;
+    int64_t run_first_day_ = 0;        // the day this run started: its days are what it counted itself
     RecentErrors recent_errors_;
 
     PlanWarner plan_warner_;            // which data-plan warnings have been given
@@ -158,6 +163,7 @@ private:
     // Writes settings.json, usage.json and the exports off the UI thread; exists once the controller
     // window does (it reports there).
     std::optional<FileWriter> writer_;
+    ui::UsageWindow usage_window_;     // open only while the user looks at the history
 };
 
 } // namespace tide::app

@@ -107,6 +107,7 @@ void App::dispatch_command(uint32_t id) {
     case cmd_exit: DestroyWindow(controller_window_); return;
     case cmd_export_diagnostics: export_diagnostics(); return;
     case cmd_export_usage: export_usage(); return;
+    case cmd_usage_history: open_usage_window(); return;
     case cmd_settings: open_settings(); return;
     case cmd_check_updates: open_with_shell(k_download_page); return;
     case cmd_toggle_desktop: {
@@ -243,6 +244,10 @@ void App::apply_appearance() {
     dashboard_.set_taskbar_on(taskbar_display_on(tray_menu_state()));
     taskbar_display_.apply(settings_.compact, resolve_theme(settings_.compact.theme, settings_.custom_colors, appearance_),
                            localizer_.rtl);
+    if (usage_window_.is_open()) {
+        usage_window_.apply(resolve_theme(settings_.main_window.theme, settings_.custom_colors, appearance_),
+                            localizer_.rtl, to_wide(localizer_.language_code));
+    }
     desktop_display_.apply(settings_.desktop, resolve_theme(settings_.desktop.theme, settings_.custom_colors, appearance_),
                            localizer_.rtl);
     displays_applied_ = true;
@@ -278,6 +283,9 @@ void App::take_back_window_settings() {
     settings_.main_window.height = placed.height;
     settings_.main_window.x = placed.x;
     settings_.main_window.y = placed.y;
+    if (usage_window_.has_placement()) {
+        settings_.usage_window = usage_window_.placement();
+    }
     if (!displays_applied_) {
         return;
     }

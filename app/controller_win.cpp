@@ -5,6 +5,7 @@
 
 #include "app/app_win.h"
 #include "base/messages_win.h"
+#include "base/wide_text_win.h"
 #include "persistence/usage_win.h"
 #include "presentation/appearance_win.h"
 
@@ -124,6 +125,9 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
     case k_msg_file_saved:
         writer_->deliver_outcomes();
         return 0;
+    case k_msg_usage_window:
+        on_usage_window(wparam);
+        return 0;
     case k_msg_taskbar_buttons:
         if (taskbar_display_.shown() && !taskbar_display_.moving() && !taskbar_display_.dragging()) {
             taskbar_display_.place();
@@ -230,8 +234,34 @@ void App::on_dashboard_button(WPARAM code, LPARAM value) {
     case k_button_exit:
         DestroyWindow(controller_window_);
         break;
+    case k_button_usage:
+        open_usage_window();
+        break;
     default:
         break;
+    }
+}
+
+void App::on_usage_window(WPARAM code) {
+    if (code == k_usage_placed) {
+        schedule_settings_save();
+    } else if (code == k_usage_export) {
+        export_usage();
+    }
+}
+
+// One window: a second command brings the open one forward. A window that cannot be created changes
+// nothing.
+void App::open_usage_window() {
+    if (!usage_window_.is_open()) {
+        take_back_window_settings(); // the window starts from the live place
+    }
+    const bool opened = usage_window_.open(
+        instance_, controller_window_, settings_.usage_window,
+        resolve_theme(settings_.main_window.theme, settings_.custom_colors, appearance_), localizer_.rtl,
+        to_wide(localizer_.language_code), [this](const char* key) { return localizer_.wide_text(key); });
+    if (opened) {
+        refresh_usage_window();
     }
 }
 

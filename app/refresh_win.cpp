@@ -47,6 +47,47 @@ void App::refresh_ui() {
     }
     tray_.set_tip(to_wide(tooltip));
     refresh_dashboard(inputs);
+    refresh_usage_window();
+}
+
+// Today's bar grows with every sample while the window is open.
+void App::refresh_usage_window() {
+    if (!usage_window_.is_open()) {
+        return;
+    }
+    const int64_t today = local_day_number();
+    UsageLimits limits;
+    limits.daily = limit_bytes(settings_.daily_warning_mb);
+    limits.monthly = limit_bytes(settings_.monthly_warning_mb);
+    limits.billing_day = settings_.billing_day;
+    // Without the history on disk only this run's days count, whatever the store held before.
+    const UsageStore shown =
+        settings_.history_mode == 1 ? usage_.store : days_since(usage_.store, run_first_day_);
+    ui::UsageView view;
+    view.days = select_days(shown, today, limits);
+    view.months = select_months(shown, today, limits);
+    const auto plain = [units = settings_.main_units, format = main_format_](uint64_t value) {
+        return format_bytes(value, units.base, units.precision, format);
+    };
+    // Each figure keeps its order inside right-to-left text.
+    const auto bytes = [this, &plain](uint64_t value) {
+        return localizer_.rtl ? "\xE2\x81\xA6" + plain(value) + "\xE2\x81\xA9" : plain(value);
+    };
+    const std::array<SummaryCell, 4> cells =
+        summary_cells(usage_summary(shown, today, limits), limits, text_lookup(), bytes,
+                      [this](int64_t n) { return localise_number(std::to_string(n), main_format_, false); });
+    for (size_t i = 0; i < cells.size(); ++i) {
+        view.summary_labels[i] = to_wide(cells[i].label);
+        view.summary_values[i] = to_wide(cells[i].value);
+        view.summary_details[i] = to_wide(cells[i].detail);
+    }
+    if (settings_.history_mode != 1) {
+        view.note = localizer_.wide_text("usage.session_only");
+    }
+    view.limits = limits;
+    view.today = today;
+    view.format_bytes = [plain](uint64_t value) { return to_wide(plain(value)); };
+    usage_window_.update(std::move(view));
 }
 
 // Selection and statistics run only while someone can see them.

@@ -46,6 +46,7 @@ EditOutcome merge_edited_settings(Settings& live, const ui::SettingsEdit& edit) 
     edited.main_window.height = live.main_window.height;
     edited.main_window.x = live.main_window.x;
     edited.main_window.y = live.main_window.y;
+    edited.usage_window = live.usage_window; // moved by its own window only
     repair_settings(edited);
 
     EditOutcome out;

@@ -68,6 +68,7 @@ TrayMenu build_tray_menu(const TrayMenuState& s, const std::vector<InterfaceInfo
     items.push_back(command(cmd_start_with_windows, text("menu.start_with_windows"), s.start_with_windows));
     items.push_back(separator());
     items.push_back(command(cmd_export_diagnostics, text("menu.export_diagnostics")));
+    items.push_back(command(cmd_usage_history, text("menu.usage_history")));
     items.push_back(command(cmd_export_usage, text("menu.export_usage")));
     items.push_back(command(cmd_check_updates, text("menu.check_updates")));
     items.push_back(separator());

@@ -28,6 +28,7 @@ enum TrayCommand : uint32_t {
     cmd_check_updates = 110,
     cmd_toggle_desktop = 111,
     cmd_toggle_lock = 112,
+    cmd_usage_history = 113,
     cmd_automatic = 200,
     cmd_first_interface = 201,
     cmd_last_interface = 299,

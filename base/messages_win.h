@@ -21,11 +21,17 @@ inline constexpr UINT k_msg_clear_history = WM_APP + 11;    // the user confirme
 inline constexpr UINT k_msg_dashboard_button = WM_APP + 12; // wParam: one of the button codes below
 inline constexpr UINT k_msg_taskbar_buttons = WM_APP + 13;  // the taskbar's buttons moved
 inline constexpr UINT k_msg_file_saved = WM_APP + 14;       // the writer thread finished a file
+inline constexpr UINT k_msg_usage_window = WM_APP + 16;     // wParam: one of the usage codes below
 
 // wParam of k_msg_dashboard_button.
 inline constexpr WPARAM k_button_settings = 1;
 inline constexpr WPARAM k_button_taskbar_display = 2; // lParam nonzero: on
 inline constexpr WPARAM k_button_exit = 3;
+inline constexpr WPARAM k_button_usage = 4;
+
+// wParam of k_msg_usage_window.
+inline constexpr WPARAM k_usage_placed = 1; // its place was saved (a settings save is due)
+inline constexpr WPARAM k_usage_export = 2; // "Export CSV…"
 
 inline constexpr UINT_PTR k_timer_settings_save = 1; // one-second debounce
 inline constexpr UINT_PTR k_timer_usage_save = 2;    // periodic

@@ -104,6 +104,13 @@ void read_main_window(const JsonValue* object, MainWindowSettings& window) {
     read_bool_member(object, "compact_dashboard", window.compact_dashboard);
 }
 
+void read_usage_window(const JsonValue* object, UsageWindowSettings& window) {
+    read_int_member(object, "width", window.width);
+    read_int_member(object, "height", window.height);
+    read_optional_int_member(object, "x", window.x);
+    read_optional_int_member(object, "y", window.y);
+}
+
 void read_compact(const JsonValue* object, CompactSettings& block) {
     read_bool_member(object, "enabled", block.enabled);
     read_int_member(object, "mode", block.mode);
@@ -328,6 +335,7 @@ Settings settings_from_json(const JsonValue& document) {
     read_compact(find_object(document, "compact"), s.compact);
     read_compact(find_object(document, "desktop"), s.desktop);
     read_main_window(find_object(document, "main_window"), s.main_window);
+    read_usage_window(find_object(document, "usage_window"), s.usage_window);
     read_units(find_object(document, "compact_units"), s.compact_units);
     read_units(find_object(document, "main_units"), s.main_units);
     read_int_member(root, "history_window_s", s.history_window_s);
@@ -389,6 +397,12 @@ JsonValue settings_to_json(const Settings& s) {
                             {"reduced_motion", w.reduced_motion},
                             {"compact_dashboard", w.compact_dashboard},
                         })},
+        {"usage_window", JsonValue::object({
+                             {"width", s.usage_window.width},
+                             {"height", s.usage_window.height},
+                             {"x", optional_number(s.usage_window.x)},
+                             {"y", optional_number(s.usage_window.y)},
+                         })},
         {"compact_units", units_to_json(s.compact_units)},
         {"main_units", units_to_json(s.main_units)},
         {"history_window_s", s.history_window_s},
@@ -457,6 +471,13 @@ uint32_t repair_settings(Settings& s) {
     }
     if (s.main_window.y) {
         fix.clamp(*s.main_window.y, -32000, 32000);
+    }
+    fix.clamp(s.usage_window.width, 560, 7680);
+    fix.clamp(s.usage_window.height, 440, 4320);
+    for (std::optional<int32_t>* place : {&s.usage_window.x, &s.usage_window.y}) {
+        if (*place) {
+            fix.clamp(**place, -32000, 32000);
+        }
     }
     return fix.count();
 }

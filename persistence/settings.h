@@ -104,6 +104,16 @@ struct MainWindowSettings {
     friend bool operator==(const MainWindowSettings&, const MainWindowSettings&) = default;
 };
 
+// The usage-history window's place; it takes its theme from the dashboard.
+struct UsageWindowSettings {
+    int32_t width = 720;      // device-independent pixels
+    int32_t height = 540;     // device-independent pixels
+    std::optional<int32_t> x; // screen pixels; none = no stored position
+    std::optional<int32_t> y;
+
+    friend bool operator==(const UsageWindowSettings&, const UsageWindowSettings&) = default;
+};
+
 // What happened when settings.json was loaded; not part of the file.
 enum class SettingsLoadStatus { loaded = 0, no_file = 1, repaired = 2, unreadable = 3, newer_version = 4 };
 
@@ -128,6 +138,7 @@ struct Settings {
     CompactSettings compact;
     CompactSettings desktop = CompactSettings::desktop_defaults();
     MainWindowSettings main_window;
+    UsageWindowSettings usage_window;
     UnitSettings compact_units;
     UnitSettings main_units;
     int32_t history_window_s = 300;

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Screenshot gallery: starts Tidemeter.exe under Wine with chosen settings (themes, English and Arabic)
 # and captures what the program shows into docs/gallery: the dashboard, the taskbar and desktop
-# read-outs, the tray menu and the settings window. A window the program does not have (yet) is
-# skipped with a note. Images are reduced to a small palette to keep the gallery light.
+# read-outs, the tray menu, the settings window and the usage history. A window the program does not
+# have (yet) is skipped with a note. Images are reduced to a small palette to keep the gallery light.
+#
+# The usage history is a year of varied days written as usage.json in the program's own format, with
+# a monthly and a daily limit set. The dashboard's graph is real traffic: packages fetched with
+# `apt-get download` through the measured interface while the program runs; without a network the
+# graph stays flat and the script says so.
 #
 #   bash scripts/gallery.sh [OUTPUT_FOLDER]     (default docs/gallery)
 set -uo pipefail
@@ -20,7 +25,8 @@ cmake --preset windows >/dev/null && cmake --build --preset windows --target Tid
 "$WINESERVER" -w
 mkdir -p "$out"
 start_xvfb || exit 1
-trap '"$WINESERVER" -k 2>/dev/null; stop_xvfb' EXIT
+traffic_pid=
+trap '[ -n "$traffic_pid" ] && kill "$traffic_pid" 2>/dev/null; "$WINESERVER" -k 2>/dev/null; stop_xvfb' EXIT
 "$WINESERVER" -p
 data_dir=$(wine_data_dir)
 shot=$(mktemp --suffix=.png)
@@ -51,6 +57,51 @@ light() {
         grep -q 1
 }
 
+# write_usage FILE: usage.json as the program writes it, for 400 days up to today: weekdays lighter
+# than weekends, a slow swell over the weeks, one heavy day and a few days without any traffic.
+write_usage() {
+    local offset today back day down up first=1
+    offset=$(date +%z)
+    offset=$(((10#${offset:1:2} * 3600 + 10#${offset:3:2} * 60) * (${offset:0:1}1)))
+    today=$((($(date +%s) + offset) / 86400))
+    {
+        printf '{\n  "schema_version": 1,\n  "days": ['
+        for ((back = 400; back >= 0; back--)); do
+            case $back in 4 | 5 | 17 | 40 | 41) continue ;; esac
+            day=$((today - back))
+            down=$((110 + (back * 7919 % 37) * 9 + (back % 9 < 4 ? back % 9 : 8 - back % 9) * 45))
+            (((day + 3) % 7 >= 5)) && down=$((down + 260))
+            ((back == 9)) && down=2600
+            ((back == 0)) && down=150
+            up=$((down * (6 + back * 31 % 13) / 100))
+            ((first)) || printf ','
+            first=0
+            printf '\n    [\n      %d,\n      %d000000,\n      %d000000\n    ]' "$day" "$down" "$up"
+        done
+        printf '\n  ]\n}\n'
+    } >"$1"
+}
+
+# Real traffic through the measured interface for about half a minute: packages fetched one after the
+# other into a temporary folder, each at its own speed limit (KB/s) and with short pauses, so that the
+# graph rises and falls instead of showing one spike.
+make_traffic() {
+    local dir
+    dir=$(mktemp -d)
+    (
+        cd "$dir" || exit
+        for fetch in cpp-12:3000 perl-modules-5.36:900 libllvm15:2200 libstdc++6:600 cpp-12:4500 \
+            libllvm15:1500 binutils-common:800 cpp-12:3500; do
+            apt-get download -o "Acquire::http::Dl-Limit=${fetch#*:}" "${fetch%%:*}" >/dev/null 2>&1 ||
+                echo "  (no traffic: apt-get download ${fetch%%:*} failed; the graph stays flat)" >&2
+            rm -f ./*.deb
+            sleep 1
+        done
+        rm -rf "$dir"
+    ) &
+    traffic_pid=$!
+}
+
 # run_program LANGUAGE THEME DESKTOP_LEFT DESKTOP_TOP: a fresh data folder, then the program with the
 # dashboard shown, both read-outs on and the desktop read-out at the given place. The taskbar read-out
 # is laid over the taskbar: Wine does not draw a layered window embedded in another process's window.
@@ -60,6 +111,7 @@ run_program() {
     "$WINESERVER" -p
     rm -rf "$data_dir"
     mkdir -p "$data_dir"
+    write_usage "$data_dir/usage.json"
     cat >"$data_dir/settings.json" <<JSON
 {
   "schema_version": 1,
@@ -70,12 +122,18 @@ run_program() {
   "desktop": { "enabled": true, "mode": 1, "theme": "$2",
                "floating_rect": { "l": $3, "t": $4, "r": $(($3 + 160)), "b": $(($4 + 40)) } },
   "main_window": { "theme": "$2", "width": 760, "height": 520, "x": 40, "y": 40, "start_minimized": false },
-  "history_window_s": 60
+  "usage_window": { "width": 760, "height": 540, "x": 70, "y": 200 },
+  "history_window_s": 60,
+  "history_mode": 1,
+  "history_retention_days": 400,
+  "monthly_warning_mb": 20000,
+  "daily_warning_mb": 1500
 }
 JSON
     (cd /tmp && "$WINE" "$ROOT/build/windows/Tidemeter.exe" >/dev/null 2>&1 &)
     wait_until 60 tide_probe find Tidemeter.Controller >/dev/null || { echo "the program did not start" >&2; exit 1; }
-    sleep 6 # a few samples: rates, graph and read-outs filled in
+    make_traffic
+    sleep 28 # the graph fills with the traffic; rates and read-outs filled in
 }
 
 # capture SUFFIX WHAT...: the named views of the running program, saved with SUFFIX.
@@ -127,6 +185,31 @@ capture() {
                 echo "  (the tray menu did not open)"
             fi
             ;;
+        usage)
+            tide_probe post Tidemeter.Controller 0x800C 4 0 >/dev/null # the dashboard's "Usage history…"
+            if wait_until 10 tide_probe rect Tidemeter.Usage >/dev/null; then
+                read -r x y w h <<<"$(first_rect Tidemeter.Usage)"
+                wait_until 15 painted "$x" "$y" "$w" "$h"
+                sleep 2 # shown and painted before the pointer comes
+                xdotool mousemove $((x + w * 70 / 100 - 9)) $((y + h * 65 / 100)) # the read-out of a bar
+                sleep 0.5
+                xdotool mousemove $((x + w * 70 / 100)) $((y + h * 65 / 100))
+                sleep 2
+                grab
+                save "usage-days-$suffix" "$x" "$y" "$w" "$h"
+                tide_probe post Tidemeter.Usage 0x0111 4102 0 >/dev/null # "Months"
+                xdotool mousemove $((x + w * 45 / 100 - 9)) $((y + h * 65 / 100))
+                sleep 0.5
+                xdotool mousemove $((x + w * 45 / 100)) $((y + h * 65 / 100))
+                sleep 3
+                grab
+                save "usage-months-$suffix" "$x" "$y" "$w" "$h"
+                xdotool mousemove 1150 700
+                tide_probe post Tidemeter.Usage 0x0010 0 0 >/dev/null # closed again
+            else
+                echo "  (no usage window yet)"
+            fi
+            ;;
         settings)
             tide_probe post Tidemeter.Controller 0x800C 1 0 >/dev/null # the dashboard's Settings button
             if wait_until 10 tide_probe rect Tidemeter.Settings >/dev/null; then
@@ -144,16 +227,16 @@ capture() {
 echo "Gallery into $out"
 echo "English, Midnight"
 run_program en Midnight 900 200
-capture midnight-en dashboard overview readouts tray settings
+capture midnight-en dashboard overview readouts tray usage settings
 echo "English, Minimal White"
 run_program en "Minimal White" 900 200
-capture light-en dashboard readouts
+capture light-en dashboard readouts usage
 echo "English, Ocean Blue"
 run_program en "Ocean Blue" 900 200
 capture ocean-en readouts
 echo "Arabic, Sunset"
 run_program ar Sunset 900 200
-capture sunset-ar dashboard overview readouts tray settings
+capture sunset-ar dashboard overview readouts tray usage settings
 
 tide_probe post Tidemeter.Controller 0x800C 3 0 >/dev/null
 rm -f "$shot"

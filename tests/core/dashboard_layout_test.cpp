@@ -41,17 +41,17 @@ INSTANTIATE_TEST_SUITE_P(
         ControlsCase{960, 600, 96, false,
                      {{3004, 24, 519, 110, 20}, {3001, 138, 514, 110, 220}, {3002, 262, 514, 150, 28},
                       {3003, 420, 514, 170, 28}, {3005, 24, 554, 300, 36}, {3006, 332, 558, 130, 28},
-                      {3007, 470, 558, 120, 28}}},
+                      {3007, 470, 558, 120, 28}, {3008, 598, 558, 130, 28}}},
         // Mirrored: x measured from the right edge.
         ControlsCase{960, 600, 96, true,
                      {{3004, 826, 519, 110, 20}, {3001, 712, 514, 110, 220}, {3002, 548, 514, 150, 28},
                       {3003, 370, 514, 170, 28}, {3005, 636, 554, 300, 36}, {3006, 498, 558, 130, 28},
-                      {3007, 370, 558, 120, 28}}},
+                      {3007, 370, 558, 120, 28}, {3008, 232, 558, 130, 28}}},
         // 144 DPI: row 0 at 900 + 15 - 144 = 771; 5 DIP become 8 pixels (7.5 rounded away from zero).
         ControlsCase{1440, 900, 144, false,
                      {{3004, 36, 779, 165, 30}, {3001, 207, 771, 165, 330}, {3002, 393, 771, 225, 42},
                       {3003, 630, 771, 255, 42}, {3005, 36, 831, 450, 54}, {3006, 498, 837, 195, 42},
-                      {3007, 705, 837, 180, 42}}},
+                      {3007, 705, 837, 180, 42}, {3008, 897, 837, 195, 42}}},
         ControlsCase{1, 600, 96, false, {}}));
 
 TEST(Controls, OrderIsTheCreationOrder) {
@@ -64,7 +64,7 @@ TEST(Controls, OrderIsTheCreationOrder) {
 
 // Captions in a longer language: the label wants 140 and the pause button 190 pixels.
 TEST(Controls, LongCaptionsWidenTheirControlsAndPushTheRowWithinTheMargin) {
-    const CaptionWidths long_captions{140, 0, 190, 100, 0, 0, 0};
+    const CaptionWidths long_captions{140, 0, 190, 100, 0, 0, 0, 0};
     struct Case {
         int width;
         bool rtl;
@@ -76,11 +76,11 @@ TEST(Controls, LongCaptionsWidenTheirControlsAndPushTheRowWithinTheMargin) {
              Case{960, true, long_captions, {{{796, 140}, {682, 110}, {478, 190}, {300, 170}}}},
              // 26 pixels of room up to the margin, shared 30 : 40.
              Case{640, false, long_captions, {{{24, 121}, {149, 110}, {273, 164}, {445, 170}}}},
-             Case{
-                 960, false, {50, 50, 50, 50, 50, 50, 50}, {{{24, 110}, {138, 110}, {262, 150}, {420, 170}}}},
+             Case{960, false, {50, 50, 50, 50, 50, 50, 50, 50},
+                  {{{24, 110}, {138, 110}, {262, 150}, {420, 170}}}},
          }) {
         const std::vector<ControlPlace> places = layout_controls(c.width, 600, 96, c.rtl, c.captions);
-        ASSERT_EQ(places.size(), 7u);
+        ASSERT_EQ(places.size(), 8u);
         for (size_t i = 0; i < c.row0.size(); ++i) {
             EXPECT_EQ(std::make_pair(places[i].x, places[i].width), c.row0[i])
                 << c.width << " " << c.rtl << " " << i;
@@ -89,6 +89,21 @@ TEST(Controls, LongCaptionsWidenTheirControlsAndPushTheRowWithinTheMargin) {
         EXPECT_TRUE(std::equal(places.begin() + 4, places.end(), plain.begin() + 4))
             << "row 1 has no long caption";
     }
+}
+
+// The narrowest window's client area: the second row gives up what it lacks, in proportion, and keeps
+// its order and gaps; exactly as wide as it needs, it stays as it is.
+TEST(Controls, TheSecondRowFitsTheNarrowestWindow) {
+    for (const bool rtl : {false, true}) {
+        const std::vector<ControlPlace> places = layout_controls(624, 480, 96, rtl);
+        const std::array<std::pair<int, int>, 4> expected{{{24, 243}, {275, 105}, {388, 97}, {493, 105}}};
+        for (size_t i = 0; i < expected.size(); ++i) {
+            const ControlPlace& p = places[4 + i];
+            const int left = rtl ? 624 - p.x - p.width : p.x;
+            EXPECT_EQ(std::make_pair(left, p.width), expected[i]) << rtl << " " << i;
+        }
+    }
+    EXPECT_EQ(layout_controls(752, 480, 96, false).back(), (ControlPlace{3008, 598, 438, 130, 28}));
 }
 
 TEST(Controls, StayAtTheBottomEdgeAtAnyDpi) {

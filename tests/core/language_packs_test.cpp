@@ -49,19 +49,19 @@ std::multiset<std::string> placeholders_of(const std::string& text) {
 // Texts that are rightly the same as the English ones: loan words, "OK", "Minimum", "Desktop".
 const std::map<std::string_view, std::set<std::string_view>>& same_as_english() {
     static const std::map<std::string_view, std::set<std::string_view>> allowed = {
-        {"es", {"group.general"}},
-        {"fr", {"button.ok", "stats.min", "stats.max"}},
+        {"es", {"group.general", "usage.total"}},
+        {"fr", {"button.ok", "stats.min", "stats.max", "usage.total"}},
         {"de",
          {"label.download", "label.upload", "tip.speed", "button.ok", "stats.min", "stats.max",
           "group.desktop", "group.dashboard"}},
         {"hi", {}},
         {"ar", {}},
         {"he", {}},
-        {"pt-BR", {"label.download", "label.upload", "button.ok"}},
+        {"pt-BR", {"label.download", "label.upload", "button.ok", "usage.total"}},
         {"ru", {}},
         {"it", {"label.download", "label.upload", "button.ok", "group.desktop"}},
         {"tr", {}},
-        {"id", {"button.ok", "stats.min", "group.desktop"}},
+        {"id", {"button.ok", "stats.min", "group.desktop", "usage.total"}},
         {"ja", {"button.ok"}},
         {"ko", {}},
         {"zh-Hans", {}},

@@ -204,6 +204,11 @@ const FileCase k_file_cases[] = {
          s.main_window.height = 4320;
      },
      2},
+    {"UsageWindowPlace", "{" REV3 R"("usage_window": {"width": 559, "height": 4321, "x": -32001, "y": 7}})",
+     [](Settings& s) {
+         s.usage_window = {560, 4320, -32000, 7};
+     },
+     3},
     {"ThemesByExactName", "{" REV3 R"("main_window": {"theme": "midnight"}, "compact": {"theme": "Custom"},
         "desktop": {"theme": "Sunset "}})",
      [](Settings& s) { s.compact.theme = "Custom"; }, 2},
@@ -390,6 +395,12 @@ constexpr std::string_view k_default_file = R"({
     "start_minimized": false,
     "reduced_motion": false,
     "compact_dashboard": false
+  },
+  "usage_window": {
+    "width": 720,
+    "height": 540,
+    "x": null,
+    "y": null
   },
   "compact_units": {
     "unit": 0,

@@ -52,7 +52,8 @@ TEST(TrayMenu, EntriesInOrderWithTheirTexts) {
         {100, "[menu.open]"}, {109, "[menu.settings]"}, {0, "-"},
         {101, "[settings.on_taskbar]"}, {111, "[settings.show_desktop]"}, {112, "[settings.lock]"}, {0, "-"},
         {102, "[menu.pause]"}, {1, "[menu.interface]"}, {103, "[menu.start_with_windows]"}, {0, "-"},
-        {107, "[menu.export_diagnostics]"}, {108, "[menu.export_usage]"}, {110, "[menu.check_updates]"},
+        {107, "[menu.export_diagnostics]"}, {113, "[menu.usage_history]"}, {108, "[menu.export_usage]"},
+        {110, "[menu.check_updates]"},
         {0, "-"}, {104, "[menu.website]"}, {105, "[menu.about]"}, {0, "-"}, {106, "[menu.exit]"}};
     EXPECT_EQ(seen, expected);
 }

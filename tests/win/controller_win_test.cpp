@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/app_win.h"
 #include "base/messages_win.h"
@@ -27,6 +28,7 @@
 #include "tests/win/shell_double_win.h"
 #include "tests/win/temp_folder_win.h"
 #include "tests/win/wait_win.h"
+#include "ui/usage/usage_chart.h"
 
 namespace tide {
 namespace {
@@ -405,6 +407,69 @@ TEST_F(Controller, ASlowDiskNeverHoldsUpTheUiThread) {
     PostMessageW(running.window(), k_msg_graph_range, 30, 0);
     EXPECT_EQ(running.stop(), 0);
     EXPECT_EQ(settings_number(settings_path_, "history_window_s"), 30);
+}
+
+// The process's top-level windows of a class on the application's thread.
+std::vector<HWND> windows_of(const wchar_t* window_class, HWND controller) {
+    std::vector<HWND> found;
+    const DWORD thread = GetWindowThreadProcessId(controller, nullptr);
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, window_class, nullptr)) != nullptr) {
+        if (GetWindowThreadProcessId(window, nullptr) == thread) {
+            found.push_back(window);
+        }
+    }
+    return found;
+}
+
+// The number stored under usage_window in settings.json, or -1.
+double usage_window_number(const std::wstring& path, const char* name) {
+    const auto written = read_json(path);
+    const JsonValue* block = written ? find_member(*written, "usage_window") : nullptr;
+    const JsonValue* member = block != nullptr ? find_member(*block, name) : nullptr;
+    return member != nullptr && member->is_number() ? member->as_number() : -1;
+}
+
+// "Usage history…" chosen in the tray menu with the keyboard, then the dashboard's button: one window,
+// brought back from the taskbar by the second command; Escape closes it and its place is saved.
+TEST_F(Controller, TrayItemAndDashboardButtonOpenOneUsageWindow) {
+    ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(1)));
+    RunningApp running(folder_.path());
+    ASSERT_NE(running.window(), nullptr);
+
+    PostMessageW(running.window(), k_msg_tray, 0, WM_CONTEXTMENU);
+    HWND menu_window = nullptr;
+    ASSERT_TRUE(wait_for([&] { return !(windows_of(L"#32768", running.window())).empty(); }, 20s));
+    menu_window = windows_of(L"#32768", running.window()).front();
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(menu_window, MN_GETHMENU, 0, 0));
+    ASSERT_NE(menu, nullptr);
+    int downs = 0; // the keyboard skips separators
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        if ((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR) == 0) {
+            ++downs;
+        }
+        if (GetMenuItemID(menu, i) == cmd_usage_history) {
+            break;
+        }
+    }
+    for (int i = 0; i < downs; ++i) {
+        PostMessageW(menu_window, WM_KEYDOWN, VK_DOWN, 0);
+    }
+    PostMessageW(menu_window, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(wait_for([&] { return windows_of(ui::k_usage_class, running.window()).size() == 1; }, 20s));
+    const HWND usage = windows_of(ui::k_usage_class, running.window()).front();
+
+    ShowWindow(usage, SW_MINIMIZE);
+    ASSERT_TRUE(wait_for([&] { return IsIconic(usage) != FALSE; }, 10s));
+    PostMessageW(running.window(), k_msg_dashboard_button, k_button_usage, 0);
+    EXPECT_TRUE(wait_for([&] { return IsIconic(usage) == FALSE && IsWindowVisible(usage) != FALSE; }, 10s));
+    EXPECT_EQ(windows_of(ui::k_usage_class, running.window()), std::vector<HWND>{usage});
+
+    SetWindowPos(usage, nullptr, 111, 99, 700, 500, SWP_NOZORDER | SWP_NOACTIVATE);
+    PostMessageW(GetDlgItem(usage, k_id_usage_close), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(wait_for([&] { return IsWindow(usage) == FALSE; }, 10s)) << "Escape did not close it";
+    EXPECT_TRUE(wait_for([&] { return usage_window_number(settings_path_, "x") == 111; }, 10s));
+    EXPECT_EQ(usage_window_number(settings_path_, "y"), 99);
 }
 
 } // namespace

@@ -98,7 +98,7 @@ protected:
     MainWindow window;
 };
 
-TEST_F(Dashboard, HasItsClassAndSevenControlsInOrder) {
+TEST_F(Dashboard, HasItsClassAndEightControlsInOrder) {
     EXPECT_EQ(class_of(window.hwnd()), k_main_class);
     EXPECT_EQ(text_of(window.hwnd()), L"Tidemeter");
     struct Expected {
@@ -109,7 +109,7 @@ TEST_F(Dashboard, HasItsClassAndSevenControlsInOrder) {
     const Expected expected[] = {{3004, L"Static", L"graph.range"},      {3001, L"ComboBox", L"5 min"},
                                  {3002, L"Button", L"graph.pause"},      {3003, L"Button", L"graph.clear"},
                                  {3005, L"Button", L"settings.on_taskbar"}, {3006, L"Button", L"menu.settings"},
-                                 {3007, L"Button", L"menu.exit"}};
+                                 {3007, L"Button", L"menu.exit"}, {3008, L"Button", L"menu.usage_history"}};
     HWND child = GetWindow(window.hwnd(), GW_CHILD);
     for (const Expected& e : expected) {
         ASSERT_NE(child, nullptr) << e.id;
@@ -271,7 +271,8 @@ TEST_F(Dashboard, EveryCommandPostsItsMessage) {
         LPARAM lparam;
     };
     for (const ButtonCase& c : {ButtonCase{3005, k_button_taskbar_display, 1}, ButtonCase{3005, k_button_taskbar_display, 0},
-                                ButtonCase{3006, k_button_settings, 0}, ButtonCase{3007, k_button_exit, 0}}) {
+                                ButtonCase{3006, k_button_settings, 0}, ButtonCase{3007, k_button_exit, 0},
+                                ButtonCase{3008, k_button_usage, 0}}) {
         SendMessageW(control(c.id), BM_CLICK, 0, 0);
         posts = take_posts();
         ASSERT_EQ(posts.size(), 1u) << c.id;

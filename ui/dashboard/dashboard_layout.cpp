@@ -19,7 +19,7 @@ struct ControlRow {
 };
 
 // 3001's height is its drop-down list's, not the closed box's.
-constexpr std::array<ControlRow, 7> k_rows{{
+constexpr std::array<ControlRow, 8> k_rows{{
     {k_id_range_label, 0, 24, 110, 20, 5},
     {k_id_graph_range, 0, 138, 110, 220, 0},
     {k_id_graph_pause, 0, 262, 150, 28, 0},
@@ -27,6 +27,7 @@ constexpr std::array<ControlRow, 7> k_rows{{
     {k_id_taskbar_toggle, 1, 24, 300, 36, 0},
     {k_id_settings, 1, 332, 130, 28, 4},
     {k_id_exit, 1, 470, 120, 28, 4},
+    {k_id_usage_history, 1, 598, 130, 28, 4},
 }};
 
 // Nominal text box heights; texts are drawn from their top-left corner and never wrap.
@@ -62,17 +63,29 @@ std::vector<ControlPlace> layout_controls(int client_width, int client_height, i
     }
     const auto s = [dpi](int v) { return scale_to_dpi(v, dpi); };
     // How much wider than usual each control gets: what its caption lacks, cut back in proportion when
-    // its row would run past the margin.
+    // its row would run past the margin. A row that does not fit even at its usual widths (the second
+    // one in the narrowest windows) gives up the lack in proportion to each control's width instead.
     std::array<int, k_rows.size()> extra{};
     for (const int row : {0, 1}) {
         int64_t wanted = 0;
         int row_right = 0;
+        int64_t row_width = 0;
         for (size_t i = 0; i < k_rows.size(); ++i) {
             if (k_rows[i].row == row) {
                 extra[i] = std::max(0, captions[i] - s(k_rows[i].width));
                 wanted += extra[i];
                 row_right = std::max(row_right, s(k_rows[i].x) + s(k_rows[i].width));
+                row_width += s(k_rows[i].width);
             }
+        }
+        if (const int over = row_right - (client_width - s(24)); over > 0 && row_width > 0) {
+            for (size_t i = 0; i < k_rows.size(); ++i) {
+                if (k_rows[i].row == row) {
+                    const int64_t share = (s(k_rows[i].width) * int64_t{over} + row_width - 1) / row_width;
+                    extra[i] = -static_cast<int>(share);
+                }
+            }
+            continue;
         }
         const int room = std::max(0, client_width - s(24) - row_right);
         if (wanted > room) {

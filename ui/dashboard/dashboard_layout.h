@@ -21,11 +21,12 @@ inline constexpr int k_id_range_label = 3004;
 inline constexpr int k_id_taskbar_toggle = 3005;
 inline constexpr int k_id_settings = 3006;
 inline constexpr int k_id_exit = 3007;
+inline constexpr int k_id_usage_history = 3008;
 
 // Creation order, which is also the Tab order.
-inline constexpr std::array<int, 7> k_control_order{k_id_range_label, k_id_graph_range, k_id_graph_pause,
+inline constexpr std::array<int, 8> k_control_order{k_id_range_label, k_id_graph_range, k_id_graph_pause,
                                                     k_id_graph_clear, k_id_taskbar_toggle, k_id_settings,
-                                                    k_id_exit};
+                                                    k_id_exit, k_id_usage_history};
 
 // The controls take the bottom 96 DIP of the client area; the painted content stays above.
 inline constexpr float k_controls_band_dip = 96.0f;
@@ -42,9 +43,9 @@ struct ControlPlace {
 
 // The width in pixels each control's caption needs, in creation order; 0 for a control that takes
 // whatever width it has.
-using CaptionWidths = std::array<int, 7>;
+using CaptionWidths = std::array<int, 8>;
 
-// The seven controls in creation order for a client area in pixels; empty when it is narrower than 2.
+// The eight controls in creation order for a client area in pixels; empty when it is narrower than 2.
 // A control whose caption needs more than its usual width is widened and pushes the controls after it
 // in its row along, as far as the client area leaves room up to its 24 DIP margin; with less room the
 // widening is shared out in proportion. Captions that fit change nothing.

@@ -58,6 +58,7 @@ constexpr ControlKind k_kinds[] = {
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_MULTILINE},
     {k_id_settings, L"BUTTON", k_push},
     {k_id_exit, L"BUTTON", k_push},
+    {k_id_usage_history, L"BUTTON", k_push},
 };
 
 } // namespace
@@ -263,6 +264,7 @@ void MainWindow::refresh_texts() {
     set(k_id_taskbar_toggle, taskbar_toggle_text(text_provider_("settings.on_taskbar"), taskbar_on_));
     set(k_id_settings, text_provider_("menu.settings"));
     set(k_id_exit, text_provider_("menu.exit"));
+    set(k_id_usage_history, text_provider_("menu.usage_history"));
     CheckDlgButton(hwnd_, k_id_taskbar_toggle, taskbar_on_ ? BST_CHECKED : BST_UNCHECKED);
     SendDlgItemMessageW(hwnd_, k_id_graph_range, CB_SETCURSEL, static_cast<WPARAM>(range_position(graph_range_)), 0);
     layout(); // the captions' widths may have changed; new controls get their places here too
@@ -335,6 +337,11 @@ void MainWindow::on_command(int id, int code) {
     case k_id_exit:
         if (code == BN_CLICKED) {
             post(k_msg_dashboard_button, k_button_exit, 0);
+        }
+        return;
+    case k_id_usage_history:
+        if (code == BN_CLICKED) {
+            post(k_msg_dashboard_button, k_button_usage, 0);
         }
         return;
     default:

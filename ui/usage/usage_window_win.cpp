@@ -1,0 +1,366 @@
+// The usage-history window: creation, controls, placement and the window procedure.
+#include "ui/usage/usage_window_win.h"
+
+#include <windowsx.h>
+
+#include <string_view>
+
+#include "base/messages_win.h"
+#include "compact/displays_win.h"
+#include "compact/dpi.h"
+#include "compact/placement.h"
+
+namespace tide::ui {
+namespace {
+
+int dpi_of(HWND window) {
+    const UINT dpi = window != nullptr ? GetDpiForWindow(window) : GetDpiForSystem();
+    return dpi == 0 ? k_default_dpi : static_cast<int>(dpi);
+}
+
+bool register_class(HINSTANCE instance, WNDPROC proc) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.style = CS_HREDRAW | CS_VREDRAW;
+    window_class.lpfnWndProc = proc;
+    window_class.hInstance = instance;
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hIcon =
+        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                      GetSystemMetrics(SM_CYICON), LR_SHARED));
+    window_class.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    window_class.lpszClassName = k_usage_class;
+    return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+struct ControlKind {
+    int id;
+    DWORD style;
+};
+
+// The two halves of the view switch are push-like radio buttons: one group, arrow keys move within it.
+constexpr ControlKind k_kinds[] = {
+    {k_id_usage_days, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON | BS_PUSHLIKE},
+    {k_id_usage_months, WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON | BS_PUSHLIKE},
+    {k_id_usage_export, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON},
+    {k_id_usage_close, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON},
+};
+
+} // namespace
+
+UsageWindow::~UsageWindow() {
+    if (hwnd_ != nullptr) {
+        DestroyWindow(hwnd_);
+    }
+}
+
+bool UsageWindow::open(HINSTANCE instance, HWND app_hwnd, const UsageWindowSettings& place,
+                       const Theme& theme, bool rtl, std::wstring locale, TextProvider text) {
+    if (hwnd_ != nullptr) {
+        apply(theme, rtl, std::move(locale));
+        ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+        SetForegroundWindow(hwnd_);
+        return true;
+    }
+    if (!register_class(instance, &UsageWindow::window_proc)) {
+        return false;
+    }
+    instance_ = instance;
+    app_hwnd_ = app_hwnd;
+    place_ = place;
+    has_placement_ = true;
+    theme_ = theme;
+    rtl_ = rtl;
+    locale_ = std::move(locale);
+    text_ = text ? std::move(text) : [](const char* key) {
+        const std::string_view k(key);
+        return std::wstring(k.begin(), k.end());
+    };
+    const int system_dpi = dpi_of(nullptr);
+    const int width = scale_to_dpi(place_.width, system_dpi);
+    const int height = scale_to_dpi(place_.height, system_dpi);
+    int x = CW_USEDEFAULT;
+    int y = CW_USEDEFAULT;
+    if (place_.x && place_.y) {
+        // Brought back onto a screen by the same rule as the dashboard's.
+        const ScreenRect placed = keep_on_screen(
+            {*place_.x, *place_.y, *place_.x + width, *place_.y + height}, enumerate_displays());
+        x = placed.left;
+        y = placed.top;
+    }
+    const std::wstring title = text_("usage.title");
+    CreateWindowExW(0, k_usage_class, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width,
+                    height, nullptr, nullptr, instance, this);
+    if (hwnd_ == nullptr) {
+        return false;
+    }
+    dpi_ = dpi_of(hwnd_);
+    build_controls();
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    return true;
+}
+
+void UsageWindow::apply(const Theme& theme, bool rtl, std::wstring locale) {
+    const bool direction_changed = rtl != rtl_;
+    theme_ = theme;
+    rtl_ = rtl;
+    locale_ = std::move(locale);
+    layouts_.clear(); // the font family or the direction may have changed
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    if (direction_changed) {
+        destroy_controls();
+        build_controls();
+    } else {
+        refresh_texts();
+    }
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void UsageWindow::update(UsageView view) {
+    view_ = std::move(view);
+    if (hwnd_ != nullptr && IsWindowVisible(hwnd_) && !IsIconic(hwnd_)) {
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    }
+}
+
+void UsageWindow::close() {
+    if (hwnd_ != nullptr) {
+        save_placement();
+        DestroyWindow(hwnd_);
+    }
+}
+
+void UsageWindow::build_controls() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi_) ||
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        ui_font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    } else {
+        ui_font_.reset();
+    }
+    // Mirrored, and read right to left: "Export CSV…" mixes scripts, and its ellipsis belongs at the left.
+    const DWORD ex_style = rtl_ ? WS_EX_LAYOUTRTL | WS_EX_RTLREADING : 0;
+    for (const ControlKind& kind : k_kinds) {
+        const HWND child =
+            CreateWindowExW(ex_style, L"BUTTON", L"", kind.style, 0, 0, 10, 10, hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)), instance_, nullptr);
+        if (child != nullptr && ui_font_) {
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
+        }
+    }
+    refresh_texts();
+}
+
+void UsageWindow::destroy_controls() {
+    for (const int id : k_usage_control_order) {
+        if (const HWND child = GetDlgItem(hwnd_, id); child != nullptr) {
+            DestroyWindow(child);
+        }
+    }
+}
+
+void UsageWindow::refresh_texts() {
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    SetWindowTextW(hwnd_, text_("usage.title").c_str());
+    SetDlgItemTextW(hwnd_, k_id_usage_days, text_("usage.days").c_str());
+    SetDlgItemTextW(hwnd_, k_id_usage_months, text_("usage.months").c_str());
+    SetDlgItemTextW(hwnd_, k_id_usage_export, text_("usage.export").c_str());
+    SetDlgItemTextW(hwnd_, k_id_usage_close, text_("button.close").c_str());
+    CheckRadioButton(hwnd_, k_id_usage_days, k_id_usage_months,
+                     months_ ? k_id_usage_months : k_id_usage_days);
+    layout();
+}
+
+void UsageWindow::layout() {
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    UsageCaptionWidths captions{};
+    if (const HDC dc = GetDC(hwnd_); dc != nullptr) {
+        const HGDIOBJ old_font = ui_font_ ? SelectObject(dc, ui_font_.get()) : nullptr;
+        for (size_t i = 0; i < k_usage_control_order.size(); ++i) {
+            wchar_t text[256] = {};
+            const int length = GetDlgItemTextW(hwnd_, k_usage_control_order[i], text, 256);
+            SIZE size{};
+            if (length > 0 && GetTextExtentPoint32W(dc, text, length, &size)) {
+                captions[i] = size.cx + scale_to_dpi(24, dpi_);
+            }
+        }
+        if (old_font != nullptr) {
+            SelectObject(dc, old_font);
+        }
+        ReleaseDC(hwnd_, dc);
+    }
+    for (const ControlPlace& place :
+         layout_usage_controls(client.right, client.bottom, dpi_, rtl_, captions)) {
+        if (const HWND child = GetDlgItem(hwnd_, place.id); child != nullptr) {
+            SetWindowPos(child, nullptr, place.x, place.y, place.width, place.height,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+}
+
+void UsageWindow::save_placement() {
+    if (hwnd_ == nullptr || IsIconic(hwnd_) || IsZoomed(hwnd_)) {
+        return;
+    }
+    RECT window{};
+    if (!GetWindowRect(hwnd_, &window)) {
+        return;
+    }
+    place_.width = unscale_from_dpi(window.right - window.left, dpi_);
+    place_.height = unscale_from_dpi(window.bottom - window.top, dpi_);
+    place_.x = window.left;
+    place_.y = window.top;
+    if (app_hwnd_ != nullptr) {
+        PostMessageW(app_hwnd_, k_msg_usage_window, k_usage_placed, 0);
+    }
+}
+
+void UsageWindow::set_months(bool months) {
+    if (months != months_) {
+        months_ = months;
+        hovered_ = -1;
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    }
+    CheckRadioButton(hwnd_, k_id_usage_days, k_id_usage_months,
+                     months_ ? k_id_usage_months : k_id_usage_days);
+}
+
+void UsageWindow::on_command(int id, int code) {
+    if (code != BN_CLICKED) {
+        return;
+    }
+    switch (id) {
+    case k_id_usage_days:
+    case k_id_usage_months:
+        set_months(id == k_id_usage_months);
+        return;
+    case k_id_usage_export:
+        if (app_hwnd_ != nullptr) {
+            PostMessageW(app_hwnd_, k_msg_usage_window, k_usage_export, 0);
+        }
+        return;
+    case k_id_usage_close:
+    case IDCANCEL: // Escape, through the message loop's dialog handling
+        close();
+        return;
+    default:
+        return;
+    }
+}
+
+void UsageWindow::on_mouse_move(LPARAM lparam) {
+    if (!tracking_mouse_) {
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_, 0};
+        tracking_mouse_ = TrackMouseEvent(&track) != FALSE;
+    }
+    const float x = static_cast<float>(GET_X_LPARAM(lparam)) * 96.0f / static_cast<float>(dpi_);
+    const float y = static_cast<float>(GET_Y_LPARAM(lparam)) * 96.0f / static_cast<float>(dpi_);
+    const size_t n = months_ ? view_.months.size() : view_.days.size();
+    const int index = y >= plot_rect_.top && y <= plot_rect_.bottom() ? bar_at(plot_rect_, x, n, rtl_) : -1;
+    if (index != hovered_) {
+        hovered_ = index;
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    }
+}
+
+LRESULT CALLBACK UsageWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<UsageWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        if (self != nullptr) {
+            self->hwnd_ = window;
+        }
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    auto* self = reinterpret_cast<UsageWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || self->hwnd_ != window) {
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    if (message == WM_NCDESTROY) {
+        self->render_target_.Reset();
+        self->layouts_.clear();
+        self->ui_font_.reset();
+        self->hwnd_ = nullptr;
+        self->tracking_mouse_ = false;
+        self->hovered_ = -1;
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    try {
+        return self->handle_message(message, wparam, lparam);
+    } catch (...) {
+        return 0; // nothing may escape into the system
+    }
+}
+
+LRESULT UsageWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_SIZE:
+        layout();
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        return 0;
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // the paint covers everything
+    case WM_CLOSE:
+        close();
+        return 0;
+    case WM_KEYDOWN:
+        if (wparam == VK_ESCAPE) {
+            close();
+            return 0;
+        }
+        return DefWindowProcW(hwnd_, message, wparam, lparam);
+    case WM_GETMINMAXINFO: {
+        const PixelSize minimum = usage_minimum_size(dpi_);
+        auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+        info->ptMinTrackSize.x = minimum.width;
+        info->ptMinTrackSize.y = minimum.height;
+        return 0;
+    }
+    case WM_DPICHANGED: {
+        dpi_ = HIWORD(wparam) == 0 ? k_default_dpi : HIWORD(wparam);
+        const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        destroy_controls();
+        build_controls();
+        return 0;
+    }
+    case WM_MOUSEMOVE:
+        on_mouse_move(lparam);
+        return 0;
+    case WM_MOUSELEAVE:
+        tracking_mouse_ = false;
+        if (hovered_ != -1) {
+            hovered_ = -1;
+            InvalidateRect(hwnd_, nullptr, FALSE);
+        }
+        return 0;
+    case WM_EXITSIZEMOVE:
+        save_placement();
+        return 0;
+    case WM_COMMAND:
+        on_command(LOWORD(wparam), HIWORD(wparam));
+        return 0;
+    default:
+        return DefWindowProcW(hwnd_, message, wparam, lparam);
+    }
+}
+
+} // namespace tide::ui

@@ -1,0 +1,117 @@
+// The usage-history window: a bar per day over the last 30 days, or per month over the last 12, with
+// the summary row, the plan's limits and a read-out of the bar under the pointer. It changes nothing
+// itself except its own place, and reports by messages posted to the controller window.
+#pragma once
+
+#include <windows.h>
+
+#include <d2d1.h>
+#include <dwrite.h>
+#include <wrl/client.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "persistence/settings.h"
+#include "presentation/theme.h"
+#include "ui/usage/usage_chart.h"
+
+namespace tide::ui {
+
+inline constexpr wchar_t k_usage_class[] = L"Tidemeter.Usage";
+
+// What the controller hands the window on every refresh while it is open.
+struct UsageView {
+    std::vector<UsageBar> days;   // k_usage_days, oldest first
+    std::vector<UsageBar> months; // k_usage_months, oldest first
+    std::array<std::wstring, 4> summary_labels;
+    std::array<std::wstring, 4> summary_values;
+    std::array<std::wstring, 4> summary_details;
+    std::wstring note; // shown while the daily history is not kept
+    UsageLimits limits;
+    int64_t today = 0;
+    std::function<std::wstring(uint64_t)> format_bytes; // may be empty: no figures then
+};
+
+class UsageWindow {
+public:
+    using TextProvider = std::function<std::wstring(const char*)>;
+
+    UsageWindow() = default;
+    UsageWindow(const UsageWindow&) = delete;
+    UsageWindow& operator=(const UsageWindow&) = delete;
+    ~UsageWindow();
+
+    // Creates and shows the window at its saved place, or brings an open one to the front. False when
+    // it could not be created; nothing else changes then.
+    bool open(HINSTANCE instance, HWND app_hwnd, const UsageWindowSettings& place, const Theme& theme,
+              bool rtl, std::wstring locale, TextProvider text);
+    // A new theme, direction or language while it is open.
+    void apply(const Theme& theme, bool rtl, std::wstring locale);
+    void update(UsageView view);
+    void close();
+
+    HWND hwnd() const { return hwnd_; }
+    bool is_open() const { return hwnd_ != nullptr; }
+    bool showing_months() const { return months_; }
+    // The place as the user left it, taken back by the controller before a settings save; only once the
+    // window has been opened in this run (before that it holds nothing of the user's).
+    const UsageWindowSettings& placement() const { return place_; }
+    bool has_placement() const { return has_placement_; }
+
+private:
+    struct GdiDeleter {
+        void operator()(HGDIOBJ object) const { DeleteObject(object); }
+    };
+    using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
+
+    static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+    void build_controls();
+    void destroy_controls();
+    void refresh_texts();
+    void layout();
+    void save_placement();
+    void on_command(int id, int code);
+    void on_mouse_move(LPARAM lparam);
+    void set_months(bool months);
+
+    // usage_paint_win.cpp
+    void paint();
+    void draw(ID2D1RenderTarget* target, float width, float height);
+    // A laid-out text kept from paint to paint: the labels change at midnight, not with every sample,
+    // and laying out text is most of what a paint costs.
+    IDWriteTextLayout* layout_of(std::wstring_view text, float size, DWRITE_FONT_WEIGHT weight, float width,
+                                 bool centred, const std::function<void(IDWriteTextLayout*)>& prepare = {});
+    void draw_text(ID2D1RenderTarget* target, std::wstring_view text, const DipRect& box, float size,
+                   DWRITE_FONT_WEIGHT weight, ID2D1Brush* brush, bool centred = false);
+    std::wstring bar_label_text(const UsageBar& bar) const;
+    std::wstring bar_date_text(const UsageBar& bar) const;
+
+    HWND hwnd_ = nullptr;
+    HWND app_hwnd_ = nullptr;
+    HINSTANCE instance_ = nullptr;
+    UsageWindowSettings place_;
+    bool has_placement_ = false;
+    Theme theme_;
+    bool rtl_ = false;
+    std::wstring locale_;
+    TextProvider text_;
+    int dpi_ = 96;
+    bool months_ = false;
+    int hovered_ = -1;
+    bool tracking_mouse_ = false;
+    DipRect plot_rect_; // written by each paint, read by hit-testing
+    UsageView view_;
+    Font ui_font_;
+    Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> render_target_;
+    std::map<std::wstring, Microsoft::WRL::ComPtr<IDWriteTextLayout>> layouts_;
+};
+
+} // namespace tide::ui
