@@ -257,7 +257,8 @@ void MainWindow::paint() {
     }
     if (!render_target_) {
         const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
-            D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE));
+            D2D1_RENDER_TARGET_TYPE_DEFAULT,
+            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE));
         if (FAILED(resources.d2d->CreateDCRenderTarget(&properties, render_target_.GetAddressOf()))) {
             fail();
             return;
@@ -297,8 +298,8 @@ void MainWindow::paint() {
         return;
     }
     for (const RECT& area : drawn) {
-        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, back_buffer_.dc(), area.left,
-               area.top, SRCCOPY);
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, back_buffer_.dc(),
+               area.left, area.top, SRCCOPY);
     }
     EndPaint(hwnd_, &ps);
 }
