@@ -3,7 +3,9 @@
 // resident memory is what Direct2D, DirectWrite and the window system cost before any program of
 // ours adds to them: scripts/cpu.sh reads the program's figures against it.
 //
-//   tide_readout_baseline [SECONDS]     (default 75) then ends by itself
+//   tide_readout_baseline [SECONDS] [TARGETS] [DLL...]
+//       (default 75 s, 1) then ends by itself; TARGETS - 1 further DC render targets are bound and drawn
+//       once, and each DLL named is loaded, to show what one more of either costs
 #include <windows.h>
 
 #include <d2d1.h>
@@ -12,6 +14,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <vector>
 
 using Microsoft::WRL::ComPtr;
 
@@ -102,6 +105,25 @@ int wmain(int argc, wchar_t** argv) {
     if (!readout.start()) {
         std::printf("Direct2D, DirectWrite or the window could not be created\n");
         return 1;
+    }
+    for (int i = 3; i < argc; ++i) {
+        LoadLibraryW(argv[i]);
+    }
+    const int targets = argc > 2 ? _wtoi(argv[2]) : 1;
+    std::vector<ComPtr<ID2D1DCRenderTarget>> more;
+    for (int i = 1; i < targets; ++i) {
+        const auto properties = D2D1::RenderTargetProperties(
+            D2D1_RENDER_TARGET_TYPE_DEFAULT,
+            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
+        ComPtr<ID2D1DCRenderTarget> target;
+        RECT bounds{0, 0, k_width, k_height};
+        if (SUCCEEDED(readout.d2d->CreateDCRenderTarget(&properties, target.GetAddressOf())) &&
+            SUCCEEDED(target->BindDC(readout.memory, &bounds))) {
+            target->BeginDraw();
+            target->Clear(D2D1::ColorF(0, 0, 0, 0));
+            target->EndDraw();
+            more.push_back(target);
+        }
     }
     readout.paint();
     SetTimer(nullptr, 0, 500, nullptr);
