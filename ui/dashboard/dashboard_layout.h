@@ -106,6 +106,9 @@ struct DashboardGeometry {
     DipRect plot;
     DipRect range_label; // "-5 min" under the oldest end of the plot
     DipRect now_label;   // "0 s" under the newest end
+
+    // The panel's band across the whole width: a hover read-out wider than the panel may pass its edge.
+    DipRect graph_band() const { return {0, panel.top, width, panel.height}; }
 };
 
 DashboardGeometry dashboard_geometry(float width, float height, bool rtl);

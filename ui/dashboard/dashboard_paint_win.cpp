@@ -177,7 +177,7 @@ void MainWindow::invalidate_changes(const DashboardView& old) {
         return;
     }
     if (hovered_point_ >= 0) {
-        invalidate(g.panel); // the read-out's text and place follow the points
+        invalidate(g.graph_band()); // the read-out's text and place follow the points
         return;
     }
     // What the old lines covered (the panel when unknown) and what the new ones will; a text they

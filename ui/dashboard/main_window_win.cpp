@@ -372,7 +372,7 @@ void MainWindow::on_mouse_move(LPARAM lparam) {
 void MainWindow::set_hovered(int index) {
     if (index != hovered_point_) {
         hovered_point_ = index;
-        invalidate(geometry().panel); // the read-out stays inside the graph panel
+        invalidate(geometry().graph_band());
     }
 }
 
