@@ -91,9 +91,9 @@ ComPtr<ID2D1StrokeStyle> dashed_stroke() {
     return style;
 }
 
-// The parts of the window's update region, read before BeginPaint empties it. Each is drawn and copied
-// on its own, so the cost follows the changed area and not the box around all of it; a region cut into
-// very many pieces is painted as that box.
+// The parts of the window's update region, read before BeginPaint empties it. Each is painted on its
+// own, so the cost follows the changed area and not the box around all of it; a region cut into very
+// many pieces is painted as that box.
 std::vector<RECT> update_rects(HWND window, const RECT& box) {
     std::vector<RECT> rects;
     const HRGN region = CreateRectRgn(0, 0, 0, 0);
@@ -225,11 +225,11 @@ const MainWindow::GraphPaths& MainWindow::graph_paths(const DashboardGeometry& g
     return paths_;
 }
 
-// A DC render target rather than a window render target: the window target presents over the child
-// controls under Wine (they stay black), while the paint DC is clipped around them (WS_CLIPCHILDREN) on
-// every system. It stays bound to a back buffer of the client's size, as binding costs a fresh drawing
-// surface on some systems: each paint draws only inside the changed areas, which the back buffer keeps
-// beside the unchanged rest, and copies just those areas to the window.
+// A DC render target bound to the paint DC rather than a window render target: the window target
+// presents over the child controls under Wine (they stay black), while the paint DC is clipped around
+// them (WS_CLIPCHILDREN) on every system. It is bound to each changed area in turn: the target draws
+// into a bitmap of the bound size and copies it out, so binding the whole client would cost the whole
+// client on every refresh.
 void MainWindow::paint() {
     if (paint_whole_) {
         InvalidateRect(hwnd_, nullptr, FALSE);
@@ -237,7 +237,7 @@ void MainWindow::paint() {
     }
     RECT client{};
     GetClientRect(hwnd_, &client);
-    std::vector<RECT> areas = update_rects(hwnd_, client);
+    const std::vector<RECT> areas = update_rects(hwnd_, client);
     PAINTSTRUCT ps;
     const HDC dc = BeginPaint(hwnd_, &ps);
     DrawingResources& resources = drawing_resources();
@@ -245,61 +245,47 @@ void MainWindow::paint() {
         EndPaint(hwnd_, &ps);
         return;
     }
-    const auto fail = [&] {
-        render_target_.Reset();
-        bound_ = {};
-        paint_whole_ = true;
-        EndPaint(hwnd_, &ps);
-    };
-    if (!back_buffer_.ensure(client.right, client.bottom)) {
-        fail();
-        return;
-    }
     if (!render_target_) {
         const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
             D2D1_RENDER_TARGET_TYPE_DEFAULT,
             D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE));
         if (FAILED(resources.d2d->CreateDCRenderTarget(&properties, render_target_.GetAddressOf()))) {
-            fail();
+            render_target_.Reset();
+            paint_whole_ = true;
+            EndPaint(hwnd_, &ps);
             return;
         }
-        bound_ = {};
-    }
-    if (bound_.cx != client.right || bound_.cy != client.bottom) {
-        if (FAILED(render_target_->BindDC(back_buffer_.dc(), &client))) {
-            fail();
-            return;
-        }
-        bound_ = {client.right, client.bottom};
-        areas = {client}; // a fresh binding holds nothing yet
     }
     const auto dpi = static_cast<float>(dpi_);
     const float to_dip = 96.0f / dpi;
     const DashboardGeometry g = geometry();
     plot_rect_ = g.plot;
-    render_target_->SetDpi(dpi, dpi);
-    render_target_->BeginDraw();
-    std::vector<RECT> drawn;
     for (RECT area : areas) {
-        if (!IntersectRect(&area, &area, &client)) {
+        if (!IntersectRect(&area, &area, &client) || !IntersectRect(&area, &area, &ps.rcPaint)) {
             continue;
         }
-        const DipRect box{static_cast<float>(area.left) * to_dip, static_cast<float>(area.top) * to_dip,
-                          static_cast<float>(area.right - area.left) * to_dip,
-                          static_cast<float>(area.bottom - area.top) * to_dip};
-        render_target_->PushAxisAlignedClip(D2D1::RectF(box.left, box.top, box.right(), box.bottom()),
-                                            D2D1_ANTIALIAS_MODE_ALIASED);
-        draw(render_target_.Get(), g, box);
-        render_target_->PopAxisAlignedClip();
-        drawn.push_back(area);
-    }
-    if (FAILED(render_target_->EndDraw())) { // a target to recreate, or one that failed: whole next time
-        fail();
-        return;
-    }
-    for (const RECT& area : drawn) {
-        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, back_buffer_.dc(),
-               area.left, area.top, SRCCOPY);
+        if (FAILED(render_target_->BindDC(dc, &area))) {
+            render_target_.Reset();
+            paint_whole_ = true;
+            break;
+        }
+        render_target_->SetDpi(dpi, dpi);
+        // Whole pixels in DIP: the area's pixels come out exactly as in a paint of the whole client.
+        const float left = static_cast<float>(area.left) * to_dip;
+        const float top = static_cast<float>(area.top) * to_dip;
+        render_target_->SetTransform(D2D1::Matrix3x2F::Translation(-left, -top));
+        render_target_->BeginDraw();
+        draw(render_target_.Get(), g,
+             {left, top, static_cast<float>(area.right - area.left) * to_dip,
+              static_cast<float>(area.bottom - area.top) * to_dip});
+        const HRESULT drawn = render_target_->EndDraw();
+        if (FAILED(drawn)) {
+            if (drawn == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
+                render_target_.Reset(); // created again by the next paint
+            }
+            paint_whole_ = true;
+            break;
+        }
     }
     EndPaint(hwnd_, &ps);
 }

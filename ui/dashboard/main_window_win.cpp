@@ -391,8 +391,6 @@ LRESULT CALLBACK MainWindow::window_proc(HWND window, UINT message, WPARAM wpara
     }
     if (message == WM_NCDESTROY) {
         self->render_target_.Reset();
-        self->bound_ = {};
-        self->back_buffer_.release();
         self->ui_font_.reset();
         self->background_brush_.reset();
         self->hwnd_ = nullptr;

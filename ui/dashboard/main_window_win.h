@@ -14,7 +14,6 @@
 #include <string>
 #include <type_traits>
 
-#include "compact/layered_surface_win.h"
 #include "persistence/settings.h"
 #include "presentation/theme.h"
 #include "ui/dashboard/dashboard_layout.h"
@@ -113,8 +112,6 @@ private:
     Font ui_font_;
     Brush background_brush_;
     Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> render_target_;
-    LayeredSurface back_buffer_; // the whole client area as last painted; the render target draws into it
-    SIZE bound_{};               // the size the render target is bound to the back buffer with
     Microsoft::WRL::ComPtr<ID2D1StrokeStyle> dashed_;
     GraphPaths paths_;
     uint64_t points_version_ = 0; // counts the changes of view_.points
