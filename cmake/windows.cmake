@@ -59,6 +59,15 @@ if(MINGW)
     target_link_options(tide_d2d_memory PRIVATE ${TIDE_STATIC_LINK} -municode)
 endif()
 
+# Not built by default: the least a Direct2D read-out costs, the baseline of scripts/cpu.sh.
+add_executable(tide_readout_baseline EXCLUDE_FROM_ALL tools/readout_baseline_win.cpp)
+target_compile_definitions(tide_readout_baseline PRIVATE ${TIDE_WIN_DEFS})
+target_compile_options(tide_readout_baseline PRIVATE ${TIDE_WARNINGS})
+target_link_libraries(tide_readout_baseline PRIVATE d2d1 dwrite user32 gdi32 uuid)
+if(MINGW)
+    target_link_options(tide_readout_baseline PRIVATE ${TIDE_STATIC_LINK} -municode)
+endif()
+
 if(TIDE_TESTS)
     enable_testing()
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

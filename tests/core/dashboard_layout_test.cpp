@@ -317,5 +317,30 @@ INSTANTIATE_TEST_SUITE_P(
         OpeningCase{"NoMonitorsSystemDpi", 10, 20, {}, {ScreenRect{10, 20, 1010, 770}, 1000, 750, 120}}),
     [](const testing::TestParamInfo<OpeningCase>& info) { return std::string(info.param.name); });
 
+// A one-hour graph at 0.25 s in a plot 400 pixels wide: at most two points per column, the one-sample
+// spike at full height and the gap still there, mirrored in right to left.
+TEST(Lines, ReducedToTheColumnsOfThePlot) {
+    const DipRect plot{80, 214, 400, 226};
+    std::vector<GraphPoint> points;
+    for (int64_t j = 0; j < 14400; ++j) {
+        points.push_back(j == 7000 ? invalid(j) : valid(j, j == 9001 ? 4e6 : 1e6 + (j % 7) * 1e5, 5e5));
+    }
+    const GraphLines ltr = graph_lines(points, plot, 4e6, false, 400);
+    const GraphLines rtl = graph_lines(points, plot, 4e6, true, 400);
+    for (const GraphLines* lines : {&ltr, &rtl}) {
+        EXPECT_LE(lines->download.points.size(), 2u * 401 + 2); // the gap's column holds two stretches
+        EXPECT_EQ(lines->download.run_starts.size(), 2u);
+        EXPECT_EQ(lines->upload.run_starts.size(), 2u);
+        const auto top = std::min_element(lines->download.points.begin(), lines->download.points.end(),
+                                          [](DipPoint a, DipPoint b) { return a.y < b.y; });
+        EXPECT_FLOAT_EQ(top->y, plot.top);
+        EXPECT_FLOAT_EQ(top->x, point_x(plot, 9001, 14400, lines == &rtl));
+    }
+    ASSERT_EQ(ltr.download.points.size(), rtl.download.points.size());
+    for (size_t i = 0; i < ltr.download.points.size(); ++i) {
+        EXPECT_NEAR(ltr.download.points[i].x - plot.left, plot.right() - rtl.download.points[i].x, 1e-3);
+    }
+}
+
 } // namespace
 } // namespace tide

@@ -260,5 +260,48 @@ TEST(HoverIndex, RejectsAnEmptyPlotOrAnUnknownPosition) {
     EXPECT_EQ(hover_index(100, 80, infinity, 5, true), -1);
 }
 
+// Download values; NaN stands for an invalid point.
+struct ExtremesCase {
+    std::vector<double> values;
+    size_t columns;
+    std::vector<size_t> kept;
+};
+
+class ColumnExtremesTable : public ::testing::TestWithParam<ExtremesCase> {};
+
+TEST_P(ColumnExtremesTable, KeepsTheLowAndHighOfEachColumn) {
+    std::vector<GraphPoint> points;
+    for (const double v : GetParam().values) {
+        points.push_back(std::isnan(v) ? point(0, 0, 0, false) : point(0, v, 7));
+    }
+    EXPECT_EQ(column_extremes(points, GetParam().columns, &GraphPoint::download), GetParam().kept);
+}
+
+const double gap = std::nan("");
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ColumnExtremesTable,
+    ::testing::Values(
+        ExtremesCase{{3, 1, 2, 5}, 10, {0, 1, 2, 3}},         // fewer points than columns
+        ExtremesCase{{1, 1, 1, 1, 1}, 4, {0, 1, 2, 3, 4}},    // n - 1 == columns: one point per column
+        ExtremesCase{{1, 1, 1, 1, 1, 1}, 4, {0, 2, 3, 4, 5}}, // one more: 0 and 1 share column 0
+        ExtremesCase{{1, 1, 2, 3}, 0, {0, 1, 2, 3}},          // no width known: everything
+        // Columns 0 (j 0-3), 1 (j 4-7, from exactly 4 * 2 / 8), 2 (j 8): the spike at 2 and the dip at 5
+        // stay.
+        ExtremesCase{{1, 1, 9, 1, 1, 0, 1, 1, 1}, 2, {0, 2, 4, 5, 8}},
+        ExtremesCase{{9, 1, 1, 1, 1, 1, 1, 1, 0}, 2, {0, 1, 4, 8}}, // high before low keeps time order
+        // A gap keeps its first point and splits the column it falls in.
+        ExtremesCase{{1, 3, 2, gap, 5, 4, 6, 4, 1}, 1, {0, 1, 3, 5, 6, 8}},
+        ExtremesCase{{1, 5, gap, gap, 2, 2, 7, 2, 3}, 2, {0, 1, 2, 4, 6, 8}}));
+
+TEST(ColumnExtremes, EachDirectionPicksItsOwnExtremes) {
+    std::vector<GraphPoint> points;
+    for (int j = 0; j < 9; ++j) {
+        points.push_back(point(j, j == 1 ? 9 : 1, j == 6 ? 9 : 1));
+    }
+    EXPECT_EQ(column_extremes(points, 2, &GraphPoint::download), (std::vector<size_t>{0, 1, 4, 8}));
+    EXPECT_EQ(column_extremes(points, 2, &GraphPoint::upload), (std::vector<size_t>{0, 4, 6, 8}));
+}
+
 } // namespace
 } // namespace tide

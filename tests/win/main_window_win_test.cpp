@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -407,6 +408,119 @@ TEST_F(Dashboard, PaintsTheThemeAndAKnownHistory) {
         }
         EXPECT_EQ(hits, 3) << name << ": download colour " << hex(theme.download) << " along the line";
     }
+}
+
+// Where the client area's DIP box lies on the screen, in pixels.
+RECT screen_box(HWND window, const DipRect& box) {
+    const float scale = static_cast<float>(GetDpiForWindow(window)) / 96.0f;
+    RECT r{static_cast<LONG>(box.left * scale), static_cast<LONG>(box.top * scale),
+           static_cast<LONG>(box.right() * scale), static_cast<LONG>(box.bottom() * scale)};
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// As the window computes it.
+DashboardGeometry geometry_of(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const float to_dip = 96.0f / static_cast<float>(GetDpiForWindow(window));
+    return dashboard_geometry(static_cast<float>(client.right) * to_dip,
+                              static_cast<float>(client.bottom) * to_dip, false);
+}
+
+int pixels_of(const ScreenShot& shot, const RECT& box, const Rgba& colour) {
+    int count = 0;
+    for (int y = box.top; y < box.bottom; ++y) {
+        for (int x = box.left; x < box.right; ++x) {
+            count += close_to(shot.at(x, y), colour) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// A refresh in which only the download rate changed repaints that rate and nothing of the static frame:
+// marks painted over the title, the upload card and the graph panel outlive it.
+TEST_F(Dashboard, ARefreshRepaintsOnlyWhatChanged) {
+    DashboardView view;
+    view.status_text = L"Connected";
+    view.download_text = L"1 MB/s";
+    view.upload_text = L"2 MB/s";
+    view.format_rate = [](double v) { return std::to_wstring(static_cast<long long>(v / 1e6)) + L" Mb/s"; };
+    for (int64_t t = 0; t < 120; ++t) {
+        view.points.push_back({1000 + t, true, 2.5e6, 1e6});
+    }
+    const Theme& theme = *find_palette("Midnight");
+    window.show(true);
+    ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
+    window.update(view);
+    UpdateWindow(window.hwnd());
+    pump_idle();
+
+    const DashboardGeometry g = geometry_of(window.hwnd());
+    const Rgba mark{255, 0, 255, 255};
+    const std::vector<DipRect> frame{{g.width - 120, 20, 40, 10}, // title row, right of the title
+                                     {g.cards[1].box.left + 8, g.cards[1].box.top + 4, 30, 6},
+                                     {g.panel.left + 6, g.panel.bottom() - 10, 30, 6}};
+    const HDC dc = GetDC(window.hwnd());
+    const HBRUSH brush = CreateSolidBrush(RGB(mark.r, mark.g, mark.b));
+    const float scale = static_cast<float>(GetDpiForWindow(window.hwnd())) / 96.0f;
+    for (const DipRect& box : frame) {
+        const RECT r{static_cast<LONG>(box.left * scale), static_cast<LONG>(box.top * scale),
+                     static_cast<LONG>(box.right() * scale), static_cast<LONG>(box.bottom() * scale)};
+        FillRect(dc, &r, brush);
+    }
+    DeleteObject(brush);
+    ReleaseDC(window.hwnd(), dc);
+
+    // The new value is wider: its figures reach where the old one left the card empty.
+    const RECT beyond = screen_box(window.hwnd(), {g.cards[0].value.left + 150, g.cards[0].value.top,
+                                                   g.cards[0].value.width - 150, g.cards[0].value.height});
+    ASSERT_EQ(pixels_of(ScreenShot(beyond), beyond, theme.download), 0);
+    view.download_text = L"888888.8 MB/s";
+    window.update(view);
+    ASSERT_TRUE(pump_until([&] { return pixels_of(ScreenShot(beyond), beyond, theme.download) > 20; }))
+        << "the new download rate on screen";
+    pump_idle();
+    for (const DipRect& box : frame) {
+        const RECT r = screen_box(window.hwnd(), inflated(box, -1, -1));
+        const ScreenShot shot(r);
+        EXPECT_EQ(pixels_of(shot, r, mark), (r.right - r.left) * (r.bottom - r.top))
+            << "the mark at " << box.left << "," << box.top << " was painted over";
+    }
+}
+
+// With an hour of samples the lines are drawn from two points per pixel column, but the read-out
+// still reports the very sample under the pointer, one the lines left out.
+TEST_F(Dashboard, HoverReportsTheSampleUnderThePointerAfterAReducedPaint) {
+    std::vector<double> formatted;
+    DashboardView view;
+    view.format_rate = [&formatted](double v) {
+        formatted.push_back(v);
+        return std::to_wstring(static_cast<long long>(v));
+    };
+    for (int64_t t = 0; t < 14400; ++t) {
+        view.points.push_back({t / 4, true, t % 2 == 0 ? 1e6 : 3e6, 5e5});
+    }
+    window.show(true);
+    ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
+    const DashboardGeometry g = geometry_of(window.hwnd());
+    const auto dpi = static_cast<float>(GetDpiForWindow(window.hwnd()));
+    const int px = static_cast<int>((g.plot.left + g.plot.width * 0.37f) * dpi / 96.0f);
+    const int h = hover_index(static_cast<float>(px) * 96.0f / dpi, g.plot.left, g.plot.width,
+                              view.points.size(), false);
+    ASSERT_GT(h, 0);
+    view.points[static_cast<size_t>(h)].download = 2'000'007; // between the extremes of its column
+    window.update(view);
+    UpdateWindow(window.hwnd());
+    pump_idle();
+
+    formatted.clear();
+    PostMessageW(window.hwnd(), WM_MOUSEMOVE, 0,
+                 MAKELPARAM(px, static_cast<int>((g.plot.top + 20) * dpi / 96.0f)));
+    EXPECT_TRUE(pump_until([&] {
+        return std::find(formatted.begin(), formatted.end(), 2'000'007.0) != formatted.end();
+    })) << "the read-out of sample "
+        << h;
 }
 
 size_t private_bytes() {

@@ -224,6 +224,69 @@ float point_y(const DipRect& plot, double value, double max) {
     return plot.bottom() - static_cast<float>(share) * plot.height;
 }
 
+DipRect united(const DipRect& a, const DipRect& b) {
+    if (a.empty()) {
+        return b;
+    }
+    if (b.empty()) {
+        return a;
+    }
+    const float left = std::min(a.left, b.left);
+    const float top = std::min(a.top, b.top);
+    return {left, top, std::max(a.right(), b.right()) - left, std::max(a.bottom(), b.bottom()) - top};
+}
+
+DipRect inflated(const DipRect& r, float dx, float dy) {
+    return {r.left - dx, r.top - dy, r.width + 2 * dx, r.height + 2 * dy};
+}
+
+DipRect GraphLine::stroke_bounds(float half_width, float miter_reach, float straight_stub) const {
+    float left = 0;
+    float top = 0;
+    float right = 0;
+    float bottom = 0;
+    bool any = false;
+    const auto add = [&](float x, float y) {
+        left = any ? std::min(left, x) : x;
+        top = any ? std::min(top, y) : y;
+        right = any ? std::max(right, x) : x;
+        bottom = any ? std::max(bottom, y) : y;
+        any = true;
+    };
+    for (size_t r = 0; r < run_starts.size(); ++r) {
+        for (size_t i = run_starts[r]; i < run_ends[r]; ++i) {
+            const DipPoint& p = points[i];
+            add(p.x - half_width, p.y - half_width); // the stroke's sides and flat ends
+            add(p.x + half_width, p.y + half_width);
+            if (i == run_starts[r] || i + 1 == run_ends[r]) {
+                continue;
+            }
+            // The mitre's tip lies on the outer bisector, half_width / sin(angle / 2) out. Not every
+            // implementation cuts it at the stroke's mitre limit, so only the caller's reach bounds it.
+            const DipPoint& a = points[i - 1];
+            const DipPoint& b = points[i + 1];
+            const float ux = p.x - a.x, uy = p.y - a.y, vx = b.x - p.x, vy = b.y - p.y;
+            const float lu = std::hypot(ux, uy), lv = std::hypot(vx, vy);
+            if (lu <= 0 || lv <= 0) {
+                continue;
+            }
+            const float bx = ux / lu - vx / lv, by = uy / lu - vy / lv;
+            const float lb = std::hypot(bx, by); // 2 cos(angle / 2), the angle between the two segments
+            if (std::abs(ux / lu * vy / lv - uy / lu * vx / lv) <= 1e-6f) { // in line, or turning back
+                add(p.x + ux / lu * straight_stub, p.y + uy / lu * straight_stub);
+                add(p.x - ux / lu * straight_stub, p.y - uy / lu * straight_stub);
+            }
+            if (lb <= 1e-6f) {
+                continue; // straight on
+            }
+            const float sine = std::sqrt(std::max(0.0f, 1 - lb * lb / 4));
+            const float reach = half_width / std::max(sine, half_width / miter_reach);
+            add(p.x + bx / lb * reach, p.y + by / lb * reach);
+        }
+    }
+    return any ? DipRect{left, top, right - left, bottom - top} : DipRect{};
+}
+
 size_t GraphLine::segment_count() const {
     size_t count = 0;
     for (size_t r = 0; r < run_starts.size(); ++r) {
@@ -232,37 +295,48 @@ size_t GraphLine::segment_count() const {
     return count;
 }
 
-GraphLines graph_lines(const std::vector<GraphPoint>& points, const DipRect& plot, double max, bool rtl) {
-    GraphLines lines;
+namespace {
+
+// One line through the kept points; an invalid point ends the run before it.
+GraphLine line_through(const std::vector<GraphPoint>& points, const std::vector<size_t>& kept,
+                       const DipRect& plot, double max, bool rtl, double GraphPoint::*value) {
+    GraphLine line;
     const size_t n = points.size();
-    if (n < 2) {
-        return lines;
-    }
-    lines.download.points.reserve(n);
-    lines.upload.points.reserve(n);
-    const auto close_run = [](GraphLine& line, size_t start) {
+    line.points.reserve(kept.size());
+    size_t start = 0;
+    const auto close_run = [&] {
         if (line.points.size() - start >= 2) {
             line.run_starts.push_back(start);
             line.run_ends.push_back(line.points.size());
         } else {
             line.points.resize(start); // a lone valid point draws nothing
         }
+        start = line.points.size();
     };
-    size_t start = 0;
-    for (size_t j = 0; j < n; ++j) {
+    for (const size_t j : kept) {
         const GraphPoint& p = points[j];
         if (!p.valid) {
-            close_run(lines.download, start);
-            close_run(lines.upload, start);
-            start = lines.download.points.size();
+            close_run();
             continue;
         }
-        const float x = point_x(plot, j, n, rtl);
-        lines.download.points.push_back({x, point_y(plot, p.download, max)});
-        lines.upload.points.push_back({x, point_y(plot, p.upload, max)});
+        line.points.push_back({point_x(plot, j, n, rtl), point_y(plot, p.*value, max)});
     }
-    close_run(lines.download, start);
-    close_run(lines.upload, start);
+    close_run();
+    return line;
+}
+
+} // namespace
+
+GraphLines graph_lines(const std::vector<GraphPoint>& points, const DipRect& plot, double max, bool rtl,
+                       size_t columns) {
+    GraphLines lines;
+    if (points.size() < 2) {
+        return lines;
+    }
+    lines.download = line_through(points, column_extremes(points, columns, &GraphPoint::download), plot, max,
+                                  rtl, &GraphPoint::download);
+    lines.upload = line_through(points, column_extremes(points, columns, &GraphPoint::upload), plot, max, rtl,
+                                &GraphPoint::upload);
     return lines;
 }
 

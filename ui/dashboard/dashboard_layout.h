@@ -91,7 +91,17 @@ struct DipRect {
 
     float right() const { return left + width; }
     float bottom() const { return top + height; }
+    bool empty() const { return !(width > 0.0f && height > 0.0f); }
+    bool intersects(const DipRect& other) const {
+        return !empty() && !other.empty() && left < other.right() && other.left < right() &&
+               top < other.bottom() && other.top < bottom();
+    }
+    friend bool operator==(const DipRect&, const DipRect&) = default;
 };
+
+// The smallest rectangle holding both; an empty one adds nothing.
+DipRect united(const DipRect& a, const DipRect& b);
+DipRect inflated(const DipRect& r, float dx, float dy);
 
 struct SpeedCard {
     DipRect box;
@@ -115,6 +125,9 @@ struct DashboardGeometry {
     DipRect plot;
     DipRect range_label; // "-5 min" under the oldest end of the plot
     DipRect now_label;   // "0 s" under the newest end
+
+    // The panel's band across the whole width: a hover read-out wider than the panel may pass its edge.
+    DipRect graph_band() const { return {0, panel.top, width, panel.height}; }
 };
 
 DashboardGeometry dashboard_geometry(float width, float height, bool rtl);
@@ -140,6 +153,10 @@ struct GraphLine {
     std::vector<size_t> run_ends;   // one past the last point of each run
 
     size_t segment_count() const;
+    // What a stroke of half_width with mitred joins can cover, a mitre reaching at most miter_reach
+    // from its point and a join of two segments in line reaching straight_stub along them (as some
+    // implementations draw it); empty (0 x 0) without a run.
+    DipRect stroke_bounds(float half_width, float miter_reach, float straight_stub = 0.0f) const;
 };
 
 struct GraphLines {
@@ -147,8 +164,10 @@ struct GraphLines {
     GraphLine upload;
 };
 
-// Nothing for fewer than 2 points; an invalid point breaks both lines.
-GraphLines graph_lines(const std::vector<GraphPoint>& points, const DipRect& plot, double max, bool rtl);
+// Nothing for fewer than 2 points; an invalid point breaks both lines. With columns (the plot's width
+// in pixels) each line keeps only the points column_extremes picks for it; 0 keeps every point.
+GraphLines graph_lines(const std::vector<GraphPoint>& points, const DipRect& plot, double max, bool rtl,
+                       size_t columns = 0);
 
 struct HoverBox {
     float line_x = 0.0f; // the vertical marker

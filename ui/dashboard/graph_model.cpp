@@ -187,4 +187,59 @@ int hover_index(double x, double plot_left, double plot_width, size_t count, boo
     return static_cast<int>(std::clamp(std::round(last * f), 0.0, last));
 }
 
+std::vector<size_t> column_extremes(const std::vector<GraphPoint>& points, size_t columns,
+                                    double GraphPoint::*value) {
+    const size_t n = points.size();
+    std::vector<size_t> kept;
+    if (columns == 0 || n <= columns + 1) { // then no two points share a column
+        kept.resize(n);
+        for (size_t j = 0; j < n; ++j) {
+            kept[j] = j;
+        }
+        return kept;
+    }
+    kept.reserve(2 * (columns + 1));
+    // The stretch being gathered: its column and its extremes (npos while empty).
+    constexpr size_t npos = static_cast<size_t>(-1);
+    size_t column = npos;
+    size_t low = npos;
+    size_t high = npos;
+    const auto flush = [&] {
+        if (low != npos) {
+            kept.push_back(std::min(low, high));
+            if (high != low) {
+                kept.push_back(std::max(low, high));
+            }
+        }
+        low = high = npos;
+    };
+    bool in_gap = false;
+    for (size_t j = 0; j < n; ++j) {
+        const GraphPoint& p = points[j];
+        if (!p.valid) {
+            flush();
+            if (!in_gap) {
+                kept.push_back(j);
+            }
+            in_gap = true;
+            continue;
+        }
+        in_gap = false;
+        // 64-bit products: 14,400 points by a few thousand columns stays far below the limit.
+        const size_t c = static_cast<size_t>(static_cast<uint64_t>(j) * columns / (n - 1));
+        if (c != column) {
+            flush();
+            column = c;
+        }
+        if (low == npos || p.*value < points[low].*value) {
+            low = j;
+        }
+        if (high == npos || p.*value > points[high].*value) {
+            high = j;
+        }
+    }
+    flush();
+    return kept;
+}
+
 } // namespace tide

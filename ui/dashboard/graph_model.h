@@ -99,6 +99,15 @@ AxisScale axis_scale(double peak, double fixed_max);
 // "45 s", "5 min", "2 min 05 s", "1 h", "1 h 05 min"; negative counts as 0.
 std::string format_duration(int64_t seconds);
 
+// The points of one line worth drawing when the plot is `columns` pixels wide, as indices into points
+// in time order. Point j of n falls into column j * columns / (n - 1), as it is placed by index. In
+// each column, of each stretch of valid points only the one with the lowest and the one with the
+// highest value are kept (in time order, so a one-sample spike keeps its full height); the first
+// invalid point of every gap is kept too, so the line still breaks there. Every index when there are
+// no more points than columns, or columns is 0.
+std::vector<size_t> column_extremes(const std::vector<GraphPoint>& points, size_t columns,
+                                    double GraphPoint::*value);
+
 // The visible point under x in a plot of the given left edge and width (mirrored when rtl), or -1.
 int hover_index(double x, double plot_left, double plot_width, size_t count, bool rtl);
 

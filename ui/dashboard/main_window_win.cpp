@@ -3,7 +3,9 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "base/messages_win.h"
 #include "compact/displays_win.h"
@@ -134,6 +136,9 @@ void MainWindow::apply(const MainWindowSettings& settings, const Theme& theme, b
 
 void MainWindow::set_graph_state(int64_t range_s, bool frozen) {
     graph_range_ = range_s;
+    if (range_s != graph_range_ && is_visible()) {
+        invalidate(geometry().range_label);
+    }
     graph_frozen_ = frozen;
     refresh_texts();
 }
@@ -144,9 +149,15 @@ void MainWindow::set_taskbar_on(bool on) {
 }
 
 void MainWindow::update(DashboardView view) {
-    view_ = std::move(view);
+    const DashboardView old = std::exchange(view_, std::move(view));
+    const auto same = [](const GraphPoint& a, const GraphPoint& b) {
+        return a.time == b.time && a.valid == b.valid && a.download == b.download && a.upload == b.upload;
+    };
+    if (!std::equal(old.points.begin(), old.points.end(), view_.points.begin(), view_.points.end(), same)) {
+        ++points_version_;
+    }
     if (is_visible()) {
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        invalidate_changes(old);
     }
 }
 
@@ -366,7 +377,7 @@ void MainWindow::on_mouse_move(LPARAM lparam) {
 void MainWindow::set_hovered(int index) {
     if (index != hovered_point_) {
         hovered_point_ = index;
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        invalidate(geometry().graph_band());
     }
 }
 
@@ -439,6 +450,7 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
     }
     case WM_CTLCOLORSTATIC: {
+        InvalidateRect(hwnd_, nullptr, FALSE);
         const auto dc = reinterpret_cast<HDC>(wparam);
         SetTextColor(dc, colorref(theme_.text));
         SetBkColor(dc, colorref(theme_.bg));

@@ -72,9 +72,27 @@ private:
     void set_hovered(int index);
     void post(UINT message, WPARAM wparam, LPARAM lparam) const;
 
+    // The two graph lines as Direct2D paths, kept while the points, the plot and the scale stay.
+    struct GraphPaths {
+        Microsoft::WRL::ComPtr<ID2D1PathGeometry> download;
+        Microsoft::WRL::ComPtr<ID2D1PathGeometry> upload;
+        DipRect bounds; // what their strokes can cover
+        bool built = false;
+        uint64_t points_version = 0;
+        DipRect plot;
+        double max = 0.0;
+        bool rtl = false;
+        size_t columns = 0;
+    };
+
     // dashboard_paint_win.cpp
     void paint();
-    void draw(ID2D1RenderTarget* target, float width, float height);
+    void draw(ID2D1RenderTarget* target, const DashboardGeometry& g, const DipRect& area);
+    DashboardGeometry geometry() const;
+    const GraphPaths& graph_paths(const DashboardGeometry& g, double max);
+    // Marks what differs on screen between the view just replaced and the current one.
+    void invalidate_changes(const DashboardView& old);
+    void invalidate(const DipRect& area);
 
     HWND hwnd_ = nullptr;
     HWND app_hwnd_ = nullptr;
@@ -94,6 +112,10 @@ private:
     Font ui_font_;
     Brush background_brush_;
     Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> render_target_;
+    Microsoft::WRL::ComPtr<ID2D1StrokeStyle> dashed_;
+    GraphPaths paths_;
+    uint64_t points_version_ = 0; // counts the changes of view_.points
+    bool paint_whole_ = false;    // a paint failed: the next one covers the whole client area
 };
 
 } // namespace tide::ui

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# What the program costs while it runs: its share of one core over 60 s under Wine at the default
+# interval, once with the dashboard open and once with it closed (started with --minimized), and its
+# resident memory beside that of a minimal Direct2D read-out (tools/readout_baseline_win.cpp) run in the
+# same prefix. Figures from /proc of the Wine process. Not part of the test command.
+#
+#   bash scripts/cpu.sh [SECONDS]       (default 60)
+#
+# TIDE_CPU_PROGRAM names another Tidemeter.exe to measure (an earlier build, to compare).
+#
+# On a machine that is busy with other work the shares move with it: run it more than once.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$ROOT/scripts/wine_tools.sh"
+cd "$ROOT"
+
+seconds=${1:-60}
+settle=10 # after the window appears: fonts, first layouts and the first samples
+
+ensure_packages || exit 1
+export TIDE_PREFIX="$ROOT/build/wine-cpu"
+prepare_prefix
+cmake --preset windows >/dev/null &&
+    cmake --build --preset windows --target Tidemeter tide_probe tide_readout_baseline -j2 >/dev/null ||
+    { echo "build failed" >&2; exit 1; }
+"$WINESERVER" -k 2>/dev/null
+"$WINESERVER" -w
+
+# A copy of its own, so that a build meanwhile does not touch the running program.
+mkdir -p "$WINEPREFIX/drive_c/cpu"
+cp "${TIDE_CPU_PROGRAM:-build/windows/Tidemeter.exe}" "$WINEPREFIX/drive_c/cpu/Tidemeter.exe"
+cp build/windows/tide_readout_baseline.exe "$WINEPREFIX/drive_c/cpu/"
+
+# The private prefix's first settings (scripts/run.sh): the read-out over Wine's taskbar on one line.
+data_dir=$(wine_data_dir)
+rm -rf "$data_dir"
+mkdir -p "$data_dir"
+printf '{"schema_version": 1, "compact": {"embed_in_taskbar": false, "layout": 1}}\n' >"$data_dir/settings.json"
+
+start_xvfb || exit 1
+start_wine_session
+trap '"$WINESERVER" -k 2>/dev/null; stop_xvfb' EXIT
+
+ticks_of() { # user + system clock ticks of a process
+    awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null
+}
+rss_kb_of() {
+    awk '$1 == "VmRSS:" { print $2; exit }' "/proc/$1/status" 2>/dev/null
+}
+hz=$(getconf CLK_TCK)
+
+# run_case NAME PROGRAM ARGS...: starts it, lets it settle, measures over $seconds, ends it.
+run_case() {
+    local name=$1 program=$2
+    shift 2
+    rm -f "$ROOT/build/cpu-$program.rss"
+    (cd /tmp && exec "$WINE" "C:\\cpu\\$program" "$@" >/dev/null 2>&1 &)
+    local pid=""
+    wait_until 60 test -n "$(unix_pids "$program")" || { echo "$name: did not start" >&2; return 1; }
+    pid=$(unix_pids "$program" | head -n 1)
+    sleep "$settle"
+    local t0 t1
+    t0=$(ticks_of "$pid")
+    sleep "$seconds"
+    t1=$(ticks_of "$pid")
+    local rss
+    rss=$(rss_kb_of "$pid")
+    if [ -z "$t0" ] || [ -z "$t1" ]; then
+        echo "$name: the process ended early" >&2
+        return 1
+    fi
+    awk -v n="$name" -v d=$((t1 - t0)) -v hz="$hz" -v s="$seconds" -v r="$rss" \
+        'BEGIN { printf "%-28s cpu %5.1f %% of one core   resident %7.1f MB\n", n, 100 * d / hz / s, r / 1024 }'
+    echo "$rss" >"$ROOT/build/cpu-$program.rss"
+    # Every process of the prefix ends, so the next case starts as the only instance.
+    "$WINESERVER" -k 2>/dev/null
+    "$WINESERVER" -w
+    start_wine_session
+}
+
+echo "Over $seconds s after $settle s of settling, under Wine on $DISPLAY:"
+run_case "dashboard open" Tidemeter.exe
+run_case "dashboard closed" Tidemeter.exe --minimized
+run_case "minimal read-out baseline" tide_readout_baseline.exe $((settle + seconds + 30))
+program_kb=$(cat build/cpu-Tidemeter.exe.rss 2>/dev/null)
+baseline_kb=$(cat build/cpu-tide_readout_baseline.exe.rss 2>/dev/null)
+rm -f build/cpu-*.rss
+if [ -n "$program_kb" ] && [ -n "$baseline_kb" ]; then
+    awk -v p="$program_kb" -v b="$baseline_kb" \
+        'BEGIN { printf "resident memory, dashboard closed, above the baseline: %.1f MB\n", (p - b) / 1024 }'
+fi
