@@ -121,11 +121,8 @@ void CompactWindow::paint_with(CompactMetrics& m) {
         return;
     }
     if (!target_) {
-        const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
-            D2D1_RENDER_TARGET_TYPE_DEFAULT,
-            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
-        if (FAILED(resources.d2d->CreateDCRenderTarget(&properties, target_.GetAddressOf()))) {
-            target_.Reset();
+        target_ = create_dc_render_target(D2D1_ALPHA_MODE_PREMULTIPLIED);
+        if (!target_) {
             return;
         }
         bound_size_ = {};

@@ -120,6 +120,20 @@ ComPtr<IDWriteTextLayout> create_text_layout(std::wstring_view text, float size_
     return layout;
 }
 
+Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> create_dc_render_target(D2D1_ALPHA_MODE alpha) {
+    Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> target;
+    const DrawingResources& resources = drawing_resources();
+    if (!resources.d2d) {
+        return target;
+    }
+    const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
+        D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, alpha));
+    if (FAILED(resources.d2d->CreateDCRenderTarget(&properties, target.GetAddressOf()))) {
+        target.Reset();
+    }
+    return target;
+}
+
 void draw_arrow(ID2D1RenderTarget* target, ID2D1Brush* brush, float x, float y, float side, bool downward) {
     ID2D1Factory* factory = drawing_resources().d2d.Get();
     if (target == nullptr || brush == nullptr || factory == nullptr || !(side > 0.0f)) {

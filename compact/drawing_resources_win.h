@@ -41,6 +41,9 @@ Microsoft::WRL::ComPtr<IDWriteTextLayout> create_text_layout(std::wstring_view t
                                                              DWRITE_FONT_WEIGHT weight, bool rtl,
                                                              std::wstring_view family = {});
 
+// A render target for drawing into a device context in 32-bit BGRA; null without a factory or on failure.
+Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> create_dc_render_target(D2D1_ALPHA_MODE alpha);
+
 // Fills the arrow icon in the square of side `side` at (x, y), pointing down or up.
 void draw_arrow(ID2D1RenderTarget* target, ID2D1Brush* brush, float x, float y, float side, bool downward);
 

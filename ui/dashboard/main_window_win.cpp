@@ -11,6 +11,7 @@
 #include "compact/displays_win.h"
 #include "compact/dpi.h"
 #include "compact/placement.h"
+#include "ui/dashboard/framed_window_win.h"
 
 namespace tide::ui {
 namespace {
@@ -19,28 +20,6 @@ constexpr wchar_t k_title[] = L"Tidemeter";
 
 COLORREF colorref(const Rgba& c) {
     return RGB(c.r, c.g, c.b);
-}
-
-// Falls back to 96 when the system has no answer (a window of another thread's desktop, old systems).
-int dpi_of(HWND window) {
-    const UINT dpi = window != nullptr ? GetDpiForWindow(window) : GetDpiForSystem();
-    return dpi == 0 ? k_default_dpi : static_cast<int>(dpi);
-}
-
-bool register_class(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    window_class.style = CS_HREDRAW | CS_VREDRAW;
-    window_class.lpfnWndProc = proc;
-    window_class.hInstance = instance;
-    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hIcon = static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                                       GetSystemMetrics(SM_CYICON), LR_SHARED));
-    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON,
-                                                         GetSystemMetrics(SM_CXSMICON),
-                                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    window_class.lpszClassName = k_main_class;
-    return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 struct ControlKind {
@@ -85,29 +64,12 @@ bool MainWindow::create(HINSTANCE instance, HWND app_hwnd, const MainWindowSetti
     instance_ = instance;
     app_hwnd_ = app_hwnd;
     placement_ = settings;
-    if (!register_class(instance, &MainWindow::window_proc)) {
+    if (!register_framed_class(instance, &MainWindow::window_proc, k_main_class) ||
+        create_framed_window(instance, k_main_class, k_title, placement_.width, placement_.height, placement_.x,
+                             placement_.y, this) == nullptr) {
         return false;
     }
-    const DashboardOpening opening = dashboard_opening(placement_.width, placement_.height, placement_.x,
-                                                       placement_.y, enumerate_displays(), dpi_of(nullptr));
-    int x = CW_USEDEFAULT;
-    int y = CW_USEDEFAULT;
-    if (opening.rect) {
-        x = opening.rect->left;
-        y = opening.rect->top;
-    }
-    CreateWindowExW(0, k_main_class, k_title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, opening.width,
-                    opening.height, nullptr, nullptr, instance, this);
-    if (hwnd_ == nullptr) {
-        return false;
-    }
-    dpi_ = dpi_of(hwnd_);
-    // The system's default position may be on another monitor than the primary one (the shell starts
-    // a program on the monitor it was started from): the size follows the monitor it landed on.
-    if (!opening.rect && dpi_ != opening.dpi) {
-        SetWindowPos(hwnd_, nullptr, 0, 0, scale_to_dpi(placement_.width, dpi_),
-                     scale_to_dpi(placement_.height, dpi_), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    dpi_ = window_dpi(hwnd_);
     background_brush_.reset(CreateSolidBrush(colorref(theme_.bg)));
     build_controls();
     return true;

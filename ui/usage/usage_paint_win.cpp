@@ -147,11 +147,8 @@ void UsageWindow::paint() {
         return;
     }
     if (!render_target_) {
-        const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
-            D2D1_RENDER_TARGET_TYPE_DEFAULT,
-            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE));
-        if (FAILED(resources.d2d->CreateDCRenderTarget(&properties, render_target_.GetAddressOf()))) {
-            render_target_.Reset();
+        render_target_ = create_dc_render_target(D2D1_ALPHA_MODE_IGNORE);
+        if (!render_target_) {
             EndPaint(hwnd_, &ps);
             return;
         }

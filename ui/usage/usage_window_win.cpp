@@ -6,34 +6,11 @@
 #include <string_view>
 
 #include "base/messages_win.h"
-#include "compact/displays_win.h"
 #include "compact/dpi.h"
-#include "compact/placement.h"
+#include "ui/dashboard/framed_window_win.h"
 
 namespace tide::ui {
 namespace {
-
-int dpi_of(HWND window) {
-    const UINT dpi = window != nullptr ? GetDpiForWindow(window) : GetDpiForSystem();
-    return dpi == 0 ? k_default_dpi : static_cast<int>(dpi);
-}
-
-bool register_class(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    window_class.style = CS_HREDRAW | CS_VREDRAW;
-    window_class.lpfnWndProc = proc;
-    window_class.hInstance = instance;
-    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hIcon =
-        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                      GetSystemMetrics(SM_CYICON), LR_SHARED));
-    window_class.hIconSm =
-        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    window_class.lpszClassName = k_usage_class;
-    return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
 
 struct ControlKind {
     int id;
@@ -64,7 +41,7 @@ bool UsageWindow::open(HINSTANCE instance, HWND app_hwnd, const UsageWindowSetti
         SetForegroundWindow(hwnd_);
         return true;
     }
-    if (!register_class(instance, &UsageWindow::window_proc)) {
+    if (!register_framed_class(instance, &UsageWindow::window_proc, k_usage_class)) {
         return false;
     }
     instance_ = instance;
@@ -78,25 +55,12 @@ bool UsageWindow::open(HINSTANCE instance, HWND app_hwnd, const UsageWindowSetti
         const std::string_view k(key);
         return std::wstring(k.begin(), k.end());
     };
-    const int system_dpi = dpi_of(nullptr);
-    const int width = scale_to_dpi(place_.width, system_dpi);
-    const int height = scale_to_dpi(place_.height, system_dpi);
-    int x = CW_USEDEFAULT;
-    int y = CW_USEDEFAULT;
-    if (place_.x && place_.y) {
-        // Brought back onto a screen by the same rule as the dashboard's.
-        const ScreenRect placed = keep_on_screen(
-            {*place_.x, *place_.y, *place_.x + width, *place_.y + height}, enumerate_displays());
-        x = placed.left;
-        y = placed.top;
-    }
     const std::wstring title = text_("usage.title");
-    CreateWindowExW(0, k_usage_class, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width,
-                    height, nullptr, nullptr, instance, this);
-    if (hwnd_ == nullptr) {
+    if (create_framed_window(instance, k_usage_class, title.c_str(), place_.width, place_.height, place_.x,
+                             place_.y, this) == nullptr) {
         return false;
     }
-    dpi_ = dpi_of(hwnd_);
+    dpi_ = window_dpi(hwnd_);
     build_controls();
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
