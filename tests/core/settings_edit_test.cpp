@@ -68,14 +68,6 @@ INSTANTIATE_TEST_SUITE_P(
     Table, EditRule,
     testing::Values(
         EditCase{"untouched", 0, 0, nothing},
-        // Back on what the control showed: no edit, though that entry stands for another value.
-        EditCase{"retention back", id_retention, 1, nothing},
-        EditCase{"text size back", id_compact_font_size, 6, nothing},
-        EditCase{"unit back", id_speed_unit, 0, nothing},
-        EditCase{"opacity back", id_desktop_opacity, 8, nothing},
-        EditCase{"precision back", id_precision, 2, nothing},
-        EditCase{"language back", id_language, 0, nothing},
-        EditCase{"theme back", id_desktop_theme, 0, nothing},
         EditCase{"retention", id_retention, 2, [](Settings& s) { s.history_retention_days = 90; }},
         EditCase{"text size", id_compact_font_size, 7, [](Settings& s) { s.compact.font_size_pt = 16; }},
         EditCase{"opacity", id_desktop_opacity, 9, [](Settings& s) { s.desktop.opacity_pct = 45; }},
