@@ -27,6 +27,7 @@
 #include "presentation/localization_win.h"
 #include "tests/win/shell_double_win.h"
 #include "tests/win/temp_folder_win.h"
+#include "tests/win/tray_command_win.h"
 #include "tests/win/wait_win.h"
 #include "ui/usage/usage_chart.h"
 
@@ -437,25 +438,7 @@ TEST_F(Controller, TrayItemAndDashboardButtonOpenOneUsageWindow) {
     RunningApp running(folder_.path());
     ASSERT_NE(running.window(), nullptr);
 
-    PostMessageW(running.window(), k_msg_tray, 0, WM_CONTEXTMENU);
-    HWND menu_window = nullptr;
-    ASSERT_TRUE(wait_for([&] { return !(windows_of(L"#32768", running.window())).empty(); }, 20s));
-    menu_window = windows_of(L"#32768", running.window()).front();
-    const auto menu = reinterpret_cast<HMENU>(SendMessageW(menu_window, MN_GETHMENU, 0, 0));
-    ASSERT_NE(menu, nullptr);
-    int downs = 0; // the keyboard skips separators
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        if ((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR) == 0) {
-            ++downs;
-        }
-        if (GetMenuItemID(menu, i) == cmd_usage_history) {
-            break;
-        }
-    }
-    for (int i = 0; i < downs; ++i) {
-        PostMessageW(menu_window, WM_KEYDOWN, VK_DOWN, 0);
-    }
-    PostMessageW(menu_window, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(test::choose_tray_command(running.window(), cmd_usage_history));
     ASSERT_TRUE(wait_for([&] { return windows_of(ui::k_usage_class, running.window()).size() == 1; }, 20s));
     const HWND usage = windows_of(ui::k_usage_class, running.window()).front();
 

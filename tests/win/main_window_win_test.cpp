@@ -21,6 +21,7 @@
 #include "compact/displays_win.h"
 #include "presentation/theme.h"
 #include "ui/dashboard/dashboard_layout.h"
+#include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
 #include "tests/win/window_text_win.h"
 
@@ -410,11 +411,15 @@ TEST_F(Dashboard, PaintsTheThemeAndAKnownHistory) {
     }
 }
 
-// Where the client area's DIP box lies on the screen, in pixels.
-RECT screen_box(HWND window, const DipRect& box) {
+// Where the client area's DIP box lies in pixels, of the client area or of the screen.
+RECT client_box(HWND window, const DipRect& box) {
     const float scale = static_cast<float>(GetDpiForWindow(window)) / 96.0f;
-    RECT r{static_cast<LONG>(box.left * scale), static_cast<LONG>(box.top * scale),
-           static_cast<LONG>(box.right() * scale), static_cast<LONG>(box.bottom() * scale)};
+    return {static_cast<LONG>(box.left * scale), static_cast<LONG>(box.top * scale),
+            static_cast<LONG>(box.right() * scale), static_cast<LONG>(box.bottom() * scale)};
+}
+
+RECT screen_box(HWND window, const DipRect& box) {
+    RECT r = client_box(window, box);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
@@ -426,16 +431,6 @@ DashboardGeometry geometry_of(HWND window) {
     const float to_dip = 96.0f / static_cast<float>(GetDpiForWindow(window));
     return dashboard_geometry(static_cast<float>(client.right) * to_dip,
                               static_cast<float>(client.bottom) * to_dip, false);
-}
-
-int pixels_of(const ScreenShot& shot, const RECT& box, const Rgba& colour) {
-    int count = 0;
-    for (int y = box.top; y < box.bottom; ++y) {
-        for (int x = box.left; x < box.right; ++x) {
-            count += close_to(shot.at(x, y), colour) ? 1 : 0;
-        }
-    }
-    return count;
 }
 
 // A refresh in which only the download rate changed repaints that rate and nothing of the static frame:
@@ -463,10 +458,8 @@ TEST_F(Dashboard, ARefreshRepaintsOnlyWhatChanged) {
                                      {g.panel.left + 6, g.panel.bottom() - 10, 30, 6}};
     const HDC dc = GetDC(window.hwnd());
     const HBRUSH brush = CreateSolidBrush(RGB(mark.r, mark.g, mark.b));
-    const float scale = static_cast<float>(GetDpiForWindow(window.hwnd())) / 96.0f;
     for (const DipRect& box : frame) {
-        const RECT r{static_cast<LONG>(box.left * scale), static_cast<LONG>(box.top * scale),
-                     static_cast<LONG>(box.right() * scale), static_cast<LONG>(box.bottom() * scale)};
+        const RECT r = client_box(window.hwnd(), box);
         FillRect(dc, &r, brush);
     }
     DeleteObject(brush);
@@ -475,16 +468,15 @@ TEST_F(Dashboard, ARefreshRepaintsOnlyWhatChanged) {
     // The new value is wider: its figures reach where the old one left the card empty.
     const RECT beyond = screen_box(window.hwnd(), {g.cards[0].value.left + 150, g.cards[0].value.top,
                                                    g.cards[0].value.width - 150, g.cards[0].value.height});
-    ASSERT_EQ(pixels_of(ScreenShot(beyond), beyond, theme.download), 0);
+    ASSERT_EQ(test::count_near(beyond, theme.download), 0);
     view.download_text = L"888888.8 MB/s";
     window.update(view);
-    ASSERT_TRUE(pump_until([&] { return pixels_of(ScreenShot(beyond), beyond, theme.download) > 20; }))
+    ASSERT_TRUE(pump_until([&] { return test::count_near(beyond, theme.download) > 20; }))
         << "the new download rate on screen";
     pump_idle();
     for (const DipRect& box : frame) {
         const RECT r = screen_box(window.hwnd(), inflated(box, -1, -1));
-        const ScreenShot shot(r);
-        EXPECT_EQ(pixels_of(shot, r, mark), (r.right - r.left) * (r.bottom - r.top))
+        EXPECT_EQ(test::count_near(r, mark), (r.right - r.left) * (r.bottom - r.top))
             << "the mark at " << box.left << "," << box.top << " was painted over";
     }
 }

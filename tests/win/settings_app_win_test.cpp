@@ -19,8 +19,10 @@
 #include "persistence/settings_store.h"
 #include "persistence/settings_store_win.h"
 #include "presentation/localization.h"
+#include "tests/core/odd_settings.h"
 #include "tests/win/program_win.h"
 #include "tests/win/temp_folder_win.h"
+#include "tests/win/tray_command_win.h"
 #include "ui/dashboard/dashboard_layout.h"
 #include "ui/dashboard/main_window_win.h"
 #include "ui/settings/settings_dialog_win.h"
@@ -111,28 +113,6 @@ protected:
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     }
 
-    // The tray menu as a right click on the icon opens it, with a command chosen by the keyboard.
-    void choose_tray_command(UINT id) {
-        PostMessageW(controller_, k_msg_tray, 0, WM_CONTEXTMENU);
-        HWND menu_window = nullptr;
-        ASSERT_TRUE(wait_for(
-            [&] {
-                menu_window = own_window(L"#32768");
-                return menu_window != nullptr && IsWindowVisible(menu_window);
-            },
-            30s));
-        const auto menu = reinterpret_cast<HMENU>(SendMessageW(menu_window, MN_GETHMENU, 0, 0));
-        int downs = 1; // the first one selects the first item
-        for (int i = 0; i < GetMenuItemCount(menu) && GetMenuItemID(menu, i) != id; ++i) {
-            downs += (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR) != 0 ? 0 : 1;
-        }
-        for (int i = 0; i < downs; ++i) {
-            PostMessageW(menu_window, WM_KEYDOWN, VK_DOWN, 0);
-        }
-        PostMessageW(menu_window, WM_KEYDOWN, VK_RETURN, 0);
-        ASSERT_TRUE(wait_for([&] { return !IsWindowVisible(menu_window); }, 30s));
-    }
-
     const test::TempFolder folder_;
     const std::wstring settings_path_ = folder_ / L"settings.json";
     app::App app_{
@@ -190,7 +170,7 @@ TEST_F(SettingsInApp, LockAndGraphRangeChangedWhileTheWindowIsOpenSurviveOk) {
     press_settings_button();
     const HWND dialog = own_window(ui::k_settings_class);
     ASSERT_NE(dialog, nullptr);
-    choose_tray_command(cmd_toggle_lock);
+    ASSERT_TRUE(test::choose_tray_command(controller_, cmd_toggle_lock));
     choose(own_window(ui::k_main_class), k_id_graph_range, range_position(3600));
     ASSERT_TRUE(wait_for(
         [this] {
@@ -204,22 +184,6 @@ TEST_F(SettingsInApp, LockAndGraphRangeChangedWhileTheWindowIsOpenSurviveOk) {
     EXPECT_EQ(stored({"compact", "locked"}), "true");
     EXPECT_EQ(stored({"desktop", "locked"}), "true");
     EXPECT_EQ(stored({"history_window_s"}), "3600");
-}
-
-// Values the window's lists cannot show, unit blocks that disagree, and the longest graph range.
-Settings odd_record() {
-    Settings s;
-    s.history_retention_days = 60;
-    s.history_mode = 1;
-    s.compact.font_size_pt = 15;
-    s.compact_units.unit = 6;
-    s.main_units.unit = 3;
-    s.compact_units.precision = 0;
-    s.main_units.precision = 2;
-    s.desktop.opacity_pct = 42;
-    s.language = "xx";
-    s.history_window_s = 3600;
-    return s;
 }
 
 class SettingsInAppWithOddFile : public SettingsInApp {
@@ -255,13 +219,8 @@ TEST_F(SettingsInAppWithOddFile, ResetAndOkPutTheDashboardsRangeBackToFiveMinute
     const HWND reset = GetDlgItem(dialog, ui::k_reset_button_id);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(ui::k_reset_button_id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(reset));
-    HWND question = nullptr;
-    ASSERT_TRUE(wait_for(
-        [&] {
-            question = own_window(L"#32770");
-            return question != nullptr && IsWindowVisible(question);
-        },
-        30s));
+    const HWND question = test::visible_own_window(L"#32770");
+    ASSERT_NE(question, nullptr);
     SendMessageW(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
     ASSERT_TRUE(wait_for([&] { return !IsWindow(question); }, 30s));
     SendMessageW(GetDlgItem(dialog, ui::k_ok_button_id), BM_CLICK, 0, 0);

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 
 #include "presentation/theme.h"
+#include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
 #include "tests/win/window_text_win.h"
 
@@ -20,19 +20,9 @@ namespace {
 using namespace std::chrono_literals;
 using test::pump_until;
 
-std::string hex_at(int x, int y) {
-    const HDC screen = GetDC(nullptr);
-    const COLORREF c = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    char text[8];
-    std::snprintf(text, sizeof(text), "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
-    return text;
-}
-
-std::string hex(const Rgba& c) {
-    char text[8];
-    std::snprintf(text, sizeof(text), "#%02X%02X%02X", c.r, c.g, c.b);
-    return text;
+// Whether the screen pixel shows the colour.
+bool shows(int x, int y, const Rgba& colour) {
+    return test::count_near({x, y, x + 1, y + 1}, colour) == 1;
 }
 
 RECT client_on_screen(HWND window) {
@@ -73,23 +63,23 @@ TEST(UsageWindow, OneWindowPaintsTheSeededDayAndMirrorsInRightToLeft) {
 
         const RECT client = client_on_screen(window.hwnd());
         const float scale = static_cast<float>(GetDpiForWindow(window.hwnd())) / 96.0f;
-        const auto at = [&](float x, float y) {
-            return hex_at(client.left + static_cast<int>(x * scale),
-                          client.top + static_cast<int>(y * scale));
+        const auto at = [&](float x, float y, const Rgba& colour) {
+            return shows(client.left + static_cast<int>(x * scale), client.top + static_cast<int>(y * scale),
+                         colour);
         };
         const float width = static_cast<float>(client.right - client.left) / scale;
         const float height = static_cast<float>(client.bottom - client.top) / scale;
         const UsageGeometry g = usage_geometry(width, height, rtl);
-        EXPECT_EQ(at(10, g.panel.top - 6), hex(theme.bg)) << rtl;
+        EXPECT_TRUE(at(10, g.panel.top - 6, theme.bg)) << rtl;
 
         const UsageView view = seeded_view();
         const BarShape bar =
             bar_shape(g.plot, 27, k_usage_days, view.days[27].totals, usage_axis(view.days, 0).max, rtl);
-        EXPECT_EQ(at(bar.download.left + bar.download.width / 2, bar.download.top + bar.download.height / 2),
-                  hex(theme.download))
+        EXPECT_TRUE(at(bar.download.left + bar.download.width / 2, bar.download.top + bar.download.height / 2,
+                       theme.download))
             << rtl;
-        EXPECT_EQ(at(bar.upload.left + bar.upload.width / 2, bar.upload.top + bar.upload.height / 2),
-                  hex(theme.upload))
+        EXPECT_TRUE(
+            at(bar.upload.left + bar.upload.width / 2, bar.upload.top + bar.upload.height / 2, theme.upload))
             << rtl;
         // The seeded day is the third from the newest, which stands at the right end, or the left.
         EXPECT_EQ(bar.download.left < width / 2, rtl);
