@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "presentation/localization.h"
 
@@ -10,7 +11,7 @@ namespace tide {
 namespace {
 
 std::string isolate(const PlanTextInputs& in, std::string text) {
-    return in.rtl ? "\xE2\x81\xA6" + text + "\xE2\x81\xA9" : text;
+    return isolate_figure(std::move(text), in.rtl);
 }
 
 std::string whole_number(int64_t value, const PlanTextInputs& in) {

@@ -71,7 +71,7 @@ void App::refresh_usage_window() {
     };
     // Each figure keeps its order inside right-to-left text.
     const auto bytes = [this, &plain](uint64_t value) {
-        return localizer_.rtl ? "\xE2\x81\xA6" + plain(value) + "\xE2\x81\xA9" : plain(value);
+        return isolate_figure(plain(value), localizer_.rtl);
     };
     const std::array<SummaryCell, 4> cells =
         summary_cells(usage_summary(shown, today, limits), limits, text_lookup(), bytes,

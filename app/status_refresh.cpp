@@ -1,6 +1,8 @@
 // Texts built from the last sample, and the bookkeeping of each new sample.
 #include "app/status_refresh.h"
 
+#include <utility>
+
 #include "presentation/localization.h"
 
 namespace tide {
@@ -18,10 +20,8 @@ std::string status_text(const RefreshInputs& in) {
     return in.text("status.unavailable");
 }
 
-// In right-to-left text a number and its unit would otherwise be torn apart by the bidi algorithm:
-// U+2066 (left-to-right isolate) ... U+2069 (pop directional isolate) keeps them one unit.
 std::string isolate(const RefreshInputs& in, std::string text) {
-    return in.rtl ? "\xE2\x81\xA6" + text + "\xE2\x81\xA9" : text;
+    return isolate_figure(std::move(text), in.rtl);
 }
 
 std::string main_speed(const RefreshInputs& in, double rate) {

@@ -238,4 +238,8 @@ std::string format_bytes(uint64_t bytes, int base, int precision, const NumberFo
     return text;
 }
 
+std::string isolate_figure(std::string text, bool rtl) {
+    return rtl ? "\xE2\x81\xA6" + text + "\xE2\x81\xA9" : text;
+}
+
 } // namespace tide

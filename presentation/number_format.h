@@ -61,4 +61,9 @@ std::string format_speed(double bits_per_second, const UnitSettings& units, cons
 // A byte count as number, space and unit ("1,023 B", "1.5 KiB"); base 1 means multiples of 1024.
 std::string format_bytes(uint64_t bytes, int base, int precision, const NumberFormat& format);
 
+// In right-to-left text a number and its unit would otherwise be torn apart by the bidi algorithm:
+// U+2066 (left-to-right isolate) ... U+2069 (pop directional isolate) keeps them one unit. Left-to-right
+// text is returned as it is.
+std::string isolate_figure(std::string text, bool rtl);
+
 } // namespace tide

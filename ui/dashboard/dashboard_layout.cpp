@@ -194,16 +194,21 @@ DashboardGeometry dashboard_geometry(float width, float height, bool rtl) {
 }
 
 std::vector<GridLine> grid_lines(const DashboardGeometry& geometry, AxisScale scale, bool rtl) {
+    return plot_grid(geometry.plot, geometry.width, scale, rtl, {30, -8, 48, k_small_height});
+}
+
+std::vector<GridLine> plot_grid(const DipRect& plot, float window_width, AxisScale scale, bool rtl,
+                                const DipRect& label) {
     std::vector<GridLine> lines;
     if (scale.divisions <= 0) {
         return lines;
     }
-    const DipRect& plot = geometry.plot;
     lines.reserve(static_cast<size_t>(scale.divisions) + 1);
     for (int k = 0; k <= scale.divisions; ++k) {
         const float y = plot.bottom() - static_cast<float>(k) * plot.height / static_cast<float>(scale.divisions);
         const double value = k * scale.max / scale.divisions;
-        lines.push_back({y, value, mirrored({30, y - 8, 48, k_small_height}, geometry.width, rtl)});
+        const DipRect box{label.left, y + label.top, label.width, label.height};
+        lines.push_back({y, value, mirrored(box, window_width, rtl)});
     }
     return lines;
 }

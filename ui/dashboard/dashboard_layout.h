@@ -141,6 +141,11 @@ struct GridLine {
 // divisions + 1 lines from the bottom (0) to the top (scale.max) of the plot.
 std::vector<GridLine> grid_lines(const DashboardGeometry& geometry, AxisScale scale, bool rtl);
 
+// The same for any plot: `label` is a value label's box for a line at y = 0, in left-to-right
+// coordinates of a window `window_width` wide; each line's label is that box moved down to its line.
+std::vector<GridLine> plot_grid(const DipRect& plot, float window_width, AxisScale scale, bool rtl,
+                                const DipRect& label);
+
 // Point j of n, spaced by index; the newest point sits at the right (left in right-to-left).
 float point_x(const DipRect& plot, size_t j, size_t n, bool rtl);
 // Values above max are drawn at the top.

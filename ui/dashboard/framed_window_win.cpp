@@ -19,11 +19,12 @@ bool register_framed_class(HINSTANCE instance, WNDPROC procedure, const wchar_t*
     window_class.lpfnWndProc = procedure;
     window_class.hInstance = instance;
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hIcon = static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                                       GetSystemMetrics(SM_CYICON), LR_SHARED));
-    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON,
-                                                         GetSystemMetrics(SM_CXSMICON),
-                                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    window_class.hIcon =
+        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                      GetSystemMetrics(SM_CYICON), LR_SHARED));
+    window_class.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, L"IDI_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     window_class.lpszClassName = class_name;
     return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
@@ -34,8 +35,9 @@ HWND create_framed_window(HINSTANCE instance, const wchar_t* class_name, const w
         dashboard_opening(width_dip, height_dip, x, y, enumerate_displays(), window_dpi(nullptr));
     const int left = opening.rect ? opening.rect->left : CW_USEDEFAULT;
     const int top = opening.rect ? opening.rect->top : CW_USEDEFAULT;
-    const HWND window = CreateWindowExW(0, class_name, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, left, top,
-                                        opening.width, opening.height, nullptr, nullptr, instance, param);
+    const HWND window =
+        CreateWindowExW(0, class_name, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, left, top, opening.width,
+                        opening.height, nullptr, nullptr, instance, param);
     if (window == nullptr) {
         return nullptr;
     }

@@ -181,18 +181,7 @@ UsageGeometry usage_geometry(float width, float height, bool rtl) {
 }
 
 std::vector<GridLine> usage_grid(const UsageGeometry& geometry, AxisScale scale, bool rtl) {
-    std::vector<GridLine> lines;
-    if (scale.divisions <= 0) {
-        return lines;
-    }
-    const DipRect& plot = geometry.plot;
-    for (int k = 0; k <= scale.divisions; ++k) {
-        const float y =
-            plot.bottom() - static_cast<float>(k) * plot.height / static_cast<float>(scale.divisions);
-        lines.push_back(
-            {y, k * scale.max / scale.divisions, mirrored({30, y - 7, 62, 14}, geometry.width, rtl)});
-    }
-    return lines;
+    return plot_grid(geometry.plot, geometry.width, scale, rtl, {30, -7, 62, 14});
 }
 
 BarShape bar_shape(const DipRect& plot, size_t i, size_t n, const DayTotals& totals, double max, bool rtl) {
