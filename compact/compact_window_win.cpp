@@ -66,16 +66,6 @@ POINT origin_in(HWND parent, const ScreenRect& r) {
     return {mapped.left, mapped.top};
 }
 
-bool is_below(HWND window, HWND other) {
-    for (HWND above = GetWindow(window, GW_HWNDPREV); above != nullptr;
-         above = GetWindow(above, GW_HWNDPREV)) {
-        if (above == other) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The room left for the notification area when nothing on the taskbar is known to be occupied.
 int default_reserve(const DisplayInfo& display) {
     return scale_to_dpi(display.primary ? 260 : 170, display.dpi);

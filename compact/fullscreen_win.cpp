@@ -47,4 +47,14 @@ HWND fullscreen_window_over(const ScreenRect& readout, const std::vector<Display
     return foreground;
 }
 
+bool is_below(HWND window, HWND other) {
+    for (HWND above = GetWindow(window, GW_HWNDPREV); above != nullptr;
+         above = GetWindow(above, GW_HWNDPREV)) {
+        if (above == other) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace tide

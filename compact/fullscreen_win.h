@@ -22,4 +22,7 @@ void set_fullscreen_state_source(std::function<bool()> source);
 // reports a full-screen program; null otherwise.
 HWND fullscreen_window_over(const ScreenRect& readout, const std::vector<DisplayInfo>& displays);
 
+// True when `window` stands anywhere below `other` in the z-order.
+bool is_below(HWND window, HWND other);
+
 } // namespace tide

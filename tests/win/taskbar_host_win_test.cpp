@@ -53,16 +53,6 @@ ScreenRect shifted(ScreenRect r, int dx) {
     return r;
 }
 
-bool is_below(HWND window, HWND other) {
-    for (HWND above = GetWindow(window, GW_HWNDPREV); above != nullptr;
-         above = GetWindow(above, GW_HWNDPREV)) {
-        if (above == other) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Under Wine the pointer reaches its new place a moment after SetCursorPos returns.
 bool move_cursor(POINT to) {
     SetCursorPos(to.x, to.y);
