@@ -79,6 +79,18 @@ start_wine_session() {
     "$WINE" wineboot </dev/null >/dev/null 2>&1
 }
 
+# Keeps the virtual desktop open between test programs (`tide_probe hold`): the server closes it a
+# second after the last program ended, and a test starting in that second could lose its windows.
+hold_desktop() {
+    "$WINE" "$ROOT/build/windows/tide_probe.exe" hold </dev/null >/dev/null 2>&1 &
+    HOLD_PID=$!
+}
+
+release_desktop() {
+    [ -n "${HOLD_PID:-}" ] && kill "$HOLD_PID" 2>/dev/null && wait "$HOLD_PID" 2>/dev/null
+    HOLD_PID=
+}
+
 # Starts a private Xvfb on a free display number and exports DISPLAY; XVFB_PID is set for stop_xvfb.
 start_xvfb() {
     local fifo

@@ -45,9 +45,11 @@ echo "== Windows tests under Wine"
 start_xvfb || exit 1
 echo "(private display $DISPLAY)"
 start_wine_session
+hold_desktop
 ctest --test-dir build/windows --output-on-failure --timeout 300 2>&1 | tee build/logs/windows.log
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 count_ctest build/logs/windows.log
+release_desktop
 "$WINESERVER" -k 2>/dev/null
 stop_xvfb
 

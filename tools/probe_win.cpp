@@ -7,6 +7,7 @@
 //                                          or in the taskbar)
 //   tide_probe post CLASS MSG WPARAM LPARAM posts to the first window of CLASS; exit 1 when none
 //   tide_probe stats PID                   one line of private bytes, working set, handles, GDI, USER
+//   tide_probe hold                        keeps the desktop open until the process is ended
 #include <windows.h>
 
 #include <psapi.h>
@@ -165,6 +166,22 @@ int stats(const wchar_t* pid_text) {
     return 0;
 }
 
+// Wine's server closes a desktop a second after the last program on it ended. A test program that
+// starts in that second joins a desktop that is going away, and its first window can fail to be
+// created. A hidden window makes this process one of the desktop's users for as long as it runs.
+int hold() {
+    const HWND window = CreateWindowExW(0, L"Static", L"tide_probe hold", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                        nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (window == nullptr) {
+        return 1;
+    }
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -181,6 +198,9 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"stats" && argc == 3) {
         return stats(argv[2]);
     }
-    std::fprintf(stderr, "usage: tide_probe find|rect CLASS, post CLASS MSG WPARAM LPARAM, stats PID\n");
+    if (command == L"hold" && argc == 2) {
+        return hold();
+    }
+    std::fprintf(stderr, "usage: tide_probe find|rect CLASS, post CLASS MSG WPARAM LPARAM, stats PID, hold\n");
     return 2;
 }

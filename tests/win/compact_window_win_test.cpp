@@ -87,16 +87,37 @@ void send_mouse(int x, int y, DWORD buttons) {
     SendInput(1, &input, sizeof(input));
 }
 
+// True once the window under `point` holds the mouse capture: the system's move loop and the
+// embedded read-out's own drag both take it when the button goes down.
+bool wait_for_capture(POINT point, std::chrono::milliseconds timeout) {
+    const HWND target = WindowFromPoint(point);
+    const DWORD thread = GetWindowThreadProcessId(target, nullptr);
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        if (GetGUIThreadInfo(thread, &info) && info.hwndCapture == target) {
+            return true;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
 // Drags from one point to another while the calling thread keeps pumping its messages; true when the
-// condition held afterwards.
+// condition held afterwards. The moves start only once the window took the capture: before that a
+// busy machine would route them, and the button's release, to whatever lies under the cursor, and
+// the move loop would never see its end. A locked window never takes it (`expect_capture` false).
 bool drag_until(POINT from, POINT to, const std::function<bool()>& condition,
-                std::chrono::milliseconds timeout = 15s) {
+                std::chrono::milliseconds timeout = 15s, bool expect_capture = true) {
     std::atomic<bool> done{false};
-    std::thread input([from, to, &done] {
+    std::thread input([from, to, expect_capture, &done] {
         send_mouse(from.x, from.y, 0);
         std::this_thread::sleep_for(100ms); // input pacing, not a wait for a result
         send_mouse(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
-        std::this_thread::sleep_for(150ms); // the move loop takes its origin from where the cursor is then
+        if (!expect_capture || !wait_for_capture(from, 20s)) {
+            std::this_thread::sleep_for(150ms);
+        }
         for (int step = 1; step <= 5; ++step) {
             std::this_thread::sleep_for(60ms);
             send_mouse(from.x + (to.x - from.x) * step / 5, from.y + (to.y - from.y) * step / 5, 0);
@@ -235,7 +256,7 @@ TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
     const RECT before = rect_of(window_.hwnd());
     const POINT lock_grab{before.left + 4, before.top + 4};
     // A click on it still reaches it (the arrow cursor, no move loop): nothing was posted afterwards.
-    drag_until(lock_grab, {lock_grab.x + 80, lock_grab.y + 50}, [] { return true; });
+    drag_until(lock_grab, {lock_grab.x + 80, lock_grab.y + 50}, [] { return true; }, 15s, false);
     EXPECT_EQ(recorder_.count(k_msg_compact_moved, 0), 2);
     EXPECT_EQ(rect_of(window_.hwnd()).left, before.left);
     EXPECT_EQ(rect_of(window_.hwnd()).top, before.top);
