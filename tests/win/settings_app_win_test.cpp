@@ -199,9 +199,9 @@ TEST_F(SettingsInAppWithOddFile, UntouchedOkLeavesTheFileAsItWas) {
     ASSERT_NE(dialog, nullptr);
     DeleteFileW(settings_path_.c_str());
     SendMessageW(GetDlgItem(dialog, ui::k_ok_button_id), BM_CLICK, 0, 0);
-    ASSERT_TRUE(wait_for([this] { return file_exists(settings_path_); }, 20s));
-    const std::optional<std::string> after = read_file_bytes(settings_path_);
-    ASSERT_TRUE(after);
+    // Read until it reads: the writer thread may be replacing the file at the moment it appears.
+    std::optional<std::string> after;
+    ASSERT_TRUE(wait_for([&] { return (after = read_file_bytes(settings_path_)).has_value(); }, 20s));
     EXPECT_EQ(*after, *before);
 }
 
