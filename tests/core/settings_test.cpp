@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <limits>
+#include <tuple>
+#include <vector>
 
 namespace tide {
 namespace {
@@ -200,7 +202,7 @@ const FileCase k_file_cases[] = {
      0},
     {"WindowSize", "{" REV3 R"("main_window": {"width": 1e10, "height": 100000}})",
      [](Settings& s) {
-         s.main_window.width = 480;
+         s.main_window.width = 7680;
          s.main_window.height = 4320;
      },
      2},
@@ -264,6 +266,79 @@ TEST(SettingsFile, FontFamilyOf64BytesStays) {
     for (const auto& [length, repairs] : {std::pair{64u, 0u}, std::pair{65u, 1u}}) {
         Settings settings = read_text(R"({"font_family": ")" + bytes(length) + "\"}");
         EXPECT_EQ(repair_settings(settings), repairs);
+    }
+}
+
+// One numeric key set far past either end of the 32-bit range: read as that end, then repaired.
+struct SaturatingCase {
+    std::string_view json; // "#" stands for the number
+    std::function<int64_t(const Settings&)> field;
+    int64_t high;
+    int64_t low;
+};
+
+TEST(SettingsFile, OutOfRangeNumbersSaturateBeforeTheirRepair) {
+    constexpr int64_t max = std::numeric_limits<int32_t>::max();
+    const auto unit = [](const UnitSettings& u) { return int64_t{u.unit} * 100 + u.base * 10 + u.precision; };
+    const auto block = [](const CompactSettings& c) {
+        return std::vector<int64_t>{c.mode,    c.layout, c.align,       c.offset_x,      c.offset_y,
+                                    c.margin,  c.min_w,  c.min_h,       c.max_w,         c.max_h,
+                                    c.opacity_pct, c.corner_radius, c.font_size_pt, c.snap_threshold};
+    };
+    const SaturatingCase cases[] = {
+        {R"("schema_version": #)", [](const Settings& s) { return s.schema_version; }, 1, 1},
+        {R"("history_window_s": #)", [](const Settings& s) { return s.history_window_s; }, 300, 300},
+        {R"("history_retention_days": #)", [](const Settings& s) { return s.history_retention_days; }, 3650, 1},
+        {R"("history_mode": #)", [](const Settings& s) { return s.history_mode; }, 0, 0},
+        {R"("daily_warning_mb": #)", [](const Settings& s) { return s.daily_warning_mb; }, 100000000, 0},
+        {R"("monthly_warning_mb": #)", [](const Settings& s) { return s.monthly_warning_mb; }, 100000000, 0},
+        {R"("billing_day": #)", [](const Settings& s) { return s.billing_day; }, 31, 1},
+        {R"("digit_style": #)", [](const Settings& s) { return s.digit_style; }, 0, 0},
+        {R"("decimal_sep": #)", [](const Settings& s) { return s.decimal_sep; }, 0, 0},
+        {R"("monitoring": {"interval_ms": #})", [](const Settings& s) { return s.monitoring.interval_ms; }, 1000,
+         1000},
+        {R"("main_window": {"width": #})", [](const Settings& s) { return s.main_window.width; }, 7680, 480},
+        {R"("main_window": {"height": #})", [](const Settings& s) { return s.main_window.height; }, 4320, 360},
+        {R"("main_window": {"x": #, "y": #})", [](const Settings& s) { return *s.main_window.x + *s.main_window.y; },
+         64000, -64000},
+        {R"("usage_window": {"width": #})", [](const Settings& s) { return s.usage_window.width; }, 7680, 560},
+        {R"("usage_window": {"height": #})", [](const Settings& s) { return s.usage_window.height; }, 4320, 440},
+        {R"("usage_window": {"x": #, "y": #})",
+         [](const Settings& s) { return *s.usage_window.x + *s.usage_window.y; }, 64000, -64000},
+        {R"("main_units": {"unit": #, "base": #, "precision": #})", [&](const Settings& s) { return unit(s.main_units); },
+         2, 0},
+        {R"("compact_units": {"unit": #, "base": #, "precision": #})",
+         [&](const Settings& s) { return unit(s.compact_units); }, 2, 0},
+        {R"("desktop": {"floating_rect": {"l": -5, "t": -5, "r": #, "b": #}})",
+         [](const Settings& s) { return s.desktop.floating_rect ? int64_t{s.desktop.floating_rect->right} : 0; }, max,
+         0},
+    };
+    for (const SaturatingCase& c : cases) {
+        for (const auto& [number, expected] : {std::pair{"1e10", c.high}, std::pair{"-1e12", c.low}}) {
+            std::string json = "{" REV3 + std::string(c.json) + "}";
+            for (size_t at = json.find('#'); at != std::string::npos; at = json.find('#')) {
+                json.replace(at, 1, number);
+            }
+            Settings settings = read_text(json);
+            repair_settings(settings);
+            EXPECT_EQ(c.field(settings), expected) << json;
+        }
+    }
+    // Every number of both read-out blocks at once.
+    for (const auto& [number, compact, desktop] :
+         {std::tuple{"1e10", std::vector<int64_t>{0, 0, 2, 4000, 4000, 64, 2000, 1000, 4000, 2000, 100, 32, 48, 64},
+                     std::vector<int64_t>{1, 0, 2, 4000, 4000, 64, 2000, 1000, 4000, 2000, 100, 32, 48, 64}},
+          std::tuple{"-1e12", std::vector<int64_t>{0, 0, 2, -4000, -4000, 0, 20, 10, 20, 10, 20, 0, 8, 0},
+                     std::vector<int64_t>{1, 0, 2, -4000, -4000, 0, 20, 10, 20, 10, 20, 0, 8, 0}}}) {
+        std::string fields;
+        for (const char* key : {"mode", "layout", "align", "offset_x", "offset_y", "margin", "min_w", "min_h",
+                                "max_w", "max_h", "opacity_pct", "corner_radius", "font_size_pt", "snap_threshold"}) {
+            fields += std::string(fields.empty() ? "" : ", ") + "\"" + key + "\": " + number;
+        }
+        Settings settings = read_text("{" REV3 "\"compact\": {" + fields + "}, \"desktop\": {" + fields + "}}");
+        repair_settings(settings);
+        EXPECT_EQ(block(settings.compact), compact) << number;
+        EXPECT_EQ(block(settings.desktop), desktop) << number;
     }
 }
 
