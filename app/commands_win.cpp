@@ -188,7 +188,8 @@ void App::export_diagnostics() {
                        } else {
                            diagnostics_report_failed(recent_errors_);
                        }
-                   }});
+                   },
+                   false});
 }
 
 void App::export_usage() {
@@ -200,7 +201,8 @@ void App::export_usage() {
                        if (!written) {
                            usage_csv_failed(recent_errors_);
                        }
-                   }});
+                   },
+                   false});
 }
 
 void App::open_settings() {
