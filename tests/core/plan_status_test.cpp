@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "persistence/json.h"
 #include "presentation/localization.h"
@@ -92,12 +94,12 @@ TEST(PlanWarner, WarnsOncePerThresholdAndWaitsOutARefusal) {
 
     warner.refused(1'000); // not marked, and not asked for again at every sample
     EXPECT_EQ(warner.check(plan.view(), 10, 0, 2'000), std::nullopt);
-    EXPECT_EQ(warner.records().monthly.level, 0);
+    EXPECT_EQ(warner.records().monthly.front().level, 0);
     EXPECT_EQ(warner.check(plan.view(), 10, 0, 1'000 + PlanWarner::k_retry_after_ms), due);
 
     warner.given(due);
     EXPECT_TRUE(warner.changed());
-    EXPECT_EQ(warner.records().monthly, (LimitWarnings{plan.view().period, 10, 100}));
+    EXPECT_EQ(warner.records().monthly.front(), (LimitWarnings{plan.view().period, 10, 100}));
     EXPECT_EQ(warner.check(plan.view(), 10, 0, 90'000), std::nullopt);
 
     PlanWarner restarted; // what warnings.json gave back
@@ -114,6 +116,97 @@ TEST(PlanWarner, GivesTheMonthlyWarningFirstThenTheDailyOne) {
     ASSERT_EQ(first, (DueWarning{PlanLimit::monthly, 90}));
     warner.given(*first);
     EXPECT_EQ(warner.check(plan.view(), 10, 2, 0), (DueWarning{PlanLimit::daily, 100}));
+}
+
+// One check of the warner: the day the clock shows, what the period and today used (MB), the limits,
+// and the warning due ("m80", "d90"; "-" none). Every warning due is given.
+struct WarnStep {
+    int64_t today;
+    double period_mb;
+    double today_mb;
+    int32_t monthly_mb;
+    int32_t daily_mb;
+    const char* due;
+};
+
+struct WarnCase {
+    const char* name;
+    std::vector<WarnStep> steps;
+};
+
+TEST(PlanWarner, KeepsEachPeriodsWarningsThroughClockChanges) {
+    const int64_t mar10 = day_from_civil({2024, 3, 10});
+    const int64_t mar31 = day_from_civil({2024, 3, 31});
+    const int64_t year_on = day_from_civil({2025, 3, 10});
+    const WarnCase cases[] = {
+        {"clock set ahead a year and back",
+         {{mar10, 8.5, 0, 10, 0, "m80"},
+          {year_on, 9.5, 0, 10, 0, "m90"}, // a period entered for the first time warns
+          {mar10, 8.6, 0, 10, 0, "-"},
+          {mar10 + 1, 9.1, 0, 10, 0, "m90"}, // the record from the future does not silence March
+          {year_on, 9.5, 0, 10, 0, "-"}}},
+        {"back and forth across a month's end",
+         {{mar31, 9.0, 0, 10, 0, "m90"},
+          {mar31 + 1, 8.0, 0, 10, 0, "m80"},
+          {mar31, 9.0, 0, 10, 0, "-"},
+          {mar31 + 1, 8.0, 0, 10, 0, "-"},
+          {mar31, 10.0, 0, 10, 0, "m100"}}},
+        {"back and forth across midnight",
+         {{mar10, 0, 85, 0, 100, "d80"},
+          {mar10 + 1, 0, 90, 0, 100, "d90"},
+          {mar10, 0, 85, 0, 100, "-"},
+          {mar10 + 1, 0, 90, 0, 100, "-"}}},
+        {"daily limit raised and lowered within a day",
+         {{mar10, 0, 85, 0, 100, "d80"},
+          {mar10, 0, 85, 0, 101, "-"}, // still 84 %: the 80 % warning stays given
+          {mar10, 0, 85, 0, 100, "-"},
+          {mar10, 0, 85, 0, 94, "d90"},
+          {mar10, 0, 85, 0, 95, "-"}, // 89 %: the 90 % warning is armed again, 80 % stays given
+          {mar10, 0, 86, 0, 95, "d90"},
+          {mar10, 0, 86, 0, 86, "d100"}}},
+    };
+    for (const WarnCase& c : cases) {
+        PlanWarner warner;
+        std::string dues;
+        for (const WarnStep& step : c.steps) {
+            PlanView view;
+            view.active = true;
+            view.today = step.today;
+            view.period = billing_period(step.today, 1);
+            view.used = {static_cast<uint64_t>(step.period_mb * 1e6), static_cast<uint64_t>(step.today_mb * 1e6)};
+            view.monthly_limit = limit_bytes(step.monthly_mb);
+            view.daily_limit = limit_bytes(step.daily_mb);
+            const auto due = warner.check(view, step.monthly_mb, step.daily_mb, 0);
+            if (due) {
+                warner.given(*due);
+                dues += (due->limit == PlanLimit::monthly ? "m" : "d") + std::to_string(due->threshold) + " ";
+            } else {
+                dues += "- ";
+            }
+        }
+        std::string expected;
+        for (const WarnStep& step : c.steps) {
+            expected += std::string(step.due) + " ";
+        }
+        EXPECT_EQ(dues, expected) << c.name;
+        PlanWarner restarted; // the file keeps every period's record
+        restarted.load(*warnings_from_file_text(warnings_file_text(warner.records())));
+        EXPECT_EQ(restarted.records(), warner.records()) << c.name;
+    }
+}
+
+TEST(PlanWarner, KeepsTheRecordsOfTheLastPeriodsOnly) {
+    PlanWarner warner;
+    PlanView view;
+    view.active = true;
+    for (int64_t day = 0; day < 20; ++day) {
+        view.today = 20000 + day;
+        view.used.today = 1;
+        warner.check(view, 0, 1, 0);
+    }
+    ASSERT_EQ(warner.records().daily.size(), k_kept_warning_records);
+    EXPECT_EQ(warner.records().daily.front().period.first_day, 20019);
+    EXPECT_EQ(warner.records().daily.back().period.first_day, 20019 - int64_t{k_kept_warning_records} + 1);
 }
 
 } // namespace
