@@ -186,13 +186,8 @@ void UsageStore::prune(int64_t today, int32_t retention_days, int32_t billing_da
     const int64_t keep = std::max(retention_days, 1);
     const int64_t cut = std::min({today - keep + 1, billing_period(today, billing_day).first_day, month_start(today)});
     for (auto it = days_.begin(); it != days_.end() && it->first < cut; it = days_.erase(it)) {
-        auto holder = folded_.upper_bound(it->first);
-        if (holder != folded_.begin() && std::prev(holder)->second.last_day >= it->first) {
-            add_into(std::prev(holder)->second.totals, it->second);
-        } else {
-            const BillingPeriod period = billing_period(it->first, billing_day);
-            add_folded(period.first_day, period.last_day, it->second);
-        }
+        const BillingPeriod period = billing_period(it->first, billing_day);
+        add_folded(period.first_day, period.last_day, it->second);
     }
     const int64_t oldest_kept = month_start(today, k_folded_months);
     std::erase_if(folded_, [&](const auto& entry) { return entry.second.last_day < oldest_kept; });

@@ -89,8 +89,9 @@ public:
     DayTotals last_7_days(int64_t today) const;
     DayTotals this_month(int64_t today) const;
     // Keeps the last max(retention, 1) days up to and including today, and every day of today's
-    // billing period and calendar month; each older day is folded into its billing period's totals
-    // (into a folded period already holding it, when the billing day has changed since). Folded
+    // billing period and calendar month; each older day is folded into the totals of its billing
+    // period under the billing day of the moment (a period folded under an earlier billing day keeps
+    // its bounds; one starting on the same day takes the longer end). Folded
     // periods are kept while they end within the last k_folded_months calendar months. Nothing is
     // pruned while today lies more than k_clock_jump_days past every day counted before it: a clock
     // set far ahead is taken for a wrong clock until it has counted a second day.

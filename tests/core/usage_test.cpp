@@ -188,16 +188,17 @@ INSTANTIATE_TEST_SUITE_P(Retention, Prune,
                                          PruneCase{3650, 19900}));
 
 // On the last day of a 28-, 30- and 31-day billing period, every day of the period and of the
-// calendar month stays a day of its own, whatever the retention.
+// calendar month stays a day of its own, whatever the retention; on the first day of the next one,
+// the calendar month's days too.
 TEST(Prune, KeepsTheWholeBillingPeriodAndMonth) {
     for (const int32_t billing_day : {1, 15, 31}) {
-        for (const int64_t length : {28, 30, 31}) {
+        for (const int64_t length : {28, 30, 31, 0}) {
             int64_t today = day_from_civil({2023, 1, 1});
             while (billing_period(today, billing_day).last_day - billing_period(today, billing_day).first_day + 1 !=
-                   length) {
+                   std::max<int64_t>(length, 28)) {
                 today = billing_period(today, billing_day).last_day + 1;
             }
-            today = billing_period(today, billing_day).last_day;
+            today = billing_period(today, billing_day).last_day + (length == 0 ? 1 : 0);
             const CivilDate date = civil_from_day(today);
             const int64_t month_first = day_from_civil({date.year, date.month, 1});
             for (const int32_t retention : {1, 7, 30}) {
