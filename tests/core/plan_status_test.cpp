@@ -130,69 +130,41 @@ struct WarnStep {
     const char* due;
 };
 
-struct WarnCase {
-    const char* name;
-    std::vector<WarnStep> steps;
-};
-
 TEST(PlanWarner, KeepsEachPeriodsWarningsThroughClockChanges) {
     const int64_t mar10 = day_from_civil({2024, 3, 10});
     const int64_t mar31 = day_from_civil({2024, 3, 31});
     const int64_t year_on = day_from_civil({2025, 3, 10});
-    const WarnCase cases[] = {
-        {"clock set ahead a year and back",
-         {{mar10, 8.5, 0, 10, 0, "m80"},
-          {year_on, 9.5, 0, 10, 0, "m90"}, // a period entered for the first time warns
-          {mar10, 8.6, 0, 10, 0, "-"},
-          {mar10 + 1, 9.1, 0, 10, 0, "m90"}, // the record from the future does not silence March
-          {year_on, 9.5, 0, 10, 0, "-"}}},
+    const std::pair<const char*, std::vector<WarnStep>> cases[] = {
+        {"clock set ahead a year and back: a period entered first warns, the future does not silence March",
+         {{mar10, 8.5, 0, 10, 0, "m80"}, {year_on, 9.5, 0, 10, 0, "m90"}, {mar10, 8.6, 0, 10, 0, "-"},
+          {mar10 + 1, 9.1, 0, 10, 0, "m90"}, {year_on, 9.5, 0, 10, 0, "-"}}},
         {"back and forth across a month's end",
-         {{mar31, 9.0, 0, 10, 0, "m90"},
-          {mar31 + 1, 8.0, 0, 10, 0, "m80"},
-          {mar31, 9.0, 0, 10, 0, "-"},
-          {mar31 + 1, 8.0, 0, 10, 0, "-"},
-          {mar31, 10.0, 0, 10, 0, "m100"}}},
+         {{mar31, 9.0, 0, 10, 0, "m90"}, {mar31 + 1, 8.0, 0, 10, 0, "m80"}, {mar31, 9.0, 0, 10, 0, "-"},
+          {mar31 + 1, 8.0, 0, 10, 0, "-"}, {mar31, 10.0, 0, 10, 0, "m100"}}},
         {"back and forth across midnight",
-         {{mar10, 0, 85, 0, 100, "d80"},
-          {mar10 + 1, 0, 90, 0, 100, "d90"},
-          {mar10, 0, 85, 0, 100, "-"},
+         {{mar10, 0, 85, 0, 100, "d80"}, {mar10 + 1, 0, 90, 0, 100, "d90"}, {mar10, 0, 85, 0, 100, "-"},
           {mar10 + 1, 0, 90, 0, 100, "-"}}},
-        {"daily limit raised and lowered within a day",
-         {{mar10, 0, 85, 0, 100, "d80"},
-          {mar10, 0, 85, 0, 101, "-"}, // still 84 %: the 80 % warning stays given
-          {mar10, 0, 85, 0, 100, "-"},
-          {mar10, 0, 85, 0, 94, "d90"},
-          {mar10, 0, 85, 0, 95, "-"}, // 89 %: the 90 % warning is armed again, 80 % stays given
-          {mar10, 0, 86, 0, 95, "d90"},
+        {"daily limit raised and lowered within a day (101: 84 %, 95: 89 %)",
+         {{mar10, 0, 85, 0, 100, "d80"}, {mar10, 0, 85, 0, 101, "-"}, {mar10, 0, 85, 0, 100, "-"},
+          {mar10, 0, 85, 0, 94, "d90"}, {mar10, 0, 85, 0, 95, "-"}, {mar10, 0, 86, 0, 95, "d90"},
           {mar10, 0, 86, 0, 86, "d100"}}},
     };
-    for (const WarnCase& c : cases) {
+    for (const auto& [name, steps] : cases) {
         PlanWarner warner;
-        std::string dues;
-        for (const WarnStep& step : c.steps) {
-            PlanView view;
-            view.active = true;
-            view.today = step.today;
-            view.period = billing_period(step.today, 1);
-            view.used = {static_cast<uint64_t>(step.period_mb * 1e6), static_cast<uint64_t>(step.today_mb * 1e6)};
-            view.monthly_limit = limit_bytes(step.monthly_mb);
-            view.daily_limit = limit_bytes(step.daily_mb);
+        for (const WarnStep& step : steps) {
+            PlanView view{true, step.today, billing_period(step.today, 1),
+                          {static_cast<uint64_t>(step.period_mb * 1e6), static_cast<uint64_t>(step.today_mb * 1e6)}};
             const auto due = warner.check(view, step.monthly_mb, step.daily_mb, 0);
             if (due) {
                 warner.given(*due);
-                dues += (due->limit == PlanLimit::monthly ? "m" : "d") + std::to_string(due->threshold) + " ";
-            } else {
-                dues += "- ";
             }
+            EXPECT_EQ(due ? (due->limit == PlanLimit::monthly ? "m" : "d") + std::to_string(due->threshold) : "-",
+                      step.due)
+                << name << " at step " << (&step - steps.data());
         }
-        std::string expected;
-        for (const WarnStep& step : c.steps) {
-            expected += std::string(step.due) + " ";
-        }
-        EXPECT_EQ(dues, expected) << c.name;
         PlanWarner restarted; // the file keeps every period's record
         restarted.load(*warnings_from_file_text(warnings_file_text(warner.records())));
-        EXPECT_EQ(restarted.records(), warner.records()) << c.name;
+        EXPECT_EQ(restarted.records(), warner.records()) << name;
     }
 }
 

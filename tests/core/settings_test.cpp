@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <limits>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -269,76 +270,38 @@ TEST(SettingsFile, FontFamilyOf64BytesStays) {
     }
 }
 
-// One numeric key set far past either end of the 32-bit range: read as that end, then repaired.
-struct SaturatingCase {
-    std::string_view json; // "#" stands for the number
-    std::function<int64_t(const Settings&)> field;
-    int64_t high;
-    int64_t low;
-};
-
+// Every numeric key set far past either end of the 32-bit range reads as that end, then is repaired:
+// what the written file holds afterwards. "b." stands for both read-out blocks.
 TEST(SettingsFile, OutOfRangeNumbersSaturateBeforeTheirRepair) {
-    constexpr int64_t max = std::numeric_limits<int32_t>::max();
-    const auto unit = [](const UnitSettings& u) { return int64_t{u.unit} * 100 + u.base * 10 + u.precision; };
-    const auto block = [](const CompactSettings& c) {
-        return std::vector<int64_t>{c.mode,    c.layout, c.align,       c.offset_x,      c.offset_y,
-                                    c.margin,  c.min_w,  c.min_h,       c.max_w,         c.max_h,
-                                    c.opacity_pct, c.corner_radius, c.font_size_pt, c.snap_threshold};
-    };
-    const SaturatingCase cases[] = {
-        {R"("schema_version": #)", [](const Settings& s) { return s.schema_version; }, 1, 1},
-        {R"("history_window_s": #)", [](const Settings& s) { return s.history_window_s; }, 300, 300},
-        {R"("history_retention_days": #)", [](const Settings& s) { return s.history_retention_days; }, 3650, 1},
-        {R"("history_mode": #)", [](const Settings& s) { return s.history_mode; }, 0, 0},
-        {R"("daily_warning_mb": #)", [](const Settings& s) { return s.daily_warning_mb; }, 100000000, 0},
-        {R"("monthly_warning_mb": #)", [](const Settings& s) { return s.monthly_warning_mb; }, 100000000, 0},
-        {R"("billing_day": #)", [](const Settings& s) { return s.billing_day; }, 31, 1},
-        {R"("digit_style": #)", [](const Settings& s) { return s.digit_style; }, 0, 0},
-        {R"("decimal_sep": #)", [](const Settings& s) { return s.decimal_sep; }, 0, 0},
-        {R"("monitoring": {"interval_ms": #})", [](const Settings& s) { return s.monitoring.interval_ms; }, 1000,
-         1000},
-        {R"("main_window": {"width": #})", [](const Settings& s) { return s.main_window.width; }, 7680, 480},
-        {R"("main_window": {"height": #})", [](const Settings& s) { return s.main_window.height; }, 4320, 360},
-        {R"("main_window": {"x": #, "y": #})", [](const Settings& s) { return *s.main_window.x + *s.main_window.y; },
-         64000, -64000},
-        {R"("usage_window": {"width": #})", [](const Settings& s) { return s.usage_window.width; }, 7680, 560},
-        {R"("usage_window": {"height": #})", [](const Settings& s) { return s.usage_window.height; }, 4320, 440},
-        {R"("usage_window": {"x": #, "y": #})",
-         [](const Settings& s) { return *s.usage_window.x + *s.usage_window.y; }, 64000, -64000},
-        {R"("main_units": {"unit": #, "base": #, "precision": #})", [&](const Settings& s) { return unit(s.main_units); },
-         2, 0},
-        {R"("compact_units": {"unit": #, "base": #, "precision": #})",
-         [&](const Settings& s) { return unit(s.compact_units); }, 2, 0},
-        {R"("desktop": {"floating_rect": {"l": -5, "t": -5, "r": #, "b": #}})",
-         [](const Settings& s) { return s.desktop.floating_rect ? int64_t{s.desktop.floating_rect->right} : 0; }, max,
-         0},
-    };
-    for (const SaturatingCase& c : cases) {
-        for (const auto& [number, expected] : {std::pair{"1e10", c.high}, std::pair{"-1e12", c.low}}) {
-            std::string json = "{" REV3 + std::string(c.json) + "}";
-            for (size_t at = json.find('#'); at != std::string::npos; at = json.find('#')) {
-                json.replace(at, 1, number);
+    const std::tuple<std::string, double, double> keys[] = {
+        {"schema_version", 1, 1}, {"history_window_s", 300, 300}, {"history_retention_days", 3650, 1},
+        {"history_mode", 0, 0}, {"daily_warning_mb", 1e8, 0}, {"monthly_warning_mb", 1e8, 0}, {"billing_day", 31, 1},
+        {"digit_style", 0, 0}, {"decimal_sep", 0, 0}, {"monitoring.interval_ms", 1000, 1000},
+        {"main_window.width", 7680, 480}, {"main_window.height", 4320, 360}, {"main_window.x", 32000, -32000},
+        {"main_window.y", 32000, -32000}, {"usage_window.width", 7680, 560}, {"usage_window.height", 4320, 440},
+        {"usage_window.x", 32000, -32000}, {"usage_window.y", 32000, -32000}, {"main_units.unit", 0, 0},
+        {"main_units.base", 0, 0}, {"main_units.precision", 2, 0}, {"compact_units.precision", 2, 0},
+        {"compact.mode", 0, 0}, {"desktop.mode", 1, 1}, {"b.layout", 0, 0}, {"b.align", 2, 2},
+        {"b.offset_x", 4000, -4000}, {"b.offset_y", 4000, -4000}, {"b.margin", 64, 0}, {"b.min_w", 2000, 20},
+        {"b.min_h", 1000, 10}, {"b.max_w", 4000, 40}, {"b.max_h", 2000, 20}, {"b.opacity_pct", 100, 20},
+        {"b.corner_radius", 32, 0}, {"b.font_size_pt", 48, 8}, {"b.snap_threshold", 64, 0}};
+    for (const auto& [key, high, low] : keys) {
+        for (const auto& [number, expected] : {std::pair{"1e10", high}, std::pair{"-1e12", low}}) {
+            for (const std::string& block : key.starts_with("b.") ? std::vector<std::string>{"compact.", "desktop."}
+                                                                  : std::vector<std::string>{""}) {
+                const std::string path = block + key.substr(block.empty() ? 0 : 2);
+                const size_t dot = path.find('.');
+                const std::string member = "\"" + path.substr(dot + 1) + "\": " + number;
+                Settings settings = read_text("{" REV3 + (dot == std::string::npos ? member
+                                                       : "\"" + path.substr(0, dot) + "\": {" + member + "}") + "}");
+                repair_settings(settings);
+                const JsonValue written = settings_to_json(settings);
+                const JsonValue* value = dot == std::string::npos ? find_member(written, path)
+                    : find_member(find_member(written, path.substr(0, dot)), path.substr(dot + 1));
+                ASSERT_TRUE(value && value->is_number()) << path;
+                EXPECT_EQ(value->as_number(), expected) << path << " " << number;
             }
-            Settings settings = read_text(json);
-            repair_settings(settings);
-            EXPECT_EQ(c.field(settings), expected) << json;
         }
-    }
-    // Every number of both read-out blocks at once.
-    for (const auto& [number, compact, desktop] :
-         {std::tuple{"1e10", std::vector<int64_t>{0, 0, 2, 4000, 4000, 64, 2000, 1000, 4000, 2000, 100, 32, 48, 64},
-                     std::vector<int64_t>{1, 0, 2, 4000, 4000, 64, 2000, 1000, 4000, 2000, 100, 32, 48, 64}},
-          std::tuple{"-1e12", std::vector<int64_t>{0, 0, 2, -4000, -4000, 0, 20, 10, 20, 10, 20, 0, 8, 0},
-                     std::vector<int64_t>{1, 0, 2, -4000, -4000, 0, 20, 10, 20, 10, 20, 0, 8, 0}}}) {
-        std::string fields;
-        for (const char* key : {"mode", "layout", "align", "offset_x", "offset_y", "margin", "min_w", "min_h",
-                                "max_w", "max_h", "opacity_pct", "corner_radius", "font_size_pt", "snap_threshold"}) {
-            fields += std::string(fields.empty() ? "" : ", ") + "\"" + key + "\": " + number;
-        }
-        Settings settings = read_text("{" REV3 "\"compact\": {" + fields + "}, \"desktop\": {" + fields + "}}");
-        repair_settings(settings);
-        EXPECT_EQ(block(settings.compact), compact) << number;
-        EXPECT_EQ(block(settings.desktop), desktop) << number;
     }
 }
 
