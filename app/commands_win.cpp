@@ -197,7 +197,8 @@ void App::export_usage() {
     if (!path) {
         return;
     }
-    writer_->save({*path, usage_csv_text(usage_.store), [this](bool written, const std::string&) {
+    writer_->save({*path, usage_csv_text(usage_.store),
+                   [this](bool written, const std::string&) {
                        if (!written) {
                            usage_csv_failed(recent_errors_);
                        }

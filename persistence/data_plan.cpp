@@ -150,9 +150,11 @@ LimitWarnings current_warnings(const WarningRecords& records, const BillingPerio
     if (own != records.end() && own->limit_mb == limit_mb) {
         return *own;
     }
-    const auto holder = own != records.end() ? own : std::find_if(records.begin(), records.end(), [&](const LimitWarnings& r) {
-        return r.period.first_day <= today && today <= r.period.last_day;
-    });
+    const auto holder = own != records.end()
+                            ? own
+                            : std::find_if(records.begin(), records.end(), [&](const LimitWarnings& r) {
+                                  return r.period.first_day <= today && today <= r.period.last_day;
+                              });
     LimitWarnings current{period, limit_mb, 0};
     if (holder != records.end()) {
         current.level = std::min(holder->level, reached_threshold(used_bytes, limit_bytes(limit_mb)));

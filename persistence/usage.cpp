@@ -177,14 +177,16 @@ void UsageStore::prune(int64_t today, int32_t retention_days, int32_t billing_da
     }
     for (const auto& [first_day, period] : folded_) {
         if (first_day < today) {
-            counted_before = std::max(counted_before.value_or(first_day), std::min(period.last_day, today - 1));
+            counted_before =
+                std::max(counted_before.value_or(first_day), std::min(period.last_day, today - 1));
         }
     }
     if (counted_before && today - *counted_before > k_clock_jump_days) {
         return;
     }
     const int64_t keep = std::max(retention_days, 1);
-    const int64_t cut = std::min({today - keep + 1, billing_period(today, billing_day).first_day, month_start(today)});
+    const int64_t cut =
+        std::min({today - keep + 1, billing_period(today, billing_day).first_day, month_start(today)});
     for (auto it = days_.begin(); it != days_.end() && it->first < cut; it = days_.erase(it)) {
         const BillingPeriod period = billing_period(it->first, billing_day);
         add_folded(period.first_day, period.last_day, it->second);
@@ -218,10 +220,9 @@ JsonValue usage_to_json(const UsageStore& store) {
     for (const auto& [first_day, period] : store.folded()) {
         DayTotals whole = period.totals;
         add_into(whole, day_sum(store.days(), first_day, period.last_day));
-        months.push_back(JsonValue::array({JsonValue(static_cast<double>(first_day)),
-                                           JsonValue(static_cast<double>(period.last_day)),
-                                           JsonValue(static_cast<double>(whole.download)),
-                                           JsonValue(static_cast<double>(whole.upload))}));
+        months.push_back(JsonValue::array(
+            {JsonValue(static_cast<double>(first_day)), JsonValue(static_cast<double>(period.last_day)),
+             JsonValue(static_cast<double>(whole.download)), JsonValue(static_cast<double>(whole.upload))}));
     }
     JsonValue document = JsonValue::object(
         {{"schema_version", JsonValue(k_usage_schema_version)}, {"days", JsonValue::array(std::move(days))}});
@@ -260,7 +261,8 @@ UsageStore usage_from_json(const JsonValue& document) {
         return found;
     };
     for (const auto* e : entries("days", 3)) {
-        store.add(static_cast<int64_t>((*e)[0].as_number()), bytes((*e)[1].as_number()), bytes((*e)[2].as_number()));
+        store.add(static_cast<int64_t>((*e)[0].as_number()), bytes((*e)[1].as_number()),
+                  bytes((*e)[2].as_number()));
     }
     // A period's folded part is its total less its days still kept.
     for (const auto* e : entries("months", 4)) {

@@ -108,7 +108,8 @@ void usage_save_failed(UsageHistory& history, const std::string& error, RecentEr
     errors.add(unix_now(), "Could not save usage history: " + error);
 }
 
-bool save_usage(UsageHistory& history, int32_t history_mode, const UsageKeeping& keeping, RecentErrors& errors) {
+bool save_usage(UsageHistory& history, int32_t history_mode, const UsageKeeping& keeping,
+                RecentErrors& errors) {
     const std::optional<std::string> text = usage_save_text(history, history_mode, keeping, errors);
     if (!text) {
         return false;

@@ -35,7 +35,8 @@ std::optional<std::string> usage_save_text(UsageHistory& history, int32_t histor
 void usage_save_failed(UsageHistory& history, const std::string& error, RecentErrors& errors);
 
 // usage_save_text written at once on this thread; true when the file was written.
-bool save_usage(UsageHistory& history, int32_t history_mode, const UsageKeeping& keeping, RecentErrors& errors);
+bool save_usage(UsageHistory& history, int32_t history_mode, const UsageKeeping& keeping,
+                RecentErrors& errors);
 
 // The user cleared the history: the store is emptied and the next save writes the empty store over
 // whatever the file holds (the file's days are not merged back in).

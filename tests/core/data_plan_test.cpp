@@ -163,13 +163,15 @@ TEST(Rearming, KeepsOnlyWhatIsStillReachedUnderTheNewTerms) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(current_warnings({given}, c.period, c.today, c.limit_mb, k_used), c.expected) << c.name;
-        EXPECT_EQ(current_warnings({}, c.period, c.today, c.limit_mb, k_used), (LimitWarnings{c.period, c.limit_mb, 0}))
+        EXPECT_EQ(current_warnings({}, c.period, c.today, c.limit_mb, k_used),
+                  (LimitWarnings{c.period, c.limit_mb, 0}))
             << c.name;
     }
 }
 
 TEST(WarningsFile, RoundTripsAndDropsRecordsThatAreNotOurs) {
-    const GivenWarnings given{{{{19783, 19813}, 10240, 90}}, {{{19800, 19800}, 500, 100}, {{19799, 19799}, 500, 80}}};
+    const GivenWarnings given{{{{19783, 19813}, 10240, 90}},
+                              {{{19800, 19800}, 500, 100}, {{19799, 19799}, 500, 80}}};
     const std::string text = warnings_file_text(given);
     EXPECT_EQ(warnings_from_file_text(text), given);
     // What an earlier version reads: the most recently current record of each.

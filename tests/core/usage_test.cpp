@@ -195,7 +195,8 @@ TEST(Prune, KeepsTheWholeBillingPeriodAndMonth) {
     for (const int32_t billing_day : {1, 15, 31}) {
         for (const int64_t length : {28, 30, 31, 0}) {
             int64_t today = day_from_civil({2023, 1, 1});
-            while (billing_period(today, billing_day).last_day - billing_period(today, billing_day).first_day + 1 !=
+            while (billing_period(today, billing_day).last_day -
+                       billing_period(today, billing_day).first_day + 1 !=
                    std::max<int64_t>(length, 28)) {
                 today = billing_period(today, billing_day).last_day + 1;
             }
@@ -208,10 +209,10 @@ TEST(Prune, KeepsTheWholeBillingPeriodAndMonth) {
                     store.add(day, 1, 0);
                 }
                 store.prune(today, retention, billing_day);
-                const int64_t first_kept =
-                    std::min({billing_period(today, billing_day).first_day, month_first, today - retention + 1});
-                SCOPED_TRACE(date_text(today) + " billing day " + std::to_string(billing_day) + " retention " +
-                             std::to_string(retention));
+                const int64_t first_kept = std::min(
+                    {billing_period(today, billing_day).first_day, month_first, today - retention + 1});
+                SCOPED_TRACE(date_text(today) + " billing day " + std::to_string(billing_day) +
+                             " retention " + std::to_string(retention));
                 EXPECT_EQ(store.days().begin()->first, first_kept);
                 EXPECT_EQ(store.days().size(), static_cast<size_t>(today - first_kept + 1));
                 EXPECT_EQ(store.sum(today - 431, today).download, 401u);
@@ -236,7 +237,8 @@ TEST(Prune, FoldedPeriodsAddUpAndLastTwentyFiveMonths) {
     EXPECT_EQ(store.sum(oldest - 400, oldest - 1), DayTotals{});
     for (int32_t back = 1; back <= 25; ++back) {
         const BillingPeriod period = billing_period(month_start(today, back) + 20, 15);
-        EXPECT_EQ(store.sum(period.first_day, period.last_day), days.sum(period.first_day, period.last_day)) << back;
+        EXPECT_EQ(store.sum(period.first_day, period.last_day), days.sum(period.first_day, period.last_day))
+            << back;
     }
     // The billing day changed: the days pruned now go to a period of the new billing day; nothing is lost.
     store.prune(today + 20, 1, 1);
@@ -250,8 +252,10 @@ TEST(Prune, AClockFarOffPrunesNothing) {
     const int64_t real = day_from_civil({2024, 10, 4});
     const int64_t jump = UsageStore::k_clock_jump_days;
     // The day the clock shows, whether traffic was counted on it, whether the history is pruned.
-    const std::tuple<int64_t, bool, bool> cases[] = {{real + 365 * 40, false, false}, {real + 365 * 40, true, false},
-                                                     {-4000, false, false},           {real + jump + 1, false, false},
+    const std::tuple<int64_t, bool, bool> cases[] = {{real + 365 * 40, false, false},
+                                                     {real + 365 * 40, true, false},
+                                                     {-4000, false, false},
+                                                     {real + jump + 1, false, false},
                                                      {real + jump, false, true}};
     for (const auto& [today, counted, pruned] : cases) {
         UsageStore store;
@@ -287,11 +291,15 @@ TEST(UsageJson, MonthsHoldWholePeriodsAndKeptDaysWin) {
     // Against a kept day of 5 and 2: part of the whole, the day wins, the day alone, one more each;
     // then malformed periods (reversed, negative, too long, a broken day).
     const std::pair<const char*, DayTotals> cases[] = {
-        {"[[19783, 19813, 100, 10]]", {100, 10}}, {"[[19783, 19813, 4, 1]]", {5, 2}},
-        {"[[19783, 19813, 5, 1]]", {5, 2}},       {"[[19783, 19813, 6, 3]]", {6, 3}},
-        {"[[19783, 19782, 6, 3], [19783, 19813, -1, 3], [19783, 19900, 6, 3], [19783.5, 19813, 6, 3]]", {5, 2}}};
+        {"[[19783, 19813, 100, 10]]", {100, 10}},
+        {"[[19783, 19813, 4, 1]]", {5, 2}},
+        {"[[19783, 19813, 5, 1]]", {5, 2}},
+        {"[[19783, 19813, 6, 3]]", {6, 3}},
+        {"[[19783, 19782, 6, 3], [19783, 19813, -1, 3], [19783, 19900, 6, 3], [19783.5, 19813, 6, 3]]",
+         {5, 2}}};
     for (const auto& [months, period] : cases) {
-        const auto read = usage_from_file_text(std::string(R"({"days": [[19800, 5, 2]], "months": )") + months + "}");
+        const auto read =
+            usage_from_file_text(std::string(R"({"days": [[19800, 5, 2]], "months": )") + months + "}");
         EXPECT_EQ(read->sum(19783, 19813), period) << months;
         EXPECT_EQ(read->get(19800), (DayTotals{5, 2})) << months;
     }

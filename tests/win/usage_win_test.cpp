@@ -210,7 +210,9 @@ TEST_F(UsageFile, AFailedExportIsNotWrittenAfterTheFileIsFree) {
                          std::string* error) { return write_file_atomically(path, bytes, error); },
                       {});
     std::string outcomes;
-    const auto record = [&](bool written, const std::string&) { outcomes += written ? "written " : "failed "; };
+    const auto record = [&](bool written, const std::string&) {
+        outcomes += written ? "written " : "failed ";
+    };
     UsageStore store;
     store.add(today_, 1, 1);
     writer.save({csv, usage_csv_text(store), record, false});
