@@ -101,7 +101,7 @@ void App::load_start_up_state() {
     localizer_.initialise(settings_.language, recent_errors_);
     hand_monitoring_to_sampler();
     if (settings_.history_mode == 1) {
-        load_usage(usage_, settings_.history_retention_days, recent_errors_);
+        load_usage(usage_, {settings_.history_retention_days, settings_.billing_day}, recent_errors_);
     }
     read_given_warnings();
 }
@@ -142,7 +142,8 @@ void App::retry_settings_file() {
 // The data-plan warnings go with the usage: a file that could not be read or written is tried again.
 void App::save_usage_now() {
     std::optional<std::string> text =
-        usage_save_text(usage_, settings_.history_mode, settings_.history_retention_days, recent_errors_);
+        usage_save_text(usage_, settings_.history_mode,
+                        {settings_.history_retention_days, settings_.billing_day}, recent_errors_);
     if (!text) {
         return;
     }

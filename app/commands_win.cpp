@@ -188,7 +188,8 @@ void App::export_diagnostics() {
                        } else {
                            diagnostics_report_failed(recent_errors_);
                        }
-                   }});
+                   },
+                   false});
 }
 
 void App::export_usage() {
@@ -196,11 +197,13 @@ void App::export_usage() {
     if (!path) {
         return;
     }
-    writer_->save({*path, usage_csv_text(usage_.store), [this](bool written, const std::string&) {
+    writer_->save({*path, usage_csv_text(usage_.store),
+                   [this](bool written, const std::string&) {
                        if (!written) {
                            usage_csv_failed(recent_errors_);
                        }
-                   }});
+                   },
+                   false});
 }
 
 void App::open_settings() {

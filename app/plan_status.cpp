@@ -22,7 +22,7 @@ std::string amount(uint64_t bytes, const PlanTextInputs& in) {
     return isolate(in, plan_bytes(bytes, in));
 }
 
-LimitWarnings& record_of(GivenWarnings& records, PlanLimit limit) {
+WarningRecords& records_of(GivenWarnings& records, PlanLimit limit) {
     return limit == PlanLimit::monthly ? records.monthly : records.daily;
 }
 
@@ -100,16 +100,12 @@ std::optional<DueWarning> PlanWarner::check(const PlanView& view, int32_t monthl
         if (limit_mb <= 0) {
             return; // no limit: what was warned stays for when one is set again
         }
-        LimitWarnings& record = record_of(records_, limit);
-        const std::optional<LimitWarnings> current = current_warnings(record, period, limit_mb, used);
-        if (!current) {
-            return; // a period already left behind
-        }
-        if (!(*current == record)) {
-            record = *current;
+        WarningRecords& records = records_of(records_, limit);
+        const LimitWarnings current = current_warnings(records, period, view.today, limit_mb, used);
+        if (keep_warnings(records, current)) {
             changed_ = true;
         }
-        const int32_t threshold = threshold_to_warn(record.level, used, limit_bytes(limit_mb));
+        const int32_t threshold = threshold_to_warn(current.level, used, limit_bytes(limit_mb));
         if (threshold != 0 && !due) {
             due = DueWarning{limit, threshold};
         }
@@ -123,7 +119,11 @@ std::optional<DueWarning> PlanWarner::check(const PlanView& view, int32_t monthl
 }
 
 void PlanWarner::given(const DueWarning& due) {
-    record_of(records_, due.limit).level = due.threshold;
+    // check() put the record of the current period first.
+    WarningRecords& records = records_of(records_, due.limit);
+    if (!records.empty()) {
+        records.front().level = due.threshold;
+    }
     changed_ = true;
     retry_at_ms_.reset();
 }

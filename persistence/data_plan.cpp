@@ -8,29 +8,6 @@
 namespace tide {
 namespace {
 
-bool is_leap_year(int64_t year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int32_t days_in_month(int64_t year, int32_t month) {
-    static constexpr int32_t k_days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && is_leap_year(year) ? 29 : k_days[month - 1];
-}
-
-// The day a period starts in the given month.
-int64_t period_start(int64_t year, int32_t month, int32_t billing_day) {
-    return day_from_civil(CivilDate{year, month, std::min(billing_day, days_in_month(year, month))});
-}
-
-CivilDate add_months(CivilDate date, int32_t months) {
-    const int64_t index = date.year * 12 + (date.month - 1) + months;
-    const int64_t year = index >= 0 ? index / 12 : (index - 11) / 12;
-    date.year = year;
-    date.month = static_cast<int32_t>(index - year * 12 + 1);
-    date.day = 1;
-    return date;
-}
-
 uint64_t saturating_add(uint64_t a, uint64_t b) {
     return b > std::numeric_limits<uint64_t>::max() - a ? std::numeric_limits<uint64_t>::max() : a + b;
 }
@@ -62,36 +39,55 @@ std::optional<int64_t> read_day(const JsonValue* object, std::string_view key) {
     return static_cast<int64_t>(day);
 }
 
-LimitWarnings limit_from_json(const JsonValue* object) {
-    LimitWarnings w;
+std::optional<LimitWarnings> limit_from_json(const JsonValue* object) {
     const std::optional<int64_t> first = read_day(object, "first_day");
     const std::optional<int64_t> last = read_day(object, "last_day");
     int32_t limit_mb = 0;
     int32_t level = 0;
     read_int_member(object, "limit_mb", limit_mb);
     read_int_member(object, "level", level);
-    if (!first || !last || *last < *first || !is_level(level)) {
-        return w;
+    if (!object || !object->is_object() || !first || !last || *last < *first || !is_level(level)) {
+        return std::nullopt;
     }
-    w.period = {*first, *last};
-    w.limit_mb = limit_mb;
-    w.level = level;
-    return w;
+    return LimitWarnings{{*first, *last}, limit_mb, level};
+}
+
+// The list, then the single record in case an earlier version wrote the file after this one.
+WarningRecords records_from_json(const JsonValue& document, std::string_view list_key, std::string_view key) {
+    WarningRecords records;
+    const JsonValue* list = find_member(document, list_key);
+    if (list && list->is_array()) {
+        for (const JsonValue& entry : list->elements()) {
+            if (const std::optional<LimitWarnings> record = limit_from_json(&entry)) {
+                records.push_back(*record);
+            }
+        }
+    }
+    // An empty list is written with a record of nothing at all.
+    if (const std::optional<LimitWarnings> single = limit_from_json(find_member(document, key));
+        single && !(*single == LimitWarnings{})) {
+        const auto own = std::find_if(records.begin(), records.end(),
+                                      [&](const LimitWarnings& r) { return r.period == single->period; });
+        if (own != records.end()) {
+            records.erase(own);
+        }
+        records.insert(records.begin(), *single);
+    }
+    if (records.size() > k_kept_warning_records) {
+        records.resize(k_kept_warning_records);
+    }
+    return records;
+}
+
+JsonValue records_to_json(const WarningRecords& records) {
+    std::vector<JsonValue> list;
+    for (const LimitWarnings& record : records) {
+        list.push_back(limit_to_json(record));
+    }
+    return JsonValue::array(std::move(list));
 }
 
 } // namespace
-
-BillingPeriod billing_period(int64_t day, int32_t billing_day) {
-    billing_day = std::clamp(billing_day, 1, 31);
-    const CivilDate date = civil_from_day(day);
-    CivilDate start_month = date;
-    if (day < period_start(date.year, date.month, billing_day)) {
-        start_month = add_months(date, -1);
-    }
-    const CivilDate next_month = add_months(start_month, 1);
-    return BillingPeriod{period_start(start_month.year, start_month.month, billing_day),
-                         period_start(next_month.year, next_month.month, billing_day) - 1};
-}
 
 int32_t days_left(const BillingPeriod& period, int64_t today) {
     const int64_t left = period.last_day - today + 1;
@@ -147,26 +143,51 @@ int32_t threshold_to_warn(int32_t warned_level, uint64_t used_bytes, uint64_t li
     return reached > warned_level ? reached : 0;
 }
 
-std::optional<LimitWarnings> current_warnings(const LimitWarnings& given, const BillingPeriod& period,
-                                              int32_t limit_mb, uint64_t used_bytes) {
-    if (given.period == period && given.limit_mb == limit_mb) {
-        return given;
+LimitWarnings current_warnings(const WarningRecords& records, const BillingPeriod& period, int64_t today,
+                               int32_t limit_mb, uint64_t used_bytes) {
+    const auto own = std::find_if(records.begin(), records.end(),
+                                  [&](const LimitWarnings& r) { return r.period == period; });
+    if (own != records.end() && own->limit_mb == limit_mb) {
+        return *own;
     }
-    if (period.last_day < given.period.first_day) {
-        return std::nullopt;
-    }
+    const auto holder = own != records.end()
+                            ? own
+                            : std::find_if(records.begin(), records.end(), [&](const LimitWarnings& r) {
+                                  return r.period.first_day <= today && today <= r.period.last_day;
+                              });
     LimitWarnings current{period, limit_mb, 0};
-    if (period.first_day <= given.period.last_day) {
-        current.level = std::min(given.level, reached_threshold(used_bytes, limit_bytes(limit_mb)));
+    if (holder != records.end()) {
+        current.level = std::min(holder->level, reached_threshold(used_bytes, limit_bytes(limit_mb)));
     }
     return current;
 }
 
+bool keep_warnings(WarningRecords& records, const LimitWarnings& current) {
+    if (!records.empty() && records.front() == current) {
+        return false;
+    }
+    const auto own = std::find_if(records.begin(), records.end(),
+                                  [&](const LimitWarnings& r) { return r.period == current.period; });
+    if (own != records.end()) {
+        records.erase(own);
+    }
+    records.insert(records.begin(), current);
+    if (records.size() > k_kept_warning_records) {
+        records.resize(k_kept_warning_records);
+    }
+    return true;
+}
+
 std::string warnings_file_text(const GivenWarnings& warnings) {
+    const auto latest = [](const WarningRecords& records) {
+        return limit_to_json(records.empty() ? LimitWarnings{} : records.front());
+    };
     return serialize_json(JsonValue::object({
                               {"schema_version", k_warnings_schema_version},
-                              {"monthly", limit_to_json(warnings.monthly)},
-                              {"daily", limit_to_json(warnings.daily)},
+                              {"monthly", latest(warnings.monthly)},
+                              {"daily", latest(warnings.daily)},
+                              {"monthly_periods", records_to_json(warnings.monthly)},
+                              {"daily_periods", records_to_json(warnings.daily)},
                           }),
                           2);
 }
@@ -176,11 +197,8 @@ std::optional<GivenWarnings> warnings_from_file_text(std::string_view text) {
     if (!document || !document->is_object()) {
         return std::nullopt;
     }
-    const auto section = [&](std::string_view key) {
-        const JsonValue* member = find_member(*document, key);
-        return member && member->is_object() ? member : nullptr;
-    };
-    return GivenWarnings{limit_from_json(section("monthly")), limit_from_json(section("daily"))};
+    return GivenWarnings{records_from_json(*document, "monthly_periods", "monthly"),
+                         records_from_json(*document, "daily_periods", "daily")};
 }
 
 } // namespace tide

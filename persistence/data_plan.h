@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "persistence/json.h"
 #include "persistence/usage.h"
@@ -14,18 +15,6 @@
 namespace tide {
 
 inline constexpr uint64_t k_bytes_per_mb = 1000000; // limits are stored in MB of 10^6 bytes
-
-// Inclusive local day numbers (as in usage.h).
-struct BillingPeriod {
-    int64_t first_day = 0;
-    int64_t last_day = 0;
-
-    friend bool operator==(const BillingPeriod&, const BillingPeriod&) = default;
-};
-
-// The period that holds the day. It starts on billing_day (1..31; outside is clamped) of a month; in a
-// month that has no such day it starts on that month's last day.
-BillingPeriod billing_period(int64_t day, int32_t billing_day);
 
 // Days from today to the period's end, today included; 0 when today lies after it.
 int32_t days_left(const BillingPeriod& period, int64_t today);
@@ -65,8 +54,8 @@ int32_t reached_threshold(uint64_t used_bytes, uint64_t limit_bytes);
 // warned. Several crossed at once give one warning, for the highest.
 int32_t threshold_to_warn(int32_t warned_level, uint64_t used_bytes, uint64_t limit_bytes);
 
-// The warnings given for one limit: the highest threshold warned in a period (for the daily limit a
-// period of one day) and the limit it was warned under.
+// The warnings given for one limit in one period (for the daily limit a period of one day): the
+// highest threshold warned and the limit it was warned under.
 struct LimitWarnings {
     BillingPeriod period;
     int32_t limit_mb = 0;
@@ -75,30 +64,43 @@ struct LimitWarnings {
     friend bool operator==(const LimitWarnings&, const LimitWarnings&) = default;
 };
 
-// The record as it counts for the current period and limit:
-// - the same period and limit: unchanged;
-// - a later period: nothing warned yet;
-// - the limit changed, or the period's bounds moved with the billing day: only the thresholds still
-//   reached under the new terms stay warned, the others are armed again;
-// - an earlier period (the clock was moved back): nothing, and nothing is to be warned there, so
-//   going back and forth across a boundary never repeats a warning.
-std::optional<LimitWarnings> current_warnings(const LimitWarnings& given, const BillingPeriod& period,
-                                              int32_t limit_mb, uint64_t used_bytes);
+// One limit's records, one per period, the most recently current first. A record stays with its
+// period, so a clock set ahead or back finds each period's own record again, and a record from a
+// period still to come never speaks for the present one.
+using WarningRecords = std::vector<LimitWarnings>;
+
+// How many periods' records are kept per limit (the least recently current go first).
+inline constexpr size_t k_kept_warning_records = 8;
+
+// The record that counts for the period holding today, under the current limit:
+// - the period's own record under the same limit: as it is;
+// - under another limit, or the record of another period holding today (the billing day moved): only
+//   the thresholds still reached under the new terms stay warned, the others are armed again;
+// - no record holds today (a period entered for the first time): nothing warned yet.
+LimitWarnings current_warnings(const WarningRecords& records, const BillingPeriod& period, int64_t today,
+                               int32_t limit_mb, uint64_t used_bytes);
+
+// Puts the record first, in place of its period's own record, and drops the least recently current
+// beyond k_kept_warning_records. True when the records changed.
+bool keep_warnings(WarningRecords& records, const LimitWarnings& current);
 
 // Both limits' records: the content of warnings.json.
 struct GivenWarnings {
-    LimitWarnings monthly;
-    LimitWarnings daily;
+    WarningRecords monthly;
+    WarningRecords daily;
 
     friend bool operator==(const GivenWarnings&, const GivenWarnings&) = default;
 };
 
 inline constexpr int32_t k_warnings_schema_version = 1;
 
-// {"schema_version": 1, "monthly": {"first_day", "last_day", "limit_mb", "level"}, "daily": {...}}
+// {"schema_version": 1, "monthly": {"first_day", "last_day", "limit_mb", "level"}, "daily": {...},
+//  "monthly_periods": [{...}, ...], "daily_periods": [{...}, ...]}
+// "monthly" and "daily" hold the most recently current record (all an earlier version reads), the
+// lists every record kept.
 std::string warnings_file_text(const GivenWarnings& warnings);
-// Nothing when the text is not a JSON object; a member of the wrong kind or a level that is not a
-// threshold leaves that record at nothing warned.
+// Nothing when the text is not a JSON object. A record of the wrong kind, or with a level that is not
+// a threshold, is left out; a file with no lists (an earlier version's) gives its two records.
 std::optional<GivenWarnings> warnings_from_file_text(std::string_view text);
 
 } // namespace tide

@@ -33,6 +33,9 @@ std::optional<SaveJob> SaveQueue::take() {
 }
 
 void SaveQueue::failed(SaveJob job) {
+    if (!job.retry) {
+        return;
+    }
     if (std::any_of(entries_.begin(), entries_.end(),
                     [&](const Entry& entry) { return entry.job.path == job.path; })) {
         return; // a newer text of the file is waiting: the failed one is old news

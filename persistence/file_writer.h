@@ -22,12 +22,15 @@ struct SaveJob {
     std::wstring path;
     std::string text;
     SaveDone on_done; // run on the thread that delivers the outcomes; may be empty
+    // The program's own files are tried again until written. An export (a CSV, a report) is tried
+    // once: the user was told it failed, and may since have saved something else at that path.
+    bool retry = true;
 };
 
 // The order the writer takes files in. Files are written in the order they were first handed over; a
 // newer text of a file still waiting replaces the older one in its place, so only the newest is
 // written. A file whose write failed waits at the front, held back until the next hand-over (of any
-// file) or the final flush, unless a newer text of it is waiting already.
+// file) or the final flush, unless a newer text of it is waiting already or it is not to be retried.
 class SaveQueue {
 public:
     void put(SaveJob job);

@@ -381,9 +381,15 @@ void read_int_member(const JsonValue* object, std::string_view key, int32_t& tar
         return;
     }
     const double n = member->as_number();
-    // Truncation toward zero; anything whose truncation does not fit (or NaN) gives the lowest value.
-    target =
-        n > -2147483649.0 && n < 2147483648.0 ? static_cast<int32_t>(n) : std::numeric_limits<int32_t>::min();
+    // Truncation toward zero; a number past either end saturates there, so that a typo in a hand-edited
+    // file lands on the near end of the key's range (not the far one) when it is repaired.
+    if (n >= 2147483648.0) {
+        target = std::numeric_limits<int32_t>::max();
+    } else if (n > -2147483649.0) {
+        target = static_cast<int32_t>(n);
+    } else {
+        target = std::numeric_limits<int32_t>::min(); // also NaN
+    }
 }
 
 void read_bool_member(const JsonValue* object, std::string_view key, bool& target) {

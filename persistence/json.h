@@ -133,7 +133,8 @@ int hex_digit_value(char c);
 const JsonValue* find_member(const JsonValue* object, std::string_view key);
 const JsonValue* find_member(const JsonValue& object, std::string_view key);
 
-// Each changes the target only when the member exists and has the expected kind.
+// Each changes the target only when the member exists and has the expected kind. Numbers are truncated
+// toward zero; one outside the 32-bit range reads as its nearer end.
 void read_int_member(const JsonValue* object, std::string_view key, int32_t& target);
 void read_bool_member(const JsonValue* object, std::string_view key, bool& target);
 void read_string_member(const JsonValue* object, std::string_view key, std::string& target);

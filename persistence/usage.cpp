@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <vector>
 
 namespace tide {
 namespace {
@@ -25,6 +27,41 @@ void add_into(DayTotals& into, const DayTotals& more) {
 int64_t floor_div(int64_t a, int64_t b) {
     const int64_t q = a / b;
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+bool is_leap_year(int64_t year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int32_t days_in_month(int64_t year, int32_t month) {
+    static constexpr int32_t k_days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && is_leap_year(year) ? 29 : k_days[month - 1];
+}
+
+// The day a period starts in the given month.
+int64_t period_start(int64_t year, int32_t month, int32_t billing_day) {
+    return day_from_civil(CivilDate{year, month, std::min(billing_day, days_in_month(year, month))});
+}
+
+CivilDate add_months(CivilDate date, int64_t months) {
+    const int64_t index = date.year * 12 + (date.month - 1) + months;
+    date.year = floor_div(index, 12);
+    date.month = static_cast<int32_t>(index - date.year * 12 + 1);
+    date.day = 1;
+    return date;
+}
+
+DayTotals minus_floored(const DayTotals& a, const DayTotals& b) {
+    return {a.download > b.download ? a.download - b.download : 0,
+            a.upload > b.upload ? a.upload - b.upload : 0};
+}
+
+DayTotals day_sum(const std::map<int64_t, DayTotals>& days, int64_t first, int64_t last) {
+    DayTotals total;
+    for (auto it = days.lower_bound(first); it != days.end() && it->first <= last; ++it) {
+        add_into(total, it->second);
+    }
+    return total;
 }
 
 } // namespace
@@ -69,6 +106,22 @@ int64_t day_from_civil(const CivilDate& date) {
     return era * 146097 + doe - 719468;
 }
 
+BillingPeriod billing_period(int64_t day, int32_t billing_day) {
+    billing_day = std::clamp(billing_day, 1, 31);
+    const CivilDate date = civil_from_day(day);
+    CivilDate start_month = date;
+    if (day < period_start(date.year, date.month, billing_day)) {
+        start_month = add_months(date, -1);
+    }
+    const CivilDate next_month = add_months(start_month, 1);
+    return BillingPeriod{period_start(start_month.year, start_month.month, billing_day),
+                         period_start(next_month.year, next_month.month, billing_day) - 1};
+}
+
+int64_t month_start(int64_t day, int32_t months_back) {
+    return day_from_civil(add_months(civil_from_day(day), -int64_t{months_back}));
+}
+
 std::string date_text(int64_t day) {
     const CivilDate date = civil_from_day(day);
     char text[48];
@@ -84,18 +137,27 @@ void UsageStore::add(int64_t day, uint64_t download, uint64_t upload) {
     add_into(days_[day], DayTotals{download, upload});
 }
 
+void UsageStore::add_folded(int64_t first_day, int64_t last_day, const DayTotals& totals) {
+    if (totals == DayTotals{}) {
+        return;
+    }
+    const auto [period, created] = folded_.try_emplace(first_day, FoldedPeriod{last_day, {}});
+    period->second.last_day = std::max(period->second.last_day, last_day);
+    add_into(period->second.totals, totals);
+}
+
 DayTotals UsageStore::get(int64_t day) const {
     const auto it = days_.find(day);
     return it == days_.end() ? DayTotals{} : it->second;
 }
 
 DayTotals UsageStore::sum(int64_t first, int64_t last) const {
-    DayTotals total;
     if (last < first) {
-        return total;
+        return {};
     }
-    for (auto it = days_.lower_bound(first); it != days_.end() && it->first <= last; ++it) {
-        add_into(total, it->second);
+    DayTotals total = day_sum(days_, first, last);
+    for (auto it = folded_.lower_bound(first); it != folded_.end() && it->first <= last; ++it) {
+        add_into(total, it->second.totals);
     }
     return total;
 }
@@ -108,9 +170,29 @@ DayTotals UsageStore::this_month(int64_t today) const {
     return sum(today - (civil_from_day(today).day - 1), today);
 }
 
-void UsageStore::prune(int64_t today, int32_t retention_days) {
-    const int64_t keep = retention_days < 1 ? 1 : retention_days;
-    days_.erase(days_.begin(), days_.lower_bound(today - keep + 1));
+void UsageStore::prune(int64_t today, int32_t retention_days, int32_t billing_day) {
+    std::optional<int64_t> counted_before; // the last day before today with anything in it
+    if (const auto day = days_.lower_bound(today); day != days_.begin()) {
+        counted_before = std::prev(day)->first;
+    }
+    for (const auto& [first_day, period] : folded_) {
+        if (first_day < today) {
+            counted_before =
+                std::max(counted_before.value_or(first_day), std::min(period.last_day, today - 1));
+        }
+    }
+    if (counted_before && today - *counted_before > k_clock_jump_days) {
+        return;
+    }
+    const int64_t keep = std::max(retention_days, 1);
+    const int64_t cut =
+        std::min({today - keep + 1, billing_period(today, billing_day).first_day, month_start(today)});
+    for (auto it = days_.begin(); it != days_.end() && it->first < cut; it = days_.erase(it)) {
+        const BillingPeriod period = billing_period(it->first, billing_day);
+        add_folded(period.first_day, period.last_day, it->second);
+    }
+    const int64_t oldest_kept = month_start(today, k_folded_months);
+    std::erase_if(folded_, [&](const auto& entry) { return entry.second.last_day < oldest_kept; });
 }
 
 bool UsageCounter::feed(UsageStore& store, int64_t day, uint64_t session_received, uint64_t session_sent) {
@@ -133,33 +215,65 @@ JsonValue usage_to_json(const UsageStore& store) {
                                          JsonValue(static_cast<double>(totals.download)),
                                          JsonValue(static_cast<double>(totals.upload))}));
     }
-    return JsonValue::object(
+    std::vector<JsonValue> months;
+    months.reserve(store.folded().size());
+    for (const auto& [first_day, period] : store.folded()) {
+        DayTotals whole = period.totals;
+        add_into(whole, day_sum(store.days(), first_day, period.last_day));
+        months.push_back(JsonValue::array(
+            {JsonValue(static_cast<double>(first_day)), JsonValue(static_cast<double>(period.last_day)),
+             JsonValue(static_cast<double>(whole.download)), JsonValue(static_cast<double>(whole.upload))}));
+    }
+    JsonValue document = JsonValue::object(
         {{"schema_version", JsonValue(k_usage_schema_version)}, {"days", JsonValue::array(std::move(days))}});
+    if (!months.empty()) {
+        document.append("months", JsonValue::array(std::move(months)));
+    }
+    return document;
 }
 
 UsageStore usage_from_json(const JsonValue& document) {
     UsageStore store;
-    const JsonValue* days = find_member(document, "days");
-    if (!days || !days->is_array()) {
-        return store;
-    }
     // Not below zero and not NaN; anything larger than the store holds is cut to its limit.
     const auto in_range = [](double v) { return v >= 0; };
     const auto bytes = [](double v) { return static_cast<uint64_t>(std::min(v, k_max_file_value)); };
-    for (const JsonValue& entry : days->elements()) {
-        if (!entry.is_array() || entry.elements().size() != 3) {
+    const auto is_day = [](const JsonValue& v) {
+        const double day = v.as_number();
+        return std::isfinite(day) && std::floor(day) == day && std::fabs(day) <= k_max_file_day;
+    };
+    // Arrays of `size` numbers, a day first, the last two byte counts.
+    const auto entries = [&](std::string_view key, size_t size) {
+        std::vector<const std::vector<JsonValue>*> found;
+        const JsonValue* list = find_member(document, key);
+        if (!list || !list->is_array()) {
+            return found;
+        }
+        for (const JsonValue& entry : list->elements()) {
+            if (!entry.is_array() || entry.elements().size() != size) {
+                continue;
+            }
+            const auto& e = entry.elements();
+            if (std::all_of(e.begin(), e.end(), [](const JsonValue& v) { return v.is_number(); }) &&
+                is_day(e[0]) && in_range(e[size - 2].as_number()) && in_range(e[size - 1].as_number())) {
+                found.push_back(&e);
+            }
+        }
+        return found;
+    };
+    for (const auto* e : entries("days", 3)) {
+        store.add(static_cast<int64_t>((*e)[0].as_number()), bytes((*e)[1].as_number()),
+                  bytes((*e)[2].as_number()));
+    }
+    // A period's folded part is its total less its days still kept.
+    for (const auto* e : entries("months", 4)) {
+        const auto first = static_cast<int64_t>((*e)[0].as_number());
+        const double last = (*e)[1].as_number();
+        if (!is_day((*e)[1]) || last < (*e)[0].as_number() || last - (*e)[0].as_number() > 62) {
             continue;
         }
-        const auto& e = entry.elements();
-        if (!e[0].is_number() || !e[1].is_number() || !e[2].is_number()) {
-            continue;
-        }
-        const double day = e[0].as_number();
-        if (!std::isfinite(day) || std::floor(day) != day || std::fabs(day) > k_max_file_day ||
-            !in_range(e[1].as_number()) || !in_range(e[2].as_number())) {
-            continue;
-        }
-        store.add(static_cast<int64_t>(day), bytes(e[1].as_number()), bytes(e[2].as_number()));
+        const DayTotals whole{bytes((*e)[2].as_number()), bytes((*e)[3].as_number())};
+        const DayTotals kept = day_sum(store.days(), first, static_cast<int64_t>(last));
+        store.add_folded(first, static_cast<int64_t>(last), minus_floored(whole, kept));
     }
     return store;
 }

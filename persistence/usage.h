@@ -42,14 +42,37 @@ int64_t day_from_civil(const CivilDate& date);
 // "%04d-%02d-%02d", for example "2024-01-01" for day 19723.
 std::string date_text(int64_t day);
 
+// Inclusive local day numbers.
+struct BillingPeriod {
+    int64_t first_day = 0;
+    int64_t last_day = 0;
+
+    friend bool operator==(const BillingPeriod&, const BillingPeriod&) = default;
+};
+
+// The period that holds the day. It starts on billing_day (1..31; outside is clamped) of a month; in a
+// month that has no such day it starts on that month's last day.
+BillingPeriod billing_period(int64_t day, int32_t billing_day);
+
+// The first day of the calendar month `months` before (negative: after) the one holding the day.
+int64_t month_start(int64_t day, int32_t months_back = 0);
+
 struct DayTotals {
     uint64_t download = 0;
     uint64_t upload = 0;
     friend bool operator==(const DayTotals&, const DayTotals&) = default;
 };
 
-// Per-day totals in ascending day order. Every addition saturates at k_max_bytes; a day whose totals
-// would both be zero is never created.
+// What the days of one billing period that are no longer kept one by one came to.
+struct FoldedPeriod {
+    int64_t last_day = 0; // the period's; its first day is the key it is kept under
+    DayTotals totals;
+    friend bool operator==(const FoldedPeriod&, const FoldedPeriod&) = default;
+};
+
+// Per-day totals in ascending day order, and for the days pruned from them the totals of their billing
+// periods. Every addition saturates at k_max_bytes; a day whose totals would both be zero is never
+// created.
 class UsageStore {
 public:
     // 2^53: usage.json holds its numbers as doubles, which are exact up to here, so a saturated day
@@ -57,20 +80,38 @@ public:
     static constexpr uint64_t k_max_bytes = uint64_t{1} << 53;
 
     void add(int64_t day, uint64_t download, uint64_t upload);
+    // Adds to the folded part of the period starting on first_day.
+    void add_folded(int64_t first_day, int64_t last_day, const DayTotals& totals);
     DayTotals get(int64_t day) const;
-    DayTotals sum(int64_t first, int64_t last) const; // inclusive; zeros when last < first
+    // Inclusive; zeros when last < first. The days in the range, and every folded period that starts
+    // in it (a past period's figure, whatever of it is still kept as days).
+    DayTotals sum(int64_t first, int64_t last) const;
     DayTotals last_7_days(int64_t today) const;
     DayTotals this_month(int64_t today) const;
-    // Keeps only the last max(retention, 1) days up to and including today.
-    void prune(int64_t today, int32_t retention_days);
-    void clear() { days_.clear(); }
+    // Keeps the last max(retention, 1) days up to and including today, and every day of today's
+    // billing period and calendar month; each older day is folded into the totals of its billing
+    // period under the billing day of the moment (a period folded under an earlier billing day keeps
+    // its bounds; one starting on the same day takes the longer end). Folded
+    // periods are kept while they end within the last k_folded_months calendar months. Nothing is
+    // pruned while today lies more than k_clock_jump_days past every day counted before it: a clock
+    // set far ahead is taken for a wrong clock until it has counted a second day.
+    void prune(int64_t today, int32_t retention_days, int32_t billing_day);
+    void clear() {
+        days_.clear();
+        folded_.clear();
+    }
 
     const std::map<int64_t, DayTotals>& days() const { return days_; }
-    bool empty() const { return days_.empty(); }
+    const std::map<int64_t, FoldedPeriod>& folded() const { return folded_; }
+    bool empty() const { return days_.empty() && folded_.empty(); }
     friend bool operator==(const UsageStore&, const UsageStore&) = default;
+
+    static constexpr int32_t k_folded_months = 25;
+    static constexpr int64_t k_clock_jump_days = 31;
 
 private:
     std::map<int64_t, DayTotals> days_;
+    std::map<int64_t, FoldedPeriod> folded_; // by the period's first day
 };
 
 // Turns the sampler's running session totals into additions to the day's entry.
@@ -90,10 +131,14 @@ private:
 // The usage.json layout this version writes.
 inline constexpr int32_t k_usage_schema_version = 1;
 
-// {"schema_version": 1, "days": [[day, download, upload], ...]}
+// {"schema_version": 1, "days": [[day, download, upload], ...],
+//  "months": [[first_day, last_day, download, upload], ...]}
+// A "months" element is a billing period's whole total: its folded part and its days still kept.
+// A reader that knows only "days" gets the days.
 JsonValue usage_to_json(const UsageStore& store);
-// Reads "days" from an object; malformed elements are skipped and totals above k_max_bytes (written
-// by an earlier version) are cut to it.
+// Reads "days" and "months" from an object; malformed elements are skipped and totals above
+// k_max_bytes (written by an earlier version) are cut to it. A period's total below what its kept days
+// sum to counts those days only: the days win.
 UsageStore usage_from_json(const JsonValue& document);
 
 // The text of usage.json (indent 2, final line feed).
@@ -103,6 +148,12 @@ std::optional<UsageStore> usage_from_file_text(std::string_view text);
 
 // "date,download_bytes,upload_bytes" and one line per day, line feeds only.
 std::string usage_csv_text(const UsageStore& store);
+
+// What pruning keeps: history_retention_days and billing_day from the settings.
+struct UsageKeeping {
+    int32_t retention_days = 30;
+    int32_t billing_day = 1;
+};
 
 // The application's usage history and the state of its file (loaded and saved by usage_win.cpp).
 struct UsageHistory {

@@ -50,6 +50,9 @@ void merge_usage_file(UsageHistory& history, RecentErrors& errors) {
     for (const auto& [day, totals] : loaded->days()) {
         history.store.add(day, totals.download, totals.upload);
     }
+    for (const auto& [first_day, period] : loaded->folded()) {
+        history.store.add_folded(first_day, period.last_day, period.totals);
+    }
 }
 
 } // namespace
@@ -75,14 +78,14 @@ int64_t local_day_number() {
     return local_day_number(unix_now(), current_time_zone());
 }
 
-void load_usage(UsageHistory& history, int32_t retention_days, RecentErrors& errors) {
+void load_usage(UsageHistory& history, const UsageKeeping& keeping, RecentErrors& errors) {
     history.store.clear();
     merge_usage_file(history, errors);
-    history.store.prune(local_day_number(), retention_days);
+    history.store.prune(local_day_number(), keeping.retention_days, keeping.billing_day);
 }
 
 std::optional<std::string> usage_save_text(UsageHistory& history, int32_t history_mode,
-                                           int32_t retention_days, RecentErrors& errors) {
+                                           const UsageKeeping& keeping, RecentErrors& errors) {
     if (history_mode != 1 || !history.dirty) {
         return std::nullopt;
     }
@@ -95,7 +98,7 @@ std::optional<std::string> usage_save_text(UsageHistory& history, int32_t histor
     if (history.keep_file) {
         return std::nullopt;
     }
-    history.store.prune(local_day_number(), retention_days);
+    history.store.prune(local_day_number(), keeping.retention_days, keeping.billing_day);
     history.dirty = false;
     return usage_file_text(history.store);
 }
@@ -105,8 +108,9 @@ void usage_save_failed(UsageHistory& history, const std::string& error, RecentEr
     errors.add(unix_now(), "Could not save usage history: " + error);
 }
 
-bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_days, RecentErrors& errors) {
-    const std::optional<std::string> text = usage_save_text(history, history_mode, retention_days, errors);
+bool save_usage(UsageHistory& history, int32_t history_mode, const UsageKeeping& keeping,
+                RecentErrors& errors) {
+    const std::optional<std::string> text = usage_save_text(history, history_mode, keeping, errors);
     if (!text) {
         return false;
     }

@@ -19,23 +19,24 @@ TimeZoneState current_time_zone();
 // Today's local day number from the system clock, with the time zone fetched anew.
 int64_t local_day_number();
 
-// Start-up (only when history_mode is 1): the file's days replace the store, pruned to the retention.
+// Start-up (only when history_mode is 1): the file's days replace the store, pruned as `keeping` says.
 // An unreadable file is moved aside as .corrupt and reported; a file that cannot be read at all is
 // kept and read again at the next save.
-void load_usage(UsageHistory& history, int32_t retention_days, RecentErrors& errors);
+void load_usage(UsageHistory& history, const UsageKeeping& keeping, RecentErrors& errors);
 
 // The text of usage.json when a save is due (history_mode is 1 and the store has changes), with the
 // file's own days taken in first when they are not yet; nothing otherwise. The store counts as saved
 // from here on: usage_save_failed marks it again.
 std::optional<std::string> usage_save_text(UsageHistory& history, int32_t history_mode,
-                                           int32_t retention_days, RecentErrors& errors);
+                                           const UsageKeeping& keeping, RecentErrors& errors);
 
 // A write of usage.json failed with the writer's error text: reported, and the store is marked for
 // the next save.
 void usage_save_failed(UsageHistory& history, const std::string& error, RecentErrors& errors);
 
 // usage_save_text written at once on this thread; true when the file was written.
-bool save_usage(UsageHistory& history, int32_t history_mode, int32_t retention_days, RecentErrors& errors);
+bool save_usage(UsageHistory& history, int32_t history_mode, const UsageKeeping& keeping,
+                RecentErrors& errors);
 
 // The user cleared the history: the store is emptied and the next save writes the empty store over
 // whatever the file holds (the file's days are not merged back in).

@@ -138,57 +138,54 @@ TEST(Thresholds, WarnOnceForTheHighestReached) {
 TEST(Rearming, KeepsOnlyWhatIsStillReachedUnderTheNewTerms) {
     const BillingPeriod march{day(2024, 3, 1), day(2024, 3, 31)};
     const BillingPeriod april{day(2024, 4, 1), day(2024, 4, 30)};
+    const BillingPeriod february{day(2024, 2, 1), day(2024, 2, 29)};
     const LimitWarnings given{march, 10, 90};
     constexpr uint64_t k_used = 9'500'000;
     struct Case {
         const char* name;
         BillingPeriod period;
+        int64_t today;
         int32_t limit_mb;
-        std::optional<LimitWarnings> expected;
+        LimitWarnings expected;
     };
     const Case cases[] = {
-        {"same terms", march, 10, given},
-        {"next period", april, 10, LimitWarnings{april, 10, 0}},
-        {"clock moved back a period", BillingPeriod{day(2024, 2, 1), day(2024, 2, 29)}, 10, std::nullopt},
-        {"raised past every threshold", march, 20, LimitWarnings{march, 20, 0}},
-        {"raised a little: 86 %", march, 11, LimitWarnings{march, 11, 80}},
-        {"lowered: 100 % still to warn", march, 5, LimitWarnings{march, 5, 90}},
-        {"billing day moved", BillingPeriod{day(2024, 3, 15), day(2024, 4, 14)}, 10,
+        {"same terms", march, day(2024, 3, 31), 10, given},
+        {"next period", april, day(2024, 4, 1), 10, LimitWarnings{april, 10, 0}},
+        {"clock moved back a period: entered for the first time", february, day(2024, 2, 29), 10,
+         LimitWarnings{february, 10, 0}},
+        {"raised past every threshold", march, day(2024, 3, 9), 20, LimitWarnings{march, 20, 0}},
+        {"raised a little: 86 %", march, day(2024, 3, 9), 11, LimitWarnings{march, 11, 80}},
+        {"lowered: 100 % still to warn", march, day(2024, 3, 9), 5, LimitWarnings{march, 5, 90}},
+        {"billing day moved", BillingPeriod{day(2024, 3, 15), day(2024, 4, 14)}, day(2024, 3, 31), 10,
          LimitWarnings{{day(2024, 3, 15), day(2024, 4, 14)}, 10, 90}},
-        {"nothing stored yet", march, 10, LimitWarnings{march, 10, 0}},
+        {"billing day moved past the old period's end", BillingPeriod{day(2024, 3, 15), day(2024, 4, 14)},
+         day(2024, 4, 1), 10, LimitWarnings{{day(2024, 3, 15), day(2024, 4, 14)}, 10, 0}},
     };
     for (const Case& c : cases) {
-        const LimitWarnings from = std::string_view(c.name) == "nothing stored yet" ? LimitWarnings{} : given;
-        EXPECT_EQ(current_warnings(from, c.period, c.limit_mb, k_used), c.expected) << c.name;
+        EXPECT_EQ(current_warnings({given}, c.period, c.today, c.limit_mb, k_used), c.expected) << c.name;
+        EXPECT_EQ(current_warnings({}, c.period, c.today, c.limit_mb, k_used),
+                  (LimitWarnings{c.period, c.limit_mb, 0}))
+            << c.name;
     }
 }
 
 TEST(WarningsFile, RoundTripsAndDropsRecordsThatAreNotOurs) {
-    const GivenWarnings given{{{19783, 19813}, 10240, 90}, {{19800, 19800}, 500, 100}};
+    const GivenWarnings given{{{{19783, 19813}, 10240, 90}},
+                              {{{19800, 19800}, 500, 100}, {{19799, 19799}, 500, 80}}};
     const std::string text = warnings_file_text(given);
-    EXPECT_EQ(text, R"({
-  "schema_version": 1,
-  "monthly": {
-    "first_day": 19783,
-    "last_day": 19813,
-    "limit_mb": 10240,
-    "level": 90
-  },
-  "daily": {
-    "first_day": 19800,
-    "last_day": 19800,
-    "limit_mb": 500,
-    "level": 100
-  }
-}
-)");
     EXPECT_EQ(warnings_from_file_text(text), given);
+    // What an earlier version reads: the most recently current record of each.
+    const JsonValue document = *parse_json(text);
+    EXPECT_EQ(serialize_json(*find_member(document, "daily"), 0),
+              R"({"first_day":19800,"last_day":19800,"limit_mb":500,"level":100})");
+    EXPECT_EQ(warnings_from_file_text(warnings_file_text({})), GivenWarnings{});
 
+    // An earlier version's file: one record each.
     const auto read = warnings_from_file_text(R"({"monthly": {"first_day": 5, "last_day": 9, "limit_mb": 1,
         "level": 85}, "daily": {"first_day": 7, "last_day": 7, "limit_mb": 3, "level": 80}})");
     ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->monthly, LimitWarnings{});
-    EXPECT_EQ(read->daily, (LimitWarnings{{7, 7}, 3, 80}));
+    EXPECT_EQ(read->monthly, WarningRecords{});
+    EXPECT_EQ(read->daily, (WarningRecords{{{7, 7}, 3, 80}}));
     EXPECT_EQ(warnings_from_file_text(R"({"daily": {"first_day": 9, "last_day": 7, "level": 80}})"),
               GivenWarnings{});
     EXPECT_FALSE(warnings_from_file_text("[1]").has_value());

@@ -18,7 +18,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// p: hand over path/text; t: take one (recorded as "path=text", "-" when none); f: the last taken failed.
+// p: hand over path/text; e: hand over an export (tried once); t: take one (recorded as "path=text",
+// "-" when none); f: the last taken failed.
 struct Step {
     char op;
     const wchar_t* path = L"";
@@ -38,8 +39,8 @@ TEST_P(QueueTable, TakesFilesInOrder) {
     std::optional<SaveJob> last;
     std::string taken;
     for (const Step& step : GetParam().steps) {
-        if (step.op == 'p') {
-            queue.put({step.path, step.text, {}});
+        if (step.op == 'p' || step.op == 'e') {
+            queue.put({step.path, step.text, {}, step.op == 'p'});
         } else if (step.op == 't') {
             last = queue.take();
             taken += last ? std::string(last->path.begin(), last->path.end()) + "=" + last->text + " " : "- ";
@@ -65,7 +66,27 @@ INSTANTIATE_TEST_SUITE_P(
                   "a=1 - a=1 b=1 "},
         QueueCase{"FailedAheadOfLaterFiles",
                   {{'p', L"a", "1"}, {'p', L"b", "1"}, {'t'}, {'f'}, {'p', L"c", "1"}, {'t'}, {'t'}, {'t'}},
-                  "a=1 a=1 b=1 c=1 "}),
+                  "a=1 a=1 b=1 c=1 "},
+        QueueCase{
+            "FailedExportDropped",
+            {{'e', L"x", "1"}, {'t'}, {'f'}, {'p', L"b", "1"}, {'t'}, {'t'}, {'p', L"c", "1"}, {'t'}, {'t'}},
+            "x=1 b=1 - c=1 - "},
+        QueueCase{"TwoFailuresAroundANewerText",
+                  {{'p', L"a", "1"},
+                   {'t'},
+                   {'f'},
+                   {'p', L"b", "1"},
+                   {'t'},
+                   {'p', L"a", "2"},
+                   {'f'},
+                   {'t'},
+                   {'t'},
+                   {'f'},
+                   {'t'},
+                   {'p', L"c", "1"},
+                   {'t'},
+                   {'t'}},
+                  "a=1 a=1 b=1 a=2 - a=2 c=1 "}),
     [](const testing::TestParamInfo<QueueCase>& info) { return std::string(info.param.name); });
 
 // A disk that holds every write until opened and fails the files it is told to.

@@ -296,10 +296,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, JsonReadInt,
     ::testing::Values(IntReadCase{"5", 5}, IntReadCase{"999.9", 999}, IntReadCase{"-999.9", -999},
                       IntReadCase{"-0.5", 0}, IntReadCase{"2147483647.9", 2147483647},
-                      IntReadCase{"2147483648", INT32_MIN}, IntReadCase{"-2147483647.5", -2147483647},
-                      IntReadCase{"-2147483649", INT32_MIN}, IntReadCase{"1e300", INT32_MIN},
-                      IntReadCase{"\"5\"", 77}, IntReadCase{"true", 77}, IntReadCase{"null", 77},
-                      IntReadCase{"[5]", 77}));
+                      IntReadCase{"2147483648", INT32_MAX}, IntReadCase{"-2147483647.5", -2147483647},
+                      IntReadCase{"-2147483649", INT32_MIN}, IntReadCase{"1e300", INT32_MAX},
+                      IntReadCase{"-1e300", INT32_MIN}, IntReadCase{"\"5\"", 77}, IntReadCase{"true", 77},
+                      IntReadCase{"null", 77}, IntReadCase{"[5]", 77}));
 
 TEST(JsonReaders, ChangeTheTargetOnlyForTheExpectedKind) {
     const std::optional<JsonValue> doc = parse_json(R"({"b":true,"s":"text","e":"","n":1})");

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "persistence/json.h"
 #include "presentation/localization.h"
@@ -92,12 +95,12 @@ TEST(PlanWarner, WarnsOncePerThresholdAndWaitsOutARefusal) {
 
     warner.refused(1'000); // not marked, and not asked for again at every sample
     EXPECT_EQ(warner.check(plan.view(), 10, 0, 2'000), std::nullopt);
-    EXPECT_EQ(warner.records().monthly.level, 0);
+    EXPECT_EQ(warner.records().monthly.front().level, 0);
     EXPECT_EQ(warner.check(plan.view(), 10, 0, 1'000 + PlanWarner::k_retry_after_ms), due);
 
     warner.given(due);
     EXPECT_TRUE(warner.changed());
-    EXPECT_EQ(warner.records().monthly, (LimitWarnings{plan.view().period, 10, 100}));
+    EXPECT_EQ(warner.records().monthly.front(), (LimitWarnings{plan.view().period, 10, 100}));
     EXPECT_EQ(warner.check(plan.view(), 10, 0, 90'000), std::nullopt);
 
     PlanWarner restarted; // what warnings.json gave back
@@ -114,6 +117,81 @@ TEST(PlanWarner, GivesTheMonthlyWarningFirstThenTheDailyOne) {
     ASSERT_EQ(first, (DueWarning{PlanLimit::monthly, 90}));
     warner.given(*first);
     EXPECT_EQ(warner.check(plan.view(), 10, 2, 0), (DueWarning{PlanLimit::daily, 100}));
+}
+
+// One check of the warner: the day the clock shows, what the period and today used (MB), the limits,
+// and the warning due ("m80", "d90"; "-" none). Every warning due is given.
+struct WarnStep {
+    int64_t today;
+    double period_mb;
+    double today_mb;
+    int32_t monthly_mb;
+    int32_t daily_mb;
+    const char* due;
+};
+
+TEST(PlanWarner, KeepsEachPeriodsWarningsThroughClockChanges) {
+    const int64_t mar10 = day_from_civil({2024, 3, 10});
+    const int64_t mar31 = day_from_civil({2024, 3, 31});
+    const int64_t year_on = day_from_civil({2025, 3, 10});
+    const std::pair<const char*, std::vector<WarnStep>> cases[] = {
+        {"clock set ahead a year and back: a period entered first warns, the future does not silence March",
+         {{mar10, 8.5, 0, 10, 0, "m80"},
+          {year_on, 9.5, 0, 10, 0, "m90"},
+          {mar10, 8.6, 0, 10, 0, "-"},
+          {mar10 + 1, 9.1, 0, 10, 0, "m90"},
+          {year_on, 9.5, 0, 10, 0, "-"}}},
+        {"back and forth across a month's end",
+         {{mar31, 9.0, 0, 10, 0, "m90"},
+          {mar31 + 1, 8.0, 0, 10, 0, "m80"},
+          {mar31, 9.0, 0, 10, 0, "-"},
+          {mar31 + 1, 8.0, 0, 10, 0, "-"},
+          {mar31, 10.0, 0, 10, 0, "m100"}}},
+        {"back and forth across midnight",
+         {{mar10, 0, 85, 0, 100, "d80"},
+          {mar10 + 1, 0, 90, 0, 100, "d90"},
+          {mar10, 0, 85, 0, 100, "-"},
+          {mar10 + 1, 0, 90, 0, 100, "-"}}},
+        {"daily limit raised and lowered within a day (101: 84 %, 95: 89 %)",
+         {{mar10, 0, 85, 0, 100, "d80"},
+          {mar10, 0, 85, 0, 101, "-"},
+          {mar10, 0, 85, 0, 100, "-"},
+          {mar10, 0, 85, 0, 94, "d90"},
+          {mar10, 0, 85, 0, 95, "-"},
+          {mar10, 0, 86, 0, 95, "d90"},
+          {mar10, 0, 86, 0, 86, "d100"}}},
+    };
+    for (const auto& [name, steps] : cases) {
+        PlanWarner warner;
+        for (const WarnStep& step : steps) {
+            const PlanView view{.active = true,
+                                .today = step.today,
+                                .period = billing_period(step.today, 1),
+                                .used = {static_cast<uint64_t>(step.period_mb * 1e6),
+                                         static_cast<uint64_t>(step.today_mb * 1e6)}};
+            const auto due = warner.check(view, step.monthly_mb, step.daily_mb, 0);
+            if (due) {
+                warner.given(*due);
+            }
+            EXPECT_EQ(due ? (due->limit == PlanLimit::monthly ? "m" : "d") + std::to_string(due->threshold)
+                          : "-",
+                      step.due)
+                << name << " at step " << (&step - steps.data());
+        }
+        PlanWarner restarted; // the file keeps every period's record
+        restarted.load(*warnings_from_file_text(warnings_file_text(warner.records())));
+        EXPECT_EQ(restarted.records(), warner.records()) << name;
+    }
+}
+
+TEST(PlanWarner, KeepsTheRecordsOfTheLastPeriodsOnly) {
+    PlanWarner warner;
+    for (int64_t day = 0; day < 12; ++day) {
+        warner.check(PlanView{.active = true, .today = 20000 + day, .period = {}, .used = {}}, 0, 1, 0);
+        ASSERT_EQ(warner.records().daily.size(), std::min<size_t>(day + 1, k_kept_warning_records)) << day;
+        EXPECT_EQ(warner.records().daily.back().period.first_day, std::max<int64_t>(20000, day + 20001 - 8))
+            << day;
+    }
 }
 
 } // namespace

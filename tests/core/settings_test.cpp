@@ -4,6 +4,9 @@
 
 #include <functional>
 #include <limits>
+#include <string>
+#include <tuple>
+#include <vector>
 
 namespace tide {
 namespace {
@@ -200,7 +203,7 @@ const FileCase k_file_cases[] = {
      0},
     {"WindowSize", "{" REV3 R"("main_window": {"width": 1e10, "height": 100000}})",
      [](Settings& s) {
-         s.main_window.width = 480;
+         s.main_window.width = 7680;
          s.main_window.height = 4320;
      },
      2},
@@ -264,6 +267,72 @@ TEST(SettingsFile, FontFamilyOf64BytesStays) {
     for (const auto& [length, repairs] : {std::pair{64u, 0u}, std::pair{65u, 1u}}) {
         Settings settings = read_text(R"({"font_family": ")" + bytes(length) + "\"}");
         EXPECT_EQ(repair_settings(settings), repairs);
+    }
+}
+
+// Every numeric key set far past either end of the 32-bit range reads as that end, then is repaired:
+// what the written file holds afterwards. "b." stands for both read-out blocks.
+TEST(SettingsFile, OutOfRangeNumbersSaturateBeforeTheirRepair) {
+    const std::tuple<std::string, double, double> keys[] = {{"schema_version", 1, 1},
+                                                            {"history_window_s", 300, 300},
+                                                            {"history_retention_days", 3650, 1},
+                                                            {"history_mode", 0, 0},
+                                                            {"daily_warning_mb", 1e8, 0},
+                                                            {"monthly_warning_mb", 1e8, 0},
+                                                            {"billing_day", 31, 1},
+                                                            {"digit_style", 0, 0},
+                                                            {"decimal_sep", 0, 0},
+                                                            {"monitoring.interval_ms", 1000, 1000},
+                                                            {"main_window.width", 7680, 480},
+                                                            {"main_window.height", 4320, 360},
+                                                            {"main_window.x", 32000, -32000},
+                                                            {"main_window.y", 32000, -32000},
+                                                            {"usage_window.width", 7680, 560},
+                                                            {"usage_window.height", 4320, 440},
+                                                            {"usage_window.x", 32000, -32000},
+                                                            {"usage_window.y", 32000, -32000},
+                                                            {"main_units.unit", 0, 0},
+                                                            {"main_units.base", 0, 0},
+                                                            {"main_units.precision", 2, 0},
+                                                            {"compact_units.precision", 2, 0},
+                                                            {"compact.mode", 0, 0},
+                                                            {"desktop.mode", 1, 1},
+                                                            {"b.layout", 0, 0},
+                                                            {"b.align", 2, 2},
+                                                            {"b.offset_x", 4000, -4000},
+                                                            {"b.offset_y", 4000, -4000},
+                                                            {"b.margin", 64, 0},
+                                                            {"b.min_w", 2000, 20},
+                                                            {"b.min_h", 1000, 10},
+                                                            {"b.max_w", 4000, 40},
+                                                            {"b.max_h", 2000, 20},
+                                                            {"b.opacity_pct", 100, 20},
+                                                            {"b.corner_radius", 32, 0},
+                                                            {"b.font_size_pt", 48, 8},
+                                                            {"b.snap_threshold", 64, 0}};
+    for (const auto& [key, high, low] : keys) {
+        for (const auto& [number, expected] : {std::pair{"1e10", high}, std::pair{"-1e12", low}}) {
+            for (const std::string& block : key.starts_with("b.")
+                                                ? std::vector<std::string>{"compact.", "desktop."}
+                                                : std::vector<std::string>{""}) {
+                const std::string path = block + key.substr(block.empty() ? 0 : 2);
+                const size_t dot = path.find('.');
+                const std::string member = "\"" + path.substr(dot + 1) + "\": " + number;
+                Settings settings = read_text("{" REV3 +
+                                              (dot == std::string::npos
+                                                   ? member
+                                                   : "\"" + path.substr(0, dot) + "\": {" + member + "}") +
+                                              "}");
+                repair_settings(settings);
+                const JsonValue written = settings_to_json(settings);
+                const JsonValue* value =
+                    dot == std::string::npos
+                        ? find_member(written, path)
+                        : find_member(find_member(written, path.substr(0, dot)), path.substr(dot + 1));
+                ASSERT_TRUE(value && value->is_number()) << path;
+                EXPECT_EQ(value->as_number(), expected) << path << " " << number;
+            }
+        }
     }
 }
 

@@ -79,20 +79,20 @@ TEST(UsageSelection, MonthsSumTheirDaysUpToToday) {
     EXPECT_EQ(months[10].totals, (DayTotals{7 + 99, 3 + 99}));
 }
 
-// Daily limit 1000: equal is within it, one past is over. Monthly limit 3100 over 31 days of March
-// allows 100 a day while nothing is used; a day after a heavy one gets less.
+// Daily limit 1000: one below is within it, equal uses it up. Monthly limit 3100 over 31 days of
+// March allows 100 a day while nothing is used; a day after a heavy one gets less.
 TEST(UsageSelection, DaysOverTheirAllowance) {
     UsageStore store;
-    store.add(k_today - 3, 1000, 0);
-    store.add(k_today - 2, 1000, 1);
+    store.add(k_today - 3, 999, 0);
+    store.add(k_today - 2, 1000, 0);
     const std::vector<UsageBar> daily = select_days(store, k_today, {1000, 0, 1});
     EXPECT_FALSE(daily[26].over);
     EXPECT_TRUE(daily[27].over);
 
     UsageStore month;
-    month.add(day_of(2024, 3, 1), 100, 0); // exactly the allowance of 3100 / 31
-    month.add(day_of(2024, 3, 2), 97, 0);  // (3100 - 100) / 30 = 100 left per day
-    month.add(day_of(2024, 3, 3), 101, 0); // (3100 - 197) / 29 = 100: one past
+    month.add(day_of(2024, 3, 1), 99, 0);  // one below the allowance of 3100 / 31
+    month.add(day_of(2024, 3, 2), 97, 0);  // (3100 - 99) / 30 = 100 left per day
+    month.add(day_of(2024, 3, 3), 100, 0); // (3100 - 196) / 29 = 100: equal
     const std::vector<UsageBar> days = select_days(month, k_today, {0, 3100, 1});
     const auto bar = [&](int32_t d) { return days[static_cast<size_t>(day_of(2024, 3, d) - k_today + 29)]; };
     EXPECT_FALSE(bar(1).over);
@@ -100,9 +100,9 @@ TEST(UsageSelection, DaysOverTheirAllowance) {
     EXPECT_TRUE(bar(3).over);
     EXPECT_FALSE(bar(4).over) << "an empty day is never over";
 
-    const std::vector<UsageBar> months = select_months(month, k_today, {0, 298, 1});
-    EXPECT_FALSE(months.back().over) << "equal to the limit";
-    EXPECT_TRUE(select_months(month, k_today, {0, 297, 1}).back().over);
+    const std::vector<UsageBar> months = select_months(month, k_today, {0, 297, 1});
+    EXPECT_FALSE(months.back().over) << "one below the limit";
+    EXPECT_TRUE(select_months(month, k_today, {0, 296, 1}).back().over) << "equal to the limit";
 }
 
 TEST(UsageSummary, TodayWeekPeriodAndAverage) {

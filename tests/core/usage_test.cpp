@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <string>
+#include <tuple>
 
 namespace tide {
 namespace {
@@ -165,64 +168,141 @@ void PrintTo(const PruneCase& c, std::ostream* out) {
 
 class Prune : public testing::TestWithParam<PruneCase> {};
 
-TEST_P(Prune, KeepsExactlyTheRetainedDaysUpToToday) {
+// Day 20000 is 2024-10-04: the days of October are kept whatever the retention.
+TEST_P(Prune, KeepsTheRetainedDaysAndTheMonthUpToToday) {
     UsageStore store;
     for (int64_t day = 19900; day <= 20000; ++day) {
         store.add(day, 1, 1);
     }
     store.add(20005, 1, 1); // a day after today (clock set back) is kept
-    store.prune(20000, GetParam().retention);
+    store.prune(20000, GetParam().retention, 1);
     ASSERT_FALSE(store.empty());
     EXPECT_EQ(store.days().begin()->first, GetParam().first_kept);
     EXPECT_EQ(store.get(GetParam().first_kept - 1), DayTotals{});
     EXPECT_EQ(store.days().rbegin()->first, 20005);
+    EXPECT_EQ(store.sum(19800, 20005), (DayTotals{102, 102})) << "pruned days live on in their periods";
 }
 
 INSTANTIATE_TEST_SUITE_P(Retention, Prune,
-                         testing::Values(PruneCase{30, 19971}, PruneCase{1, 20000}, PruneCase{0, 20000},
-                                         PruneCase{-7, 20000}, PruneCase{3650, 19900}));
+                         testing::Values(PruneCase{30, 19971}, PruneCase{1, 19997}, PruneCase{0, 19997},
+                                         PruneCase{-7, 19997}, PruneCase{4, 19997}, PruneCase{5, 19996},
+                                         PruneCase{3650, 19900}));
 
-TEST(UsageJson, SkipsMalformedDaysAndSumsRepeatedOnes) {
-    const auto store = usage_from_file_text(R"({"days": [
-        [20000, 5, 0], [20000, 1, 2],
-        [20001, 0, 0], [20000.5, 1, 1], [20000, -1, 1], [20000, 1], [20000, "1", 1],
-        [20000, 1, 1, 1], {"day": 20000}, 20000, [10000001, 1, 1], [-10000001, 1, 1],
-        [20002, 9007199254740994, 1], [20003, 1.9, 2.5], [20004, 1.8446744073709552e19, 7],
-        [-10000000, 9007199254740992, 0]
-    ], "schema_version": 99})");
-    ASSERT_TRUE(store);
-    UsageStore expected;
-    expected.add(20000, 6, 2);
-    expected.add(20002, k_max, 1); // written by an earlier version that counted further: cut, not lost
-    expected.add(20003, 1, 2);
-    expected.add(20004, k_max, 7);
-    expected.add(-10000000, 9007199254740992u, 0);
-    EXPECT_EQ(*store, expected);
-}
-
-TEST(UsageJson, DaysMissingOrOfAnotherKindGiveAnEmptyStore) {
-    for (const char* text : {"{}", R"({"days": {}})", R"({"days": null})", R"({"Days": [[1, 1, 1]]})"}) {
-        const auto store = usage_from_file_text(text);
-        ASSERT_TRUE(store) << text;
-        EXPECT_TRUE(store->empty()) << text;
+// On the last day of a 28-, 30- and 31-day billing period, every day of the period and of the
+// calendar month stays a day of its own, whatever the retention; on the first day of the next one,
+// the calendar month's days too.
+TEST(Prune, KeepsTheWholeBillingPeriodAndMonth) {
+    for (const int32_t billing_day : {1, 15, 31}) {
+        for (const int64_t length : {28, 30, 31, 0}) {
+            int64_t today = day_from_civil({2023, 1, 1});
+            while (billing_period(today, billing_day).last_day -
+                       billing_period(today, billing_day).first_day + 1 !=
+                   std::max<int64_t>(length, 28)) {
+                today = billing_period(today, billing_day).last_day + 1;
+            }
+            today = billing_period(today, billing_day).last_day + (length == 0 ? 1 : 0);
+            const CivilDate date = civil_from_day(today);
+            const int64_t month_first = day_from_civil({date.year, date.month, 1});
+            for (const int32_t retention : {1, 7, 30}) {
+                UsageStore store;
+                for (int64_t day = today - 400; day <= today; ++day) {
+                    store.add(day, 1, 0);
+                }
+                store.prune(today, retention, billing_day);
+                const int64_t first_kept = std::min(
+                    {billing_period(today, billing_day).first_day, month_first, today - retention + 1});
+                SCOPED_TRACE(date_text(today) + " billing day " + std::to_string(billing_day) +
+                             " retention " + std::to_string(retention));
+                EXPECT_EQ(store.days().begin()->first, first_kept);
+                EXPECT_EQ(store.days().size(), static_cast<size_t>(today - first_kept + 1));
+                EXPECT_EQ(store.sum(today - 431, today).download, 401u);
+            }
+        }
     }
 }
 
-TEST(UsageJson, UnreadableTextGivesNothing) {
-    for (const char* text : {"", "[]", "\xEF\xBB\xBF{}", R"({"days": [[1, 1, 1]])", "null"}) {
-        EXPECT_FALSE(usage_from_file_text(text)) << text;
-    }
-}
-
-TEST(UsageJson, WritesOneNumberPerLineAndReadsBack) {
+// Folded periods are kept for the current calendar month and the 25 before it, and add up to what
+// their days were, also across a change of billing day and through the file.
+TEST(Prune, FoldedPeriodsAddUpAndLastTwentyFiveMonths) {
+    const int64_t today = day_from_civil({2024, 10, 4});
     UsageStore store;
-    EXPECT_EQ(usage_file_text(store), "{\n  \"schema_version\": 1,\n  \"days\": []\n}\n");
-    store.add(20001, 1536, 512);
-    store.add(-3, 7, 0);
-    EXPECT_EQ(usage_file_text(store), "{\n  \"schema_version\": 1,\n  \"days\": [\n"
-                                      "    [\n      -3,\n      7,\n      0\n    ],\n"
-                                      "    [\n      20001,\n      1536,\n      512\n    ]\n  ]\n}\n");
+    UsageStore days;
+    for (int64_t day = month_start(today, 27); day <= today; ++day) {
+        store.add(day, static_cast<uint64_t>(day % 7 + 1), 1);
+        days.add(day, static_cast<uint64_t>(day % 7 + 1), 1);
+    }
+    store.prune(today, 1, 15);
+    const int64_t oldest = billing_period(month_start(today, 25), 15).first_day;
+    EXPECT_EQ(store.folded().begin()->first, oldest);
+    EXPECT_EQ(store.sum(oldest - 400, oldest - 1), DayTotals{});
+    for (int32_t back = 1; back <= 25; ++back) {
+        const BillingPeriod period = billing_period(month_start(today, back) + 20, 15);
+        EXPECT_EQ(store.sum(period.first_day, period.last_day), days.sum(period.first_day, period.last_day))
+            << back;
+    }
+    // The billing day changed: the days pruned now go to a period of the new billing day; nothing is lost.
+    store.prune(today + 20, 1, 1);
+    EXPECT_EQ(store.sum(oldest, today + 20), days.sum(oldest, today));
     EXPECT_EQ(usage_from_file_text(usage_file_text(store)), store);
+}
+
+// A clock far ahead or before 1970 prunes nothing until it has counted a second day; a gap of up to
+// k_clock_jump_days is an ordinary absence.
+TEST(Prune, AClockFarOffPrunesNothing) {
+    const int64_t real = day_from_civil({2024, 10, 4});
+    const int64_t jump = UsageStore::k_clock_jump_days;
+    // The day the clock shows, whether traffic was counted on it, whether the history is pruned.
+    const std::tuple<int64_t, bool, bool> cases[] = {{real + 365 * 40, false, false},
+                                                     {real + 365 * 40, true, false},
+                                                     {-4000, false, false},
+                                                     {real + jump + 1, false, false},
+                                                     {real + jump, false, true}};
+    for (const auto& [today, counted, pruned] : cases) {
+        UsageStore store;
+        for (int64_t day = real - 60; day <= real; ++day) {
+            store.add(day, 1, 1);
+        }
+        store.add(today, counted ? 5 : 0, 0);
+        const UsageStore before = store;
+        store.prune(today, 30, 1);
+        EXPECT_EQ(store != before, pruned) << today;
+        if (!pruned) {
+            store.prune(real, 30, 1); // back to the real day: its own pruning, a far day kept
+            EXPECT_EQ(store.days().begin()->first, real - 29) << today;
+            EXPECT_EQ(store.get(today), before.get(today)) << today;
+        }
+    }
+}
+
+// "months" holds each folded period's whole total; the days still kept win where the two disagree.
+// A reader that knows only "days" finds the kept days as before.
+TEST(UsageJson, MonthsHoldWholePeriodsAndKeptDaysWin) {
+    UsageStore store; // 19800 is 2024-03-18; March is 19783..19813
+    store.add(19800, 10, 1);
+    store.add(19801, 20, 2);
+    store.prune(19819, 19, 1); // 2024-04-06: 19800 is folded, 19801 stays
+    EXPECT_EQ(store.days().size(), 1u);
+    const std::string text = usage_file_text(store);
+    const JsonValue document = *parse_json(text);
+    EXPECT_EQ(serialize_json(*find_member(document, "days"), 0), "[[19801,20,2]]");
+    EXPECT_EQ(serialize_json(*find_member(document, "months"), 0), "[[19783,19813,30,3]]");
+    EXPECT_EQ(usage_from_file_text(text), store);
+
+    // Against a kept day of 5 and 2: part of the whole, the day wins, the day alone, one more each;
+    // then malformed periods (reversed, negative, too long, a broken day).
+    const std::pair<const char*, DayTotals> cases[] = {
+        {"[[19783, 19813, 100, 10]]", {100, 10}},
+        {"[[19783, 19813, 4, 1]]", {5, 2}},
+        {"[[19783, 19813, 5, 1]]", {5, 2}},
+        {"[[19783, 19813, 6, 3]]", {6, 3}},
+        {"[[19783, 19782, 6, 3], [19783, 19813, -1, 3], [19783, 19900, 6, 3], [19783.5, 19813, 6, 3]]",
+         {5, 2}}};
+    for (const auto& [months, period] : cases) {
+        const auto read =
+            usage_from_file_text(std::string(R"({"days": [[19800, 5, 2]], "months": )") + months + "}");
+        EXPECT_EQ(read->sum(19783, 19813), period) << months;
+        EXPECT_EQ(read->get(19800), (DayTotals{5, 2})) << months;
+    }
 }
 
 TEST(UsageCsv, HeaderThenOneLinePerDayInDayOrder) {

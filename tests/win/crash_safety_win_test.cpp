@@ -169,7 +169,7 @@ int run_crash_writer(const wchar_t* folder, const wchar_t* today_text) {
         save_settings(settings_version(n), settings_path(folder));
         history.store = usage_version(n, today);
         history.dirty = true;
-        save_usage(history, 1, 3650, errors);
+        save_usage(history, 1, {3650, 1}, errors);
     }
 }
 

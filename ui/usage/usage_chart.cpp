@@ -38,11 +38,12 @@ std::vector<UsageBar> select_days(const UsageStore& store, int64_t today, const 
     for (int64_t day = today - static_cast<int64_t>(k_usage_days) + 1; day <= today; ++day) {
         UsageBar bar{day, day, store.get(day), false};
         const uint64_t used = total_bytes(bar.totals);
-        bool over = limits.daily > 0 && used > limits.daily;
+        // Reaching a limit counts as using it up, as for the warnings and the read-outs' colour.
+        bool over = limit_used_up(used, limits.daily);
         if (limits.monthly > 0 && used > 0) {
             const BillingPeriod period = billing_period(day, limits.billing_day);
             const uint64_t before = total_bytes(store.sum(period.first_day, day - 1));
-            over = over || used > daily_allowance(limits.monthly, before, days_left(period, day));
+            over = over || used >= daily_allowance(limits.monthly, before, days_left(period, day));
         }
         bar.over = over;
         bars.push_back(bar);
@@ -59,7 +60,7 @@ std::vector<UsageBar> select_months(const UsageStore& store, int64_t today, cons
         bar.first_day = period.first_day;
         bar.last_day = period.last_day;
         bar.totals = store.sum(period.first_day, std::min(period.last_day, today));
-        bar.over = limits.monthly > 0 && total_bytes(bar.totals) > limits.monthly;
+        bar.over = limit_used_up(total_bytes(bar.totals), limits.monthly);
         day = period.first_day - 1;
     }
     return bars;

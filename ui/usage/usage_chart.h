@@ -32,7 +32,7 @@ struct UsageBar {
     int64_t first_day = 0; // inclusive local day numbers
     int64_t last_day = 0;
     DayTotals totals;
-    bool over = false; // a day past its allowance, a month past the monthly limit
+    bool over = false; // a day that used up its allowance, a month its limit (reaching one counts)
 
     friend bool operator==(const UsageBar&, const UsageBar&) = default;
 };
@@ -41,7 +41,7 @@ struct UsageBar {
 UsageStore days_since(const UsageStore& store, int64_t first_day);
 
 // The 30 days up to and including today, oldest first; days without an entry are empty bars. A day is
-// over when it passed the daily limit, or the share of the monthly limit still left in its period
+// over when it reached the daily limit, or the share of the monthly limit still left in its period
 // spread over the days left (that day included).
 std::vector<UsageBar> select_days(const UsageStore& store, int64_t today, const UsageLimits& limits);
 
