@@ -481,6 +481,38 @@ TEST_F(Dashboard, ARefreshRepaintsOnlyWhatChanged) {
     }
 }
 
+// The range under the plot is repainted when the range changes, and only then; a static label that
+// repaints (its caption set again) repaints nothing else.
+TEST_F(Dashboard, TheRangeLabelRepaintsWhenTheRangeChangesAndOnlyThen) {
+    window.show(true);
+    ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
+    UpdateWindow(window.hwnd());
+    pump_idle();
+    const DashboardGeometry g = geometry_of(window.hwnd());
+    const Rgba mark{255, 0, 255, 255};
+    const DipRect title_row{g.width - 120, 20, 40, 10};
+    const HDC dc = GetDC(window.hwnd());
+    const HBRUSH brush = CreateSolidBrush(RGB(mark.r, mark.g, mark.b));
+    for (const DipRect& box : {title_row, g.range_label}) {
+        const RECT r = client_box(window.hwnd(), box);
+        FillRect(dc, &r, brush);
+    }
+    DeleteObject(brush);
+    ReleaseDC(window.hwnd(), dc);
+    const auto marked = [&](const DipRect& box) {
+        const RECT r = screen_box(window.hwnd(), inflated(box, -1, -1));
+        return test::count_near(r, mark) == (r.right - r.left) * (r.bottom - r.top);
+    };
+
+    window.set_graph_state(120, true); // the same range; every caption is set again
+    pump_idle();
+    EXPECT_TRUE(marked(title_row));
+    EXPECT_TRUE(marked(g.range_label));
+    window.set_graph_state(600, true);
+    EXPECT_TRUE(pump_until([&] { return !marked(g.range_label); }));
+    EXPECT_TRUE(marked(title_row));
+}
+
 // With an hour of samples the lines are drawn from two points per pixel column, but the read-out
 // still reports the very sample under the pointer, one the lines left out.
 TEST_F(Dashboard, HoverReportsTheSampleUnderThePointerAfterAReducedPaint) {
