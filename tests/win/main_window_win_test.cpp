@@ -513,6 +513,35 @@ TEST_F(Dashboard, TheRangeLabelRepaintsWhenTheRangeChangesAndOnlyThen) {
     EXPECT_TRUE(marked(title_row));
 }
 
+// With the pointer resting over the plot, a new sample repaints the lines and the read-out where it was
+// and where it goes, not the graph's whole band.
+TEST_F(Dashboard, AHoverAtRestRepaintsItsReadoutNotTheWholeBand) {
+    DashboardView view;
+    view.format_rate = [](double v) { return std::to_wstring(static_cast<long long>(v)); };
+    for (int64_t t = 0; t < 120; ++t) {
+        view.points.push_back({t, true, 2.5e6, 1e6});
+    }
+    window.show(true);
+    ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
+    window.update(view);
+    const DashboardGeometry g = geometry_of(window.hwnd());
+    const int x = static_cast<int>(g.plot.left + g.plot.width / 2);
+    SendMessageW(window.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(x, static_cast<int>(g.plot.top + 20)));
+    UpdateWindow(window.hwnd());
+    pump_idle();
+
+    for (GraphPoint& point : view.points) {
+        point.time += 1; // the same lines, a new sample under the pointer
+    }
+    window.update(view);
+    const HRGN region = CreateRectRgn(0, 0, 0, 0);
+    GetUpdateRgn(window.hwnd(), region, FALSE);
+    EXPECT_TRUE(PtInRegion(region, x + 20, static_cast<int>(g.plot.top + 10))) << "the read-out";
+    EXPECT_FALSE(PtInRegion(region, static_cast<int>(g.panel.left / 2), static_cast<int>(g.plot.top + 10)))
+        << "left of the panel";
+    DeleteObject(region);
+}
+
 // With an hour of samples the lines are drawn from two points per pixel column, but the read-out
 // still reports the very sample under the pointer, one the lines left out.
 TEST_F(Dashboard, HoverReportsTheSampleUnderThePointerAfterAReducedPaint) {
