@@ -15,7 +15,8 @@
 # The command gets TIDE_LAB_URL (the file's address, http://10.77.0.1:8000/blob), TIDE_LAB_SERVER
 # (10.77.0.1:8000), TIDE_LAB_BYTES (the file's size) and TIDE_LAB_LINK, a script that changes the
 # client's side of the link: `sh "$TIDE_LAB_LINK" unlink|link|down|up` (unlink deletes the veth pair,
-# link creates it again with its addresses and route: a new interface with counters at 0).
+# link creates it again with its addresses and route: a new interface with counters at 0), or limits
+# the server's sending rate: `sh "$TIDE_LAB_LINK" rate KB_PER_S` (0: no limit).
 # The addresses exist only inside the two namespaces. Exits with the command's status.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -71,7 +72,13 @@ down) ip -n $client_ns link set tl0 down ;;
 up)
     ip -n $client_ns link set tl0 up
     ip -n $client_ns route replace default via 10.77.0.1 ;; # a link taken down loses its routes
-*) echo "link.sh: unlink, link, down or up" >&2; exit 2 ;;
+rate) # the server's side sends at most \$2 KB/s (0: unlimited), smoothly: no bursts into big buffers
+    if [ "\$2" = 0 ]; then
+        tc -n $server_ns qdisc del dev tl1 root 2>/dev/null || true
+    else
+        tc -n $server_ns qdisc replace dev tl1 root tbf rate "\$2"kbps burst 16kb latency 50ms
+    fi ;;
+*) echo "link.sh: unlink, link, down, up or rate KB/s" >&2; exit 2 ;;
 esac
 EOF
 
