@@ -1,6 +1,5 @@
-// The Windows tests' side of the private network lab (scripts/netlab.sh): real traffic from the lab's
-// own HTTP server over the only interface the program can measure there, and changes to that link.
-// Tests of suites named Lab* run only inside the lab; outside it they have no server to reach.
+// The tests' side of the private network lab (scripts/netlab.sh), where suites named Lab* run: its
+// server's file as real traffic, and changes to its link.
 #pragma once
 
 #include <winsock2.h>
@@ -50,10 +49,8 @@ inline uint64_t lab_fetch() {
     return received;
 }
 
-// Changes the client's side of the link: "unlink" (the pair is deleted), "link" (created again, a new
-// interface with counters at 0), "down" or "up". The script is a program of the machine Wine runs on:
-// Wine starts it as such, and the handle it gives back cannot be waited on, so a test waits for what
-// the change does instead.
+// "unlink", "link" (a new interface, counters at 0), "down" or "up". Wine cannot wait on a program of
+// the machine it runs on: a test waits for what the change does.
 inline bool lab_link(const char* action) {
     std::wstring command = L"sh ";
     for (const char c : lab_variable("TIDE_LAB_LINK") + " " + action) {
