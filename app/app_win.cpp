@@ -67,6 +67,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 }
 
 void App::shut_down() {
+    dashboard_.show(false); // at once: the saves below may wait on a slow disk
     settings_dialog_.close(); // unapplied edits are dropped, as with Cancel
     usage_window_.close();    // keeps its place for the save below
     sampler_thread_.stop_and_join();

@@ -59,6 +59,11 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
             save_settings_now();
             save_usage_now();
             writer_->flush(k_exit_save_limit);
+            // A session that ends takes the process with it; one that goes on (an installer closed
+            // applications, and this one kept running) gets the read-out back.
+            SetTimer(controller_window_, k_timer_session_goes_on, k_session_goes_on_delay_ms, nullptr);
+        } else {
+            on_timer(k_timer_session_goes_on); // the log-off or shut-down was cancelled
         }
         return 0;
     case WM_SETTINGCHANGE: {
@@ -187,6 +192,10 @@ void App::on_timer(UINT_PTR id) {
         break;
     case k_timer_file_retry:
         retry_settings_file();
+        break;
+    case k_timer_session_goes_on:
+        KillTimer(controller_window_, id);
+        taskbar_display_.show(settings_.compact.enabled && settings_.compact.mode == 0);
         break;
     default:
         break;

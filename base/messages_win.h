@@ -37,9 +37,11 @@ inline constexpr UINT_PTR k_timer_settings_save = 1; // one-second debounce
 inline constexpr UINT_PTR k_timer_usage_save = 2;    // periodic
 inline constexpr UINT_PTR k_timer_tray_retry = 3;    // while the shell has not taken the tray icon
 inline constexpr UINT_PTR k_timer_file_retry = 4;    // while settings.json could not be read
+inline constexpr UINT_PTR k_timer_session_goes_on = 5; // the session did not end after all
 inline constexpr UINT k_settings_save_delay_ms = 1000;
 inline constexpr UINT k_usage_save_period_ms = 60000;
 inline constexpr UINT k_tray_retry_period_ms = 2000;
 inline constexpr UINT k_file_retry_period_ms = 3000;
+inline constexpr UINT k_session_goes_on_delay_ms = 15000;
 
 } // namespace tide

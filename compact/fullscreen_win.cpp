@@ -20,10 +20,12 @@ bool shell_reports_fullscreen() {
         return state_source()();
     }
     QUERY_USER_NOTIFICATION_STATE state{};
-    if (FAILED(SHQueryUserNotificationState(&state))) {
-        return false;
-    }
-    return state == QUNS_BUSY || state == QUNS_RUNNING_D3D_FULL_SCREEN || state == QUNS_PRESENTATION_MODE;
+    return SUCCEEDED(SHQueryUserNotificationState(&state)) && is_fullscreen_state(state);
+}
+
+bool is_fullscreen_state(QUERY_USER_NOTIFICATION_STATE state) {
+    return state == QUNS_BUSY || state == QUNS_RUNNING_D3D_FULL_SCREEN || state == QUNS_PRESENTATION_MODE ||
+           state == QUNS_APP;
 }
 
 void set_fullscreen_state_source(std::function<bool()> source) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <functional>
 #include <vector>
 
@@ -11,8 +13,10 @@
 
 namespace tide {
 
-// The shell says a full-screen program has the user: busy, Direct3D full screen or presentation mode.
+// The shell says a full-screen program has the user: busy, Direct3D full screen, presentation mode or
+// a full-screen Store app (a video player).
 bool shell_reports_fullscreen();
+bool is_fullscreen_state(QUERY_USER_NOTIFICATION_STATE state);
 
 // Replaces the shell's answer, for tests of a system that cannot be made to give it; an empty function
 // restores the shell's. Main thread only.

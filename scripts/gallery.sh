@@ -5,9 +5,10 @@
 # have (yet) is skipped with a note. Images are reduced to a small palette to keep the gallery light.
 #
 # The usage history is a year of varied days written as usage.json in the program's own format, with
-# a monthly and a daily limit set. The dashboard's graph is real traffic: packages fetched with
-# `apt-get download` through the measured interface while the program runs; without a network the
-# graph stays flat and the script says so.
+# a monthly and a daily limit set. The dashboard's graph is real traffic from the private network lab
+# (scripts/netlab.sh, root): the whole gallery runs in the lab's namespace, where its HTTP server's file
+# is fetched at changing, then steady, speed limits while the graph fills, and the pictures are taken
+# while the steady traffic still flows, so that the big cards show the rate the graph ends with.
 #
 #   bash scripts/gallery.sh [OUTPUT_FOLDER]     (default docs/gallery)
 set -uo pipefail
@@ -17,6 +18,9 @@ cd "$ROOT"
 
 out=$(realpath -m "${1:-docs/gallery}")
 ensure_packages xdotool || exit 1
+if [ -z "${TIDE_LAB_URL:-}" ]; then
+    exec bash "$ROOT/scripts/netlab.sh" --mb 64 bash "$ROOT/scripts/gallery.sh" "$out"
+fi
 export TIDE_PREFIX="$ROOT/build/wine-gallery"
 prepare_prefix
 cmake --preset windows >/dev/null && cmake --build --preset windows --target Tidemeter tide_probe >/dev/null ||
@@ -26,7 +30,11 @@ cmake --preset windows >/dev/null && cmake --build --preset windows --target Tid
 mkdir -p "$out"
 start_xvfb || exit 1
 traffic_pid=
-trap '[ -n "$traffic_pid" ] && kill "$traffic_pid" 2>/dev/null; "$WINESERVER" -k 2>/dev/null; stop_xvfb' EXIT
+stop_traffic() {
+    [ -n "$traffic_pid" ] && kill -- "-$traffic_pid" 2>/dev/null
+    traffic_pid=
+}
+trap 'stop_traffic; "$WINESERVER" -k 2>/dev/null; stop_xvfb' EXIT
 "$WINESERVER" -p
 data_dir=$(wine_data_dir)
 shot=$(mktemp --suffix=.png)
@@ -82,23 +90,22 @@ write_usage() {
     } >"$1"
 }
 
-# Real traffic through the measured interface for about half a minute: packages fetched one after the
-# other into a temporary folder, each at its own speed limit (KB/s) and with short pauses, so that the
-# graph rises and falls instead of showing one spike.
+# Real traffic through the measured interface from the lab's server: a few rates (KB/s, seconds)
+# with short pauses, so that the graph rises and falls, then a steady rate until the next run, so that
+# the pictures show it live.
 make_traffic() {
-    local dir
-    dir=$(mktemp -d)
-    (
-        cd "$dir" || exit
-        for fetch in cpp-12:3000 perl-modules-5.36:900 libllvm15:2200 libstdc++6:600 cpp-12:4500 \
-            libllvm15:1500 binutils-common:800 cpp-12:3500; do
-            apt-get download -o "Acquire::http::Dl-Limit=${fetch#*:}" "${fetch%%:*}" >/dev/null 2>&1 ||
-                echo "  (no traffic: apt-get download ${fetch%%:*} failed; the graph stays flat)" >&2
-            rm -f ./*.deb
+    # A process group of its own, so that stopping it stops the fetch under way too. The lab's link
+    # sets the pace: a client's own limit comes out in bursts at the interface.
+    setsid bash -c '
+        for step in 3000:5 900:4 2200:5 600:3 4500:4; do
+            sh "$TIDE_LAB_LINK" rate "${step%%:*}"
+            curl -s --max-time "${step#*:}" -o /dev/null "$TIDE_LAB_URL"
             sleep 1
         done
-        rm -rf "$dir"
-    ) &
+        sh "$TIDE_LAB_LINK" rate 2500
+        while :; do
+            curl -s --max-time 20 -o /dev/null "$TIDE_LAB_URL"
+        done' &
     traffic_pid=$!
 }
 
@@ -106,6 +113,7 @@ make_traffic() {
 # dashboard shown, both read-outs on and the desktop read-out at the given place. The taskbar read-out
 # is laid over the taskbar: Wine does not draw a layered window embedded in another process's window.
 run_program() {
+    stop_traffic
     "$WINESERVER" -k 2>/dev/null
     "$WINESERVER" -w
     "$WINESERVER" -p
@@ -117,7 +125,7 @@ run_program() {
   "schema_version": 1,
   "defaults_rev": 3,
   "language": "$1",
-  "monitoring": { "interval_ms": 500 },
+  "monitoring": { "interval_ms": 1000 },
   "compact": { "enabled": true, "mode": 0, "on_taskbar": true, "embed_in_taskbar": false, "theme": "$2" },
   "desktop": { "enabled": true, "mode": 1, "theme": "$2",
                "floating_rect": { "l": $3, "t": $4, "r": $(($3 + 160)), "b": $(($4 + 40)) } },
@@ -133,7 +141,7 @@ JSON
     (cd /tmp && "$WINE" "$ROOT/build/windows/Tidemeter.exe" >/dev/null 2>&1 &)
     wait_until 60 tide_probe find Tidemeter.Controller >/dev/null || { echo "the program did not start" >&2; exit 1; }
     make_traffic
-    sleep 28 # the graph fills with the traffic; rates and read-outs filled in
+    sleep 32 # the graph fills with the traffic and ends on the steady rate; read-outs filled in
 }
 
 # capture SUFFIX WHAT...: the named views of the running program, saved with SUFFIX.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both targets, runs the native tests, the Windows tests under Wine
-# (on a private Xvfb), the installer's round trip under Wine and the fuzz targets over their corpora
+# (on a private Xvfb), the Windows tests that need real traffic (suites named Lab*) in a private network
+# lab (scripts/netlab.sh), the installer's round trip under Wine and the fuzz targets over their corpora
 # plus a fixed number of inputs from a fixed seed, and ends with the totals. Every run does the same
 # work, so the counts do not change.
 set -uo pipefail
@@ -46,12 +47,18 @@ start_xvfb || exit 1
 echo "(private display $DISPLAY)"
 start_wine_session
 hold_desktop
-ctest --test-dir build/windows --output-on-failure --timeout 300 2>&1 | tee build/logs/windows.log
+ctest --test-dir build/windows --output-on-failure --timeout 300 -E '^Lab' 2>&1 | tee build/logs/windows.log
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 count_ctest build/logs/windows.log
 release_desktop
 "$WINESERVER" -k 2>/dev/null
 stop_xvfb
+
+echo "== Windows tests with real traffic, in a private network lab"
+bash scripts/netlab.sh --wine ctest --test-dir build/windows --output-on-failure --timeout 300 -R '^Lab' 2>&1 |
+    tee build/logs/lab.log
+[ "${PIPESTATUS[0]}" = 0 ] || status=1
+count_ctest build/logs/lab.log
 
 echo "== Installer round trip under Wine"
 bash scripts/installer_check.sh 2>&1 | tee build/logs/installer.log

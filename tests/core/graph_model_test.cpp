@@ -292,7 +292,10 @@ INSTANTIATE_TEST_SUITE_P(
         ExtremesCase{{9, 1, 1, 1, 1, 1, 1, 1, 0}, 2, {0, 1, 4, 8}}, // high before low keeps time order
         // A gap keeps its first point and splits the column it falls in.
         ExtremesCase{{1, 3, 2, gap, 5, 4, 6, 4, 1}, 1, {0, 1, 3, 5, 6, 8}},
-        ExtremesCase{{1, 5, gap, gap, 2, 2, 7, 2, 3}, 2, {0, 1, 2, 4, 6, 8}}));
+        ExtremesCase{{1, 5, gap, gap, 2, 2, 7, 2, 3}, 2, {0, 1, 2, 4, 6, 8}},
+        // A second gap keeps its first point as well: the first one ended in between.
+        ExtremesCase{{1, gap, 1, 1, gap, 1, 1, 1, 1}, 2, {0, 1, 2, 4, 5, 8}},
+        ExtremesCase{{1, gap, 1, gap, 1, 1, 1, 1, 1}, 1, {0, 1, 2, 3, 4, 8}}));
 
 TEST(ColumnExtremes, EachDirectionPicksItsOwnExtremes) {
     std::vector<GraphPoint> points;

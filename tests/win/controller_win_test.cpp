@@ -423,6 +423,32 @@ std::vector<HWND> windows_of(const wchar_t* window_class, HWND controller) {
     return found;
 }
 
+// Exit while the disk holds a save: the dashboard goes at once, not once the saves are done or given up.
+TEST_F(Controller, ExitHidesTheDashboardWhileTheDiskHoldsTheLastSave) {
+    ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(0)));
+    std::atomic<bool> disk_answers{false};
+    RunningApp running(folder_.path(), [&](const std::wstring& path, std::string_view bytes, std::string* error) {
+        wait_for([&] { return disk_answers.load(); }, 60s);
+        return write_file_atomically(path, bytes, error);
+    });
+    ASSERT_NE(running.window(), nullptr);
+    PostMessageW(running.window(), k_msg_activate, 0, 0);
+    HWND dashboard = nullptr;
+    ASSERT_TRUE(wait_for(
+        [&] {
+            const std::vector<HWND> found = windows_of(ui::k_main_class, running.window());
+            dashboard = found.empty() ? nullptr : found.front();
+            return dashboard != nullptr && IsWindowVisible(dashboard);
+        },
+        30s));
+    PostMessageW(running.window(), k_msg_graph_range, 60, 0); // a change for exit to save
+    PostMessageW(running.window(), k_msg_dashboard_button, k_button_exit, 0);
+    // Hidden, not gone with the application's thread once the saves were given up.
+    EXPECT_TRUE(wait_for([&] { return IsWindow(dashboard) && !IsWindowVisible(dashboard); }, 30s));
+    disk_answers = true;
+    EXPECT_EQ(running.stop(), 0);
+}
+
 // The number stored under usage_window in settings.json, or -1.
 double usage_window_number(const std::wstring& path, const char* name) {
     const auto written = read_json(path);

@@ -481,6 +481,67 @@ TEST_F(Dashboard, ARefreshRepaintsOnlyWhatChanged) {
     }
 }
 
+// The range under the plot is repainted when the range changes, and only then; a static label that
+// repaints (its caption set again) repaints nothing else.
+TEST_F(Dashboard, TheRangeLabelRepaintsWhenTheRangeChangesAndOnlyThen) {
+    window.show(true);
+    ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
+    UpdateWindow(window.hwnd());
+    pump_idle();
+    const DashboardGeometry g = geometry_of(window.hwnd());
+    const Rgba mark{255, 0, 255, 255};
+    const DipRect title_row{g.width - 120, 20, 40, 10};
+    const HDC dc = GetDC(window.hwnd());
+    const HBRUSH brush = CreateSolidBrush(RGB(mark.r, mark.g, mark.b));
+    for (const DipRect& box : {title_row, g.range_label}) {
+        const RECT r = client_box(window.hwnd(), box);
+        FillRect(dc, &r, brush);
+    }
+    DeleteObject(brush);
+    ReleaseDC(window.hwnd(), dc);
+    const auto marked = [&](const DipRect& box) {
+        const RECT r = screen_box(window.hwnd(), inflated(box, -1, -1));
+        return test::count_near(r, mark) == (r.right - r.left) * (r.bottom - r.top);
+    };
+
+    window.set_graph_state(120, true); // the same range; every caption is set again
+    pump_idle();
+    EXPECT_TRUE(marked(title_row));
+    EXPECT_TRUE(marked(g.range_label));
+    window.set_graph_state(600, true);
+    EXPECT_TRUE(pump_until([&] { return !marked(g.range_label); }));
+    EXPECT_TRUE(marked(title_row));
+}
+
+// With the pointer resting over the plot, a new sample repaints the lines and the read-out where it was
+// and where it goes, not the graph's whole band.
+TEST_F(Dashboard, AHoverAtRestRepaintsItsReadoutNotTheWholeBand) {
+    DashboardView view;
+    view.format_rate = [](double v) { return std::to_wstring(static_cast<long long>(v)); };
+    for (int64_t t = 0; t < 120; ++t) {
+        view.points.push_back({t, true, 2.5e6, 1e6});
+    }
+    window.show(true);
+    ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
+    window.update(view);
+    const DashboardGeometry g = geometry_of(window.hwnd());
+    const int x = static_cast<int>(g.plot.left + g.plot.width / 2);
+    SendMessageW(window.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(x, static_cast<int>(g.plot.top + 20)));
+    UpdateWindow(window.hwnd());
+    pump_idle();
+
+    for (GraphPoint& point : view.points) {
+        point.time += 1; // the same lines, a new sample under the pointer
+    }
+    window.update(view);
+    const HRGN region = CreateRectRgn(0, 0, 0, 0);
+    GetUpdateRgn(window.hwnd(), region, FALSE);
+    EXPECT_TRUE(PtInRegion(region, x + 20, static_cast<int>(g.plot.top + 10))) << "the read-out";
+    EXPECT_FALSE(PtInRegion(region, static_cast<int>(g.panel.left / 2), static_cast<int>(g.plot.top + 10)))
+        << "left of the panel";
+    DeleteObject(region);
+}
+
 // With an hour of samples the lines are drawn from two points per pixel column, but the read-out
 // still reports the very sample under the pointer, one the lines left out.
 TEST_F(Dashboard, HoverReportsTheSampleUnderThePointerAfterAReducedPaint) {

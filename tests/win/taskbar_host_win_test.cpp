@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "compact/compact_window_win.h"
@@ -293,6 +294,17 @@ TEST_F(TaskbarHostTest, FullScreenProgramKeepsTheOverlayBehindItUntilItEnds) {
     DestroyWindow(video);
     EXPECT_TRUE(pump_until([&] { return topmost(readout) && IsWindowVisible(readout); },
                            std::chrono::milliseconds(10000)));
+}
+
+// What the shell can report: a full-screen program of any kind, a Store app included, or the desktop.
+TEST(FullScreenState, EveryFullScreenProgramCountsAndNothingElse) {
+    const std::pair<QUERY_USER_NOTIFICATION_STATE, bool> states[] = {
+        {QUNS_NOT_PRESENT, false},      {QUNS_BUSY, true},         {QUNS_RUNNING_D3D_FULL_SCREEN, true},
+        {QUNS_PRESENTATION_MODE, true}, {QUNS_ACCEPTS_NOTIFICATIONS, false}, {QUNS_QUIET_TIME, false},
+        {QUNS_APP, true}};
+    for (const auto& [state, full_screen] : states) {
+        EXPECT_EQ(is_fullscreen_state(state), full_screen) << state;
+    }
 }
 
 TEST_F(TaskbarHostTest, TaskListWidenedByTheShellIsNarrowedAgainByTheLayoutCheck) {

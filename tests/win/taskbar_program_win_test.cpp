@@ -1,6 +1,6 @@
 // Tidemeter.exe on a taskbar of the test's own: its read-out comes back after the taskbar is re-created
-// and "TaskbarCreated" arrives, the end of the session gives the task list back, and the program still
-// exits cleanly.
+// and "TaskbarCreated" arrives, the end of the session gives the task list back, a session that goes on
+// gets the read-out back, and the program still exits cleanly.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -91,6 +91,16 @@ TEST(ProgramOnTestTaskbar, TaskbarCreatedBringsTheReadoutBack) {
     // and keeps it: the read-out's one-second check does not narrow it again.
     pump_until([] { return false; }, std::chrono::milliseconds(2500));
     EXPECT_EQ(TestTaskbar::client_rect_of(bar->task_list()), natural);
+
+    // The log-off was cancelled: the read-out comes back at once (long before the 15 s of the case
+    // below). An installer then closes applications and this one goes on running: it comes back later.
+    SendMessageTimeoutW(controller, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 30'000, &answer);
+    EXPECT_TRUE(pump_until([&] { return readout_of(id, bar->host()) != nullptr; },
+                           std::chrono::milliseconds(7'000)));
+    SendMessageTimeoutW(controller, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_NORMAL, 30'000, &answer);
+    EXPECT_EQ(readout_of(id, bar->host()), nullptr);
+    EXPECT_TRUE(pump_until([&] { return readout_of(id, bar->host()) != nullptr; },
+                           std::chrono::milliseconds(60'000)));
 
     PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
     EXPECT_TRUE(pump_until([&] { return test::has_ended(program); }, std::chrono::milliseconds(60'000)));

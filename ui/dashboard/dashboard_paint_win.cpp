@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -115,6 +116,36 @@ std::vector<RECT> update_rects(HWND window, const RECT& box) {
     return rects;
 }
 
+// The hover read-out of point h as it is drawn: its text laid out, its box, and the two parts it covers
+// on screen (the marker across the plot, the box), each with its antialiased edge. No layout when
+// nothing is hovered or the text cannot be laid out.
+struct HoverDrawing {
+    ComPtr<IDWriteTextLayout> layout;
+    HoverBox place;
+    std::array<DipRect, 2> parts{};
+};
+
+HoverDrawing hover_drawing(const DashboardView& view, const DashboardGeometry& g, int h, bool rtl) {
+    HoverDrawing hover;
+    const size_t n = view.points.size();
+    if (h < 0 || static_cast<size_t>(h) >= n) {
+        return hover;
+    }
+    const float x = point_x(g.plot, static_cast<size_t>(h), n, rtl);
+    hover.layout = create_text_layout(hover_text(view, static_cast<size_t>(h), rtl), 12, DWRITE_FONT_WEIGHT_NORMAL,
+                                      rtl);
+    DWRITE_TEXT_METRICS metrics{};
+    if (!hover.layout || FAILED(hover.layout->SetMaxWidth(600)) || FAILED(hover.layout->GetMetrics(&metrics))) {
+        hover.layout.Reset();
+        return hover;
+    }
+    hover.place = hover_box(g, x, metrics.width, metrics.height);
+    // The box is as wide as the text: right-to-left text then starts at the box's own right edge.
+    hover.layout->SetMaxWidth(std::max(metrics.widthIncludingTrailingWhitespace, 1.0f));
+    hover.parts = {DipRect{x - 2, g.plot.top - 1, 4, g.plot.height + 2}, inflated(hover.place.box, 2, 2)};
+    return hover;
+}
+
 } // namespace
 
 DashboardGeometry MainWindow::geometry() const {
@@ -176,19 +207,25 @@ void MainWindow::invalidate_changes(const DashboardView& old) {
     if (paths_.points_version == points_version_ && paths_.built) {
         return;
     }
-    if (hovered_point_ >= 0) {
-        invalidate(g.graph_band()); // the read-out's text and place follow the points
-        return;
-    }
     // What the old lines covered (the panel when unknown) and what the new ones will; a text they
     // reach is repainted whole, as glyphs cut at an area's edge may come out a shade different.
-    const DipRect was = paths_.built && paths_.plot == g.plot ? paths_.bounds : g.panel;
-    const DipRect reach = united(was, graph_paths(g, after.max).bounds);
     std::vector<DipRect> texts{g.title,          g.status,         g.cards[0].label, g.cards[0].value,
                                g.cards[1].label, g.cards[1].value, g.session_line,   g.history_line,
                                g.stats_line,     g.range_label,    g.now_label};
     for (const GridLine& line : grid_lines(g, after, rtl_)) {
         texts.push_back(line.label);
+    }
+    const DipRect was = paths_.built && paths_.plot == g.plot ? paths_.bounds : g.panel;
+    DipRect reach = united(was, graph_paths(g, after.max).bounds);
+    if (hovered_point_ >= 0) {
+        // The read-out's text and place follow the points: its box where it was and where it goes, in the
+        // lines' area (every area of a paint draws the lines again, which costs more than its pixels).
+        // The marker is drawn over whatever is repainted: its strip counts only when it moves.
+        const HoverDrawing hover = hover_drawing(view_, g, hovered_point_, rtl_);
+        reach = united(reach, united(hover_parts_[1], hover.parts[1]));
+        if (hover.parts[0] != hover_parts_[0]) {
+            reach = united(reach, united(hover_parts_[0], hover.parts[0]));
+        }
     }
     DipRect area = reach;
     for (const DipRect& box : texts) {
@@ -363,24 +400,17 @@ void MainWindow::draw(ID2D1RenderTarget* target, const DashboardGeometry& g, con
         }
     }
 
-    if (hovered_point_ < 0 || static_cast<size_t>(hovered_point_) >= n) {
+    const HoverDrawing hover = hover_drawing(view_, g, hovered_point_, rtl_);
+    hover_parts_ = hover.parts; // what the next refresh repaints if the read-out moves or changes
+    if (!hover.layout) {
         return;
     }
-    const float x = point_x(g.plot, static_cast<size_t>(hovered_point_), n, rtl_);
+    const float x = hover.place.line_x;
     target->DrawLine(D2D1::Point2F(x, g.plot.top), D2D1::Point2F(x, g.plot.bottom()), text.Get(), 1.0f);
-    const ComPtr<IDWriteTextLayout> layout = create_text_layout(
-        hover_text(view_, static_cast<size_t>(hovered_point_), rtl_), 12, DWRITE_FONT_WEIGHT_NORMAL, rtl_);
-    DWRITE_TEXT_METRICS metrics{};
-    if (!layout || FAILED(layout->SetMaxWidth(600)) || FAILED(layout->GetMetrics(&metrics))) {
-        return;
-    }
-    const HoverBox hover = hover_box(g, x, metrics.width, metrics.height);
-    // The box is as wide as the text: right-to-left text then starts at the box's own right edge.
-    layout->SetMaxWidth(std::max(metrics.widthIncludingTrailingWhitespace, 1.0f));
-    const D2D1_ROUNDED_RECT box = D2D1::RoundedRect(rect_of(hover.box), 6, 6);
+    const D2D1_ROUNDED_RECT box = D2D1::RoundedRect(rect_of(hover.place.box), 6, 6);
     target->FillRoundedRectangle(box, surface.Get());
     target->DrawRoundedRectangle(box, border.Get(), 1.0f);
-    target->DrawTextLayout(D2D1::Point2F(hover.text.x, hover.text.y), layout.Get(), text.Get());
+    target->DrawTextLayout(D2D1::Point2F(hover.place.text.x, hover.place.text.y), hover.layout.Get(), text.Get());
 }
 
 } // namespace tide::ui

@@ -97,8 +97,7 @@ void MainWindow::apply(const MainWindowSettings& settings, const Theme& theme, b
 }
 
 void MainWindow::set_graph_state(int64_t range_s, bool frozen) {
-    graph_range_ = range_s;
-    if (range_s != graph_range_ && is_visible()) {
+    if (std::exchange(graph_range_, range_s) != range_s && is_visible()) {
         invalidate(geometry().range_label);
     }
     graph_frozen_ = frozen;
@@ -412,7 +411,6 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
     }
     case WM_CTLCOLORSTATIC: {
-        InvalidateRect(hwnd_, nullptr, FALSE);
         const auto dc = reinterpret_cast<HDC>(wparam);
         SetTextColor(dc, colorref(theme_.text));
         SetBkColor(dc, colorref(theme_.bg));

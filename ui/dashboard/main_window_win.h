@@ -8,6 +8,7 @@
 #include <d2d1.h>
 #include <wrl/client.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -108,6 +109,7 @@ private:
     int hovered_point_ = -1;
     bool tracking_mouse_ = false;
     DipRect plot_rect_; // written by each paint, read by hit-testing
+    std::array<DipRect, 2> hover_parts_{}; // the hover marker and box as last drawn
     DashboardView view_;
     Font ui_font_;
     Brush background_brush_;
