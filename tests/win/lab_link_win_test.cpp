@@ -38,14 +38,16 @@ TEST(LabLink, ARecreatedAndABouncedLinkCountEveryByteOnce) {
     const auto tip_becomes = [&](const wchar_t* text) {
         return test::wait_for([&] { return shell.tip_shows(text); }, 60s);
     };
-    // The lab's file once the link carries it again (the route may follow the link by a moment), and a
-    // sample taken after it (the tooltip changes with the rates): bytes after the last sample before
-    // an exit are not counted.
+    // The lab's file once the link carries it again (the route may follow the link by a moment), and
+    // the download rate up and back at zero after it: a sample read once the file was in, since bytes
+    // after the last sample before an exit are not counted.
     const auto fetch_and_measure = [&] {
         uint64_t received = 0;
+        const size_t mark = shell.mark();
         test::wait_for([&] { return (received = test::lab_fetch()) > 0; }, 30s);
-        const int tips = shell.requests(NIM_MODIFY);
-        return test::wait_for([&] { return shell.requests(NIM_MODIFY) > tips; }, 30s) ? received : 0;
+        return test::wait_for([&] { return shell.fell_to(mark, L"Download ", L"Download 0.0 "); }, 30s)
+                   ? received
+                   : 0;
     };
     ASSERT_TRUE(tip_becomes(L"Download "));
 

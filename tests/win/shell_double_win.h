@@ -80,6 +80,33 @@ public:
         return n;
     }
 
+    // How many requests the shell has been sent so far: a mark for `fell_to`.
+    size_t mark() const {
+        std::lock_guard hold(lock_);
+        return requests_.size();
+    }
+
+    // True when, after the mark, a tooltip carried `busy` without `idle` and a later one carried `idle`:
+    // a rate went up and came back down, so every byte before that was measured.
+    bool fell_to(size_t mark, std::wstring_view busy, std::wstring_view idle) const {
+        std::lock_guard hold(lock_);
+        bool was_busy = false;
+        for (size_t i = mark; i < requests_.size(); ++i) {
+            const Request& request = requests_[i];
+            if (!request.accepted || request.kind != NIM_MODIFY) {
+                continue;
+            }
+            if (contains(request.payload, idle)) {
+                if (was_busy) {
+                    return true;
+                }
+            } else if (contains(request.payload, busy)) {
+                was_busy = true;
+            }
+        }
+        return false;
+    }
+
 private:
     struct Request {
         DWORD kind = 0;
