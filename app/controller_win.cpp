@@ -188,6 +188,9 @@ void App::on_timer(UINT_PTR id) {
     case k_timer_file_retry:
         retry_settings_file();
         break;
+    case k_timer_cannot_save_notice:
+        tell_cannot_save();
+        break;
     default:
         break;
     }
