@@ -2,11 +2,12 @@
 # Source it; it sets ROOT to the checkout.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# What the build and the test command use (imagemagick: screenshots with `import`). The benchmarks
-# add TIDE_BENCH_PACKAGES (scripts/bench.sh).
+# What the build and the test command use (imagemagick: screenshots with `import`; python3-jsonschema
+# and python3-yaml: the release checks its manifests). The benchmarks add TIDE_BENCH_PACKAGES
+# (scripts/bench.sh).
 TIDE_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev
     clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-    wine64 xvfb xauth imagemagick fonts-wine fonts-dejavu-core)
+    wine64 xvfb xauth imagemagick fonts-wine fonts-dejavu-core python3-jsonschema python3-yaml)
 TIDE_BENCH_PACKAGES=(rapidjson-dev)
 
 as_root() {
