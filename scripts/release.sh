@@ -60,6 +60,7 @@ pack "$ROOT/build/windows" "$out"
 
 # The second build: another folder, every object compiled afresh.
 check="$ROOT/build/release-check"
+rm -rf "$check"
 CCACHE_DISABLE=1 build "$check"
 pack "$check" "$check/out"
 differ=0
