@@ -62,7 +62,8 @@ bool folder_takes_files(const std::wstring& folder) {
         return false;
     }
     const std::wstring probe = data_file_path(folder, L".write-test");
-    const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // CREATE_ALWAYS: a probe left behind (a share that ignores delete-on-close) must not fail the next.
+    const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE,
                                     nullptr);
     if (file == INVALID_HANDLE_VALUE) {
