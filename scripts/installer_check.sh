@@ -179,10 +179,17 @@ ro=$(unpack "$portable_tmp/ro")
 mkdir -p "$ro/Data"
 printf '{\n  "schema_version": 1,\n  "history_mode": 1\n}\n' >"$ro/Data/settings.json"
 chmod -R a-w "$portable_tmp/ro"
-# The superuser writes through permissions: the folders are made immutable instead.
+# The superuser writes through permissions: the folders are made immutable instead, or, where that
+# is not allowed, mounted read-only.
+ro_mounted=
 if touch "$ro/Data/probe" 2>/dev/null; then
     rm -f "$ro/Data/probe"
     chattr +i "$ro" "$ro/Data" 2>/dev/null
+fi
+if touch "$ro/Data/probe" 2>/dev/null; then
+    rm -f "$ro/Data/probe"
+    chattr -i "$ro" "$ro/Data" 2>/dev/null
+    mount --bind "$ro" "$ro" 2>/dev/null && ro_mounted=1 && mount -o remount,ro,bind "$ro" 2>/dev/null
 fi
 before=$(listing "$portable_tmp/ro")
 check "the folder is really read-only here" bash -c "! touch '$ro/Data/probe' 2>/dev/null"
@@ -196,6 +203,7 @@ tide_probe post Tidemeter.Controller 0x800B 0 0 >/dev/null # would write usage.j
 check "it ends" end_program
 check "nothing was written in its folder" test "$(listing "$portable_tmp/ro")" = "$before"
 check "nothing in %APPDATA%" test ! -e "$data_dir"
+[ -n "$ro_mounted" ] && umount "$ro"
 chattr -i "$ro" "$ro/Data" 2>/dev/null
 chmod -R u+w "$portable_tmp"
 rm -rf "$portable_tmp"
