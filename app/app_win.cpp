@@ -58,6 +58,10 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     if (settings_access_ == FileAccess::blocked) {
         SetTimer(controller_window_, k_timer_file_retry, k_file_retry_period_ms, nullptr);
     }
+    if (!saves_files(options_.data_mode)) {
+        // Once the loop runs, so that the read-outs and the tray work while the message is up.
+        SetTimer(controller_window_, k_timer_cannot_save_notice, 500, nullptr);
+    }
     sampler_.controller_window = controller_window_;
     // Nothing can be measured without the sampler: the program then ends with code 1, but like any
     // other exit it first saves and takes its icon away.
@@ -96,6 +100,9 @@ void App::load_start_up_state() {
     run_first_day_ = local_day_number();
 
     settings_ = load_settings(settings_path_, settings_access_);
+    if (!saves_files(options_.data_mode)) {
+        settings_access_ = FileAccess::read_only; // a portable copy never writes anywhere else instead
+    }
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
         recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), report);
     }
@@ -142,6 +149,9 @@ void App::retry_settings_file() {
 
 // The data-plan warnings go with the usage: a file that could not be read or written is tried again.
 void App::save_usage_now() {
+    if (!saves_files(options_.data_mode)) {
+        return;
+    }
     std::optional<std::string> text =
         usage_save_text(usage_, settings_.history_mode,
                         {settings_.history_retention_days, settings_.billing_day}, recent_errors_);
@@ -170,6 +180,16 @@ void App::start_writer() {
     }
     writer_.emplace(std::move(write),
                     [window = controller_window_] { PostMessageW(window, k_msg_file_saved, 0, 0); });
+}
+
+// The user's language is known by now; the notice is given once per run, as nothing can record it.
+void App::tell_cannot_save() {
+    KillTimer(controller_window_, k_timer_cannot_save_notice);
+    UINT flags = MB_OK | MB_ICONWARNING | MB_SETFOREGROUND;
+    if (localizer_.rtl) {
+        flags |= MB_RIGHT | MB_RTLREADING;
+    }
+    MessageBoxW(controller_window_, localizer_.wide_text("portable.cannot_save").c_str(), L"Tidemeter", flags);
 }
 
 // At logon the shell can refuse the icon without ever sending "TaskbarCreated" afterwards: the icon

@@ -30,12 +30,16 @@
 
 namespace tide::app {
 
+// Shows, once and shortly after start-up, that a portable copy cannot save in its folder.
+inline constexpr UINT_PTR k_timer_cannot_save_notice = 16;
+
 // Where the program keeps what outlives a run. The program passes the user's folder and Run key;
 // tests pass a temporary folder and a key of their own.
 struct AppOptions {
     std::wstring data_folder;  // settings.json and usage.json; empty: the current directory
     RunValue run_value;        // "Start with Windows"
     WriteFile write_file = {}; // how the writer thread writes a file; empty: write_file_atomically
+    DataMode data_mode = DataMode::installed; // portable_read_only: nothing is saved, the user is told once
 };
 
 class App {
@@ -70,6 +74,7 @@ private:
     void start_writer();
     void keep_adding_tray_icon(bool added);
     void retry_settings_file();
+    void tell_cannot_save();
 
     // controller_win.cpp: the message table
     LRESULT handle_controller_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

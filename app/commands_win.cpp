@@ -176,7 +176,11 @@ void App::export_diagnostics() {
     facts.paused = sampler_.pause_flag.load();
     facts.status = static_cast<int>(current_sample_.status);
     facts.interval_ms = settings_.monitoring.interval_ms;
-    const std::wstring path = diagnostics_report_path();
+    facts.data_mode = options_.data_mode;
+    // A portable copy keeps its report beside its other files; one that cannot write there, and an
+    // installed copy, use the temporary folder.
+    const std::wstring path =
+        diagnostics_report_path(options_.data_mode == DataMode::portable ? options_.data_folder : std::wstring());
     if (path.empty()) {
         diagnostics_report_failed(recent_errors_);
         return;

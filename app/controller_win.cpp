@@ -197,6 +197,9 @@ void App::on_timer(UINT_PTR id) {
         KillTimer(controller_window_, id);
         taskbar_display_.show(settings_.compact.enabled && settings_.compact.mode == 0);
         break;
+    case k_timer_cannot_save_notice:
+        tell_cannot_save();
+        break;
     default:
         break;
     }

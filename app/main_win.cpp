@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "app/app_win.h"
 #include "base/handles_win.h"
@@ -38,8 +39,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int exit_code = 1;
     try {
-        const auto app =
-            std::make_unique<tide::app::App>(tide::app::AppOptions{tide::data_folder_of_run(), {}});
+        const tide::DataLocation location = tide::data_location_of_run();
+        tide::app::AppOptions options{location.folder, {}};
+        options.data_mode = location.mode;
+        const auto app = std::make_unique<tide::app::App>(std::move(options));
         exit_code = app->run(instance, start_minimized);
     } catch (...) {
         exit_code = 1;

@@ -45,7 +45,7 @@ void App::read_given_warnings() {
 // Handed to the writer thread like the other files: a write that fails is kept there and tried again
 // with the next save, so the records count as saved once handed over.
 void App::save_given_warnings() {
-    if (!warnings_read_ || !plan_warner_.changed()) {
+    if (!warnings_read_ || !plan_warner_.changed() || !saves_files(options_.data_mode)) {
         return;
     }
     plan_warner_.saved();

@@ -80,6 +80,7 @@ DiagnosticsInput gather_diagnostics_input(const DiagnosticsAppFacts& facts, cons
     input.interface_name = facts.interface_name;
     input.status_word = diagnostics_status_word(facts.paused, facts.status);
     input.interval_ms = facts.interval_ms;
+    input.data_mode = data_mode_text(facts.data_mode);
     input.displays = diagnostics_displays();
     for (const ErrorEntry& entry : errors.entries()) {
         input.recent_errors.push_back({entry.time, entry.text});
@@ -87,7 +88,14 @@ DiagnosticsInput gather_diagnostics_input(const DiagnosticsAppFacts& facts, cons
     return input;
 }
 
-std::wstring diagnostics_report_path() {
+std::wstring diagnostics_report_path(const std::wstring& data_folder) {
+    if (!data_folder.empty()) {
+        std::wstring path = data_folder;
+        if (path.back() != L'\\' && path.back() != L'/') {
+            path.push_back(L'\\');
+        }
+        return path + k_report_name;
+    }
     wchar_t folder[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH, folder);
     if (length == 0 || length >= MAX_PATH) {

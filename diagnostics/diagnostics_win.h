@@ -2,6 +2,7 @@
 #pragma once
 
 #include "diagnostics/report.h"
+#include "persistence/data_location.h"
 
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ struct DiagnosticsAppFacts {
     bool paused = false;
     int status = 0; // MonitorStatus: 0 unavailable, 1 connected, 2 measuring
     int interval_ms = 0;
+    DataMode data_mode = DataMode::installed;
 };
 
 // "major.minor.build" from RtlGetVersion, or "unknown".
@@ -30,8 +32,9 @@ std::vector<DiagnosticsDisplay> diagnostics_displays();
 // copy of the recent errors.
 DiagnosticsInput gather_diagnostics_input(const DiagnosticsAppFacts& facts, const RecentErrors& errors);
 
-// "Tidemeter-diagnostics.txt" in the user's temporary folder; empty when the folder is unknown.
-std::wstring diagnostics_report_path();
+// "Tidemeter-diagnostics.txt" in folder, or in the user's temporary folder when folder is empty; empty
+// when that is unknown.
+std::wstring diagnostics_report_path(const std::wstring& folder = {});
 
 // The file's content: the byte-order mark and the report.
 std::string diagnostics_report_content(const DiagnosticsInput& input);

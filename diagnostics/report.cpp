@@ -87,6 +87,9 @@ std::string build_diagnostics_report(const DiagnosticsInput& in) {
          "Selected network interface: " + cleaned(in.interface_name.empty() ? "(none)" : in.interface_name));
     line(out, "Sampling interval: " + to_string(in.interval_ms) + " ms");
     line(out, "Monitoring status: " + cleaned(in.status_word));
+    if (!in.data_mode.empty()) {
+        line(out, "Data folder: " + cleaned(in.data_mode));
+    }
     line(out, "Displays: " + to_string(in.displays.size()));
     size_t n = 0;
     for (const DiagnosticsDisplay& d : in.displays) {

@@ -30,6 +30,7 @@ struct DiagnosticsInput {
     std::string status_word;    // see diagnostics_status_word
     int language_standard = 0;  // yyyymm of the language revision the program was built against
     int interval_ms = 0;
+    std::string data_mode; // where the files live (data_mode_text); no line when empty
     std::vector<DiagnosticsDisplay> displays;    // monitor enumeration order
     std::vector<DiagnosticsError> recent_errors; // oldest first
 };

@@ -20,13 +20,15 @@ std::wstring data_folder() {
     return folder;
 }
 
-std::wstring data_folder_of_run() {
+namespace {
+
+std::wstring chosen_folder() {
     std::wstring folder(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
             GetEnvironmentVariableW(k_data_folder_variable, folder.data(), static_cast<DWORD>(folder.size()));
         if (length == 0) {
-            return data_folder();
+            return {};
         }
         if (length < folder.size()) {
             folder.resize(length);
@@ -34,6 +36,73 @@ std::wstring data_folder_of_run() {
         }
         folder.resize(length); // too small: length is the size needed, with the terminating zero
     }
+}
+
+std::wstring program_folder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) {
+            return {};
+        }
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// Creating the folder and a file in it is the only sure test: a read-only share, a folder the user
+// may not write (Program Files) and a full or write-protected medium all fail here.
+bool folder_takes_files(const std::wstring& folder) {
+    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        return false;
+    }
+    const std::wstring probe = data_file_path(folder, L".write-test");
+    // CREATE_ALWAYS: a probe left behind (a share that ignores delete-on-close) must not fail the next.
+    const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE,
+                                    nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+} // namespace
+
+std::wstring data_folder_of_run() {
+    const std::wstring chosen = chosen_folder();
+    return chosen.empty() ? data_folder() : chosen;
+}
+
+DataLocation data_location_of_run() {
+    DataLocationFacts facts;
+    facts.chosen_folder = chosen_folder();
+    facts.program_folder = program_folder();
+    // Anything of the name counts, whatever it holds and whether or not it can be read: only a
+    // clear "not there" leaves the copy installed.
+    if (!facts.program_folder.empty()) {
+        const std::wstring marker = data_file_path(facts.program_folder, k_portable_marker);
+        if (GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            facts.marker_present = true;
+        } else {
+            const DWORD error = GetLastError();
+            facts.marker_present = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+        }
+    }
+    if (facts.chosen_folder.empty() && !facts.marker_present) {
+        facts.roaming_folder = data_folder();
+    }
+    const DataLocation location = choose_data_location(facts);
+    if (location.mode != DataMode::portable) {
+        return location;
+    }
+    return after_write_probe(location, folder_takes_files(location.folder));
 }
 
 std::wstring data_file_path(const std::wstring& folder, std::wstring_view name) {

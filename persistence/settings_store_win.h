@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "persistence/data_location.h"
 #include "persistence/settings.h"
 
 namespace tide {
@@ -17,6 +18,11 @@ std::wstring data_folder();
 // program with a folder of their own, so that they never touch a user's settings or history.
 inline constexpr wchar_t k_data_folder_variable[] = L"TIDEMETER_DATA_FOLDER";
 std::wstring data_folder_of_run();
+
+// Where this run keeps its files: the variable, else the Data folder beside a portable copy (see
+// k_portable_marker), else data_folder(). A portable folder is created here and tried with a file
+// that deletes itself; when that fails the mode is portable_read_only and nothing may be written.
+DataLocation data_location_of_run();
 
 // The folder and the file name joined; the bare name when the folder is empty.
 std::wstring data_file_path(const std::wstring& folder, std::wstring_view name);

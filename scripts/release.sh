@@ -1,32 +1,84 @@
 #!/usr/bin/env bash
-# Builds what a user downloads, into build/release: Tidemeter-<version>-setup.exe (per-user installer)
-# and Tidemeter-<version>-portable.zip. The version is the project version in CMakeLists.txt.
+# Builds what a user downloads, into build/release: Tidemeter-<version>-setup.exe (per-user installer),
+# Tidemeter-<version>-portable.zip, SHA256SUMS, the winget manifests (winget/) and the Scoop manifest
+# (scoop/). The version is the project version in CMakeLists.txt.
+#
+#   bash scripts/release.sh [BASE_URL]
+#
+# BASE_URL is the address the two downloads will be published under (the manifests' InstallerUrl and
+# url); without it a placeholder stands there. Every artefact takes its time from the last commit
+# (SOURCE_DATE_EPOCH, unless set), so the same commit gives the same bytes. The script checks that
+# itself: it builds the program a second time in another folder (build/release-check, without the
+# compiler cache), packs it again and fails when any artefact differs.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$ROOT"
 
+base_url=${1:-https://example.invalid/tidemeter/releases/download/v@VERSION@}
 ensure_packages nsis
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null) ||
+        { echo "no commit to take the time from: set SOURCE_DATE_EPOCH" >&2; exit 1; }
+fi
+export SOURCE_DATE_EPOCH
+
+# pack BUILD OUT: the installer and the zip of the program built in BUILD, into OUT.
+pack() {
+    local build=$1 out=$2 generated=$1/generated
+    rm -rf "$out"
+    mkdir -p "$out"
+    # NSIS stores each file's time and gives it to the installed copy; the program carries no other.
+    local stage="$out/stage/Tidemeter-$version-portable"
+    mkdir -p "$stage"
+    cp "$build/Tidemeter.exe" "$stage/Tidemeter.exe"
+    sed -e "s/@VERSION@/$version/" -e 's/$/\r/' installer/portable-readme.txt >"$stage/README.txt"
+    sed -e 's/$/\r/' installer/portable-marker.txt >"$stage/Tidemeter.portable"
+    touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
+    makensis -V2 -DGENERATED="$generated" -DEXE="$stage/Tidemeter.exe" \
+        -DICON="$ROOT/resources/app.ico" -DOUTDIR="$out" installer/tidemeter.nsi
+    python3 scripts/release_files.py zip "$out/Tidemeter-$version-portable.zip" "$stage" "$SOURCE_DATE_EPOCH"
+    rm -rf "$out/stage"
+}
+
+# build FOLDER: configures and builds Tidemeter.exe there, with the release's settings.
+build() {
+    cmake -S "$ROOT" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DTIDE_TESTS=OFF >/dev/null
+    cmake --build "$1" --target Tidemeter
+}
+
+started=$SECONDS
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Tidemeter
 generated="$ROOT/build/windows/generated"
 version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$generated/version.nsh")
 [ -n "$version" ] || { echo "no version in $generated/version.nsh" >&2; exit 1; }
+base_url=${base_url//@VERSION@/$version}
 
 out="$ROOT/build/release"
-rm -rf "$out"
-mkdir -p "$out"
+pack "$ROOT/build/windows" "$out"
 
-makensis -V2 -DGENERATED="$generated" -DEXE="$ROOT/build/windows/Tidemeter.exe" \
-    -DICON="$ROOT/resources/app.ico" -DOUTDIR="$out" installer/tidemeter.nsi
+# The second build: another folder, every object compiled afresh.
+check="$ROOT/build/release-check"
+rm -rf "$check"
+CCACHE_DISABLE=1 build "$check"
+pack "$check" "$check/out"
+differ=0
+for f in "Tidemeter-$version-setup.exe" "Tidemeter-$version-portable.zip"; do
+    cmp "$out/$f" "$check/out/$f" || differ=1
+done
+cmp "$ROOT/build/windows/Tidemeter.exe" "$check/Tidemeter.exe" || differ=1
+# Neither folder may show in what ships (the compiler was told to map them out).
+if grep -qaF -e "$ROOT" "$ROOT/build/windows/Tidemeter.exe"; then
+    echo "Tidemeter.exe names the folder it was built in" >&2
+    differ=1
+fi
+[ "$differ" = 0 ] || { echo "the two builds differ: the release is not reproducible" >&2; exit 1; }
 
-# The portable folder: the program and a note on its files, with Windows line ends for Notepad.
-portable="Tidemeter-$version-portable"
-stage="$out/stage/$portable"
-mkdir -p "$stage"
-cp build/windows/Tidemeter.exe "$stage/"
-sed -e "s/@VERSION@/$version/" -e 's/$/\r/' installer/portable-readme.txt >"$stage/README.txt"
-(cd "$out/stage" && cmake -E tar cf "$out/$portable.zip" --format=zip -- "$portable")
-rm -rf "$out/stage"
+python3 scripts/release_files.py manifests "$out" "$version" "$SOURCE_DATE_EPOCH" "$base_url"
+python3 scripts/release_files.py check "$out" "$version"
+(cd "$out" && sha256sum --quiet -c SHA256SUMS)
 
-echo "Release $version in $out:"
+echo "Release $version in $out (built twice and compared in $((SECONDS - started)) s):"
 ls -l "$out"
+cat "$out/SHA256SUMS"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both targets, runs the native tests, the Windows tests under Wine
 # (on a private Xvfb), the Windows tests that need real traffic (suites named Lab*) in a private network
-# lab (scripts/netlab.sh), the installer's round trip under Wine and the fuzz targets over their corpora
+# lab (scripts/netlab.sh), the release (built twice and compared, its manifests checked), the installer's
+# and the portable zip's round trips under Wine and the fuzz targets over their corpora
 # plus a fixed number of inputs from a fixed seed, and ends with the totals. Every run does the same
 # work, so the counts do not change.
 set -uo pipefail
@@ -60,7 +61,7 @@ bash scripts/netlab.sh --wine ctest --test-dir build/windows --output-on-failure
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 count_ctest build/logs/lab.log
 
-echo "== Installer round trip under Wine"
+echo "== Release (built twice and compared), installer and portable zip under Wine"
 bash scripts/installer_check.sh 2>&1 | tee build/logs/installer.log
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 line=$(grep -E '^installer check: [0-9]+ passed, [0-9]+ failed' build/logs/installer.log | tail -n 1)

@@ -84,6 +84,15 @@ TEST(DiagnosticsReport, EmptyListsAndEmptyInterfaceName) {
     EXPECT_EQ(lines[12], "  (none)");
 }
 
+TEST(DiagnosticsReport, DataFolderLineFollowsTheStatus) {
+    DiagnosticsInput in = sample_input();
+    in.data_mode = "portable (the Data folder beside the program)";
+    const std::vector<std::string> lines = lines_of(build_diagnostics_report(in));
+    ASSERT_GE(lines.size(), 12u);
+    EXPECT_EQ(lines[10], "Data folder: portable (the Data folder beside the program)");
+    EXPECT_EQ(lines[11], "Displays: 2");
+}
+
 TEST(DiagnosticsReport, FreeTextFieldsAreCleaned) {
     DiagnosticsInput in = sample_input();
     in.interface_name = "Wi-Fi\r\nof jane@example.org";

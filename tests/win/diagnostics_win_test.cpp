@@ -63,6 +63,11 @@ TEST(DiagnosticsReportFile, LivesInTheTempFolder) {
     EXPECT_TRUE(path.ends_with(L"\\Tidemeter-diagnostics.txt")) << path;
 }
 
+TEST(DiagnosticsReportFile, LivesInAPortableCopysDataFolder) {
+    EXPECT_EQ(diagnostics_report_path(L"E:\\Tidemeter\\Data"), L"E:\\Tidemeter\\Data\\Tidemeter-diagnostics.txt");
+    EXPECT_EQ(diagnostics_report_path(L"E:\\Data\\"), L"E:\\Data\\Tidemeter-diagnostics.txt");
+}
+
 TEST(DiagnosticsReportFile, StartsWithTheByteOrderMarkAndHoldsTheReport) {
     RecentErrors errors;
     errors.add(86400, "Could not write the usage CSV\nat C:\\Users\\tester\\usage.csv");
