@@ -71,7 +71,7 @@ TEST(DashboardAccess, HoverIsTheGraphsChildAndTakesTheFocus) {
             EXPECT_EQ(hover.parent, 4);
             EXPECT_EQ(hover.name, hover_text(view, static_cast<size_t>(c.hovered), true));
             const AccessRect& plot = tree.elements[4].rect;
-            EXPECT_TRUE(hover.rect.left >= plot.left - 3 && hover.rect.right <= plot.right + 3);
+            EXPECT_TRUE(hover.rect.left >= plot.left && hover.rect.right <= plot.right);
         }
     }
     // Mirrored: the download card on the right; figures isolated.

@@ -1,6 +1,8 @@
 // The dashboard's elements.
 #include "ui/dashboard/dashboard_access.h"
 
+#include <algorithm>
+
 #include "ui/dashboard/graph_model.h"
 
 namespace tide {
@@ -50,7 +52,9 @@ AccessTree dashboard_access(const DashboardView& view, const DashboardGeometry& 
     const std::wstring hover = hovered >= 0 ? hover_text(view, static_cast<size_t>(hovered), rtl) : std::wstring();
     if (!hover.empty()) {
         const float x = point_x(g.plot, static_cast<size_t>(hovered), view.points.size(), rtl);
-        add(hover, {}, {x - 2.0f, g.plot.top, 4.0f, g.plot.height}, AccessRole::text);
+        // The marker's column, kept inside the graph at its ends.
+        const float left = std::max(x - 2.0f, g.plot.left);
+        add(hover, {}, {left, g.plot.top, std::min(x + 2.0f, g.plot.right()) - left, g.plot.height}, AccessRole::text);
         tree.elements.back().parent = graph;
         tree.elements.back().focusable = true;
         if (graph_focused) {
