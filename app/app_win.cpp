@@ -212,14 +212,14 @@ void App::create_dashboard() {
 bool App::create_controller_window() {
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
-    window_class.lpfnWndProc = &App::controller_proc;
+    window_class.lpfnWndProc = &WindowProcedure::procedure;
     window_class.hInstance = instance_;
     window_class.lpszClassName = k_controller_class;
     RegisterClassExW(&window_class); // a failure shows as the window not being created
     // A hidden top-level window rather than a message-only one: a second instance finds it by class
     // name, and only top-level windows receive broadcasts like "TaskbarCreated".
     const HWND window = CreateWindowExW(0, k_controller_class, k_controller_title, 0, 0, 0, 0, 0, nullptr,
-                                        nullptr, instance_, this);
+                                        nullptr, instance_, static_cast<WindowProcedure*>(this));
     controller_window_ = window;
     return window != nullptr;
 }

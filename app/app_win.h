@@ -42,7 +42,7 @@ struct AppOptions {
     DataMode data_mode = DataMode::installed; // portable_read_only: nothing is saved, the user is told once
 };
 
-class App {
+class App final : public ui::WindowProcedure {
 public:
     explicit App(AppOptions options);
     App(const App&) = delete;
@@ -61,10 +61,14 @@ public:
     // What the settings window hands back when the user applies its edits.
     void apply_edited_settings(const ui::SettingsEdit& edit);
 
-    // Window procedure of the controller window (controller_win.cpp).
-    static LRESULT CALLBACK controller_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-
 private:
+    // The controller window's messages (controller_win.cpp).
+    void attach(HWND window) override { controller_window_ = window; }
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override {
+        return handle_controller_message(controller_window_, message, wparam, lparam);
+    }
+    void detach() override { controller_window_ = nullptr; }
+
     // app_win.cpp: start-up and shutdown
     bool create_controller_window();
     int run_message_loop();
@@ -91,6 +95,7 @@ private:
     void refresh_dashboard(const RefreshInputs& inputs);
     void open_usage_window();
     void refresh_usage_window();
+    void announce_state(const ReadoutState& now, const TextLookup& text);
     void on_usage_window(WPARAM code);
 
     // commands_win.cpp: the tray menu, its commands and the settings routines
@@ -134,6 +139,7 @@ private:
 
     RateSample current_sample_;        // main thread's copy of the last published sample
     MonitorStatus previous_status_ = MonitorStatus::measuring;
+    std::optional<ReadoutState> readout_state_; // what the read-outs last announced from; none before the first refresh
     UsageCounter usage_counter_;       // turns session totals into usage increments
     GraphHistory graph_history_;
     VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags

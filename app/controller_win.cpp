@@ -11,32 +11,6 @@
 
 namespace tide::app {
 
-LRESULT CALLBACK App::controller_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-        auto* app = static_cast<App*>(create->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-        if (app != nullptr) {
-            app->controller_window_ = window;
-        }
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (app == nullptr) {
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        app->controller_window_ = nullptr;
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    try {
-        return app->handle_controller_message(window, message, wparam, lparam);
-    } catch (...) {
-        return 0; // nothing may escape into the system; the message is dropped
-    }
-}
-
 LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
         // The shell restarted: the icon comes back with the last tooltip.

@@ -1,6 +1,8 @@
 // The sample handler and the refresh of every display.
 #include <ctime>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 #include "app/app_win.h"
 #include "base/wide_text_win.h"
@@ -37,9 +39,10 @@ void App::refresh_ui() {
     const PlanView plan = update_data_plan(text);
     const ui::CompactContent content{to_wide(status.compact_download), to_wide(status.compact_upload),
                                      to_wide(status.download_label), to_wide(status.upload_label), status.active,
-                                     plan.used_up};
+                                     plan.used_up, to_wide(status.readout_name)};
     taskbar_display_.set_content(content);
     desktop_display_.set_content(content);
+    announce_state({status.active, plan.used_up}, text);
     std::string tooltip = status.tooltip;
     const PlanTextInputs plan_texts{text, main_format_, settings_.main_units.precision, localizer_.rtl};
     if (const std::string line = plan_tip_line(plan, plan_texts); !line.empty()) {
@@ -48,6 +51,19 @@ void App::refresh_ui() {
     tray_.set_tip(to_wide(tooltip));
     refresh_dashboard(inputs);
     refresh_usage_window();
+}
+
+// Said once through whichever read-out is shown; nothing on the first refresh, which changes nothing.
+void App::announce_state(const ReadoutState& now, const TextLookup& text) {
+    const std::optional<ReadoutState> before = std::exchange(readout_state_, now);
+    const std::string said = before ? state_announcement(*before, now, text) : std::string();
+    if (said.empty()) {
+        return;
+    }
+    ui::CompactWindow& shown = taskbar_display_.shown() ? taskbar_display_ : desktop_display_;
+    if (shown.shown()) {
+        shown.announce(to_wide(said));
+    }
 }
 
 // Today's bar grows with every sample while the window is open.

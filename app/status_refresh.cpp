@@ -71,7 +71,21 @@ StatusTexts compose_status_texts(const RefreshInputs& in) {
         out.tooltip = format_placeholders(in.text("tip.speed"),
                                           {main_speed(in, in.sample.download), main_speed(in, in.sample.upload)});
     }
+    out.readout_name = connected ? format_placeholders(in.text("access.readout"),
+                                                       {isolate_figure(out.compact_download, in.rtl),
+                                                        isolate_figure(out.compact_upload, in.rtl)})
+                                 : out.status_text;
     return out;
+}
+
+std::string state_announcement(const ReadoutState& before, const ReadoutState& now, const TextLookup& text) {
+    if (before.active != now.active) {
+        return text(now.active ? "status.connected" : "status.unavailable");
+    }
+    if (now.used_up && !before.used_up) {
+        return text("access.limit_reached");
+    }
+    return {};
 }
 
 DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore& usage, int64_t today,

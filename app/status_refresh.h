@@ -44,9 +44,20 @@ struct StatusTexts {
     std::string upload_label;
     bool active = false;          // the status is not unavailable
     std::string tooltip;
+    std::string readout_name; // what a screen reader reads on a read-out: both rates, or the status
 };
 
 StatusTexts compose_status_texts(const RefreshInputs& in);
+
+// What the read-outs show that a screen reader says once when it changes.
+struct ReadoutState {
+    bool active = true;   // the status is not unavailable
+    bool used_up = false; // a data limit is used up
+};
+
+// The connection lost, back, or a data limit used up (in that order of weight); empty when none of it
+// changed.
+std::string state_announcement(const ReadoutState& before, const ReadoutState& now, const TextLookup& text);
 
 struct DashboardTexts {
     std::string status_text;

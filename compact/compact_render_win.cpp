@@ -233,6 +233,9 @@ void CompactWindow::set_content(const CompactContent& content) {
     if (hwnd_ == nullptr) {
         return;
     }
+    if (content.access_name != automation_.published().name) {
+        automation_.publish(hwnd_, AccessTree{content.access_name, {}, -1});
+    }
     if (same) {
         keep_on_top();
         return;

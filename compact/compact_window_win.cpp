@@ -80,7 +80,7 @@ CompactWindow::~CompactWindow() {
 bool CompactWindow::create(HINSTANCE instance, HWND controller) {
     instance_ = instance;
     controller_ = controller;
-    if (!register_class(instance, &CompactWindow::window_proc) || !create_window(nullptr)) {
+    if (!register_class(instance, &WindowProcedure::procedure) || !create_window(nullptr)) {
         return false;
     }
     if (!created_) {
@@ -107,7 +107,7 @@ bool CompactWindow::create_window(HWND parent) {
         ex_style |= WS_EX_TRANSPARENT;
     }
     const HWND window = CreateWindowExW(ex_style, k_compact_class, k_title, style, 0, 0, 10, 10, parent,
-                                        nullptr, instance_, this);
+                                        nullptr, instance_, static_cast<WindowProcedure*>(this));
     if (window == nullptr) {
         return false;
     }
@@ -236,6 +236,7 @@ void CompactWindow::place() {
     if (taskbar_) {
         taskbar_->after_position(*this, host);
     }
+    automation_.publish(hwnd_, AccessTree{content_.access_name, {}, -1});
     paint();
 }
 
@@ -452,26 +453,14 @@ void CALLBACK CompactWindow::on_foreground(HWINEVENTHOOK, DWORD, HWND, LONG, LON
     }
 }
 
-LRESULT CALLBACK CompactWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        auto* self =
-            static_cast<CompactWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->hwnd_ = window;
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    auto* self = reinterpret_cast<CompactWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || self->hwnd_ != window) {
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    try {
-        return self->handle(message, wparam, lparam);
-    } catch (...) {
-        return 0; // nothing may escape into the system
-    }
+void CompactWindow::detach() {
+    hwnd_ = nullptr;
+    embedded_ = false;
+    parent_ = nullptr;
+    dragging_ = false;
 }
 
-LRESULT CompactWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CompactWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_NCHITTEST:
         return hit_test();
@@ -549,15 +538,6 @@ LRESULT CompactWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         KillTimer(hwnd_, k_timer_layout_check);
         release_drawing();
         return 0;
-    case WM_NCDESTROY: {
-        const HWND window = hwnd_;
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        hwnd_ = nullptr;
-        embedded_ = false;
-        parent_ = nullptr;
-        dragging_ = false;
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
     default:
         return DefWindowProcW(hwnd_, message, wparam, lparam);
     }

@@ -19,6 +19,8 @@
 #include "compact/taskbar_layout.h"
 #include "persistence/settings.h"
 #include "presentation/theme.h"
+#include "ui/window/automation_win.h"
+#include "ui/window/window_procedure_win.h"
 
 namespace tide::ui {
 
@@ -32,6 +34,7 @@ struct CompactContent {
     std::wstring upload_label;
     bool active = true;         // false while the connection is unavailable
     bool limit_reached = false; // a data limit is used up: the figures take the theme's warning colour
+    std::wstring access_name{}; // both rates in words for a screen reader, or the status
 
     friend bool operator==(const CompactContent&, const CompactContent&) = default;
 };
@@ -77,7 +80,7 @@ public:
     virtual void check_layout(CompactWindow& window) = 0;
 };
 
-class CompactWindow {
+class CompactWindow final : public WindowProcedure {
 public:
     CompactWindow() = default;
     CompactWindow(const CompactWindow&) = delete;
@@ -97,6 +100,10 @@ public:
     void set_content(const CompactContent& content);
     void paint();
     void destroy();
+    // A change of state a screen reader says once, when one is listening.
+    void announce(const std::wstring& text) { automation_.announce(text); }
+    // What a screen reader reads, as last published.
+    const AutomationHost& automation_host() const { return automation_; }
 
     void set_taskbar_host(std::unique_ptr<CompactTaskbarHost> host);
     CompactTaskbarHost* taskbar_host() const { return taskbar_.get(); }
@@ -130,10 +137,12 @@ public:
     void keep_on_top();
 
 private:
-    static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    void attach(HWND window) override { hwnd_ = window; }
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
+    void detach() override;
+    AutomationHost* automation() override { return &automation_; }
     static void CALLBACK on_foreground(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
                                        DWORD thread, DWORD time);
-    LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
 
     bool create_window(HWND parent);
     void destroy_window();
@@ -185,6 +194,7 @@ private:
     bool painted_ = false; // the last paint reached the screen with the current content and settings
 
     std::unique_ptr<CompactTaskbarHost> taskbar_;
+    AutomationHost automation_;
 };
 
 } // namespace tide::ui

@@ -12,7 +12,8 @@ const TextLookup k_english = [](std::string_view key) -> std::string {
         {"label.download", "Download"}, {"label.upload", "Upload"},
         {"tip.speed", "Download {0}, Upload {1}"}, {"label.session_total", "Session total"},
         {"label.today", "Today"}, {"label.week", "Last 7 days"}, {"label.month", "This month"},
-        {"stats.avg", "Average"}, {"stats.min", "Minimum"}, {"stats.max", "Maximum"}};
+        {"stats.avg", "Average"}, {"stats.min", "Minimum"}, {"stats.max", "Maximum"},
+        {"access.readout", "Download {0}, upload {1}"}, {"access.limit_reached", "Data limit reached"}};
     const auto it = texts.find(key);
     return it == texts.end() ? std::string(key) : it->second;
 };
@@ -79,6 +80,48 @@ INSTANTIATE_TEST_SUITE_P(
                     StatusCase{MonitorStatus::measuring, false, "Measuring…", false, true, true},
                     StatusCase{MonitorStatus::unavailable, false, "No connection", false, false, true},
                     StatusCase{MonitorStatus::unavailable, true, "Paused", false, false, true}));
+
+// A read-out's name for a screen reader: the same figures as drawn, isolated in right-to-left text.
+TEST(ReadoutName, RatesWhileConnectedOtherwiseTheStatus) {
+    Fixture f;
+    const std::string down = format_speed(8'000'000, f.settings.compact_units, f.compact_format);
+    const std::string up = format_speed(1'000'000, f.settings.compact_units, f.compact_format);
+    struct Case {
+        MonitorStatus status;
+        bool paused;
+        bool rtl;
+        std::string name;
+    };
+    for (const Case& c : {Case{MonitorStatus::connected, false, false, "Download " + down + ", upload " + up},
+                          Case{MonitorStatus::connected, true, false, "Download " + down + ", upload " + up},
+                          Case{MonitorStatus::connected, false, true,
+                               "Download \u2066" + down + "\u2069, upload \u2066" + up + "\u2069"},
+                          Case{MonitorStatus::measuring, false, false, "Measuring…"},
+                          Case{MonitorStatus::unavailable, false, true, "No connection"}}) {
+        const RateSample s = sample(c.status, 8'000'000, 1'000'000);
+        RefreshInputs in = f.inputs(s, c.paused);
+        in.rtl = c.rtl;
+        EXPECT_EQ(compose_status_texts(in).readout_name, c.name) << static_cast<int>(c.status) << c.rtl;
+    }
+}
+
+TEST(StateAnnouncement, OnceForEachChangeLostFirst) {
+    struct Case {
+        ReadoutState before;
+        ReadoutState now;
+        std::string said;
+    };
+    for (const Case& c : {Case{{true, false}, {true, false}, ""},
+                          Case{{true, false}, {false, false}, "No connection"},
+                          Case{{false, false}, {true, false}, "Connected"},
+                          Case{{true, false}, {false, true}, "No connection"}, // both at once: the connection
+                          Case{{true, false}, {true, true}, "Data limit reached"},
+                          Case{{true, true}, {true, true}, ""}, // still used up: said once
+                          Case{{true, true}, {true, false}, ""}}) {
+        EXPECT_EQ(state_announcement(c.before, c.now, k_english), c.said)
+            << c.before.active << c.before.used_up << c.now.active << c.now.used_up;
+    }
+}
 
 TEST(DashboardTexts, SessionAndHistoryLines) {
     Fixture f;

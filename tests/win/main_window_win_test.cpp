@@ -112,7 +112,10 @@ TEST_F(Dashboard, HasItsClassAndEightControlsInOrder) {
                                  {3002, L"Button", L"graph.pause"},      {3003, L"Button", L"graph.clear"},
                                  {3005, L"Button", L"settings.on_taskbar"}, {3006, L"Button", L"menu.settings"},
                                  {3007, L"Button", L"menu.exit"}, {3008, L"Button", L"menu.usage_history"}};
+    // The graph's focus part comes first: the graph is the first stop of the Tab order.
     HWND child = GetWindow(window.hwnd(), GW_CHILD);
+    ASSERT_EQ(GetDlgCtrlID(child), 3010);
+    child = GetWindow(child, GW_HWNDNEXT);
     for (const Expected& e : expected) {
         ASSERT_NE(child, nullptr) << e.id;
         EXPECT_EQ(GetDlgCtrlID(child), e.id);

@@ -90,6 +90,26 @@ protected:
     std::vector<Settings> applied_;
 };
 
+// A screen reader names an edit, a list or a slider by the static text right before it: on every page,
+// every one of them has one.
+TEST_F(SettingsDialogTest, EveryFieldHasItsLabelRightBeforeIt) {
+    ASSERT_TRUE(open(Settings{}));
+    int fields = 0;
+    for (HWND child = GetWindow(dialog_.window(), GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const std::wstring kind = test::class_of(child);
+        if (_wcsicmp(kind.c_str(), L"Edit") != 0 && _wcsicmp(kind.c_str(), L"ComboBox") != 0 &&
+            _wcsicmp(kind.c_str(), L"msctls_trackbar32") != 0) {
+            continue;
+        }
+        ++fields;
+        const HWND label = GetWindow(child, GW_HWNDPREV);
+        ASSERT_NE(label, nullptr) << GetDlgCtrlID(child);
+        EXPECT_EQ(_wcsicmp(test::class_of(label).c_str(), L"Static"), 0) << GetDlgCtrlID(child);
+        EXPECT_FALSE(test::text_of(label).empty()) << GetDlgCtrlID(child);
+    }
+    EXPECT_GE(fields, 10);
+}
+
 TEST_F(SettingsDialogTest, TabsShowOnlyTheirOwnPage) {
     ASSERT_TRUE(open(Settings{}));
     const HWND window = dialog_.window();

@@ -386,6 +386,11 @@ void MainWindow::draw(ID2D1RenderTarget* target, const DashboardGeometry& g, con
               DWRITE_FONT_WEIGHT_NORMAL, muted.Get());
     line_text(numeric(L"0 s"), g.now_label, k_grid_label_size, DWRITE_FONT_WEIGHT_NORMAL, muted.Get());
 
+    if (graph_focused_) {
+        target->DrawRoundedRectangle(D2D1::RoundedRect(rect_of(inflated(g.panel, -3, -3)), 8, 8), text.Get(),
+                                     1.0f, dashed_ ? dashed_.Get() : nullptr);
+    }
+
     const size_t n = view_.points.size();
     const GraphPaths& paths = graph_paths(g, scale.max);
     if (n >= 2 && touches(paths.bounds)) {

@@ -11,12 +11,15 @@
 #include "compact/displays_win.h"
 #include "compact/dpi.h"
 #include "compact/placement.h"
-#include "ui/dashboard/framed_window_win.h"
+#include "ui/common/framed_window_win.h"
+#include "ui/dashboard/dashboard_access.h"
+#include "ui/window/focus_part_win.h"
 
 namespace tide::ui {
 namespace {
 
 constexpr wchar_t k_title[] = L"Tidemeter";
+constexpr int k_id_graph_part = 3010; // the graph's place in the Tab order
 
 COLORREF colorref(const Rgba& c) {
     return RGB(c.r, c.g, c.b);
@@ -64,9 +67,9 @@ bool MainWindow::create(HINSTANCE instance, HWND app_hwnd, const MainWindowSetti
     instance_ = instance;
     app_hwnd_ = app_hwnd;
     placement_ = settings;
-    if (!register_framed_class(instance, &MainWindow::window_proc, k_main_class) ||
+    if (!register_framed_class(instance, &WindowProcedure::procedure, k_main_class) ||
         create_framed_window(instance, k_main_class, k_title, placement_.width, placement_.height, placement_.x,
-                             placement_.y, this) == nullptr) {
+                             placement_.y, static_cast<WindowProcedure*>(this)) == nullptr) {
         return false;
     }
     dpi_ = window_dpi(hwnd_);
@@ -102,6 +105,7 @@ void MainWindow::set_graph_state(int64_t range_s, bool frozen) {
     }
     graph_frozen_ = frozen;
     refresh_texts();
+    publish_access();
 }
 
 void MainWindow::set_taskbar_on(bool on) {
@@ -119,6 +123,7 @@ void MainWindow::update(DashboardView view) {
     }
     if (is_visible()) {
         invalidate_changes(old);
+        publish_access();
     }
 }
 
@@ -159,6 +164,7 @@ void MainWindow::build_controls() {
         ui_font_.reset();
     }
     const DWORD ex_style = rtl_ ? WS_EX_LAYOUTRTL : 0;
+    create_focus_part(hwnd_, instance_, k_id_graph_part); // first: the graph comes before the controls
     for (const ControlKind& kind : k_kinds) {
         const HWND child = CreateWindowExW(ex_style, kind.window_class, L"", kind.style, 0, 0, 10, 10, hwnd_,
                                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)), instance_, nullptr);
@@ -175,6 +181,9 @@ void MainWindow::build_controls() {
 }
 
 void MainWindow::destroy_controls() {
+    if (const HWND part = GetDlgItem(hwnd_, k_id_graph_part); part != nullptr) {
+        DestroyWindow(part);
+    }
     for (const int id : k_control_order) {
         if (const HWND child = GetDlgItem(hwnd_, id); child != nullptr) {
             DestroyWindow(child);
@@ -339,37 +348,45 @@ void MainWindow::set_hovered(int index) {
     if (index != hovered_point_) {
         hovered_point_ = index;
         invalidate(geometry().graph_band());
+        publish_access();
     }
 }
 
-LRESULT CALLBACK MainWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<MainWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        if (self != nullptr) {
-            self->hwnd_ = window;
-        }
-        return DefWindowProcW(window, message, wparam, lparam);
+// Left and Right move the hovered point a step on the screen (towards the older points on the left, or on
+// the right in right-to-left), Home and End to the oldest and the newest, Escape leaves the hover.
+void MainWindow::on_graph_key(WPARAM key) {
+    const int n = static_cast<int>(view_.points.size());
+    if (key == VK_ESCAPE || n == 0) {
+        set_hovered(-1);
+    } else if (key == VK_HOME) {
+        set_hovered(0);
+    } else if (key == VK_END) {
+        set_hovered(n - 1);
+    } else if (key == VK_LEFT || key == VK_RIGHT) {
+        const int step = (key == VK_RIGHT) != rtl_ ? 1 : -1;
+        set_hovered(hovered_point_ < 0 ? n - 1 : std::clamp(hovered_point_ + step, 0, n - 1));
     }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || self->hwnd_ != window) {
-        return DefWindowProcW(window, message, wparam, lparam);
+    automation_.raise_focus(automation_.published().focused);
+}
+
+void MainWindow::publish_access() {
+    if (hwnd_ == nullptr) {
+        return;
     }
-    if (message == WM_NCDESTROY) {
-        self->render_target_.Reset();
-        self->ui_font_.reset();
-        self->background_brush_.reset();
-        self->hwnd_ = nullptr;
-        self->tracking_mouse_ = false;
-        self->hovered_point_ = -1;
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    try {
-        return self->handle_message(message, wparam, lparam);
-    } catch (...) {
-        return 0; // nothing may escape into the system
-    }
+    const DashboardAccessTexts texts{text_provider_ ? text_provider_("access.graph") : std::wstring(),
+                                     text_provider_ ? text_provider_("access.graph_empty") : std::wstring()};
+    automation_.publish(hwnd_, dashboard_access(view_, geometry(), dpi_, rtl_, graph_range_, hovered_point_,
+                                                graph_focused_, texts));
+}
+
+void MainWindow::detach() {
+    render_target_.Reset();
+    ui_font_.reset();
+    background_brush_.reset();
+    hwnd_ = nullptr;
+    tracking_mouse_ = false;
+    hovered_point_ = -1;
+    graph_focused_ = false;
 }
 
 LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -377,6 +394,7 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SIZE:
         layout(); // the render target is bound to the new client size by the next paint
         InvalidateRect(hwnd_, nullptr, FALSE);
+        publish_access();
         if (wparam == SIZE_MINIMIZED && placement_.minimize_to_tray) {
             ShowWindow(hwnd_, SW_HIDE);
         }
@@ -418,6 +436,17 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_MOUSEMOVE:
         on_mouse_move(lparam);
+        return 0;
+    case k_msg_part_focus:
+        graph_focused_ = wparam != 0;
+        invalidate(geometry().panel); // the focus mark
+        publish_access();
+        if (graph_focused_) {
+            automation_.raise_focus(automation_.published().focused);
+        }
+        return 0;
+    case k_msg_part_key:
+        on_graph_key(wparam);
         return 0;
     case WM_MOUSELEAVE:
         tracking_mouse_ = false;

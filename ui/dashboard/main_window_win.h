@@ -17,6 +17,8 @@
 
 #include "persistence/settings.h"
 #include "presentation/theme.h"
+#include "ui/window/automation_win.h"
+#include "ui/window/window_procedure_win.h"
 #include "ui/dashboard/dashboard_layout.h"
 #include "ui/dashboard/dashboard_view.h"
 
@@ -27,7 +29,7 @@ inline constexpr wchar_t k_main_class[] = L"Tidemeter.Main";
 // A language-pack key to the text shown.
 using TextProvider = std::function<std::wstring(const char*)>;
 
-class MainWindow {
+class MainWindow final : public WindowProcedure {
 public:
     MainWindow();
     MainWindow(const MainWindow&) = delete;
@@ -51,6 +53,8 @@ public:
     bool is_visible() const;
     // The settings block with the placement as the user left it.
     const MainWindowSettings& placement() const { return placement_; }
+    // What a screen reader reads, as last published.
+    const AutomationHost& automation_host() const { return automation_; }
 
 private:
     struct GdiDeleter {
@@ -59,8 +63,10 @@ private:
     using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
     using Brush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
 
-    static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+    void attach(HWND window) override { hwnd_ = window; }
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
+    void detach() override;
+    AutomationHost* automation() override { return &automation_; }
 
     void build_controls();
     void destroy_controls();
@@ -71,6 +77,8 @@ private:
     void on_command(int id, int code);
     void on_mouse_move(LPARAM lparam);
     void set_hovered(int index);
+    void on_graph_key(WPARAM key);
+    void publish_access();
     void post(UINT message, WPARAM wparam, LPARAM lparam) const;
 
     // The two graph lines as Direct2D paths, kept while the points, the plot and the scale stay.
@@ -107,6 +115,7 @@ private:
     bool graph_frozen_ = false;
     bool taskbar_on_ = false;
     int hovered_point_ = -1;
+    bool graph_focused_ = false; // the graph has the keyboard: it shows a focus mark
     bool tracking_mouse_ = false;
     DipRect plot_rect_; // written by each paint, read by hit-testing
     std::array<DipRect, 2> hover_parts_{}; // the hover marker and box as last drawn
@@ -118,6 +127,7 @@ private:
     GraphPaths paths_;
     uint64_t points_version_ = 0; // counts the changes of view_.points
     bool paint_whole_ = false;    // a paint failed: the next one covers the whole client area
+    AutomationHost automation_;
 };
 
 } // namespace tide::ui

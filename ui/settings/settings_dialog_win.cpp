@@ -109,7 +109,7 @@ bool SettingsDialog::handle_dialog_message(MSG& message) {
 }
 
 bool SettingsDialog::create_window() {
-    if (!register_class(instance_, &SettingsDialog::proc)) {
+    if (!register_class(instance_, &WindowProcedure::procedure)) {
         return false;
     }
     const HMONITOR monitor = monitor_under_cursor();
@@ -133,35 +133,16 @@ bool SettingsDialog::create_window() {
 
     const std::wstring title = text("menu.settings");
     const HWND window = CreateWindowExW(ex_style, k_settings_class, title.c_str(), k_window_style, x, y,
-                                        width, height, nullptr, nullptr, instance_, this);
+                                        width, height, nullptr, nullptr, instance_,
+                                        static_cast<WindowProcedure*>(this));
     return window != nullptr; // hwnd_ is set from WM_NCCREATE on
 }
 
-LRESULT CALLBACK SettingsDialog::proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        auto* self =
-            static_cast<SettingsDialog*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->hwnd_ = window;
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    auto* self = reinterpret_cast<SettingsDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->ui_font_.reset();
-        self->hwnd_ = nullptr;
-        for (auto& page : self->pages_) {
-            page.clear();
-        }
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    try {
-        return self->handle_message(message, wparam, lparam);
-    } catch (...) {
-        return 0; // nothing may escape into the system
+void SettingsDialog::detach() {
+    ui_font_.reset();
+    hwnd_ = nullptr;
+    for (auto& page : pages_) {
+        page.clear();
     }
 }
 
@@ -331,6 +312,7 @@ void SettingsDialog::build_pages() {
         item.pszText = caption.data();
         SendMessageW(tabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
     }
+    std::wstring number_caption; // a unit list is read with the caption of the number box before it
     for (const ControlEntry& row : settings_controls()) {
         const ControlRects rects = control_rects(row);
         const std::wstring caption = text(row.label_key);
@@ -356,11 +338,15 @@ void SettingsDialog::build_pages() {
             break;
         }
         case ControlKind::number:
+            number_caption = caption;
             add_child(L"STATIC", caption, SS_LEFT, rects.label, 0, row.page);
             add_child(L"EDIT", L"", WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP, rects.control,
                       row.id, row.page);
             break;
         case ControlKind::unit:
+            // A label without size right before it: screen readers name a control by the static text
+            // that precedes it, and this one has no caption on screen.
+            add_child(L"STATIC", number_caption, SS_LEFT, {rects.control.x, rects.control.y, 0, 0}, 0, row.page);
             fill_list(
                 add_child(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_TABSTOP, rects.control, row.id, row.page),
                 row.id);

@@ -13,6 +13,7 @@
 #include "ui/settings/settings_edit.h"
 #include "ui/settings/settings_form.h"
 #include "ui/settings/settings_layout.h"
+#include "ui/window/window_procedure_win.h"
 
 namespace tide::ui {
 
@@ -23,7 +24,7 @@ using TextProvider = std::function<std::wstring(const char* key)>;
 // Receives what the user changed each time the user presses OK or Apply.
 using ApplyCallback = std::function<void(const SettingsEdit&)>;
 
-class SettingsDialog {
+class SettingsDialog final : public WindowProcedure {
 public:
     SettingsDialog() = default;
     SettingsDialog(const SettingsDialog&) = delete;
@@ -61,8 +62,9 @@ private:
         HFONT font_ = nullptr;
     };
 
-    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+    void attach(HWND window) override { hwnd_ = window; }
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
+    void detach() override;
     void on_command(int id, int code, HWND control);
     void on_reset();
     void on_dpi_changed(int dpi, const RECT& suggested);

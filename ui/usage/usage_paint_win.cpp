@@ -237,6 +237,11 @@ void UsageWindow::draw(ID2D1RenderTarget* target, float width, float height) {
         }
     }
 
+    if (chart_focused_) {
+        target->DrawRoundedRectangle(D2D1::RoundedRect(rect_of(inflated(g.panel, -3, -3)), 8, 8), text.Get(),
+                                     1.0f);
+    }
+
     const size_t n = bars.size();
     const size_t step = label_step(g.plot, n, months_ ? 44.0f : 26.0f);
     for (size_t i = 0; i < n; ++i) {

@@ -3,11 +3,14 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string_view>
 
 #include "base/messages_win.h"
 #include "compact/dpi.h"
-#include "ui/dashboard/framed_window_win.h"
+#include "ui/common/framed_window_win.h"
+#include "ui/usage/usage_access.h"
+#include "ui/window/focus_part_win.h"
 
 namespace tide::ui {
 namespace {
@@ -18,6 +21,8 @@ struct ControlKind {
 };
 
 // The two halves of the view switch are push-like radio buttons: one group, arrow keys move within it.
+constexpr int k_id_chart_part = 4110; // the chart's place in the Tab order
+
 constexpr ControlKind k_kinds[] = {
     {k_id_usage_days, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON | BS_PUSHLIKE},
     {k_id_usage_months, WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON | BS_PUSHLIKE},
@@ -41,7 +46,7 @@ bool UsageWindow::open(HINSTANCE instance, HWND app_hwnd, const UsageWindowSetti
         SetForegroundWindow(hwnd_);
         return true;
     }
-    if (!register_framed_class(instance, &UsageWindow::window_proc, k_usage_class)) {
+    if (!register_framed_class(instance, &WindowProcedure::procedure, k_usage_class)) {
         return false;
     }
     instance_ = instance;
@@ -57,7 +62,7 @@ bool UsageWindow::open(HINSTANCE instance, HWND app_hwnd, const UsageWindowSetti
     };
     const std::wstring title = text_("usage.title");
     if (create_framed_window(instance, k_usage_class, title.c_str(), place_.width, place_.height, place_.x,
-                             place_.y, this) == nullptr) {
+                             place_.y, static_cast<WindowProcedure*>(this)) == nullptr) {
         return false;
     }
     dpi_ = window_dpi(hwnd_);
@@ -89,7 +94,65 @@ void UsageWindow::update(UsageView view) {
     view_ = std::move(view);
     if (hwnd_ != nullptr && IsWindowVisible(hwnd_) && !IsIconic(hwnd_)) {
         InvalidateRect(hwnd_, nullptr, FALSE);
+        publish_access();
     }
+}
+
+void UsageWindow::publish_access() {
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const float to_dip = 96.0f / static_cast<float>(dpi_);
+    const UsageGeometry g = usage_geometry(static_cast<float>(client.right) * to_dip,
+                                           static_cast<float>(client.bottom) * to_dip, rtl_);
+    UsageAccessInput in;
+    in.bars = months_ ? &view_.months : &view_.days;
+    in.months = months_;
+    in.summary_labels = view_.summary_labels;
+    in.summary_values = view_.summary_values;
+    in.summary_details = view_.summary_details;
+    in.note = view_.note;
+    in.limit = months_ ? view_.limits.monthly : view_.limits.daily;
+    in.format_bytes = view_.format_bytes;
+    in.date = [this](const UsageBar& bar) { return bar_date_text(bar); };
+    const UsageAccessTexts texts{text_("usage.title"),          text_("access.bar"),
+                                 text_("access.bar_over_daily"), text_("access.bar_over_monthly"),
+                                 text_("access.days_chart"),     text_("access.months_chart"),
+                                 text_(months_ ? "usage.monthly_limit" : "usage.daily_limit")};
+    automation_.publish(hwnd_, usage_access(in, g, dpi_, rtl_, hovered_, chart_focused_, texts));
+}
+
+void UsageWindow::set_hovered(int index) {
+    if (index != hovered_) {
+        hovered_ = index;
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        publish_access();
+    }
+}
+
+// Left and Right move the highlighted bar a step on the screen, Home and End to the oldest and the
+// newest; Escape leaves the highlight, or closes the window when there is none (as it does elsewhere).
+void UsageWindow::on_chart_key(WPARAM key) {
+    const int n = static_cast<int>(months_ ? view_.months.size() : view_.days.size());
+    if (key == VK_ESCAPE) {
+        if (hovered_ < 0) {
+            PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+            return;
+        }
+        set_hovered(-1);
+    } else if (n == 0) {
+        return;
+    } else if (key == VK_HOME) {
+        set_hovered(0);
+    } else if (key == VK_END) {
+        set_hovered(n - 1);
+    } else if (key == VK_LEFT || key == VK_RIGHT) {
+        const int step = (key == VK_RIGHT) != rtl_ ? 1 : -1;
+        set_hovered(hovered_ < 0 ? n - 1 : std::clamp(hovered_ + step, 0, n - 1));
+    }
+    automation_.raise_focus(automation_.published().focused);
 }
 
 void UsageWindow::close() {
@@ -117,11 +180,17 @@ void UsageWindow::build_controls() {
         if (child != nullptr && ui_font_) {
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
         }
+        if (kind.id == k_id_usage_months) {
+            create_focus_part(hwnd_, instance_, k_id_chart_part); // the chart comes between the switch and the buttons
+        }
     }
     refresh_texts();
 }
 
 void UsageWindow::destroy_controls() {
+    if (const HWND part = GetDlgItem(hwnd_, k_id_chart_part); part != nullptr) {
+        DestroyWindow(part);
+    }
     for (const int id : k_usage_control_order) {
         if (const HWND child = GetDlgItem(hwnd_, id); child != nullptr) {
             DestroyWindow(child);
@@ -196,6 +265,7 @@ void UsageWindow::set_months(bool months) {
         months_ = months;
         hovered_ = -1;
         InvalidateRect(hwnd_, nullptr, FALSE);
+        publish_access();
     }
     CheckRadioButton(hwnd_, k_id_usage_days, k_id_usage_months,
                      months_ ? k_id_usage_months : k_id_usage_days);
@@ -233,41 +303,17 @@ void UsageWindow::on_mouse_move(LPARAM lparam) {
     const float y = static_cast<float>(GET_Y_LPARAM(lparam)) * 96.0f / static_cast<float>(dpi_);
     const size_t n = months_ ? view_.months.size() : view_.days.size();
     const int index = y >= plot_rect_.top && y <= plot_rect_.bottom() ? bar_at(plot_rect_, x, n, rtl_) : -1;
-    if (index != hovered_) {
-        hovered_ = index;
-        InvalidateRect(hwnd_, nullptr, FALSE);
-    }
+    set_hovered(index);
 }
 
-LRESULT CALLBACK UsageWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        auto* self =
-            static_cast<UsageWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        if (self != nullptr) {
-            self->hwnd_ = window;
-        }
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    auto* self = reinterpret_cast<UsageWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || self->hwnd_ != window) {
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    if (message == WM_NCDESTROY) {
-        self->render_target_.Reset();
-        self->layouts_.clear();
-        self->ui_font_.reset();
-        self->hwnd_ = nullptr;
-        self->tracking_mouse_ = false;
-        self->hovered_ = -1;
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    try {
-        return self->handle_message(message, wparam, lparam);
-    } catch (...) {
-        return 0; // nothing may escape into the system
-    }
+void UsageWindow::detach() {
+    render_target_.Reset();
+    layouts_.clear();
+    ui_font_.reset();
+    hwnd_ = nullptr;
+    tracking_mouse_ = false;
+    hovered_ = -1;
+    chart_focused_ = false;
 }
 
 LRESULT UsageWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -275,6 +321,7 @@ LRESULT UsageWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_SIZE:
         layout();
         InvalidateRect(hwnd_, nullptr, FALSE);
+        publish_access();
         return 0;
     case WM_PAINT:
         paint();
@@ -308,6 +355,17 @@ LRESULT UsageWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
     }
     case WM_MOUSEMOVE:
         on_mouse_move(lparam);
+        return 0;
+    case k_msg_part_focus:
+        chart_focused_ = wparam != 0;
+        InvalidateRect(hwnd_, nullptr, FALSE); // the focus mark
+        publish_access();
+        if (chart_focused_) {
+            automation_.raise_focus(automation_.published().focused);
+        }
+        return 0;
+    case k_msg_part_key:
+        on_chart_key(wparam);
         return 0;
     case WM_MOUSELEAVE:
         tracking_mouse_ = false;

@@ -21,6 +21,8 @@
 #include "persistence/settings.h"
 #include "presentation/theme.h"
 #include "ui/usage/usage_chart.h"
+#include "ui/window/automation_win.h"
+#include "ui/window/window_procedure_win.h"
 
 namespace tide::ui {
 
@@ -39,7 +41,7 @@ struct UsageView {
     std::function<std::wstring(uint64_t)> format_bytes; // may be empty: no figures then
 };
 
-class UsageWindow {
+class UsageWindow final : public WindowProcedure {
 public:
     using TextProvider = std::function<std::wstring(const char*)>;
 
@@ -64,6 +66,8 @@ public:
     // window has been opened in this run (before that it holds nothing of the user's).
     const UsageWindowSettings& placement() const { return place_; }
     bool has_placement() const { return has_placement_; }
+    // What a screen reader reads, as last published.
+    const AutomationHost& automation_host() const { return automation_; }
 
 private:
     struct GdiDeleter {
@@ -71,8 +75,10 @@ private:
     };
     using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
 
-    static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+    void attach(HWND window) override { hwnd_ = window; }
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
+    void detach() override;
+    AutomationHost* automation() override { return &automation_; }
     void build_controls();
     void destroy_controls();
     void refresh_texts();
@@ -81,6 +87,9 @@ private:
     void on_command(int id, int code);
     void on_mouse_move(LPARAM lparam);
     void set_months(bool months);
+    void set_hovered(int index);
+    void on_chart_key(WPARAM key);
+    void publish_access();
 
     // usage_paint_win.cpp
     void paint();
@@ -106,12 +115,14 @@ private:
     int dpi_ = 96;
     bool months_ = false;
     int hovered_ = -1;
+    bool chart_focused_ = false; // the chart has the keyboard: it shows a focus mark
     bool tracking_mouse_ = false;
     DipRect plot_rect_; // written by each paint, read by hit-testing
     UsageView view_;
     Font ui_font_;
     Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> render_target_;
     std::map<std::wstring, Microsoft::WRL::ComPtr<IDWriteTextLayout>> layouts_;
+    AutomationHost automation_;
 };
 
 } // namespace tide::ui

@@ -1,9 +1,9 @@
 // The framed windows' class, DPI and opening place.
-#include "ui/dashboard/framed_window_win.h"
+#include "ui/common/framed_window_win.h"
 
 #include "compact/displays_win.h"
 #include "compact/dpi.h"
-#include "ui/dashboard/dashboard_layout.h"
+#include "ui/common/window_opening.h"
 
 namespace tide::ui {
 

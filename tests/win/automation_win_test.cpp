@@ -1,0 +1,329 @@
+// What a screen reader reads: each painted window's elements through its provider objects (names and
+// values as drawn, places inside the window, mirrored in right-to-left, the keyboard moving the hovered
+// element), a provider outliving its window, and the running program read from another process.
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/messages_win.h"
+#include "compact/compact_window_win.h"
+#include "persistence/atomic_file_win.h"
+#include "presentation/theme.h"
+#include "tests/win/program_win.h"
+#include "tests/win/temp_folder_win.h"
+#include "tests/win/wait_win.h"
+#include "ui/dashboard/main_window_win.h"
+#include "ui/usage/usage_window_win.h"
+#include "ui/window/automation_win.h"
+#include "ui/window/focus_part_win.h"
+
+namespace tide::ui {
+namespace {
+
+using namespace std::chrono_literals;
+using Microsoft::WRL::ComPtr;
+using test::pump_until;
+using uia::IRawElementProviderFragment;
+using uia::IRawElementProviderFragmentRoot;
+using uia::IRawElementProviderSimple;
+
+struct Element {
+    std::wstring name;
+    std::wstring value;
+    RECT rect{};
+    int depth = 0;
+    bool focused = false;
+};
+
+std::wstring text_property(IRawElementProviderSimple* element, int property, HRESULT* result = nullptr) {
+    VARIANT value;
+    VariantInit(&value);
+    const HRESULT hr = element->GetPropertyValue(property, &value);
+    if (result != nullptr) {
+        *result = hr;
+    }
+    std::wstring text = value.vt == VT_BSTR && value.bstrVal != nullptr ? value.bstrVal : L"";
+    VariantClear(&value);
+    return text;
+}
+
+// Every element under the window's own, depth first, as a client walks them.
+void collect(IRawElementProviderFragment* parent, int depth, std::vector<Element>& out) {
+    ComPtr<IRawElementProviderFragment> child;
+    parent->Navigate(3, child.GetAddressOf()); // first child
+    while (child) {
+        ComPtr<IRawElementProviderSimple> simple;
+        child.As(&simple);
+        uia::UiaRect r{};
+        child->get_BoundingRectangle(&r);
+        VARIANT focus;
+        VariantInit(&focus);
+        simple->GetPropertyValue(uia::k_has_keyboard_focus_property, &focus);
+        out.push_back({text_property(simple.Get(), uia::k_name_property),
+                       text_property(simple.Get(), uia::k_value_property),
+                       {static_cast<LONG>(r.left), static_cast<LONG>(r.top), static_cast<LONG>(r.left + r.width),
+                        static_cast<LONG>(r.top + r.height)},
+                       depth,
+                       focus.vt == VT_BOOL && focus.boolVal == VARIANT_TRUE});
+        collect(child.Get(), depth + 1, out);
+        ComPtr<IRawElementProviderFragment> next;
+        child->Navigate(1, next.GetAddressOf()); // next sibling
+        child = next;
+    }
+}
+
+std::vector<Element> elements_of(const AutomationHost& host) {
+    std::vector<Element> out;
+    ComPtr<IRawElementProviderFragment> root;
+    if (SUCCEEDED(host.root().As(&root))) {
+        collect(root.Get(), 0, out);
+    }
+    return out;
+}
+
+RECT client_on_screen(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    return client;
+}
+
+bool inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom && inner.right > inner.left && inner.bottom > inner.top;
+}
+
+// The key pressed on whatever has the keyboard, as the message loop would hand it over.
+void press(WPARAM key) {
+    SendMessageW(GetFocus(), WM_KEYDOWN, key, 0);
+}
+
+std::wstring patterns(const char* key) {
+    const std::string k(key);
+    if (k == "access.graph") {
+        return L"G {0}: {1} {2} / {3} {4}";
+    }
+    if (k == "access.bar" || k == "access.bar_over_daily") {
+        return (k == "access.bar" ? L"B " : L"OVER ") + std::wstring(L"{0}: {1} {2}");
+    }
+    return std::wstring(k.begin(), k.end());
+}
+
+GraphPoint point(int64_t t, double down, double up) {
+    return {t, true, down, up};
+}
+
+class Readable : public testing::TestWithParam<bool> {};
+
+TEST_P(Readable, DashboardElementsFollowTheViewAndTheKeyboard) {
+    const bool rtl = GetParam();
+    MainWindowSettings settings;
+    MainWindow window;
+    window.set_text_provider(&patterns);
+    ASSERT_TRUE(window.create(GetModuleHandleW(nullptr), nullptr, settings));
+    window.apply(settings, *find_palette("Midnight"), rtl);
+    window.set_graph_state(300, false);
+    SetWindowPos(window.hwnd(), nullptr, 40, 30, 800, 600, SWP_NOZORDER);
+    window.show(true);
+    DashboardView view;
+    view.status_text = L"Connected";
+    view.download_label = L"Download";
+    view.upload_label = L"Upload";
+    view.download_text = L"1.2 MB/s";
+    view.upload_text = L"30 KB/s";
+    view.session_line = L"Session";
+    view.points = {point(100, 8e6, 1e3), point(101, 2e6, 3e3), point(102, 5e6, 2e3)};
+    view.format_rate = [](double bits) { return std::to_wstring(static_cast<int>(bits / 1e6)) + L"M"; };
+    SetCursorPos(0, 0); // a pointer over the graph would hover a point
+    window.update(view);
+    pump_until([] { return false; }, 200ms);
+
+    const auto figure = [rtl](const wchar_t* f) { return rtl ? L"\u2066" + std::wstring(f) + L"\u2069" : std::wstring(f); };
+    const std::wstring download_value = figure(L"1.2 MB/s");
+    const std::wstring graph = L"G " + figure(L"5 min") + L": " + figure(L"5M") + L" " + figure(L"8M") + L" / " +
+                               figure(L"0M") + L" " + figure(L"0M");
+    const std::vector<std::pair<std::wstring, std::wstring>> expected{
+        {L"Connected", L""}, {L"Download", download_value}, {L"Upload", figure(L"30 KB/s")}, {L"Session", L""}, {graph, L""}};
+    // The pointer has left: nothing is hovered.
+    SendMessageW(window.hwnd(), WM_MOUSELEAVE, 0, 0);
+    std::vector<Element> seen = elements_of(window.automation_host());
+    ASSERT_EQ(seen.size(), expected.size());
+    const RECT client = client_on_screen(window.hwnd());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(seen[i].name, expected[i].first) << i;
+        EXPECT_EQ(seen[i].value, expected[i].second) << i;
+        EXPECT_TRUE(inside(seen[i].rect, client)) << i;
+    }
+    // The download card comes first in reading order: at the left, or at the right in right-to-left.
+    EXPECT_EQ(seen[1].rect.left < seen[2].rect.left, !rtl);
+
+    // The graph takes the keyboard with Tab from the window; the hovered point reads as the focused element.
+    SetForegroundWindow(window.hwnd());
+    SetFocus(GetNextDlgTabItem(window.hwnd(), nullptr, FALSE));
+    ASSERT_TRUE(pump_until([&] { return elements_of(window.automation_host()).back().focused; }, 5s));
+    struct Step {
+        WPARAM key;
+        int hovered; // -1: none
+    };
+    const WPARAM older = rtl ? VK_RIGHT : VK_LEFT;
+    for (const Step& step : {Step{VK_END, 2}, Step{older, 1}, Step{older, 0}, Step{older, 0}, Step{VK_HOME, 0},
+                             Step{VK_END, 2}, Step{VK_ESCAPE, -1}}) {
+        press(step.key);
+        seen = elements_of(window.automation_host());
+        if (step.hovered < 0) {
+            EXPECT_EQ(seen.size(), expected.size()) << step.key;
+            EXPECT_TRUE(seen.back().focused);
+            continue;
+        }
+        ASSERT_EQ(seen.size(), expected.size() + 1) << step.key;
+        EXPECT_EQ(seen.back().depth, 1);
+        EXPECT_EQ(seen.back().name, hover_text(view, static_cast<size_t>(step.hovered), rtl)) << step.key;
+        EXPECT_TRUE(seen.back().focused) << step.key;
+        EXPECT_TRUE(inside(seen.back().rect, seen[expected.size() - 1].rect)) << step.key;
+    }
+
+    // A client holding an element after the window closed is told it is gone.
+    ComPtr<IRawElementProviderSimple> held = window.automation_host().root();
+    window.destroy();
+    HRESULT gone = S_OK;
+    text_property(held.Get(), uia::k_name_property, &gone);
+    EXPECT_EQ(gone, uia::k_element_not_available);
+}
+
+TEST_P(Readable, UsageChartIsAListOfNamedBars) {
+    const bool rtl = GetParam();
+    UsageStore store;
+    store.add(19998, 3'000'000'000, 1'000'000'000);
+    store.add(19999, 500'000'000, 0);
+    UsageView view;
+    view.today = 20000;
+    view.limits.daily = 1'000'000'000;
+    view.days = select_days(store, view.today, view.limits);
+    view.months = select_months(store, view.today, view.limits);
+    view.summary_labels = {L"Today", L"Week", L"Month", L"Average"};
+    view.summary_values = {L"0 MB", L"4500 MB", L"4500 MB", L"150 MB"};
+    view.format_bytes = [](uint64_t v) { return std::to_wstring(v / 1'000'000) + L" MB"; };
+    UsageWindow window;
+    UsageWindowSettings place;
+    place.x = 60;
+    place.y = 40;
+    ASSERT_TRUE(window.open(GetModuleHandleW(nullptr), nullptr, place, *find_palette("Midnight"), rtl, L"en",
+                            &patterns));
+    SetCursorPos(0, 0);
+    window.update(view);
+    pump_until([] { return false; }, 200ms);
+
+    const std::vector<Element> seen = elements_of(window.automation_host());
+    // Four cells, the chart, its 30 bars, the limit line.
+    ASSERT_EQ(seen.size(), 4u + 1 + k_usage_days + 1);
+    EXPECT_EQ(seen[1].name, L"Week");
+    EXPECT_EQ(seen[1].value, L"4500 MB");
+    EXPECT_EQ(seen[4].name, L"access.days_chart");
+    const auto mb = [rtl](const wchar_t* f) { return rtl ? L"\u2066" + std::wstring(f) + L"\u2069" : std::wstring(f); };
+    const auto bar = [&seen](size_t i) { return seen[5 + i]; };
+    EXPECT_EQ(bar(27).name.rfind(L"OVER ", 0), 0u) << "3 GB passes the daily limit";
+    EXPECT_NE(bar(27).name.find(L": " + mb(L"3000 MB") + L" " + mb(L"1000 MB")), std::wstring::npos);
+    EXPECT_EQ(bar(27).depth, 1);
+    EXPECT_EQ(bar(28).rect.left > bar(27).rect.left, !rtl) << "newer days to the right, or to the left";
+    EXPECT_EQ(seen.back().name, L"usage.daily_limit");
+    const RECT client = client_on_screen(window.hwnd());
+    for (const Element& e : seen) {
+        EXPECT_TRUE(inside(e.rect, client)) << std::string(e.name.begin(), e.name.end());
+    }
+
+    // Tab from the view switch reaches the chart; End highlights today's bar, a step back yesterday's.
+    SetForegroundWindow(window.hwnd());
+    SetFocus(GetDlgItem(window.hwnd(), k_id_usage_months));
+    SetFocus(GetNextDlgTabItem(window.hwnd(), GetFocus(), FALSE));
+    press(VK_END);
+    press(rtl ? VK_RIGHT : VK_LEFT);
+    const std::vector<Element> after = elements_of(window.automation_host());
+    ASSERT_EQ(after.size(), seen.size());
+    EXPECT_TRUE(after[5 + 28].focused);
+    EXPECT_FALSE(after[5 + 29].focused);
+    window.close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, Readable, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? std::string("RightToLeft") : std::string("LeftToRight");
+                         });
+
+// The automation core's client side, as a screen reader in another process calls it.
+struct Client {
+    HMODULE module = LoadLibraryW(L"uiautomationcore.dll");
+    using Node = void*;
+    HRESULT(WINAPI* from_handle)(HWND, Node*) =
+        reinterpret_cast<decltype(from_handle)>(reinterpret_cast<void*>(GetProcAddress(module, "UiaNodeFromHandle")));
+    HRESULT(WINAPI* property)(Node, int, VARIANT*) =
+        reinterpret_cast<decltype(property)>(reinterpret_cast<void*>(GetProcAddress(module, "UiaGetPropertyValue")));
+    BOOL(WINAPI* release)(Node) =
+        reinterpret_cast<decltype(release)>(reinterpret_cast<void*>(GetProcAddress(module, "UiaNodeRelease")));
+
+    // On a thread of its own in the multithreaded apartment, left before the thread ends: the core's
+    // client side then lets the test process exit.
+    std::wstring name_of(HWND window) const {
+        std::wstring name;
+        std::thread([&] {
+            const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            Node node = nullptr;
+            if (window != nullptr && SUCCEEDED(from_handle(window, &node)) && node != nullptr) {
+                VARIANT value;
+                VariantInit(&value);
+                property(node, uia::k_name_property, &value);
+                name = value.vt == VT_BSTR && value.bstrVal != nullptr ? value.bstrVal : L"";
+                VariantClear(&value);
+                release(node);
+            }
+            if (SUCCEEDED(com)) {
+                CoUninitialize();
+            }
+        }).join();
+        return name;
+    }
+};
+
+constexpr char k_settings[] = R"({"defaults_rev": 3, "language": "en", "monitoring": {"interval_ms": 1000},
+    "compact": {"enabled": false}, "desktop": {"enabled": true, "floating_rect": {"l": 400, "t": 300, "r": 560, "b": 330}}})";
+
+TEST(ReadableProgram, AnotherProcessReadsTheRatesAndEachWindowsName) {
+    const Client client;
+    ASSERT_TRUE(client.from_handle != nullptr && client.property != nullptr && client.release != nullptr);
+    auto data = std::make_unique<test::TempFolder>();
+    ASSERT_TRUE(write_file_atomically(*data / L"settings.json", k_settings));
+    test::Program program = test::start_program(L"", std::move(data));
+    ASSERT_TRUE(program.process);
+    test::ProgramGuard guard{program};
+
+    std::wstring name;
+    ASSERT_TRUE(test::wait_for(
+        [&] {
+            name = client.name_of(test::window_of(program.id, k_compact_class));
+            return name.rfind(L"Download ", 0) == 0;
+        },
+        90s))
+        << std::string(name.begin(), name.end());
+    // "Download 1.2 kb/s, upload 0 b/s": both rates with their units.
+    const size_t upload = name.find(L", upload ");
+    ASSERT_NE(upload, std::wstring::npos);
+    EXPECT_GT(upload, 9u);
+    EXPECT_GT(name.size(), upload + 9);
+    EXPECT_TRUE(test::wait_for([&] { return client.name_of(test::window_of(program.id, k_main_class)) == L"Tidemeter"; }, 30s));
+
+    const HWND controller = test::window_of(program.id, k_controller_class);
+    PostMessageW(controller, k_msg_dashboard_button, k_button_usage, 0);
+    EXPECT_TRUE(test::wait_for([&] { return client.name_of(test::window_of(program.id, k_usage_class)) == L"Usage history"; }, 30s));
+    PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
+    EXPECT_TRUE(test::wait_for([&] { return test::has_ended(program); }, 60s));
+}
+
+} // namespace
+} // namespace tide::ui

@@ -1,0 +1,47 @@
+// The shared window procedure.
+#include "ui/window/window_procedure_win.h"
+
+#include "ui/window/automation_win.h"
+
+namespace tide::ui {
+
+LRESULT CALLBACK WindowProcedure::procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<WindowProcedure*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        if (self != nullptr) {
+            self->window_ = window;
+            self->attach(window);
+        }
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    auto* self = reinterpret_cast<WindowProcedure*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || self->window_ != window) {
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    try {
+        if (message == WM_NCDESTROY) {
+            if (AutomationHost* host = self->automation(); host != nullptr) {
+                host->disconnect(window);
+            }
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            self->window_ = nullptr;
+            self->detach();
+            return DefWindowProcW(window, message, wparam, lparam);
+        }
+        if (message == WM_GETOBJECT) {
+            if (AutomationHost* host = self->automation(); host != nullptr) {
+                if (const auto answer = host->answer(window, wparam, lparam)) {
+                    return *answer;
+                }
+            }
+            return DefWindowProcW(window, message, wparam, lparam);
+        }
+        return self->handle_message(message, wparam, lparam);
+    } catch (...) {
+        return 0; // nothing may escape into the system
+    }
+}
+
+} // namespace tide::ui
