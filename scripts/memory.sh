@@ -59,14 +59,18 @@ kb_field() { # kb_field PID NAME
     awk -v name="$2:" '$1 == name { print $2; exit }' "/proc/$1/status" 2>/dev/null
 }
 
+started() { [ -n "$(unix_pids "$1")" ]; }
+shown() { [ -n "$(tide_probe rect "$1")" ]; }
+hidden() { [ -z "$(tide_probe rect "$1")" ]; }
+
 # Waits until a window of the class is visible; then posts WM_CLOSE to it and waits until none is.
 open_and_close() { # open_and_close CLASS MSG WPARAM
     tide_probe post Tidemeter.Controller "$2" "$3" 0 >/dev/null
-    wait_until 60 test -n "$(tide_probe rect "$1")" ||
+    wait_until 60 shown "$1" ||
         { import -window root "$ROOT/build/memory-failed.png"; echo "$1 did not open (build/memory-failed.png)" >&2; return 1; }
     sleep 2 # painted and laid out
     tide_probe post "$1" 0x0010 0 0 >/dev/null
-    wait_until 30 test -z "$(tide_probe rect "$1")" || { echo "$1 did not close" >&2; return 1; }
+    wait_until 30 hidden "$1" || { echo "$1 did not close" >&2; return 1; }
 }
 
 # one_run PROGRAM CASE ARGS...: prints "anon_kb file_kb" of one run.
@@ -78,7 +82,7 @@ one_run() {
     # The private prefix's first settings (scripts/run.sh): the read-out over Wine's taskbar.
     printf '{"schema_version": 1, "compact": {"embed_in_taskbar": false, "layout": 1}}\n' >"$data_dir/settings.json"
     (cd /tmp && exec "$WINE" "C:\\memory\\$program" "$@" >/dev/null 2>&1 &)
-    wait_until 60 test -n "$(unix_pids "$program")" || { echo "$program did not start" >&2; return 1; }
+    wait_until 60 started "$program" || { echo "$program did not start" >&2; return 1; }
     local pid
     pid=$(unix_pids "$program" | head -n 1)
     if [ "$program" = Tidemeter.exe ]; then

@@ -9,6 +9,7 @@
 
 #include "base/messages_win.h"
 #include "compact/displays_win.h"
+#include "compact/drawing_resources_win.h"
 #include "compact/dpi.h"
 #include "compact/placement.h"
 #include "ui/dashboard/framed_window_win.h"
@@ -128,11 +129,18 @@ void MainWindow::show(bool visible) {
         return;
     }
     if (!visible) {
-        ShowWindow(hwnd_, SW_HIDE);
+        hide();
         return;
     }
     ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(hwnd_);
+}
+
+// A hidden dashboard gives its drawing target back: the next paint after showing takes it again.
+void MainWindow::hide() {
+    ShowWindow(hwnd_, SW_HIDE);
+    render_target_.Reset();
+    release_unused_targets();
 }
 
 bool MainWindow::is_visible() const {
@@ -358,6 +366,7 @@ LRESULT CALLBACK MainWindow::window_proc(HWND window, UINT message, WPARAM wpara
     }
     if (message == WM_NCDESTROY) {
         self->render_target_.Reset();
+        release_unused_targets();
         self->ui_font_.reset();
         self->background_brush_.reset();
         self->hwnd_ = nullptr;
@@ -379,7 +388,7 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         layout(); // the render target is bound to the new client size by the next paint
         InvalidateRect(hwnd_, nullptr, FALSE);
         if (wparam == SIZE_MINIMIZED && placement_.minimize_to_tray) {
-            ShowWindow(hwnd_, SW_HIDE);
+            hide();
         }
         return 0;
     case WM_PAINT:
@@ -389,7 +398,7 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         return 1; // the paint covers everything
     case WM_CLOSE:
         if (placement_.close_to_tray) {
-            ShowWindow(hwnd_, SW_HIDE);
+            hide();
             save_placement();
         } else {
             post(k_msg_dashboard_closed, 0, 0);
