@@ -250,7 +250,6 @@ void CompactWindow::release_drawing() {
     target_.Reset();
     forget_binding(surface_.dc());
     surface_.release();
-    release_unused_targets();
 }
 
 } // namespace tide::ui

@@ -194,19 +194,6 @@ void drop_shared_target(D2D1_ALPHA_MODE alpha) {
     }
 }
 
-void release_unused_targets() {
-    for (const D2D1_ALPHA_MODE alpha : {D2D1_ALPHA_MODE_PREMULTIPLIED, D2D1_ALPHA_MODE_IGNORE}) {
-        ComPtr<ID2D1DCRenderTarget>& slot = shared_slot(alpha);
-        if (!slot) {
-            continue;
-        }
-        slot->AddRef();
-        if (slot->Release() == 1) { // only this slot holds it
-            drop_shared_target(alpha);
-        }
-    }
-}
-
 void draw_arrow(ID2D1RenderTarget* target, ID2D1Brush* brush, float x, float y, float side, bool downward) {
     ID2D1Factory* factory = drawing_resources().d2d.Get();
     if (target == nullptr || brush == nullptr || factory == nullptr || !(side > 0.0f)) {

@@ -72,10 +72,6 @@ bool premultiplied_bound_to(HDC dc, SIZE size);
 void forget_binding(HDC dc);
 void drop_shared_target(D2D1_ALPHA_MODE alpha);
 
-// Lets go of the shared targets that no window holds any more: a window that hides or closes gives
-// its reference back and calls this.
-void release_unused_targets();
-
 // Fills the arrow icon in the square of side `side` at (x, y), pointing down or up.
 void draw_arrow(ID2D1RenderTarget* target, ID2D1Brush* brush, float x, float y, float side, bool downward);
 

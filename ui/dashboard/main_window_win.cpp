@@ -9,7 +9,6 @@
 
 #include "base/messages_win.h"
 #include "compact/displays_win.h"
-#include "compact/drawing_resources_win.h"
 #include "compact/dpi.h"
 #include "compact/placement.h"
 #include "ui/dashboard/framed_window_win.h"
@@ -136,11 +135,11 @@ void MainWindow::show(bool visible) {
     SetForegroundWindow(hwnd_);
 }
 
-// A hidden dashboard gives its drawing target back: the next paint after showing takes it again.
+// A hidden dashboard lets go of its drawing target; the target itself stays for the other windows
+// (creating it again at every showing costs more under Wine than it gives back).
 void MainWindow::hide() {
     ShowWindow(hwnd_, SW_HIDE);
     render_target_.Reset();
-    release_unused_targets();
 }
 
 bool MainWindow::is_visible() const {
@@ -366,7 +365,6 @@ LRESULT CALLBACK MainWindow::window_proc(HWND window, UINT message, WPARAM wpara
     }
     if (message == WM_NCDESTROY) {
         self->render_target_.Reset();
-        release_unused_targets();
         self->ui_font_.reset();
         self->background_brush_.reset();
         self->hwnd_ = nullptr;

@@ -7,7 +7,6 @@
 
 #include "base/messages_win.h"
 #include "compact/dpi.h"
-#include "compact/drawing_resources_win.h"
 #include "ui/dashboard/framed_window_win.h"
 
 namespace tide::ui {
@@ -256,7 +255,6 @@ LRESULT CALLBACK UsageWindow::window_proc(HWND window, UINT message, WPARAM wpar
     }
     if (message == WM_NCDESTROY) {
         self->render_target_.Reset();
-        release_unused_targets(); // the dashboard may still hold it
         self->layouts_.clear();
         self->ui_font_.reset();
         self->hwnd_ = nullptr;
