@@ -4,7 +4,7 @@
 # process some seconds after start, for
 #   - the minimal Direct2D read-out (tools/readout_baseline_win.cpp) with every system library the
 #     program links loaded as well: what any such program costs before any code of ours runs;
-#   - the program with the read-outs shown and the dashboard hidden (--minimized);
+#   - the program with both read-outs shown (taskbar and desktop) and the dashboard hidden (--minimized);
 #   - the program with the dashboard open;
 #   - the program after the dashboard, the settings window and the usage window were each opened and
 #     closed once, the dashboard hidden again.
@@ -36,7 +36,7 @@ libraries=(advapi32.dll comctl32.dll comdlg32.dll iphlpapi.dll ole32.dll oleaut3
     ws2_32.dll d2d1.dll dwrite.dll)
 
 ensure_packages || exit 1
-export TIDE_PREFIX="$ROOT/build/wine-memory"
+export TIDE_PREFIX="${TIDE_MEMORY_PREFIX:-$ROOT/build/wine-memory}" # another, to run two builds at once
 prepare_prefix
 cmake --preset windows >/dev/null &&
     cmake --build --preset windows --target Tidemeter tide_probe tide_readout_baseline tide_memory_owners \
@@ -79,8 +79,10 @@ one_run() {
     shift 2
     rm -rf "$data_dir"
     mkdir -p "$data_dir"
-    # The private prefix's first settings (scripts/run.sh): the read-out over Wine's taskbar.
-    printf '{"schema_version": 1, "compact": {"embed_in_taskbar": false, "layout": 1}}\n' >"$data_dir/settings.json"
+    # The private prefix's first settings (scripts/run.sh), the read-out over Wine's taskbar, and the
+    # desktop read-out shown too.
+    printf '{"schema_version": 1, "compact": {"embed_in_taskbar": false, "layout": 1}, "desktop": {"enabled": true}}\n' \
+        >"$data_dir/settings.json"
     (cd /tmp && exec "$WINE" "C:\\memory\\$program" "$@" >/dev/null 2>&1 &)
     wait_until 60 started "$program" || { echo "$program did not start" >&2; return 1; }
     local pid
