@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/messages_win.h"
+#include "compact/drawing_resources_win.h"
 #include "compact/taskbar_host_win.h"
 #include "presentation/appearance_win.h"
 #include "app/settings_flow.h"
@@ -42,6 +43,10 @@ int App::run(HINSTANCE instance, bool start_minimized) {
                                           GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     keep_adding_tray_icon(tray_.add(controller_window_, icon_));
 
+    // A window whose drawing target cannot be created stays blank until a later paint succeeds.
+    drawing_resources().report_failure = [this](std::string_view text) {
+        recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), std::string(text));
+    };
     create_dashboard();
     taskbar_display_.create(instance_, controller_window_);
     taskbar_display_.set_taskbar_host(
@@ -88,6 +93,7 @@ void App::shut_down() {
     }
     // A later App in the same process (the tests run several) registers the class afresh.
     UnregisterClassW(k_controller_class, instance_);
+    drawing_resources().report_failure = nullptr;
     sampler_.wake_event.reset();
 }
 

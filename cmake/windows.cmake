@@ -68,6 +68,15 @@ if(MINGW)
     target_link_options(tide_readout_baseline PRIVATE ${TIDE_STATIC_LINK} -municode)
 endif()
 
+# Not built by default: what each piece of the program adds to its private memory (the program's
+# own code, created piece by piece; scripts/memory.sh gives the whole program's figures).
+add_executable(tide_memory_owners EXCLUDE_FROM_ALL tools/memory_owners_win.cpp "${TIDE_RC}")
+target_compile_options(tide_memory_owners PRIVATE ${TIDE_WARNINGS})
+target_link_libraries(tide_memory_owners PRIVATE tidewin psapi)
+if(MINGW)
+    target_link_options(tide_memory_owners PRIVATE ${TIDE_STATIC_LINK} -municode)
+endif()
+
 if(TIDE_TESTS)
     enable_testing()
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

@@ -120,23 +120,17 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     if (!surface_.ensure(pixels.cx, pixels.cy)) {
         return;
     }
+    // Both read-outs draw through one shared target: binding it to a context or size other than the
+    // last one is needed only when the other read-out painted in between or the bitmap changed.
+    target_ = shared_dc_render_target(D2D1_ALPHA_MODE_PREMULTIPLIED);
     if (!target_) {
-        target_ = create_dc_render_target(D2D1_ALPHA_MODE_PREMULTIPLIED);
-        if (!target_) {
-            return;
-        }
-        bound_size_ = {};
+        return;
     }
-    // A DC render target needs binding again only for another context or another size; binding costs a
-    // fresh drawing surface on some systems, so an unchanged bitmap keeps its binding.
-    if (bound_size_.cx != pixels.cx || bound_size_.cy != pixels.cy) {
+    if (!premultiplied_bound_to(surface_.dc(), pixels)) {
         const RECT bounds{0, 0, pixels.cx, pixels.cy};
-        if (FAILED(target_->BindDC(surface_.dc(), &bounds))) {
-            target_.Reset();
-            bound_size_ = {};
+        if (FAILED(bind_shared_target(target_.Get(), surface_.dc(), bounds))) {
             return;
         }
-        bound_size_ = pixels;
     }
     target_->SetDpi(static_cast<float>(dpi_), static_cast<float>(dpi_));
     target_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
@@ -215,7 +209,7 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     const HRESULT ended = target_->EndDraw();
     if (ended == k_recreate_target) {
         target_.Reset();
-        bound_size_ = {};
+        drop_shared_target(D2D1_ALPHA_MODE_PREMULTIPLIED);
         return;
     }
     if (FAILED(ended)) {
@@ -257,7 +251,7 @@ void CompactWindow::set_content(const CompactContent& content) {
 void CompactWindow::release_drawing() {
     painted_ = false;
     target_.Reset();
-    bound_size_ = {};
+    forget_binding(surface_.dc());
     surface_.release();
 }
 

@@ -120,18 +120,78 @@ ComPtr<IDWriteTextLayout> create_text_layout(std::wstring_view text, float size_
     return layout;
 }
 
-Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> create_dc_render_target(D2D1_ALPHA_MODE alpha) {
-    Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> target;
-    const DrawingResources& resources = drawing_resources();
-    if (!resources.d2d) {
-        return target;
+namespace {
+
+ComPtr<ID2D1DCRenderTarget>& shared_slot(D2D1_ALPHA_MODE alpha) {
+    DrawingResources& resources = drawing_resources();
+    return alpha == D2D1_ALPHA_MODE_PREMULTIPLIED ? resources.premultiplied_target : resources.opaque_target;
+}
+
+} // namespace
+
+ComPtr<ID2D1DCRenderTarget> shared_dc_render_target(D2D1_ALPHA_MODE alpha) {
+    DrawingResources& resources = drawing_resources();
+    ComPtr<ID2D1DCRenderTarget>& slot = shared_slot(alpha);
+    if (slot) {
+        return slot;
     }
     const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
         D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, alpha));
-    if (FAILED(resources.d2d->CreateDCRenderTarget(&properties, target.GetAddressOf()))) {
-        target.Reset();
+    if (!resources.d2d || resources.fail_targets ||
+        FAILED(resources.d2d->CreateDCRenderTarget(&properties, slot.GetAddressOf()))) {
+        slot.Reset();
+        if (!resources.target_failed && resources.report_failure) {
+            resources.report_failure(k_drawing_target_failed);
+        }
+        resources.target_failed = true;
+        return nullptr;
     }
-    return target;
+    resources.target_failed = false;
+    if (alpha == D2D1_ALPHA_MODE_PREMULTIPLIED) {
+        resources.bound_dc = nullptr;
+    }
+    return slot;
+}
+
+HRESULT bind_shared_target(ID2D1DCRenderTarget* target, HDC dc, const RECT& bounds) {
+    DrawingResources& resources = drawing_resources();
+    const bool premultiplied = target == resources.premultiplied_target.Get();
+    if (premultiplied) {
+        resources.bound_dc = nullptr;
+    }
+    const HRESULT bound = target->BindDC(dc, &bounds);
+    if (FAILED(bound)) {
+        return bound;
+    }
+    if (premultiplied) {
+        resources.bound_dc = dc;
+        resources.bound_size = {bounds.right - bounds.left, bounds.bottom - bounds.top};
+    }
+    target->SetTransform(D2D1::Matrix3x2F::Identity());
+    target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+    target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_DEFAULT);
+    target->SetDpi(96.0f, 96.0f);
+    return bound;
+}
+
+bool premultiplied_bound_to(HDC dc, SIZE size) {
+    const DrawingResources& resources = drawing_resources();
+    return dc != nullptr && resources.bound_dc == dc && resources.bound_size.cx == size.cx &&
+           resources.bound_size.cy == size.cy;
+}
+
+void forget_binding(HDC dc) {
+    DrawingResources& resources = drawing_resources();
+    if (dc != nullptr && resources.bound_dc == dc) {
+        resources.bound_dc = nullptr;
+    }
+}
+
+void drop_shared_target(D2D1_ALPHA_MODE alpha) {
+    shared_slot(alpha).Reset();
+    if (alpha == D2D1_ALPHA_MODE_PREMULTIPLIED) {
+        drawing_resources().bound_dc = nullptr;
+    }
 }
 
 void draw_arrow(ID2D1RenderTarget* target, ID2D1Brush* brush, float x, float y, float side, bool downward) {

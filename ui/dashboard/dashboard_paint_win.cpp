@@ -283,7 +283,7 @@ void MainWindow::paint() {
         return;
     }
     if (!render_target_) {
-        render_target_ = create_dc_render_target(D2D1_ALPHA_MODE_IGNORE);
+        render_target_ = shared_dc_render_target(D2D1_ALPHA_MODE_IGNORE);
         if (!render_target_) {
             paint_whole_ = true;
             EndPaint(hwnd_, &ps);
@@ -298,7 +298,7 @@ void MainWindow::paint() {
         if (!IntersectRect(&area, &area, &client) || !IntersectRect(&area, &area, &ps.rcPaint)) {
             continue;
         }
-        if (FAILED(render_target_->BindDC(dc, &area))) {
+        if (FAILED(bind_shared_target(render_target_.Get(), dc, area))) {
             render_target_.Reset();
             paint_whole_ = true;
             break;
@@ -316,6 +316,7 @@ void MainWindow::paint() {
         if (FAILED(drawn)) {
             if (drawn == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
                 render_target_.Reset(); // created again by the next paint
+                drop_shared_target(D2D1_ALPHA_MODE_IGNORE);
             }
             paint_whole_ = true;
             break;

@@ -132,11 +132,18 @@ void MainWindow::show(bool visible) {
         return;
     }
     if (!visible) {
-        ShowWindow(hwnd_, SW_HIDE);
+        hide();
         return;
     }
     ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(hwnd_);
+}
+
+// A hidden dashboard lets go of its drawing target; the target itself stays for the other windows
+// (creating it again at every showing costs more under Wine than it gives back).
+void MainWindow::hide() {
+    ShowWindow(hwnd_, SW_HIDE);
+    render_target_.Reset();
 }
 
 bool MainWindow::is_visible() const {
@@ -396,7 +403,7 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         InvalidateRect(hwnd_, nullptr, FALSE);
         publish_access();
         if (wparam == SIZE_MINIMIZED && placement_.minimize_to_tray) {
-            ShowWindow(hwnd_, SW_HIDE);
+            hide();
         }
         return 0;
     case WM_PAINT:
@@ -406,7 +413,7 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         return 1; // the paint covers everything
     case WM_CLOSE:
         if (placement_.close_to_tray) {
-            ShowWindow(hwnd_, SW_HIDE);
+            hide();
             save_placement();
         } else {
             post(k_msg_dashboard_closed, 0, 0);

@@ -74,6 +74,7 @@ private:
     void layout();
     void refresh_texts();
     void save_placement();
+    void hide();
     void on_command(int id, int code);
     void on_mouse_move(LPARAM lparam);
     void set_hovered(int index);

@@ -147,13 +147,13 @@ void UsageWindow::paint() {
         return;
     }
     if (!render_target_) {
-        render_target_ = create_dc_render_target(D2D1_ALPHA_MODE_IGNORE);
+        render_target_ = shared_dc_render_target(D2D1_ALPHA_MODE_IGNORE);
         if (!render_target_) {
             EndPaint(hwnd_, &ps);
             return;
         }
     }
-    if (FAILED(render_target_->BindDC(dc, &client))) {
+    if (FAILED(bind_shared_target(render_target_.Get(), dc, client))) {
         render_target_.Reset();
         EndPaint(hwnd_, &ps);
         return;
@@ -165,6 +165,7 @@ void UsageWindow::paint() {
          static_cast<float>(client.bottom) * 96.0f / dpi);
     if (render_target_->EndDraw() == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
         render_target_.Reset();
+        drop_shared_target(D2D1_ALPHA_MODE_IGNORE);
     }
     EndPaint(hwnd_, &ps);
 }
