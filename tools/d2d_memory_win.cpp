@@ -36,7 +36,8 @@ Memory memory_now() {
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof counters);
-    return {counters.WorkingSetSize / 1024.0, counters.PrivateUsage / 1024.0};
+    // Wine gives the private bytes as the page-file usage and leaves the private usage at 0.
+    return {counters.WorkingSetSize / 1024.0, std::max(counters.PrivateUsage, counters.PagefileUsage) / 1024.0};
 }
 
 struct Drawing {
@@ -163,6 +164,10 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     measure_case("bind, clear, end", [&](int) { d.paint([](ID2D1RenderTarget*) {}); });
+    measure_case("bind to another size each time, clear, end", [&](int i) {
+        d.client = RECT{0, 0, 700 + (i * 37) % 400, 500 + (i * 53) % 300};
+        d.paint([](ID2D1RenderTarget*) {});
+    });
     measure_case("brush and rounded rectangle", [&](int) {
         d.paint([](ID2D1RenderTarget* t) {
             ComPtr<ID2D1SolidColorBrush> brush;

@@ -27,6 +27,7 @@
 #include "persistence/json.h"
 #include "persistence/settings_store_win.h"
 #include "presentation/localization.h"
+#include "tests/win/private_memory_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
 
@@ -331,14 +332,6 @@ TEST_F(CompactScreen, ClickThroughLetsTheClickReachTheWindowBelow) {
     DestroyWindow(below);
 }
 
-SIZE_T private_bytes() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof(counters);
-    K32GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                            sizeof(counters));
-    return counters.PrivateUsage;
-}
-
 TEST_F(CompactScreen, ThousandsOfUpdatesKeepMemoryFlat) {
     show(desktop_at(600, 100), *find_palette("Graphite"), sample_content());
     auto update = [&](int i) {
@@ -348,11 +341,11 @@ TEST_F(CompactScreen, ThousandsOfUpdatesKeepMemoryFlat) {
     for (int i = 0; i < 150; ++i) {
         update(i);
     }
-    const SIZE_T warm = private_bytes();
+    const size_t warm = test::private_bytes();
     for (int i = 0; i < 1350; ++i) {
         update(i);
     }
-    const SIZE_T after = private_bytes();
+    const size_t after = test::private_bytes();
     EXPECT_LT(after, warm + 4 * 1024 * 1024) << warm << " -> " << after;
 }
 

@@ -14,6 +14,7 @@
 #include "app/app_win.h"
 #include "base/messages_win.h"
 #include "compact/drawing_resources_win.h"
+#include "tests/win/private_memory_win.h"
 #include "tests/win/program_win.h"
 #include "tests/win/temp_folder_win.h"
 #include "tests/win/wait_win.h"
@@ -27,14 +28,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::wait_for;
 
-// Private bytes. Wine reports them as page-file usage (its anonymous resident memory) and leaves the
-// private usage at 0, so a check on the private usage alone could never fail there.
 double private_mb() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
-    return static_cast<double>(std::max(counters.PrivateUsage, counters.PagefileUsage)) / (1024.0 * 1024.0);
+    return static_cast<double>(test::private_bytes()) / (1024.0 * 1024.0);
 }
 
 class AppWindows : public testing::Test {
