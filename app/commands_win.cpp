@@ -36,21 +36,6 @@ void open_with_shell(const wchar_t* address) {
     ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-std::wstring module_path() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) {
-            return {};
-        }
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 // Marks the tray menu as open for as long as it is tracked.
 class MenuOpenGuard {
 public:
@@ -154,7 +139,7 @@ void App::toggle_pause() {
 
 void App::toggle_start_with_windows() {
     const bool on = !is_start_with_windows(options_.run_value);
-    if (!set_start_with_windows(on, module_path(), options_.run_value)) {
+    if (!set_start_with_windows(on, program_path(), options_.run_value)) {
         return; // the setting stays as it was
     }
     settings_.general.start_with_windows = on;

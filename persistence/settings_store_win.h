@@ -24,6 +24,9 @@ std::wstring data_folder_of_run();
 // that deletes itself; when that fails the mode is portable_read_only and nothing may be written.
 DataLocation data_location_of_run();
 
+// The full path of the running program (long paths too); empty when the system does not give it.
+std::wstring program_path();
+
 // The folder and the file name joined; the bare name when the folder is empty.
 std::wstring data_file_path(const std::wstring& folder, std::wstring_view name);
 

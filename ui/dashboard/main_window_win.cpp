@@ -363,16 +363,7 @@ void MainWindow::set_hovered(int index) {
 // the right in right-to-left), Home and End to the oldest and the newest, Escape leaves the hover.
 void MainWindow::on_graph_key(WPARAM key) {
     const int n = static_cast<int>(view_.points.size());
-    if (key == VK_ESCAPE || n == 0) {
-        set_hovered(-1);
-    } else if (key == VK_HOME) {
-        set_hovered(0);
-    } else if (key == VK_END) {
-        set_hovered(n - 1);
-    } else if (key == VK_LEFT || key == VK_RIGHT) {
-        const int step = (key == VK_RIGHT) != rtl_ ? 1 : -1;
-        set_hovered(hovered_point_ < 0 ? n - 1 : std::clamp(hovered_point_ + step, 0, n - 1));
-    }
+    set_hovered(key == VK_ESCAPE || n == 0 ? -1 : hover_after_key(key, hovered_point_, n, rtl_));
     automation_.raise_focus(automation_.published().focused);
 }
 

@@ -144,13 +144,8 @@ void UsageWindow::on_chart_key(WPARAM key) {
         set_hovered(-1);
     } else if (n == 0) {
         return;
-    } else if (key == VK_HOME) {
-        set_hovered(0);
-    } else if (key == VK_END) {
-        set_hovered(n - 1);
-    } else if (key == VK_LEFT || key == VK_RIGHT) {
-        const int step = (key == VK_RIGHT) != rtl_ ? 1 : -1;
-        set_hovered(hovered_ < 0 ? n - 1 : std::clamp(hovered_ + step, 0, n - 1));
+    } else {
+        set_hovered(hover_after_key(key, hovered_, n, rtl_));
     }
     automation_.raise_focus(automation_.published().focused);
 }

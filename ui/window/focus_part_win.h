@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace tide::ui {
 
 // Sent to the parent: wParam 1 when the part got the focus, 0 when it lost it.
@@ -14,5 +16,22 @@ inline constexpr UINT k_msg_part_key = WM_USER + 0x101;
 // Created visible and without size, so it covers no pixel of the parent's paint; its place in the
 // z-order is its place in the Tab order. Null on failure.
 HWND create_focus_part(HWND parent, HINSTANCE instance, int id);
+
+// Where a key moves the hover among `count` points or bars (count > 0): Home to the oldest, End to the
+// newest, Left and Right a step on the screen (the older ones lie to the left, or to the right in
+// right-to-left; from no hover, to the newest). Any other key leaves it where it is.
+inline int hover_after_key(WPARAM key, int hovered, int count, bool rtl) {
+    if (key == VK_HOME) {
+        return 0;
+    }
+    if (key == VK_END) {
+        return count - 1;
+    }
+    if (key == VK_LEFT || key == VK_RIGHT) {
+        const int step = (key == VK_RIGHT) != rtl ? 1 : -1;
+        return hovered < 0 ? count - 1 : std::clamp(hovered + step, 0, count - 1);
+    }
+    return hovered;
+}
 
 } // namespace tide::ui
