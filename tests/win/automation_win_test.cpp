@@ -196,6 +196,8 @@ TEST_P(Readable, DashboardElementsFollowTheViewAndTheKeyboard) {
     HRESULT gone = S_OK;
     text_property(held.Get(), uia::k_name_property, &gone);
     EXPECT_EQ(gone, uia::k_element_not_available);
+    held->AddRef();
+    EXPECT_EQ(held->Release(), 1u) << "the closed window still holds its element";
 }
 
 TEST_P(Readable, UsageChartIsAListOfNamedBars) {

@@ -373,8 +373,10 @@ private:
 };
 
 ComPtr<IRawElementProviderSimple> provider_of(const std::shared_ptr<AutomationState>& state, int index) {
+    // The new object's one reference goes to the pointer as it is: mingw's ComPtr::Attach adds a
+    // reference of its own, where Microsoft's does not, and every provider made that way was never freed.
     ComPtr<IRawElementProviderSimple> provider;
-    provider.Attach(static_cast<IRawElementProviderSimple*>(new ElementProvider(state, index)));
+    *provider.GetAddressOf() = static_cast<IRawElementProviderSimple*>(new ElementProvider(state, index));
     return provider;
 }
 
