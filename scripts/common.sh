@@ -83,9 +83,15 @@ start_wine_session() {
 
 # Keeps the virtual desktop open between test programs (`tide_probe hold`): the server closes it a
 # second after the last program ended, and a test starting in that second could lose its windows.
+# It waits until the desktop exists: a program started before would start the desktop itself, and the
+# desktop would inherit that program's output, keeping whoever reads it (ctest) waiting.
 hold_desktop() {
-    "$WINE" "$ROOT/build/windows/tide_probe.exe" hold </dev/null >/dev/null 2>&1 &
+    local fifo line
+    fifo=$(mktemp -u) && mkfifo "$fifo"
+    "$WINE" "$ROOT/build/windows/tide_probe.exe" hold </dev/null >"$fifo" 2>/dev/null &
     HOLD_PID=$!
+    read -r -t 60 line <"$fifo" || echo "The desktop holder did not start" >&2
+    rm -f "$fifo"
 }
 
 release_desktop() {

@@ -175,6 +175,8 @@ int hold() {
     if (window == nullptr) {
         return 1;
     }
+    std::puts("ready"); // the desktop exists: what starts now joins it, and never owns it
+    std::fflush(stdout);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         DispatchMessageW(&message);
