@@ -50,6 +50,11 @@ const Core& core(bool load_now) {
     static std::once_flag once;
     if (load_now) {
         std::call_once(once, [] {
+            // The core answers clients from the multithreaded apartment. Kept for the rest of the run, it
+            // is not torn down after each client let go, and built again for the next: a reply still on
+            // its way when an apartment went could leave the client waiting for ever.
+            CO_MTA_USAGE_COOKIE cookie = nullptr;
+            CoIncrementMTAUsage(&cookie);
             if (const HMODULE module = LoadLibraryW(L"uiautomationcore.dll"); module != nullptr) {
                 load(module, functions.return_provider, "UiaReturnRawElementProvider");
                 load(module, functions.host_from_hwnd, "UiaHostProviderFromHwnd");
