@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -271,25 +272,30 @@ struct Client {
         reinterpret_cast<decltype(release)>(reinterpret_cast<void*>(GetProcAddress(module, "UiaNodeRelease")));
 
     // On a thread of its own in the multithreaded apartment, left before the thread ends: the core's
-    // client side then lets the test process exit.
+    // client side then lets the test process exit. Wine's cross-process channel can lose a reply and
+    // leave a call waiting for ever; a call not back within 10 s is left behind and gives no name, so
+    // the caller asks again.
     std::wstring name_of(HWND window) const {
-        std::wstring name;
-        std::thread([&] {
+        auto answer = std::make_shared<std::promise<std::wstring>>();
+        std::future<std::wstring> name = answer->get_future();
+        std::thread([client = *this, window, answer] {
             const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
             Node node = nullptr;
-            if (window != nullptr && SUCCEEDED(from_handle(window, &node)) && node != nullptr) {
+            if (window != nullptr && SUCCEEDED(client.from_handle(window, &node)) && node != nullptr) {
                 VARIANT value;
                 VariantInit(&value);
-                property(node, uia::k_name_property, &value);
-                name = value.vt == VT_BSTR && value.bstrVal != nullptr ? value.bstrVal : L"";
+                client.property(node, uia::k_name_property, &value);
+                answer->set_value(value.vt == VT_BSTR && value.bstrVal != nullptr ? value.bstrVal : L"");
                 VariantClear(&value);
-                release(node);
+                client.release(node); // the name is out before this call, which can be the one that hangs
+            } else {
+                answer->set_value(L"");
             }
             if (SUCCEEDED(com)) {
                 CoUninitialize();
             }
-        }).join();
-        return name;
+        }).detach();
+        return name.wait_for(std::chrono::seconds(10)) == std::future_status::ready ? name.get() : std::wstring();
     }
 };
 
