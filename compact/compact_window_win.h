@@ -19,8 +19,8 @@
 #include "compact/taskbar_layout.h"
 #include "persistence/settings.h"
 #include "presentation/theme.h"
-#include "ui/window/automation_win.h"
-#include "ui/window/window_procedure_win.h"
+#include "window/automation_win.h"
+#include "window/window_procedure_win.h"
 
 namespace tide::ui {
 

@@ -5,7 +5,7 @@
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-LAYERS=(base persistence presentation net diagnostics ui/window compact ui/common ui/dashboard ui/usage ui/settings app)
+LAYERS=(base persistence presentation net diagnostics window compact ui/common ui/dashboard ui/usage ui/settings app)
 
 rank() { # prints the index of the layer that holds path $1, or nothing
     local i

@@ -1,4 +1,4 @@
-#include "ui/window/access_tree.h"
+#include "window/access_tree.h"
 
 #include <gtest/gtest.h>
 

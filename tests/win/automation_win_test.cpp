@@ -23,8 +23,8 @@
 #include "tests/win/wait_win.h"
 #include "ui/dashboard/main_window_win.h"
 #include "ui/usage/usage_window_win.h"
-#include "ui/window/automation_win.h"
-#include "ui/window/focus_part_win.h"
+#include "window/automation_win.h"
+#include "window/focus_part_win.h"
 
 namespace tide::ui {
 namespace {

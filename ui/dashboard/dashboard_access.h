@@ -7,7 +7,7 @@
 
 #include "ui/dashboard/dashboard_layout.h"
 #include "ui/dashboard/dashboard_view.h"
-#include "ui/window/access_tree.h"
+#include "window/access_tree.h"
 
 namespace tide {
 

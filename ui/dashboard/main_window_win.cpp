@@ -13,7 +13,7 @@
 #include "compact/placement.h"
 #include "ui/common/framed_window_win.h"
 #include "ui/dashboard/dashboard_access.h"
-#include "ui/window/focus_part_win.h"
+#include "window/focus_part_win.h"
 
 namespace tide::ui {
 namespace {

@@ -17,8 +17,8 @@
 
 #include "persistence/settings.h"
 #include "presentation/theme.h"
-#include "ui/window/automation_win.h"
-#include "ui/window/window_procedure_win.h"
+#include "window/automation_win.h"
+#include "window/window_procedure_win.h"
 #include "ui/dashboard/dashboard_layout.h"
 #include "ui/dashboard/dashboard_view.h"
 

@@ -13,7 +13,7 @@
 #include "ui/settings/settings_edit.h"
 #include "ui/settings/settings_form.h"
 #include "ui/settings/settings_layout.h"
-#include "ui/window/window_procedure_win.h"
+#include "window/window_procedure_win.h"
 
 namespace tide::ui {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ui/usage/usage_chart.h"
-#include "ui/window/access_tree.h"
+#include "window/access_tree.h"
 
 namespace tide {
 

@@ -10,7 +10,7 @@
 #include "compact/dpi.h"
 #include "ui/common/framed_window_win.h"
 #include "ui/usage/usage_access.h"
-#include "ui/window/focus_part_win.h"
+#include "window/focus_part_win.h"
 
 namespace tide::ui {
 namespace {

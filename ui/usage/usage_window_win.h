@@ -21,8 +21,8 @@
 #include "persistence/settings.h"
 #include "presentation/theme.h"
 #include "ui/usage/usage_chart.h"
-#include "ui/window/automation_win.h"
-#include "ui/window/window_procedure_win.h"
+#include "window/automation_win.h"
+#include "window/window_procedure_win.h"
 
 namespace tide::ui {
 

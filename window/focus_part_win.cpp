@@ -1,5 +1,5 @@
 // The focus part's window class.
-#include "ui/window/focus_part_win.h"
+#include "window/focus_part_win.h"
 
 namespace tide::ui {
 namespace {

@@ -1,7 +1,7 @@
 // The shared window procedure.
-#include "ui/window/window_procedure_win.h"
+#include "window/window_procedure_win.h"
 
-#include "ui/window/automation_win.h"
+#include "window/automation_win.h"
 
 namespace tide::ui {
 

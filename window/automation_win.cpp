@@ -1,5 +1,5 @@
 // The provider objects and the automation core loaded at run time.
-#include "ui/window/automation_win.h"
+#include "window/automation_win.h"
 
 #include <oleauto.h>
 

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/window/access_tree.h"
+#include "window/access_tree.h"
 
 namespace tide::uia {
 

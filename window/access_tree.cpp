@@ -1,5 +1,5 @@
 // The walk through a window's elements.
-#include "ui/window/access_tree.h"
+#include "window/access_tree.h"
 
 #include <cmath>
 
