@@ -14,7 +14,8 @@ inline constexpr UINT k_msg_part_focus = WM_USER + 0x100;
 inline constexpr UINT k_msg_part_key = WM_USER + 0x101;
 
 // Created visible and without size, so it covers no pixel of the parent's paint; its place in the
-// z-order is its place in the Tab order. Null on failure.
+// z-order is its place in the Tab order. It starts a group, so the arrow keys of the controls before it
+// never step into it; the control after it must start a group of its own. Null on failure.
 HWND create_focus_part(HWND parent, HINSTANCE instance, int id);
 
 // Where a key moves the hover among `count` points or bars (count > 0): Home to the oldest, End to the
