@@ -22,7 +22,10 @@ namespace {
 
 using namespace tide::uia;
 
-constexpr int k_server_side_provider = 1; // ProviderOptions_ServerSideProvider
+// The providers live in the program itself, so they are server-side: a client-side provider's events reach
+// only listeners in its own process, and a screen reader never heard them. No UseComThreading: every
+// provider reads under the state's lock and may be called on any thread.
+constexpr int k_server_side_provider = 2; // ProviderOptions_ServerSideProvider
 constexpr int k_append_runtime_id = 3;    // UiaAppendRuntimeId
 constexpr int k_notification_other = 4;   // NotificationKind_Other
 constexpr int k_important_most_recent = 1; // NotificationProcessing_ImportantMostRecent
