@@ -24,6 +24,18 @@ LRESULT CALLBACK part_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         SendMessageW(GetParent(window), k_msg_part_focus, message == WM_SETFOCUS ? 1 : 0,
                      GetDlgCtrlID(window));
         return 0;
+    case WM_GETOBJECT:
+    case WM_NCDESTROY: {
+        // The part has the keyboard while its painted twin is in use: a screen reader asking for the
+        // focused element gets that element, named as the parent draws it.
+        PartObjectRequest request{window, wparam, lparam, message == WM_NCDESTROY};
+        if (const LRESULT answer =
+                SendMessageW(GetParent(window), k_msg_part_object, 0, reinterpret_cast<LPARAM>(&request));
+            answer != 0) {
+            return answer;
+        }
+        break;
+    }
     case WM_KEYDOWN:
         if (is_part_key(wparam)) {
             SendMessageW(GetParent(window), k_msg_part_key, wparam, GetDlgCtrlID(window));
