@@ -22,7 +22,10 @@ namespace {
 
 using namespace tide::uia;
 
-constexpr int k_server_side_provider = 1; // ProviderOptions_ServerSideProvider
+// The providers live in the program itself, so they are server-side: a client-side provider's events reach
+// only listeners in its own process, and a screen reader never heard them. No UseComThreading: every
+// provider reads under the state's lock and may be called on any thread.
+constexpr int k_server_side_provider = 2; // ProviderOptions_ServerSideProvider
 constexpr int k_append_runtime_id = 3;    // UiaAppendRuntimeId
 constexpr int k_notification_other = 4;   // NotificationKind_Other
 constexpr int k_important_most_recent = 1; // NotificationProcessing_ImportantMostRecent
@@ -91,13 +94,27 @@ void set_bool(VARIANT* value, bool on) {
     value->boolVal = on ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
-// One element of a window: the window itself (index -1) or one of its published elements.
+// The element a focus part stands for: the first focusable one among the window's own (the graph, the
+// chart); -1 for none.
+int part_element(const AccessTree& tree) {
+    for (size_t i = 0; i < tree.elements.size(); ++i) {
+        if (tree.elements[i].parent < 0 && tree.elements[i].focusable) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// One element of a window: the window itself (index -1) or one of its published elements. The element
+// of a focus part is the root of the part's own window; it follows the published tree, where the element
+// it stands for may move as lines come and go.
 class ElementProvider final : public IRawElementProviderSimple,
                               public IRawElementProviderFragment,
                               public IRawElementProviderFragmentRoot,
                               public IValueProvider {
 public:
-    ElementProvider(std::shared_ptr<AutomationState> state, int index) : state_(std::move(state)), index_(index) {}
+    ElementProvider(std::shared_ptr<AutomationState> state, int index, HWND part = nullptr)
+        : state_(std::move(state)), part_(part), index_(index) {}
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -109,7 +126,7 @@ public:
             *object = static_cast<IRawElementProviderSimple*>(this);
         } else if (iid == __uuidof(IRawElementProviderFragment)) {
             *object = static_cast<IRawElementProviderFragment*>(this);
-        } else if (iid == __uuidof(IRawElementProviderFragmentRoot) && index_ < 0) {
+        } else if (iid == __uuidof(IRawElementProviderFragmentRoot) && (part_ != nullptr || index_ < 0)) {
             *object = static_cast<IRawElementProviderFragmentRoot*>(this);
         } else if (iid == __uuidof(IValueProvider) && has_value()) {
             *object = static_cast<IValueProvider*>(this);
@@ -205,8 +222,8 @@ public:
             window = state_->window;
         }
         const Core& functions = core(false);
-        if (index_ < 0 && functions.host_from_hwnd != nullptr) {
-            functions.host_from_hwnd(window, host);
+        if ((part_ != nullptr || index_ < 0) && functions.host_from_hwnd != nullptr) {
+            functions.host_from_hwnd(part_ != nullptr ? part_ : window, host);
         }
         return S_OK;
     }
@@ -225,7 +242,11 @@ public:
         if (direction < 0 || direction > 4) {
             return E_INVALIDARG;
         }
-        const int to = access_step(state_->tree, index_, static_cast<AccessStep>(direction));
+        const auto step = static_cast<AccessStep>(direction);
+        if (part_ != nullptr && step != AccessStep::first_child && step != AccessStep::last_child) {
+            return S_OK; // the part's window has its place among the windows
+        }
+        const int to = access_step(state_->tree, index_, step);
         if (to >= -1) {
             *found = new ElementProvider(state_, to);
         }
@@ -240,7 +261,7 @@ public:
         if (const HRESULT gone = check(); FAILED(gone)) {
             return gone;
         }
-        if (index_ < 0) {
+        if (part_ != nullptr || index_ < 0) {
             return S_OK; // the host's window handle identifies the window
         }
         SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 2);
@@ -298,7 +319,12 @@ public:
         if (const HRESULT gone = check(); FAILED(gone)) {
             return gone;
         }
-        *root = new ElementProvider(state_, -1);
+        if (part_ != nullptr) {
+            AddRef();
+            *root = this;
+        } else {
+            *root = new ElementProvider(state_, -1);
+        }
         return S_OK;
     }
 
@@ -315,7 +341,13 @@ public:
         }
         POINT point{static_cast<LONG>(x), static_cast<LONG>(y)};
         ScreenToClient(state_->window, &point);
-        *found = new ElementProvider(state_, access_element_at(state_->tree, point.x, point.y));
+        const int at = access_element_at(state_->tree, point.x, point.y);
+        if (part_ != nullptr && (at < 0 || state_->tree.elements[static_cast<size_t>(at)].parent != index_)) {
+            AddRef();
+            *found = this;
+        } else {
+            *found = new ElementProvider(state_, at);
+        }
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetFocus(IRawElementProviderFragment** found) override {
@@ -327,8 +359,13 @@ public:
         if (const HRESULT gone = check(); FAILED(gone)) {
             return gone;
         }
-        if (state_->tree.focused >= 0) {
-            *found = new ElementProvider(state_, state_->tree.focused);
+        // A part's element hands on the focus only to its own children (the hovered point).
+        const int focused = state_->tree.focused;
+        const bool inside =
+            part_ == nullptr || (focused >= 0 && focused != index_ &&
+                                 state_->tree.elements[static_cast<size_t>(focused)].parent == index_);
+        if (focused >= 0 && inside) {
+            *found = new ElementProvider(state_, focused);
         }
         return S_OK;
     }
@@ -361,7 +398,11 @@ private:
 
     // Under the lock: the window is gone, or the element is no longer published.
     HRESULT check() const {
-        if (state_->window == nullptr || index_ >= static_cast<int>(state_->tree.elements.size())) {
+        if (part_ != nullptr) {
+            index_ = part_element(state_->tree);
+        }
+        if (state_->window == nullptr || index_ >= static_cast<int>(state_->tree.elements.size()) ||
+            (part_ != nullptr && index_ < 0)) {
             return k_element_not_available;
         }
         return S_OK;
@@ -373,15 +414,18 @@ private:
     }
 
     std::shared_ptr<AutomationState> state_;
-    const int index_;
+    const HWND part_;   // the focus part's window whose root this is; null for the window's elements
+    mutable int index_; // changes under the state's lock, and only for a part's element
     std::atomic<ULONG> references_{1};
 };
 
-ComPtr<IRawElementProviderSimple> provider_of(const std::shared_ptr<AutomationState>& state, int index) {
+ComPtr<IRawElementProviderSimple> provider_of(const std::shared_ptr<AutomationState>& state, int index,
+                                              HWND part = nullptr) {
     // The new object's one reference goes to the pointer as it is: mingw's ComPtr::Attach adds a
     // reference of its own, where Microsoft's does not, and every provider made that way was never freed.
     ComPtr<IRawElementProviderSimple> provider;
-    *provider.GetAddressOf() = static_cast<IRawElementProviderSimple*>(new ElementProvider(state, index));
+    *provider.GetAddressOf() =
+        static_cast<IRawElementProviderSimple*>(new ElementProvider(state, index, part));
     return provider;
 }
 
@@ -435,6 +479,23 @@ std::optional<LRESULT> AutomationHost::answer(HWND window, WPARAM wparam, LPARAM
         state_->window = window;
     }
     return functions.return_provider(window, wparam, lparam, root_.Get());
+}
+
+std::optional<LRESULT> AutomationHost::answer_part(HWND part, WPARAM wparam, LPARAM lparam) {
+    if (static_cast<long>(lparam) != k_root_object_id) {
+        return std::nullopt;
+    }
+    const Core& functions = core(true);
+    if (functions.return_provider == nullptr) {
+        return std::nullopt;
+    }
+    return functions.return_provider(part, wparam, lparam, provider_of(state_, -1, part).Get());
+}
+
+void AutomationHost::forget_part(HWND part) {
+    if (const Core& functions = core(false); functions.return_provider != nullptr) {
+        functions.return_provider(part, 0, 0, nullptr);
+    }
 }
 
 void AutomationHost::disconnect(HWND window) {

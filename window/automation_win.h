@@ -99,6 +99,11 @@ public:
 
     // WM_GETOBJECT: the provider for a UI Automation client, nothing for any other request.
     std::optional<LRESULT> answer(HWND window, WPARAM wparam, LPARAM lparam);
+    // WM_GETOBJECT sent to one of the window's focus parts: the element the part stands for (the first
+    // focusable one of the window's own, with the keyboard inside it), nothing for any other request.
+    std::optional<LRESULT> answer_part(HWND part, WPARAM wparam, LPARAM lparam);
+    // The part goes: the automation core lets go of what it answered.
+    void forget_part(HWND part);
     // The window goes: clients holding its elements get UIA_E_ELEMENTNOTAVAILABLE from now on.
     void disconnect(HWND window);
 

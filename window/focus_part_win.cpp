@@ -24,6 +24,18 @@ LRESULT CALLBACK part_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         SendMessageW(GetParent(window), k_msg_part_focus, message == WM_SETFOCUS ? 1 : 0,
                      GetDlgCtrlID(window));
         return 0;
+    case WM_GETOBJECT:
+    case WM_NCDESTROY: {
+        // The part has the keyboard while its painted twin is in use: a screen reader asking for the
+        // focused element gets that element, named as the parent draws it.
+        PartObjectRequest request{window, wparam, lparam, message == WM_NCDESTROY};
+        if (const LRESULT answer =
+                SendMessageW(GetParent(window), k_msg_part_object, 0, reinterpret_cast<LPARAM>(&request));
+            answer != 0) {
+            return answer;
+        }
+        break;
+    }
     case WM_KEYDOWN:
         if (is_part_key(wparam)) {
             SendMessageW(GetParent(window), k_msg_part_key, wparam, GetDlgCtrlID(window));
@@ -47,8 +59,8 @@ HWND create_focus_part(HWND parent, HINSTANCE instance, int id) {
     if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         return nullptr;
     }
-    return CreateWindowExW(0, k_part_class, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 0, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    return CreateWindowExW(0, k_part_class, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP, 0, 0, 0, 0,
+                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
 }
 
 } // namespace tide::ui

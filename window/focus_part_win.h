@@ -13,8 +13,19 @@ inline constexpr UINT k_msg_part_focus = WM_USER + 0x100;
 // Sent to the parent: wParam the virtual key (arrows, Home, End, Escape) pressed while it has the focus.
 inline constexpr UINT k_msg_part_key = WM_USER + 0x101;
 
+// Sent to the parent when a client asks the part for its automation element (WM_GETOBJECT) and when the
+// part goes: lParam points to the request; the parent's answer to the client, 0 for none.
+inline constexpr UINT k_msg_part_object = WM_USER + 0x102;
+struct PartObjectRequest {
+    HWND part;
+    WPARAM wparam; // WM_GETOBJECT's
+    LPARAM lparam;
+    bool gone; // the part is being destroyed: its element is to be let go
+};
+
 // Created visible and without size, so it covers no pixel of the parent's paint; its place in the
-// z-order is its place in the Tab order. Null on failure.
+// z-order is its place in the Tab order. It starts a group, so the arrow keys of the controls before it
+// never step into it; the control after it must start a group of its own. Null on failure.
 HWND create_focus_part(HWND parent, HINSTANCE instance, int id);
 
 // Where a key moves the hover among `count` points or bars (count > 0): Home to the oldest, End to the

@@ -2,6 +2,7 @@
 #include "window/window_procedure_win.h"
 
 #include "window/automation_win.h"
+#include "window/focus_part_win.h"
 
 namespace tide::ui {
 
@@ -37,6 +38,18 @@ LRESULT CALLBACK WindowProcedure::procedure(HWND window, UINT message, WPARAM wp
                 }
             }
             return DefWindowProcW(window, message, wparam, lparam);
+        }
+        if (message == k_msg_part_object) {
+            AutomationHost* host = self->automation();
+            const auto* request = reinterpret_cast<const PartObjectRequest*>(lparam);
+            if (host == nullptr || request == nullptr) {
+                return 0;
+            }
+            if (request->gone) {
+                host->forget_part(request->part);
+                return 0;
+            }
+            return host->answer_part(request->part, request->wparam, request->lparam).value_or(0);
         }
         return self->handle_message(message, wparam, lparam);
     } catch (...) {

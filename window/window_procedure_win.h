@@ -1,6 +1,7 @@
 // The window procedure every window class of the program registers: WM_NCCREATE hands the window to its
 // object, later messages go to the object found in GWLP_USERDATA, WM_NCDESTROY lets go of it, nothing
-// thrown escapes into the system, and a screen reader's WM_GETOBJECT is answered by the object's provider.
+// thrown escapes into the system, and a screen reader's WM_GETOBJECT is answered by the object's provider,
+// for the window and for its focus parts.
 #pragma once
 
 #include <windows.h>

@@ -37,6 +37,28 @@ TEST(AccessTree, StepsReachParentsSiblingsAndChildren) {
     }
 }
 
+// A screen reader walking a chart's bars either way meets every one: the chart (0) holds three bars,
+// the limit line (4) follows the chart.
+TEST(AccessTree, SiblingStepsReachEveryBarBothWays) {
+    AccessTree tree;
+    tree.elements = {{L"chart", L"", {}, AccessRole::list, -1},
+                     {L"first", L"", {}, AccessRole::list_item, 0},
+                     {L"middle", L"", {}, AccessRole::list_item, 0},
+                     {L"last", L"", {}, AccessRole::list_item, 0},
+                     {L"limit", L"", {}, AccessRole::text, -1}};
+    struct Case {
+        int from;
+        AccessStep step;
+        int to;
+    };
+    for (const Case& c :
+         {Case{3, AccessStep::previous, 2}, Case{2, AccessStep::previous, 1},
+          Case{1, AccessStep::previous, -2}, Case{1, AccessStep::next, 2}, Case{2, AccessStep::next, 3},
+          Case{3, AccessStep::next, -2}, Case{4, AccessStep::previous, 0}, Case{0, AccessStep::next, 4}}) {
+        EXPECT_EQ(access_step(tree, c.from, c.step), c.to) << c.from << " " << static_cast<int>(c.step);
+    }
+}
+
 TEST(AccessTree, PointFindsTheInnermostElementRightEdgesExcluded) {
     const AccessTree tree = sample_tree();
     struct Case {

@@ -102,5 +102,33 @@ TEST(UsageWindow, OneWindowPaintsTheSeededDayAndMirrorsInRightToLeft) {
     }
 }
 
+// The view switch is a pair of its own: the arrow keys, handed to the dialog navigation as the program's
+// loop does, move between its halves and never into the chart's Tab stop after it.
+TEST(UsageWindow, ArrowsOnTheViewSwitchStayInThePair) {
+    UsageWindow window;
+    UsageWindowSettings place;
+    place.x = 60;
+    place.y = 40;
+    ASSERT_TRUE(window.open(GetModuleHandleW(nullptr), nullptr, place, *find_palette("Midnight"), false,
+                            L"en", nullptr));
+    window.update(seeded_view());
+    SetForegroundWindow(window.hwnd());
+    struct Case {
+        int from;
+        WPARAM key;
+        int to;
+    };
+    for (const Case& c : {Case{k_id_usage_months, VK_RIGHT, k_id_usage_days},
+                          Case{k_id_usage_months, VK_DOWN, k_id_usage_days},
+                          Case{k_id_usage_days, VK_LEFT, k_id_usage_months},
+                          Case{k_id_usage_days, VK_UP, k_id_usage_months}}) {
+        SetFocus(GetDlgItem(window.hwnd(), c.from));
+        MSG key{GetFocus(), WM_KEYDOWN, c.key, 0, 0, {}};
+        EXPECT_TRUE(IsDialogMessageW(window.hwnd(), &key));
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), c.to) << c.from << " " << c.key;
+    }
+    window.close();
+}
+
 } // namespace
 } // namespace tide::ui

@@ -35,7 +35,9 @@ constexpr DWORD k_push = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 // Same order as k_control_order: creation order is Tab order.
 constexpr ControlKind k_kinds[] = {
     {k_id_range_label, L"STATIC", WS_CHILD | WS_VISIBLE},
-    {k_id_graph_range, L"COMBOBOX", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST},
+    // The graph's part stands alone: the controls' arrow keys step among them and never into the graph.
+    {k_id_graph_range, L"COMBOBOX",
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST},
     {k_id_graph_pause, L"BUTTON", k_push},
     {k_id_graph_clear, L"BUTTON", k_push},
     {k_id_taskbar_toggle, L"BUTTON",

@@ -20,7 +20,8 @@ struct ControlKind {
     DWORD style;
 };
 
-// The two halves of the view switch are push-like radio buttons: one group, arrow keys move within it.
+// The two halves of the view switch are push-like radio buttons: one group, arrow keys move within it. The
+// chart's part after Months starts a group of its own, which closes the pair.
 constexpr int k_id_chart_part = 4110; // the chart's place in the Tab order
 
 constexpr ControlKind k_kinds[] = {
