@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -345,20 +346,65 @@ TEST(UsageJson, MonthsHoldWholePeriodsAndKeptDaysWin) {
     EXPECT_EQ(usage_from_file_text(text), store);
 
     // Against a kept day of 5 and 2: part of the whole, the day wins, the day alone, one more each;
-    // then malformed periods (reversed, negative, too long, a broken day).
-    const std::pair<const char*, DayTotals> cases[] = {
-        {"[[19783, 19813, 100, 10]]", {100, 10}},
-        {"[[19783, 19813, 4, 1]]", {5, 2}},
-        {"[[19783, 19813, 5, 1]]", {5, 2}},
-        {"[[19783, 19813, 6, 3]]", {6, 3}},
+    // then malformed periods (reversed, negative, too long, a broken day). Summed over March, over its
+    // first day alone (the folded part starts there), and from its second day (the day alone).
+    const std::tuple<const char*, int64_t, int64_t, DayTotals> cases[] = {
+        {"[[19783, 19813, 100, 10]]", 19783, 19813, {100, 10}},
+        {"[[19783, 19813, 100, 10]]", 19783, 19783, {95, 8}},
+        {"[[19783, 19813, 100, 10]]", 19784, 19813, {5, 2}},
+        {"[[19783, 19813, 4, 1]]", 19783, 19813, {5, 2}},
+        {"[[19783, 19813, 5, 1]]", 19783, 19813, {5, 2}},
+        {"[[19783, 19813, 6, 3]]", 19783, 19813, {6, 3}},
         {"[[19783, 19782, 6, 3], [19783, 19813, -1, 3], [19783, 19900, 6, 3], [19783.5, 19813, 6, 3]]",
+         19783,
+         19813,
          {5, 2}}};
-    for (const auto& [months, period] : cases) {
+    for (const auto& [months, first, last, period] : cases) {
         const auto read =
             usage_from_file_text(std::string(R"({"days": [[19800, 5, 2]], "months": )") + months + "}");
-        EXPECT_EQ(read->sum(19783, 19813), period) << months;
+        EXPECT_EQ(read->sum(first, last), period) << months << " " << first;
         EXPECT_EQ(read->get(19800), (DayTotals{5, 2})) << months;
     }
+}
+
+// What the reader makes of a file's text, as the days it holds (compact), or "-" for nothing.
+TEST(UsageJson, ReadsWellFormedDaysOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"days": [[20000, 5, 0], [20000, 1, 2], [1, 2, 3]], "schema_version": 99})",
+         "[[1,2,3],[20000,6,2]]"},
+        // Days: fractional, one past the range either way, exactly at its ends.
+        {R"({"days": [[20000.5, 1, 1], [10000001, 1, 1], [-10000001, 1, 1], [10000000, 1, 0],
+                      [-10000000, 0, 1]]})",
+         "[[-10000000,0,1],[10000000,1,0]]"},
+        // Negative or zero bytes, the wrong length or kind; fractional bytes are cut.
+        {R"({"days": [[20000, -1, 1], [20000, 1, -1], [20001, 0, 0], [20000, 1], [20000, 1, 1, 1],
+                      [20000, "1", 1], [], {"day": 20000}, 20000, [20003, 1.9, 2.5]]})",
+         "[[20003,1,2]]"},
+        // Above 2^53 (an earlier version counted further): cut to it, not lost; a repeat stays there.
+        {R"({"days": [[20002, 9007199254740993, 1], [20004, 1.8446744073709552e19, 7],
+                      [20005, 9007199254740992, 0], [20005, 1, 0]]})",
+         "[[20002,9007199254740992,1],[20004,9007199254740992,7],[20005,9007199254740992,0]]"},
+        {"{}", "[]"},
+        {R"({"days": {}, "Days": [[1, 1, 1]]})", "[]"},
+        {R"({"days": null})", "[]"},
+        {"", "-"},
+        {"[]", "-"},
+        {"null", "-"},
+        {"\xEF\xBB\xBF{}", "-"},
+        {R"({"days": [[1, 1, 1]])", "-"}};
+    for (const auto& [text, days] : cases) {
+        const std::optional<UsageStore> store = usage_from_file_text(text);
+        EXPECT_EQ(store ? serialize_json(*find_member(usage_to_json(*store), "days"), 0) : "-", days) << text;
+    }
+    // Written with one number per line, and read back.
+    UsageStore store;
+    EXPECT_EQ(usage_file_text(store), "{\n  \"schema_version\": 1,\n  \"days\": []\n}\n");
+    store.add(20001, 1536, 512);
+    store.add(-3, 7, 0);
+    EXPECT_EQ(usage_file_text(store), "{\n  \"schema_version\": 1,\n  \"days\": [\n"
+                                      "    [\n      -3,\n      7,\n      0\n    ],\n"
+                                      "    [\n      20001,\n      1536,\n      512\n    ]\n  ]\n}\n");
+    EXPECT_EQ(usage_from_file_text(usage_file_text(store)), store);
 }
 
 TEST(UsageCsv, HeaderThenOneLinePerDayInDayOrder) {
