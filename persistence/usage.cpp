@@ -184,9 +184,7 @@ void UsageStore::prune(int64_t today, int32_t retention_days, int32_t billing_da
     if (counted_before && today - *counted_before > k_clock_jump_days) {
         return;
     }
-    const int64_t keep = std::max(retention_days, 1);
-    const int64_t cut =
-        std::min({today - keep + 1, billing_period(today, billing_day).first_day, month_start(today)});
+    const int64_t cut = today - std::max(retention_days, k_kept_days) + 1;
     for (auto it = days_.begin(); it != days_.end() && it->first < cut; it = days_.erase(it)) {
         const BillingPeriod period = billing_period(it->first, billing_day);
         add_folded(period.first_day, period.last_day, it->second);

@@ -88,13 +88,12 @@ public:
     DayTotals sum(int64_t first, int64_t last) const;
     DayTotals last_7_days(int64_t today) const;
     DayTotals this_month(int64_t today) const;
-    // Keeps the last max(retention, 1) days up to and including today, and every day of today's
-    // billing period and calendar month; each older day is folded into the totals of its billing
-    // period under the billing day of the moment (a period folded under an earlier billing day keeps
-    // its bounds; one starting on the same day takes the longer end). Folded
-    // periods are kept while they end within the last k_folded_months calendar months. Nothing is
-    // pruned while today lies more than k_clock_jump_days past every day counted before it: a clock
-    // set far ahead is taken for a wrong clock until it has counted a second day.
+    // Keeps the last max(retention, k_kept_days) days up to and including today; each older day is
+    // folded into the totals of its billing period under the billing day of the moment (a period
+    // folded under an earlier billing day keeps its bounds; one starting on the same day takes the
+    // longer end). Folded periods are kept while they end within the last k_folded_months calendar
+    // months. Nothing is pruned while today lies more than k_clock_jump_days past every day counted
+    // before it: a clock set far ahead is taken for a wrong clock until it has counted a second day.
     void prune(int64_t today, int32_t retention_days, int32_t billing_day);
     void clear() {
         days_.clear();
@@ -106,6 +105,10 @@ public:
     bool empty() const { return days_.empty() && folded_.empty(); }
     friend bool operator==(const UsageStore&, const UsageStore&) = default;
 
+    // The longest billing period or calendar month. Whatever the retention, these days stay days, so
+    // that the current period under any billing day (and the calendar month) sums them exactly: a
+    // billing day changed later finds its period whole, not partly folded under the old one.
+    static constexpr int32_t k_kept_days = 31;
     static constexpr int32_t k_folded_months = 25;
     static constexpr int64_t k_clock_jump_days = 31;
 

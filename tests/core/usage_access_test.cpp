@@ -5,8 +5,14 @@
 namespace tide {
 namespace {
 
-const UsageAccessTexts k_texts{L"History", L"{0}: {1} {2}", L"{0}: {1} {2} over day", L"{0}: {1} {2} over month",
-                               L"Days", L"Months", L"Limit"};
+const UsageAccessTexts k_texts{L"History",
+                               L"{0}: {1} {2}",
+                               L"{0}: {1} {2} over day",
+                               L"{0}: {1} {2} over month",
+                               L"{0}: {1} {2} over share",
+                               L"Days",
+                               L"Months",
+                               L"Limit"};
 
 UsageAccessInput sample_input(const std::vector<UsageBar>& bars, bool months, uint64_t limit) {
     UsageAccessInput in;
@@ -31,6 +37,7 @@ TEST(UsageAccess, CellsChartBarsAndLimitLine) {
     const UsageGeometry g = usage_geometry(700, 500, false);
     struct Case {
         bool months;
+        bool share; // the bar is over its share of the monthly limit only
         uint64_t limit;
         int highlighted;
         bool focused;
@@ -39,11 +46,14 @@ TEST(UsageAccess, CellsChartBarsAndLimitLine) {
         size_t count; // 4 cells, 1 detail, the chart, 3 bars, the limit line when there is a limit
         int focus;
     };
-    for (const Case& c : {Case{false, 400, -1, false, L"Days", L"day 101: 500 B 20 B over day", 10, -1},
-                          Case{true, 400, 2, true, L"Months", L"day 101: 500 B 20 B over month", 10, 8},
-                          Case{false, 0, -1, true, L"Days", L"day 101: 500 B 20 B over day", 9, 5}}) {
-        const AccessTree tree = usage_access(sample_input(bars, c.months, c.limit), g, 96, false, c.highlighted,
-                                             c.focused, k_texts);
+    for (const Case& c :
+         {Case{false, false, 400, -1, false, L"Days", L"day 101: 500 B 20 B over day", 10, -1},
+          Case{true, false, 400, 2, true, L"Months", L"day 101: 500 B 20 B over month", 10, 8},
+          Case{false, false, 0, -1, true, L"Days", L"day 101: 500 B 20 B over day", 9, 5},
+          Case{false, true, 0, -1, false, L"Days", L"day 101: 500 B 20 B over share", 9, -1}}) {
+        bars[1].over_share = c.share;
+        const AccessTree tree = usage_access(sample_input(bars, c.months, c.limit), g, 96, false,
+                                             c.highlighted, c.focused, k_texts);
         EXPECT_EQ(tree.name, L"History");
         ASSERT_EQ(tree.elements.size(), c.count);
         EXPECT_EQ(tree.focused, c.focus);
@@ -65,8 +75,9 @@ TEST(UsageAccess, CellsChartBarsAndLimitLine) {
         }
     }
     // Right to left: the oldest bar on the right, figures isolated.
-    const AccessTree rtl = usage_access(sample_input(bars, false, 0), usage_geometry(700, 500, true), 96, true, -1,
-                                        false, k_texts);
+    bars[1].over_share = false;
+    const AccessTree rtl = usage_access(sample_input(bars, false, 0), usage_geometry(700, 500, true), 96,
+                                        true, -1, false, k_texts);
     EXPECT_GT(rtl.elements[6].rect.left, rtl.elements[8].rect.left);
     EXPECT_EQ(rtl.elements[7].name, L"day 101: \u2066500 B\u2069 \u206620 B\u2069 over day");
 }

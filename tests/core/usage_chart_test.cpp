@@ -100,6 +100,15 @@ TEST(UsageSelection, DaysOverTheirAllowance) {
     EXPECT_TRUE(bar(3).over);
     EXPECT_FALSE(bar(4).over) << "an empty day is never over";
 
+    // Over its share but within a daily limit of 1000 is over its share; over both, over the daily limit.
+    for (const auto& [limit, share] : {std::pair{uint64_t{1000}, true}, std::pair{uint64_t{101}, true},
+                                       std::pair{uint64_t{100}, false}, std::pair{uint64_t{0}, true}}) {
+        const std::vector<UsageBar> both = select_days(month, k_today, {limit, 3100, 1});
+        EXPECT_TRUE(both[static_cast<size_t>(day_of(2024, 3, 3) - k_today + 29)].over) << limit;
+        EXPECT_EQ(both[static_cast<size_t>(day_of(2024, 3, 3) - k_today + 29)].over_share, share) << limit;
+    }
+    EXPECT_FALSE(daily[27].over_share) << "the daily limit alone";
+
     const std::vector<UsageBar> months = select_months(month, k_today, {0, 297, 1});
     EXPECT_FALSE(months.back().over) << "one below the limit";
     EXPECT_TRUE(select_months(month, k_today, {0, 296, 1}).back().over) << "equal to the limit";

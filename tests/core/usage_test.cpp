@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -168,8 +169,8 @@ void PrintTo(const PruneCase& c, std::ostream* out) {
 
 class Prune : public testing::TestWithParam<PruneCase> {};
 
-// Day 20000 is 2024-10-04: the days of October are kept whatever the retention.
-TEST_P(Prune, KeepsTheRetainedDaysAndTheMonthUpToToday) {
+// Day 20000 is 2024-10-04: the last 31 days, from 19970, are kept whatever the retention.
+TEST_P(Prune, KeepsTheRetainedDaysAndAtLeastThirtyOne) {
     UsageStore store;
     for (int64_t day = 19900; day <= 20000; ++day) {
         store.add(day, 1, 1);
@@ -184,9 +185,54 @@ TEST_P(Prune, KeepsTheRetainedDaysAndTheMonthUpToToday) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Retention, Prune,
-                         testing::Values(PruneCase{30, 19971}, PruneCase{1, 19997}, PruneCase{0, 19997},
-                                         PruneCase{-7, 19997}, PruneCase{4, 19997}, PruneCase{5, 19996},
+                         testing::Values(PruneCase{30, 19970}, PruneCase{31, 19970}, PruneCase{32, 19969},
+                                         PruneCase{1, 19970}, PruneCase{0, 19970}, PruneCase{-7, 19970},
                                          PruneCase{3650, 19900}));
+
+struct BillingDayChange {
+    int32_t retention;
+    int32_t from; // the billing day the history was pruned under
+    int32_t to;
+    CivilDate first; // 1 GB a day from here through today
+    CivilDate today;
+    uint64_t period_gb; // the new billing day's period up to today
+};
+
+void PrintTo(const BillingDayChange& c, std::ostream* out) {
+    *out << "retention " << c.retention << ", billing day " << c.from << " to " << c.to << " on "
+         << date_text(day_from_civil(c.today));
+}
+
+class BillingDayChanged : public testing::TestWithParam<BillingDayChange> {};
+
+// The new billing day's current period is whole, and nothing counted is lost, before and after the
+// history is pruned under the new billing day.
+TEST_P(BillingDayChanged, CountsTheNewPeriodWholeAndLosesNothing) {
+    const BillingDayChange& c = GetParam();
+    const int64_t today = day_from_civil(c.today);
+    const int64_t first = day_from_civil(c.first);
+    const uint64_t gb = 1'000'000'000;
+    UsageStore store;
+    for (int64_t day = first; day <= today; ++day) {
+        store.add(day, gb, 0);
+    }
+    const DayTotals everything{gb * static_cast<uint64_t>(today - first + 1), 0};
+    store.prune(today, c.retention, c.from);
+    const BillingPeriod period = billing_period(today, c.to);
+    EXPECT_EQ(store.sum(period.first_day, today).download, c.period_gb * gb);
+    EXPECT_EQ(store.sum(first - 400, today + 400), everything);
+    store.prune(today, c.retention, c.to);
+    EXPECT_EQ(store.sum(period.first_day, today).download, c.period_gb * gb);
+    EXPECT_EQ(store.sum(first - 400, today + 400), everything);
+    EXPECT_EQ(usage_from_file_text(usage_file_text(store)), store);
+}
+
+// Billing day 31 from 30 September is a period of 31 days: all of them kept.
+INSTANTIATE_TEST_SUITE_P(Periods, BillingDayChanged,
+                         testing::Values(BillingDayChange{7, 1, 20, {2024, 9, 1}, {2024, 10, 3}, 14},
+                                         BillingDayChange{1, 1, 31, {2024, 8, 1}, {2024, 10, 30}, 31},
+                                         BillingDayChange{30, 1, 31, {2024, 8, 1}, {2024, 10, 30}, 31},
+                                         BillingDayChange{7, 20, 1, {2024, 8, 1}, {2024, 10, 3}, 3}));
 
 // On the last day of a 28-, 30- and 31-day billing period, every day of the period and of the
 // calendar month stays a day of its own, whatever the retention; on the first day of the next one,
@@ -209,8 +255,9 @@ TEST(Prune, KeepsTheWholeBillingPeriodAndMonth) {
                     store.add(day, 1, 0);
                 }
                 store.prune(today, retention, billing_day);
-                const int64_t first_kept = std::min(
-                    {billing_period(today, billing_day).first_day, month_first, today - retention + 1});
+                const int64_t first_kept =
+                    std::min({billing_period(today, billing_day).first_day, month_first,
+                              today - std::max(retention, UsageStore::k_kept_days) + 1});
                 SCOPED_TRACE(date_text(today) + " billing day " + std::to_string(billing_day) +
                              " retention " + std::to_string(retention));
                 EXPECT_EQ(store.days().begin()->first, first_kept);
@@ -221,55 +268,65 @@ TEST(Prune, KeepsTheWholeBillingPeriodAndMonth) {
     }
 }
 
-// Folded periods are kept for the current calendar month and the 25 before it, and add up to what
-// their days were, also across a change of billing day and through the file.
+// Folded periods are kept while they end within the current calendar month and the 25 before it, and
+// add up to what their days were, also across a change of billing day and through the file. Billing
+// day 2: the period holding 1 September 2022, the first day 25 months back, ends on that very day.
 TEST(Prune, FoldedPeriodsAddUpAndLastTwentyFiveMonths) {
     const int64_t today = day_from_civil({2024, 10, 4});
-    UsageStore store;
-    UsageStore days;
-    for (int64_t day = month_start(today, 27); day <= today; ++day) {
-        store.add(day, static_cast<uint64_t>(day % 7 + 1), 1);
-        days.add(day, static_cast<uint64_t>(day % 7 + 1), 1);
+    for (const int32_t billing_day : {15, 2}) {
+        SCOPED_TRACE(billing_day);
+        UsageStore store;
+        UsageStore days;
+        for (int64_t day = month_start(today, 27); day <= today; ++day) {
+            store.add(day, static_cast<uint64_t>(day % 7 + 1), 1);
+            days.add(day, static_cast<uint64_t>(day % 7 + 1), 1);
+        }
+        store.prune(today, 1, billing_day);
+        const int64_t oldest = billing_period(month_start(today, 25), billing_day).first_day;
+        EXPECT_EQ(store.folded().begin()->first, oldest);
+        EXPECT_EQ(store.sum(oldest - 400, oldest - 1), DayTotals{});
+        for (int32_t back = 1; back <= 25; ++back) {
+            const BillingPeriod period = billing_period(month_start(today, back) + 20, billing_day);
+            EXPECT_EQ(store.sum(period.first_day, period.last_day),
+                      days.sum(period.first_day, period.last_day))
+                << back;
+        }
+        // The billing day changed: the days pruned now go to a period of the new billing day; nothing
+        // is lost.
+        store.prune(today + 20, 1, 1);
+        EXPECT_EQ(store.sum(oldest, today + 20), days.sum(oldest, today));
+        EXPECT_EQ(usage_from_file_text(usage_file_text(store)), store);
     }
-    store.prune(today, 1, 15);
-    const int64_t oldest = billing_period(month_start(today, 25), 15).first_day;
-    EXPECT_EQ(store.folded().begin()->first, oldest);
-    EXPECT_EQ(store.sum(oldest - 400, oldest - 1), DayTotals{});
-    for (int32_t back = 1; back <= 25; ++back) {
-        const BillingPeriod period = billing_period(month_start(today, back) + 20, 15);
-        EXPECT_EQ(store.sum(period.first_day, period.last_day), days.sum(period.first_day, period.last_day))
-            << back;
-    }
-    // The billing day changed: the days pruned now go to a period of the new billing day; nothing is lost.
-    store.prune(today + 20, 1, 1);
-    EXPECT_EQ(store.sum(oldest, today + 20), days.sum(oldest, today));
-    EXPECT_EQ(usage_from_file_text(usage_file_text(store)), store);
 }
 
 // A clock far ahead or before 1970 prunes nothing until it has counted a second day; a gap of up to
-// k_clock_jump_days is an ordinary absence.
+// k_clock_jump_days is an ordinary absence. A folded period starting today (folded while the clock
+// was later, then set back) counted nothing before today.
 TEST(Prune, AClockFarOffPrunesNothing) {
     const int64_t real = day_from_civil({2024, 10, 4});
     const int64_t jump = UsageStore::k_clock_jump_days;
-    // The day the clock shows, whether traffic was counted on it, whether the history is pruned.
-    const std::tuple<int64_t, bool, bool> cases[] = {{real + 365 * 40, false, false},
-                                                     {real + 365 * 40, true, false},
-                                                     {-4000, false, false},
-                                                     {real + jump + 1, false, false},
-                                                     {real + jump, false, true}};
+    enum Counted { nothing, day, period };
+    // The day the clock shows, what was counted on it, whether the history is pruned.
+    const std::tuple<int64_t, Counted, bool> cases[] = {
+        {real + 365 * 40, nothing, false}, {real + 365 * 40, day, false}, {-4000, day, false},
+        {real + jump + 1, nothing, false}, {real + jump, nothing, true},  {real + jump + 9, period, false}};
     for (const auto& [today, counted, pruned] : cases) {
         UsageStore store;
-        for (int64_t day = real - 60; day <= real; ++day) {
-            store.add(day, 1, 1);
+        for (int64_t d = real - 60; d <= real; ++d) {
+            store.add(d, 1, 1);
         }
-        store.add(today, counted ? 5 : 0, 0);
+        store.add(today, counted == day ? 5 : 0, 0);
+        store.add_folded(today, today + 29, {counted == period ? 7u : 0u, 0});
         const UsageStore before = store;
         store.prune(today, 30, 1);
         EXPECT_EQ(store != before, pruned) << today;
         if (!pruned) {
-            store.prune(real, 30, 1); // back to the real day: its own pruning, a far day kept
-            EXPECT_EQ(store.days().begin()->first, real - 29) << today;
-            EXPECT_EQ(store.get(today), before.get(today)) << today;
+            // Back to the real day: its own pruning. What was counted ahead of it is kept; a day before
+            // 1970 is folded and, older than 25 months, gone.
+            store.prune(real, 30, 1);
+            EXPECT_EQ(store.days().begin()->first, real - 30) << today;
+            EXPECT_EQ(store.sum(today, today), today > real ? before.sum(today, today) : DayTotals{})
+                << today;
         }
     }
 }
@@ -280,7 +337,7 @@ TEST(UsageJson, MonthsHoldWholePeriodsAndKeptDaysWin) {
     UsageStore store; // 19800 is 2024-03-18; March is 19783..19813
     store.add(19800, 10, 1);
     store.add(19801, 20, 2);
-    store.prune(19819, 19, 1); // 2024-04-06: 19800 is folded, 19801 stays
+    store.prune(19831, 19, 1); // 2024-04-18: 19800 is folded, 19801 stays
     EXPECT_EQ(store.days().size(), 1u);
     const std::string text = usage_file_text(store);
     const JsonValue document = *parse_json(text);
@@ -289,20 +346,65 @@ TEST(UsageJson, MonthsHoldWholePeriodsAndKeptDaysWin) {
     EXPECT_EQ(usage_from_file_text(text), store);
 
     // Against a kept day of 5 and 2: part of the whole, the day wins, the day alone, one more each;
-    // then malformed periods (reversed, negative, too long, a broken day).
-    const std::pair<const char*, DayTotals> cases[] = {
-        {"[[19783, 19813, 100, 10]]", {100, 10}},
-        {"[[19783, 19813, 4, 1]]", {5, 2}},
-        {"[[19783, 19813, 5, 1]]", {5, 2}},
-        {"[[19783, 19813, 6, 3]]", {6, 3}},
+    // then malformed periods (reversed, negative, too long, a broken day). Summed over March, over its
+    // first day alone (the folded part starts there), and from its second day (the day alone).
+    const std::tuple<const char*, int64_t, int64_t, DayTotals> cases[] = {
+        {"[[19783, 19813, 100, 10]]", 19783, 19813, {100, 10}},
+        {"[[19783, 19813, 100, 10]]", 19783, 19783, {95, 8}},
+        {"[[19783, 19813, 100, 10]]", 19784, 19813, {5, 2}},
+        {"[[19783, 19813, 4, 1]]", 19783, 19813, {5, 2}},
+        {"[[19783, 19813, 5, 1]]", 19783, 19813, {5, 2}},
+        {"[[19783, 19813, 6, 3]]", 19783, 19813, {6, 3}},
         {"[[19783, 19782, 6, 3], [19783, 19813, -1, 3], [19783, 19900, 6, 3], [19783.5, 19813, 6, 3]]",
+         19783,
+         19813,
          {5, 2}}};
-    for (const auto& [months, period] : cases) {
+    for (const auto& [months, first, last, period] : cases) {
         const auto read =
             usage_from_file_text(std::string(R"({"days": [[19800, 5, 2]], "months": )") + months + "}");
-        EXPECT_EQ(read->sum(19783, 19813), period) << months;
+        EXPECT_EQ(read->sum(first, last), period) << months << " " << first;
         EXPECT_EQ(read->get(19800), (DayTotals{5, 2})) << months;
     }
+}
+
+// What the reader makes of a file's text, as the days it holds (compact), or "-" for nothing.
+TEST(UsageJson, ReadsWellFormedDaysOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"days": [[20000, 5, 0], [20000, 1, 2], [1, 2, 3]], "schema_version": 99})",
+         "[[1,2,3],[20000,6,2]]"},
+        // Days: fractional, one past the range either way, exactly at its ends.
+        {R"({"days": [[20000.5, 1, 1], [10000001, 1, 1], [-10000001, 1, 1], [10000000, 1, 0],
+                      [-10000000, 0, 1]]})",
+         "[[-10000000,0,1],[10000000,1,0]]"},
+        // Negative or zero bytes, the wrong length or kind; fractional bytes are cut.
+        {R"({"days": [[20000, -1, 1], [20000, 1, -1], [20001, 0, 0], [20000, 1], [20000, 1, 1, 1],
+                      [20000, "1", 1], [], {"day": 20000}, 20000, [20003, 1.9, 2.5]]})",
+         "[[20003,1,2]]"},
+        // Above 2^53 (an earlier version counted further): cut to it, not lost; a repeat stays there.
+        {R"({"days": [[20002, 9007199254740993, 1], [20004, 1.8446744073709552e19, 7],
+                      [20005, 9007199254740992, 0], [20005, 1, 0]]})",
+         "[[20002,9007199254740992,1],[20004,9007199254740992,7],[20005,9007199254740992,0]]"},
+        {"{}", "[]"},
+        {R"({"days": {}, "Days": [[1, 1, 1]]})", "[]"},
+        {R"({"days": null})", "[]"},
+        {"", "-"},
+        {"[]", "-"},
+        {"null", "-"},
+        {"\xEF\xBB\xBF{}", "-"},
+        {R"({"days": [[1, 1, 1]])", "-"}};
+    for (const auto& [text, days] : cases) {
+        const std::optional<UsageStore> store = usage_from_file_text(text);
+        EXPECT_EQ(store ? serialize_json(*find_member(usage_to_json(*store), "days"), 0) : "-", days) << text;
+    }
+    // Written with one number per line, and read back.
+    UsageStore store;
+    EXPECT_EQ(usage_file_text(store), "{\n  \"schema_version\": 1,\n  \"days\": []\n}\n");
+    store.add(20001, 1536, 512);
+    store.add(-3, 7, 0);
+    EXPECT_EQ(usage_file_text(store), "{\n  \"schema_version\": 1,\n  \"days\": [\n"
+                                      "    [\n      -3,\n      7,\n      0\n    ],\n"
+                                      "    [\n      20001,\n      1536,\n      512\n    ]\n  ]\n}\n");
+    EXPECT_EQ(usage_from_file_text(usage_file_text(store)), store);
 }
 
 TEST(UsageCsv, HeaderThenOneLinePerDayInDayOrder) {

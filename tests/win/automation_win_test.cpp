@@ -211,6 +211,7 @@ TEST_P(Readable, UsageChartIsAListOfNamedBars) {
     UsageView view;
     view.today = 20000;
     view.limits.daily = 1'000'000'000;
+    view.limits.monthly = 10'000'000'000;
     view.days = select_days(store, view.today, view.limits);
     view.months = select_months(store, view.today, view.limits);
     view.summary_labels = {L"Today", L"Week", L"Month", L"Average"};
@@ -237,6 +238,7 @@ TEST_P(Readable, UsageChartIsAListOfNamedBars) {
     EXPECT_EQ(bar(27).name.rfind(L"OVER ", 0), 0u) << "3 GB passes the daily limit";
     EXPECT_NE(bar(27).name.find(L": " + mb(L"3000 MB") + L" " + mb(L"1000 MB")), std::wstring::npos);
     EXPECT_EQ(bar(27).depth, 1);
+    EXPECT_EQ(bar(28).name, L"access.bar_over_share") << "0.5 GB passes its share of 6 GB over 29 days only";
     EXPECT_EQ(bar(28).rect.left > bar(27).rect.left, !rtl) << "newer days to the right, or to the left";
     EXPECT_EQ(seen.back().name, L"usage.daily_limit");
     const RECT client = client_on_screen(window.hwnd());

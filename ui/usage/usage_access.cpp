@@ -10,11 +10,15 @@ AccessRect pixels(const DipRect& r, int dpi) {
 
 } // namespace
 
-std::wstring bar_access_name(const UsageBar& bar, const UsageAccessInput& in, bool rtl, const UsageAccessTexts& texts) {
+std::wstring bar_access_name(const UsageBar& bar, const UsageAccessInput& in, bool rtl,
+                             const UsageAccessTexts& texts) {
     const auto bytes = [&in, rtl](uint64_t value) {
         return in.format_bytes ? isolate_wide(in.format_bytes(value), rtl) : std::wstring();
     };
-    const std::wstring& pattern = !bar.over ? texts.bar : in.months ? texts.bar_over_monthly : texts.bar_over_daily;
+    const std::wstring& pattern = !bar.over        ? texts.bar
+                                  : in.months      ? texts.bar_over_monthly
+                                  : bar.over_share ? texts.bar_over_share
+                                                   : texts.bar_over_daily;
     return fill_placeholders(pattern, {in.date ? in.date(bar) : std::wstring(), bytes(bar.totals.download),
                                        bytes(bar.totals.upload)});
 }

@@ -25,20 +25,22 @@ struct UsageAccessInput {
     std::function<std::wstring(const UsageBar&)> date;   // "Sun 29 November 2026", "November 2026"
 };
 
-// The language's texts: "access.bar", "access.bar_over_daily", "access.bar_over_monthly" ({0} the date,
-// {1} download, {2} upload), "access.days_chart", "access.months_chart", the window's title and the
-// limit's caption of the view shown.
+// The language's texts: "access.bar", "access.bar_over_daily", "access.bar_over_monthly",
+// "access.bar_over_share" ({0} the date, {1} download, {2} upload), "access.days_chart",
+// "access.months_chart", the window's title and the limit's caption of the view shown.
 struct UsageAccessTexts {
     std::wstring title;
     std::wstring bar;
     std::wstring bar_over_daily;
     std::wstring bar_over_monthly;
+    std::wstring bar_over_share; // a day over its share of the monthly limit, not over a daily limit
     std::wstring days_chart;
     std::wstring months_chart;
     std::wstring limit;
 };
 
-std::wstring bar_access_name(const UsageBar& bar, const UsageAccessInput& in, bool rtl, const UsageAccessTexts& texts);
+std::wstring bar_access_name(const UsageBar& bar, const UsageAccessInput& in, bool rtl,
+                             const UsageAccessTexts& texts);
 
 // The chart takes the focus when `chart_focused`; the highlighted bar then, while there is one.
 AccessTree usage_access(const UsageAccessInput& in, const UsageGeometry& g, int dpi, bool rtl, int highlighted,

@@ -39,13 +39,13 @@ std::vector<UsageBar> select_days(const UsageStore& store, int64_t today, const 
         UsageBar bar{day, day, store.get(day), false};
         const uint64_t used = total_bytes(bar.totals);
         // Reaching a limit counts as using it up, as for the warnings and the read-outs' colour.
-        bool over = limit_used_up(used, limits.daily);
-        if (limits.monthly > 0 && used > 0) {
+        const bool over_daily = limit_used_up(used, limits.daily);
+        if (!over_daily && limits.monthly > 0 && used > 0) {
             const BillingPeriod period = billing_period(day, limits.billing_day);
             const uint64_t before = total_bytes(store.sum(period.first_day, day - 1));
-            over = over || used >= daily_allowance(limits.monthly, before, days_left(period, day));
+            bar.over_share = used >= daily_allowance(limits.monthly, before, days_left(period, day));
         }
-        bar.over = over;
+        bar.over = over_daily || bar.over_share;
         bars.push_back(bar);
     }
     return bars;

@@ -33,6 +33,8 @@ struct UsageBar {
     int64_t last_day = 0;
     DayTotals totals;
     bool over = false; // a day that used up its allowance, a month its limit (reaching one counts)
+    // A day over only its share of the monthly limit, not over a daily limit set.
+    bool over_share = false;
 
     friend bool operator==(const UsageBar&, const UsageBar&) = default;
 };
@@ -41,8 +43,8 @@ struct UsageBar {
 UsageStore days_since(const UsageStore& store, int64_t first_day);
 
 // The 30 days up to and including today, oldest first; days without an entry are empty bars. A day is
-// over when it reached the daily limit, or the share of the monthly limit still left in its period
-// spread over the days left (that day included).
+// over when it reached the daily limit, or its share of the monthly limit: what is still left in its
+// period spread over the days left (that day included).
 std::vector<UsageBar> select_days(const UsageStore& store, int64_t today, const UsageLimits& limits);
 
 // The 12 months up to and including the one holding today, oldest first: calendar months, or billing

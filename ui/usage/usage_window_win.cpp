@@ -118,10 +118,11 @@ void UsageWindow::publish_access() {
     in.limit = months_ ? view_.limits.monthly : view_.limits.daily;
     in.format_bytes = view_.format_bytes;
     in.date = [this](const UsageBar& bar) { return bar_date_text(bar); };
-    const UsageAccessTexts texts{text_("usage.title"),          text_("access.bar"),
-                                 text_("access.bar_over_daily"), text_("access.bar_over_monthly"),
-                                 text_("access.days_chart"),     text_("access.months_chart"),
-                                 text_(months_ ? "usage.monthly_limit" : "usage.daily_limit")};
+    const UsageAccessTexts texts{
+        text_("usage.title"),           text_("access.bar"),
+        text_("access.bar_over_daily"), text_("access.bar_over_monthly"),
+        text_("access.bar_over_share"), text_("access.days_chart"),
+        text_("access.months_chart"),   text_(months_ ? "usage.monthly_limit" : "usage.daily_limit")};
     automation_.publish(hwnd_, usage_access(in, g, dpi_, rtl_, hovered_, chart_focused_, texts));
 }
 
