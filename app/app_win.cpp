@@ -79,6 +79,7 @@ void App::shut_down() {
     dashboard_.show(false); // at once: the saves below may wait on a slow disk
     settings_dialog_.close(); // unapplied edits are dropped, as with Cancel
     usage_window_.close();    // keeps its place for the save below
+    count_last_bytes();
     sampler_thread_.stop_and_join();
     save_settings_now(); // takes the displays' positions back first
     save_usage_now();

@@ -119,6 +119,8 @@ private:
 
     // refresh_win.cpp: the sample handler
     void on_sample();
+    void take_in_sample();
+    void count_last_bytes();
 
     // plan_win.cpp: data-plan limits and their warnings
     void read_given_warnings();
