@@ -106,10 +106,9 @@ void App::load_start_up_state() {
     warnings_path_ = data_file_path(options_.data_folder, L"warnings.json");
     run_first_day_ = local_day_number();
 
-    settings_ = load_settings(settings_path_, settings_access_);
-    if (!saves_files(options_.data_mode)) {
-        settings_access_ = FileAccess::read_only; // a portable copy never writes anywhere else instead
-    }
+    // A copy that saves nothing still takes up a file held at start-up once it can be read; only the
+    // writing is left out (save_settings_now).
+    settings_ = load_settings(settings_path_, settings_access_, saves_files(options_.data_mode));
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
         recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), report);
     }
@@ -128,7 +127,7 @@ void App::retry_settings_file() {
         return;
     }
     FileAccess access = FileAccess::blocked;
-    Settings loaded = load_settings(settings_path_, access);
+    Settings loaded = load_settings(settings_path_, access, saves_files(options_.data_mode));
     if (access == FileAccess::blocked) {
         return;
     }

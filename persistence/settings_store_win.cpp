@@ -121,7 +121,7 @@ std::wstring data_file_path(const std::wstring& folder, std::wstring_view name) 
     return path;
 }
 
-Settings load_settings(const std::wstring& path, FileAccess& access) {
+Settings load_settings(const std::wstring& path, FileAccess& access, bool may_write) {
     const std::optional<std::string> bytes = read_file_bytes(path);
     Settings settings = settings_from_file_text(bytes);
     access = settings.load.status == SettingsLoadStatus::newer_version ? FileAccess::read_only
@@ -132,7 +132,8 @@ Settings load_settings(const std::wstring& path, FileAccess& access) {
     if (!bytes && file_exists(path)) {
         access = FileAccess::blocked;
         settings.load.message = "settings file could not be read; defaults used, original not overwritten";
-    } else if (settings.load.status == SettingsLoadStatus::unreadable && !quarantine_file(path)) {
+    } else if (settings.load.status == SettingsLoadStatus::unreadable &&
+               (!may_write || !quarantine_file(path))) {
         access = FileAccess::blocked;
         settings.load.message = "settings file unreadable; defaults used, original left in place and not "
                                 "overwritten";

@@ -38,9 +38,10 @@ enum class FileAccess {
     read_only, // written by a newer version: left alone for the whole run
 };
 
-// Reads settings.json; never fails. An unreadable file is moved aside as .corrupt. access says
-// whether the file on disk may be overwritten.
-Settings load_settings(const std::wstring& path, FileAccess& access);
+// Reads settings.json; never fails. An unreadable file is moved aside as .corrupt, unless the program
+// may not write at all (may_write false), when it stays where it is. access says whether the file on
+// disk may be overwritten, or must be read again later.
+Settings load_settings(const std::wstring& path, FileAccess& access, bool may_write = true);
 
 // Writes the repaired copy; true when the file was replaced.
 bool save_settings(Settings settings, const std::wstring& path);
