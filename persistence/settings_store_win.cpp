@@ -102,11 +102,33 @@ DataLocation data_location_of_run() {
     if (facts.chosen_folder.empty() && !facts.marker_present) {
         facts.roaming_folder = data_folder();
     }
-    const DataLocation location = choose_data_location(facts);
+    DataLocation location = choose_data_location(facts);
     if (location.mode != DataMode::portable) {
         return location;
     }
-    return after_write_probe(location, folder_takes_files(location.folder));
+    location = after_write_probe(location, folder_takes_files(location.folder));
+    location.installed_folder = data_folder(); // only read, to offer its files once
+    return location;
+}
+
+bool has_data_files(const std::wstring& folder) {
+    for (const wchar_t* name : k_data_file_names) {
+        if (file_exists(data_file_path(folder, name))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool copy_data_files(const std::wstring& from, const std::wstring& to) {
+    bool all = true;
+    for (const wchar_t* name : k_data_file_names) {
+        const std::wstring source = data_file_path(from, name);
+        if (file_exists(source)) {
+            all = CopyFileW(source.c_str(), data_file_path(to, name).c_str(), TRUE) && all;
+        }
+    }
+    return all;
 }
 
 std::wstring data_file_path(const std::wstring& folder, std::wstring_view name) {

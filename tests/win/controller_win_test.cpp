@@ -406,6 +406,34 @@ TEST_F(Controller, AReadOnlyPortableCopyTakesUpHeldSettingsLaterAndWritesNothing
     EXPECT_EQ(read_file_bytes(settings_path_).value_or(""), text);
 }
 
+// A portable copy's first start offers the installed copy's files; Yes copies them and leaves the
+// originals, and the next start asks nothing.
+TEST_F(Controller, AFirstPortableStartCopiesTheInstalledFilesOnYesAndAsksOnce) {
+    TempFolder installed;
+    const std::string settings = loopback_settings(1);
+    UsageStore earlier;
+    earlier.add(local_day_number() - 1, 123'456, 7'890);
+    const std::string usage = usage_file_text(earlier);
+    ASSERT_TRUE(write_file_atomically(installed / L"settings.json", settings));
+    ASSERT_TRUE(write_file_atomically(installed / L"usage.json", usage));
+    app::AppOptions options{folder_.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}};
+    options.data_mode = DataMode::portable;
+    options.installed_folder = installed.path();
+    {
+        std::thread answer([] { EXPECT_TRUE(answer_message_box(IDYES)) << "no question"; });
+        RunningApp running(options);
+        answer.join();
+        ASSERT_NE(running.window(), nullptr);
+        EXPECT_EQ(read_file_bytes(settings_path_).value_or(""), settings);
+        EXPECT_EQ(read_file_bytes(usage_path_).value_or(""), usage);
+    }
+    EXPECT_EQ(read_file_bytes(installed / L"settings.json").value_or(""), settings) << "copied, never moved";
+    EXPECT_EQ(read_file_bytes(installed / L"usage.json").value_or(""), usage);
+    // Asked again, the question would hold the start-up until the wait for the window gives up.
+    RunningApp again(options);
+    EXPECT_NE(again.window(), nullptr) << "asked a second time";
+}
+
 TEST_F(Controller, UsageHeldAtStartUpKeepsItsDaysAndGainsThisRun) {
     ShellDouble shell;
     ASSERT_TRUE(shell.ready());
