@@ -29,6 +29,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     instance_ = instance;
 
     appearance_ = read_system_appearance();
+    offer_installed_files();
     load_start_up_state();
 
     if (!create_controller_window()) {
@@ -79,6 +80,7 @@ void App::shut_down() {
     dashboard_.show(false); // at once: the saves below may wait on a slow disk
     settings_dialog_.close(); // unapplied edits are dropped, as with Cancel
     usage_window_.close();    // keeps its place for the save below
+    count_last_bytes();
     sampler_thread_.stop_and_join();
     save_settings_now(); // takes the displays' positions back first
     save_usage_now();
@@ -97,6 +99,34 @@ void App::shut_down() {
     sampler_.wake_event.reset();
 }
 
+// A portable copy's first start would find nothing of the user's: the installed copy's settings and
+// history are offered once, in the language chosen there, before anything is loaded. They are copied,
+// never moved, so the installed copy keeps its own. Whatever the answer, the folder holds the settings
+// afterwards (copied, or the defaults), and the question is not asked again.
+void App::offer_installed_files() {
+    const std::wstring& from = options_.installed_folder;
+    if (from.empty() || !offers_installed_files({options_.data_mode, has_data_files(options_.data_folder),
+                                                 has_data_files(from)})) {
+        return;
+    }
+    const Settings theirs = settings_from_file_text(read_file_bytes(data_file_path(from, L"settings.json")));
+    Localizer localizer;
+    localizer.initialise(theirs.language, recent_errors_);
+    UINT flags = MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND;
+    if (localizer.rtl) {
+        flags |= MB_RIGHT | MB_RTLREADING;
+    }
+    const int answer =
+        MessageBoxW(nullptr, localizer.wide_text("portable.copy_question").c_str(), L"Tidemeter", flags);
+    if (answer == IDYES && !copy_data_files(from, options_.data_folder)) {
+        recent_errors_.add(static_cast<int64_t>(std::time(nullptr)),
+                           "Some files of the installed copy could not be copied into the portable folder");
+    }
+    if (!has_data_files(options_.data_folder)) {
+        save_settings(default_settings(), data_file_path(options_.data_folder, L"settings.json"));
+    }
+}
+
 // Settings, then the language, then the sampler's copy of the monitoring settings, then the usage
 // history: each step needs the one before.
 void App::load_start_up_state() {
@@ -105,10 +135,9 @@ void App::load_start_up_state() {
     warnings_path_ = data_file_path(options_.data_folder, L"warnings.json");
     run_first_day_ = local_day_number();
 
-    settings_ = load_settings(settings_path_, settings_access_);
-    if (!saves_files(options_.data_mode)) {
-        settings_access_ = FileAccess::read_only; // a portable copy never writes anywhere else instead
-    }
+    // A copy that saves nothing still takes up a file held at start-up once it can be read; only the
+    // writing is left out (save_settings_now).
+    settings_ = load_settings(settings_path_, settings_access_, saves_files(options_.data_mode));
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
         recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), report);
     }
@@ -127,7 +156,7 @@ void App::retry_settings_file() {
         return;
     }
     FileAccess access = FileAccess::blocked;
-    Settings loaded = load_settings(settings_path_, access);
+    Settings loaded = load_settings(settings_path_, access, saves_files(options_.data_mode));
     if (access == FileAccess::blocked) {
         return;
     }

@@ -40,6 +40,7 @@ struct AppOptions {
     RunValue run_value;        // "Start with Windows"
     WriteFile write_file = {}; // how the writer thread writes a file; empty: write_file_atomically
     DataMode data_mode = DataMode::installed; // portable_read_only: nothing is saved, the user is told once
+    std::wstring installed_folder = {};       // a portable copy: the installed copy's files, offered once
 };
 
 class App final : public ui::WindowProcedure {
@@ -72,6 +73,7 @@ private:
     // app_win.cpp: start-up and shutdown
     bool create_controller_window();
     int run_message_loop();
+    void offer_installed_files();
     void load_start_up_state();
     void shut_down();
     void save_usage_now();
@@ -119,6 +121,8 @@ private:
 
     // refresh_win.cpp: the sample handler
     void on_sample();
+    void take_in_sample();
+    void count_last_bytes();
 
     // plan_win.cpp: data-plan limits and their warnings
     void read_given_warnings();

@@ -251,7 +251,8 @@ void App::save_settings_now() {
     KillTimer(controller_window_, k_timer_settings_save);
     take_back_window_settings();
     retry_settings_file(); // a file not read so far is read before anything is written over it
-    if (settings_access_ == FileAccess::writable) {
+    // A read-only portable copy never writes anywhere else instead.
+    if (settings_access_ == FileAccess::writable && saves_files(options_.data_mode)) {
         writer_->save({settings_path_, settings_file_text(settings_), {}}); // a failure is not reported
     }
 }

@@ -30,6 +30,7 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
             // back (hiding the read-out does), keep the usage too, and return only once both are on
             // disk (or the limit is up), since Windows may end the process right after.
             taskbar_display_.show(false);
+            count_last_bytes();
             save_settings_now();
             save_usage_now();
             writer_->flush(k_exit_save_limit);

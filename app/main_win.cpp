@@ -42,6 +42,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
         const tide::DataLocation location = tide::data_location_of_run();
         tide::app::AppOptions options{location.folder, {}};
         options.data_mode = location.mode;
+        options.installed_folder = location.installed_folder;
         const auto app = std::make_unique<tide::app::App>(std::move(options));
         exit_code = app->run(instance, start_minimized);
     } catch (...) {

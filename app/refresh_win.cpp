@@ -5,12 +5,20 @@
 #include <utility>
 
 #include "app/app_win.h"
+#include "base/messages_win.h"
 #include "base/wide_text_win.h"
 #include "persistence/usage_win.h"
 
 namespace tide::app {
 
 void App::on_sample() {
+    take_in_sample();
+    refresh_ui();
+}
+
+// The last published sample into the graph and the usage store. The store takes the growth of the
+// session totals, so the same sample taken in twice counts once.
+void App::take_in_sample() {
     {
         std::lock_guard hold(sampler_.sample_lock);
         current_sample_ = sampler_.shared_sample;
@@ -28,7 +36,14 @@ void App::on_sample() {
                             current_sample_.session_sent)) {
         usage_.dirty = true;
     }
-    refresh_ui();
+}
+
+// Before the usage is saved for the last time (exit, the end of the session): what crossed since the
+// last sample, up to an interval's worth, is measured and counted rather than lost.
+void App::count_last_bytes() {
+    if (sampler_thread_.measure_now(k_last_sample_limit_ms)) {
+        take_in_sample();
+    }
 }
 
 void App::refresh_ui() {

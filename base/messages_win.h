@@ -43,5 +43,7 @@ inline constexpr UINT k_usage_save_period_ms = 60000;
 inline constexpr UINT k_tray_retry_period_ms = 2000;
 inline constexpr UINT k_file_retry_period_ms = 3000;
 inline constexpr UINT k_session_goes_on_delay_ms = 15000;
+// How long exit and the end of the session wait for the sampler's last measurement.
+inline constexpr DWORD k_last_sample_limit_ms = 2000;
 
 } // namespace tide

@@ -13,8 +13,6 @@ namespace tide::ui {
 
 namespace {
 
-constexpr HRESULT k_recreate_target = static_cast<HRESULT>(0x8899000CL); // D2DERR_RECREATE_TARGET
-
 float text_width(IDWriteTextLayout* layout) {
     DWRITE_TEXT_METRICS metrics{};
     if (layout == nullptr || FAILED(layout->GetMetrics(&metrics))) {
@@ -122,25 +120,25 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     }
     // Both read-outs draw through one shared target: binding it to a context or size other than the
     // last one is needed only when the other read-out painted in between or the bitmap changed.
-    target_ = shared_dc_render_target(D2D1_ALPHA_MODE_PREMULTIPLIED);
-    if (!target_) {
+    const ComPtr<ID2D1DCRenderTarget> target = shared_dc_render_target(D2D1_ALPHA_MODE_PREMULTIPLIED);
+    if (!target) {
         return;
     }
     if (!premultiplied_bound_to(surface_.dc(), pixels)) {
         const RECT bounds{0, 0, pixels.cx, pixels.cy};
-        if (FAILED(bind_shared_target(target_.Get(), surface_.dc(), bounds))) {
+        if (FAILED(bind_shared_target(target.Get(), surface_.dc(), bounds))) {
             return;
         }
     }
-    target_->SetDpi(static_cast<float>(dpi_), static_cast<float>(dpi_));
-    target_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+    target->SetDpi(static_cast<float>(dpi_), static_cast<float>(dpi_));
+    target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
 
     // The box is drawn at the size the window was placed with; the metrics give the item positions.
     const bool native = settings_.native_style;
     const float w = static_cast<float>(size_dip_.width);
     const float h = static_cast<float>(size_dip_.height);
-    target_->BeginDraw();
-    target_->Clear(D2D1::ColorF(0, 0, 0, 0));
+    target->BeginDraw();
+    target->Clear(D2D1::ColorF(0, 0, 0, 0));
 
     // No connection wins over a used-up data limit. The limit shows in native style too: there the
     // figures would otherwise never tell it.
@@ -156,25 +154,25 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     const Rgba down_color = value_color(theme_.download);
     const Rgba up_color = value_color(theme_.upload);
     const Rgba label_color = native ? native_.text_color : theme_.text_muted;
-    const ComPtr<ID2D1SolidColorBrush> down_brush = make_brush(target_.Get(), to_color(down_color));
-    const ComPtr<ID2D1SolidColorBrush> up_brush = make_brush(target_.Get(), to_color(up_color));
-    const ComPtr<ID2D1SolidColorBrush> label_brush = make_brush(target_.Get(), to_color(label_color));
+    const ComPtr<ID2D1SolidColorBrush> down_brush = make_brush(target.Get(), to_color(down_color));
+    const ComPtr<ID2D1SolidColorBrush> up_brush = make_brush(target.Get(), to_color(up_color));
+    const ComPtr<ID2D1SolidColorBrush> label_brush = make_brush(target.Get(), to_color(label_color));
 
     if (native) {
         // Nearly invisible, but a fully transparent pixel would let clicks fall through.
-        if (const auto fill = make_brush(target_.Get(), D2D1::ColorF(0, 0, 0, 0.012f))) {
-            target_->FillRectangle(D2D1::RectF(0, 0, w, h), fill.Get());
+        if (const auto fill = make_brush(target.Get(), D2D1::ColorF(0, 0, 0, 0.012f))) {
+            target->FillRectangle(D2D1::RectF(0, 0, w, h), fill.Get());
         }
     } else {
         const auto radius = static_cast<float>(settings_.corner_radius);
-        const auto fill = make_brush(target_.Get(), to_color(theme_.bg));
-        const auto edge = make_brush(target_.Get(), to_color(theme_.border));
+        const auto fill = make_brush(target.Get(), to_color(theme_.bg));
+        const auto edge = make_brush(target.Get(), to_color(theme_.border));
         if (fill) {
-            target_->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius),
-                                          fill.Get());
+            target->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius),
+                                         fill.Get());
         }
         if (edge) {
-            target_->DrawRoundedRectangle(
+            target->DrawRoundedRectangle(
                 D2D1::RoundedRect(D2D1::RectF(0.5f, 0.5f, w - 0.5f, h - 0.5f), radius, radius), edge.Get(),
                 1.0f);
         }
@@ -189,14 +187,14 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     IDWriteTextLayout* second_text = swap ? m.first_value.Get() : m.second_value.Get();
     IDWriteTextLayout* first_label = swap ? m.upload_label.Get() : m.download_label.Get();
     IDWriteTextLayout* second_label = swap ? m.download_label.Get() : m.upload_label.Get();
-    auto text_at = [this](const ItemSpot& spot, IDWriteTextLayout* layout, ID2D1Brush* brush) {
+    auto text_at = [&target](const ItemSpot& spot, IDWriteTextLayout* layout, ID2D1Brush* brush) {
         if (spot.present && layout != nullptr && brush != nullptr) {
-            target_->DrawTextLayout(D2D1::Point2F(spot.x, spot.y), layout, brush);
+            target->DrawTextLayout(D2D1::Point2F(spot.x, spot.y), layout, brush);
         }
     };
-    auto arrow_at = [this, &m](const ItemSpot& spot, ID2D1Brush* brush, bool downward) {
+    auto arrow_at = [&target, &m](const ItemSpot& spot, ID2D1Brush* brush, bool downward) {
         if (spot.present) {
-            draw_arrow(target_.Get(), brush, spot.x, spot.y, m.icon_size, downward);
+            draw_arrow(target.Get(), brush, spot.x, spot.y, m.icon_size, downward);
         }
     };
     arrow_at(items.first_arrow, first_brush, !swap);
@@ -206,13 +204,7 @@ void CompactWindow::paint_with(CompactMetrics& m) {
     text_at(items.first_label, first_label, label_brush.Get());
     text_at(items.second_label, second_label, label_brush.Get());
 
-    const HRESULT ended = target_->EndDraw();
-    if (ended == k_recreate_target) {
-        target_.Reset();
-        drop_shared_target(D2D1_ALPHA_MODE_PREMULTIPLIED);
-        return;
-    }
-    if (FAILED(ended)) {
+    if (FAILED(end_shared_draw(target.Get(), D2D1_ALPHA_MODE_PREMULTIPLIED))) {
         return;
     }
     const BYTE alpha =
@@ -250,7 +242,6 @@ void CompactWindow::set_content(const CompactContent& content) {
 
 void CompactWindow::release_drawing() {
     painted_ = false;
-    target_.Reset();
     forget_binding(surface_.dc());
     surface_.release();
 }

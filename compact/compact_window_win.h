@@ -189,7 +189,6 @@ private:
     CompactContent content_;
 
     LayeredSurface surface_;
-    Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> target_; // shared with the other read-out
     bool painted_ = false; // the last paint reached the screen with the current content and settings
 
     std::unique_ptr<CompactTaskbarHost> taskbar_;

@@ -194,6 +194,18 @@ void drop_shared_target(D2D1_ALPHA_MODE alpha) {
     }
 }
 
+HRESULT end_shared_draw(ID2D1DCRenderTarget* target, D2D1_ALPHA_MODE alpha) {
+    HRESULT ended = target->EndDraw();
+    if (DrawingResources& resources = drawing_resources(); resources.lose_next_draw) {
+        resources.lose_next_draw = false;
+        ended = static_cast<HRESULT>(D2DERR_RECREATE_TARGET);
+    }
+    if (ended == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
+        drop_shared_target(alpha);
+    }
+    return ended;
+}
+
 void draw_arrow(ID2D1RenderTarget* target, ID2D1Brush* brush, float x, float y, float side, bool downward) {
     ID2D1Factory* factory = drawing_resources().d2d.Get();
     if (target == nullptr || brush == nullptr || factory == nullptr || !(side > 0.0f)) {

@@ -24,8 +24,9 @@ struct DrawingResources {
     Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> opaque_target;
     HDC bound_dc = nullptr; // the last binding of the premultiplied target, which the read-outs keep
     SIZE bound_size{};
-    bool target_failed = false; // reported once until a target can be created again
-    bool fail_targets = false;  // tests: every creation of a target fails
+    bool target_failed = false;  // reported once until a target can be created again
+    bool fail_targets = false;   // tests: every creation of a target fails
+    bool lose_next_draw = false; // tests: the next end_shared_draw finds the device lost
     std::function<void(std::string_view)> report_failure;
 
     bool ready() const { return d2d && dwrite; }
@@ -57,7 +58,8 @@ inline constexpr std::string_view k_drawing_target_failed =
 // shares: each target holds the system renderer's device and surfaces (megabytes on some systems), and
 // the windows paint one after the other on the main thread. Created on first use; null without a
 // factory or on failure, which is reported once through report_failure (until a creation succeeds),
-// and the next call tries again.
+// and the next call tries again. A window asks for it at every paint and lets go when the paint ends:
+// after a lost device every window then draws with the one new target, and the old one goes at once.
 Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> shared_dc_render_target(D2D1_ALPHA_MODE alpha);
 
 // Binds a shared target to the device context, with the drawing state another window may have left
@@ -71,6 +73,10 @@ bool premultiplied_bound_to(HDC dc, SIZE size);
 // Forgets the binding to a context that is about to go, and after D2DERR_RECREATE_TARGET the target.
 void forget_binding(HDC dc);
 void drop_shared_target(D2D1_ALPHA_MODE alpha);
+
+// EndDraw on a shared target; after D2DERR_RECREATE_TARGET the target is dropped for every window, and
+// the next paint of any of them creates the new one.
+HRESULT end_shared_draw(ID2D1DCRenderTarget* target, D2D1_ALPHA_MODE alpha);
 
 // Fills the arrow icon in the square of side `side` at (x, y), pointing down or up.
 void draw_arrow(ID2D1RenderTarget* target, ID2D1Brush* brush, float x, float y, float side, bool downward);

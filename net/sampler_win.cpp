@@ -14,6 +14,12 @@ namespace tide {
 namespace {
 
 void measure_once(SamplerShared& shared, SamplerState& state) {
+    // A request made before the inventory is answered by this sample; one made during it is not.
+    uint64_t answering = 0;
+    {
+        std::lock_guard hold(shared.sample_lock);
+        answering = shared.requested;
+    }
     try {
         const Inventory inventory = take_inventory();
         SamplerSelection selection;
@@ -25,7 +31,9 @@ void measure_once(SamplerShared& shared, SamplerState& state) {
         {
             std::lock_guard hold(shared.sample_lock);
             shared.shared_sample = std::move(sample);
+            shared.answered = answering;
         }
+        WakeAllConditionVariable(&shared.answered_changed);
         PostMessageW(shared.controller_window, k_msg_sample, 0, 0);
     } catch (...) {
         // Out of memory while building the inventory or the name: this cycle publishes nothing.
@@ -81,6 +89,26 @@ bool SamplerThread::start(SamplerShared& shared) {
     shared_ = &shared;
     thread_.reset(reinterpret_cast<HANDLE>(handle));
     thread_id_ = id;
+    return true;
+}
+
+bool SamplerThread::measure_now(DWORD limit_ms) {
+    if (!thread_ || shared_->pause_flag.load()) {
+        return false;
+    }
+    SamplerShared& shared = *shared_;
+    const ULONGLONG deadline = GetTickCount64() + limit_ms;
+    std::lock_guard hold(shared.sample_lock);
+    const uint64_t request = ++shared.requested;
+    wake_sampler(shared);
+    while (shared.answered < request) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline ||
+            !SleepConditionVariableSRW(&shared.answered_changed, shared.sample_lock.native(),
+                                       static_cast<DWORD>(deadline - now), 0)) {
+            return shared.answered >= request;
+        }
+    }
     return true;
 }
 

@@ -21,6 +21,7 @@ public:
 
     void lock() { AcquireSRWLockExclusive(&lock_); }
     void unlock() { ReleaseSRWLockExclusive(&lock_); }
+    SRWLOCK* native() { return &lock_; }
 
 private:
     SRWLOCK lock_ = SRWLOCK_INIT;
@@ -37,6 +38,11 @@ struct SamplerShared {
     std::atomic<bool> pause_flag{false};
     UniqueHandle wake_event;          // auto-reset; cuts the sampler's wait short
     HWND controller_window = nullptr; // receives k_msg_sample; set before the thread starts
+    // A measurement asked for by the main thread (see SamplerThread::measure_now): the number of the
+    // last request, and of the last one whose sample is published. Both under sample_lock.
+    uint64_t requested = 0;
+    uint64_t answered = 0;
+    CONDITION_VARIABLE answered_changed = CONDITION_VARIABLE_INIT; // with sample_lock
 };
 
 // Wakes the sampler now instead of after its interval.
@@ -53,6 +59,10 @@ public:
 
     // False when the thread could not be created (or already runs).
     bool start(SamplerShared& shared);
+    // Has the sampler measure now and waits, at most limit_ms, until that sample is published: the
+    // bytes since the last sample are counted before the program saves its usage and goes. False
+    // while paused (nothing is measured then), without the thread, or when the time is up.
+    bool measure_now(DWORD limit_ms);
     // Sets the stop flag, signals the wake event and waits for the thread without a time limit.
     void stop_and_join();
     bool running() const { return static_cast<bool>(thread_); }

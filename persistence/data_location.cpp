@@ -25,6 +25,10 @@ DataLocation after_write_probe(DataLocation location, bool writable) {
     return location;
 }
 
+bool offers_installed_files(const CopyOfferFacts& facts) {
+    return facts.mode == DataMode::portable && !facts.data_has_files && facts.installed_has_files;
+}
+
 bool saves_files(DataMode mode) {
     return mode != DataMode::portable_read_only;
 }

@@ -30,7 +30,23 @@ struct DataLocationFacts {
 struct DataLocation {
     std::wstring folder;
     DataMode mode = DataMode::installed;
+    std::wstring installed_folder = {}; // a portable copy: where an installed copy keeps its files
 };
+
+// The program's own files in a data folder: what a portable copy may take over from an installed one.
+inline constexpr const wchar_t* k_data_file_names[] = {L"settings.json", L"usage.json", L"warnings.json"};
+
+struct CopyOfferFacts {
+    DataMode mode = DataMode::installed;
+    bool data_has_files = false;      // the run's folder holds one of k_data_file_names
+    bool installed_has_files = false; // the installed copy's folder does
+};
+
+// Whether a portable copy offers to copy the installed copy's settings and history into its own
+// folder: only a portable copy that can save (not a read-only one, not one given a folder by
+// TIDEMETER_DATA_FOLDER), only while its folder holds none of the program's files (its first start:
+// after the answer it holds at least the settings) and only when there is something to copy.
+bool offers_installed_files(const CopyOfferFacts& facts);
 
 // The variable wins over the marker, the marker over the application-data folder. A portable copy
 // never falls back to the application-data folder: the two places are never mixed.

@@ -102,11 +102,33 @@ DataLocation data_location_of_run() {
     if (facts.chosen_folder.empty() && !facts.marker_present) {
         facts.roaming_folder = data_folder();
     }
-    const DataLocation location = choose_data_location(facts);
+    DataLocation location = choose_data_location(facts);
     if (location.mode != DataMode::portable) {
         return location;
     }
-    return after_write_probe(location, folder_takes_files(location.folder));
+    location = after_write_probe(location, folder_takes_files(location.folder));
+    location.installed_folder = data_folder(); // only read, to offer its files once
+    return location;
+}
+
+bool has_data_files(const std::wstring& folder) {
+    for (const wchar_t* name : k_data_file_names) {
+        if (file_exists(data_file_path(folder, name))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool copy_data_files(const std::wstring& from, const std::wstring& to) {
+    bool all = true;
+    for (const wchar_t* name : k_data_file_names) {
+        const std::wstring source = data_file_path(from, name);
+        if (file_exists(source)) {
+            all = CopyFileW(source.c_str(), data_file_path(to, name).c_str(), TRUE) && all;
+        }
+    }
+    return all;
 }
 
 std::wstring data_file_path(const std::wstring& folder, std::wstring_view name) {
@@ -121,7 +143,7 @@ std::wstring data_file_path(const std::wstring& folder, std::wstring_view name) 
     return path;
 }
 
-Settings load_settings(const std::wstring& path, FileAccess& access) {
+Settings load_settings(const std::wstring& path, FileAccess& access, bool may_write) {
     const std::optional<std::string> bytes = read_file_bytes(path);
     Settings settings = settings_from_file_text(bytes);
     access = settings.load.status == SettingsLoadStatus::newer_version ? FileAccess::read_only
@@ -132,7 +154,8 @@ Settings load_settings(const std::wstring& path, FileAccess& access) {
     if (!bytes && file_exists(path)) {
         access = FileAccess::blocked;
         settings.load.message = "settings file could not be read; defaults used, original not overwritten";
-    } else if (settings.load.status == SettingsLoadStatus::unreadable && !quarantine_file(path)) {
+    } else if (settings.load.status == SettingsLoadStatus::unreadable &&
+               (!may_write || !quarantine_file(path))) {
         access = FileAccess::blocked;
         settings.load.message = "settings file unreadable; defaults used, original left in place and not "
                                 "overwritten";

@@ -24,6 +24,13 @@ std::wstring data_folder_of_run();
 // that deletes itself; when that fails the mode is portable_read_only and nothing may be written.
 DataLocation data_location_of_run();
 
+// Whether the folder holds one of the program's files (k_data_file_names).
+bool has_data_files(const std::wstring& folder);
+
+// Copies each of the program's files that `from` holds into `to`, never over a file already there;
+// `from` is left as it was. True when every file there was copied.
+bool copy_data_files(const std::wstring& from, const std::wstring& to);
+
 // The full path of the running program (long paths too); empty when the system does not give it.
 std::wstring program_path();
 
@@ -38,9 +45,10 @@ enum class FileAccess {
     read_only, // written by a newer version: left alone for the whole run
 };
 
-// Reads settings.json; never fails. An unreadable file is moved aside as .corrupt. access says
-// whether the file on disk may be overwritten.
-Settings load_settings(const std::wstring& path, FileAccess& access);
+// Reads settings.json; never fails. An unreadable file is moved aside as .corrupt, unless the program
+// may not write at all (may_write false), when it stays where it is. access says whether the file on
+// disk may be overwritten, or must be read again later.
+Settings load_settings(const std::wstring& path, FileAccess& access, bool may_write = true);
 
 // Writes the repaired copy; true when the file was replaced.
 bool save_settings(Settings settings, const std::wstring& path);

@@ -3,10 +3,13 @@
 # Tidemeter-<version>-portable.zip, SHA256SUMS, the winget manifests (winget/) and the Scoop manifest
 # (scoop/). The version is the project version in CMakeLists.txt.
 #
-#   bash scripts/release.sh [BASE_URL]
+#   bash scripts/release.sh [--homepage URL] [BASE_URL]
 #
 # BASE_URL is the address the two downloads will be published under (the manifests' InstallerUrl and
-# url); without it a placeholder stands there. Every artefact takes its time from the last commit
+# url; @VERSION@ in it becomes the version). Without it a placeholder under example.invalid stands
+# there and the manifests are drafts, marked so in them and said so here, never to be submitted.
+# --homepage gives the project's web page to the manifests (winget's PublisherUrl and PackageUrl,
+# Scoop's homepage); without it they name none. Every artefact takes its time from the last commit
 # (SOURCE_DATE_EPOCH, unless set), so the same commit gives the same bytes. The script checks that
 # itself: it builds the program a second time in another folder (build/release-check, without the
 # compiler cache), packs it again and fails when any artefact differs.
@@ -14,7 +17,16 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$ROOT"
 
-base_url=${1:-https://example.invalid/tidemeter/releases/download/v@VERSION@}
+homepage=
+while [ $# -gt 0 ]; do
+    case $1 in
+    --homepage) [ $# -ge 2 ] || { echo "--homepage needs an address" >&2; exit 2; }; homepage=$2; shift 2 ;;
+    --homepage=*) homepage=${1#--homepage=}; shift ;;
+    -*) echo "usage: release.sh [--homepage URL] [BASE_URL]" >&2; exit 2 ;;
+    *) break ;;
+    esac
+done
+base_url=${1:-}
 ensure_packages nsis
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
     SOURCE_DATE_EPOCH=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null) ||
@@ -75,10 +87,12 @@ if grep -qaF -e "$ROOT" "$ROOT/build/windows/Tidemeter.exe"; then
 fi
 [ "$differ" = 0 ] || { echo "the two builds differ: the release is not reproducible" >&2; exit 1; }
 
-python3 scripts/release_files.py manifests "$out" "$version" "$SOURCE_DATE_EPOCH" "$base_url"
+python3 scripts/release_files.py manifests "$out" "$version" "$SOURCE_DATE_EPOCH" "$base_url" "$homepage"
 python3 scripts/release_files.py check "$out" "$version"
 (cd "$out" && sha256sum --quiet -c SHA256SUMS)
 
 echo "Release $version in $out (built twice and compared in $((SECONDS - started)) s):"
 ls -l "$out"
 cat "$out/SHA256SUMS"
+# Said last as well, where it is seen after the long build output.
+[ -n "$base_url" ] || echo "release: DRAFT manifests (placeholder addresses under example.invalid): do not submit them" >&2

@@ -3,9 +3,12 @@
 
   release_files.py zip OUT.zip FOLDER EPOCH      the folder as a zip: entries in name order, every
                                                  entry dated EPOCH (UTC), fixed attributes
-  release_files.py manifests RELEASE VERSION EPOCH BASE_URL
+  release_files.py manifests RELEASE VERSION EPOCH BASE_URL [HOMEPAGE]
                                                  SHA256SUMS, the winget manifests (RELEASE/winget)
-                                                 and the Scoop manifest (RELEASE/scoop)
+                                                 and the Scoop manifest (RELEASE/scoop); an empty
+                                                 BASE_URL puts a placeholder address in and marks
+                                                 every manifest as a draft, and without HOMEPAGE
+                                                 the manifests name none
   release_files.py check RELEASE VERSION         the manifests against the winget schemas
                                                  (installer/winget-schemas) and Scoop's shape
 
@@ -22,7 +25,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SCHEMAS = os.path.join(ROOT, "installer", "winget-schemas")
 MANIFEST_VERSION = "1.10.0"
 PACKAGE = "Tidemeter.Tidemeter"
-HOMEPAGE = "https://tidemeter.app"
+# Stands for the download address when none was given; manifests carrying it are drafts.
+PLACEHOLDER_URL = "https://example.invalid/tidemeter/releases/download/v%s"
 DESCRIPTION = "Internet-speed monitor for Windows: download and upload rates on the taskbar"
 LICENSE = "Proprietary"
 # The installer installs over the copy that is there (ending it first) and keeps the user's data.
@@ -58,9 +62,23 @@ def artefact_names(version):
     return "Tidemeter-%s-setup.exe" % version, "Tidemeter-%s-portable.zip" % version
 
 
-def yaml_text(schema, kind, fields):
+def draft_notes(draft, homepage):
+    """What keeps these manifests from being submitted as they are; empty when nothing does."""
+    notes = []
+    if draft:
+        notes.append("DRAFT, DO NOT SUBMIT: the download addresses are placeholders under example.invalid; "
+                     "run scripts/release.sh again with the address the files are published under")
+    if not homepage:
+        notes.append("No homepage given (scripts/release.sh --homepage URL): the manifests name none, and "
+                     "Scoop's buckets want one")
+    return notes
+
+
+def yaml_text(schema, kind, fields, notes=()):
     lines = ["# yaml-language-server: $schema=https://aka.ms/winget-manifest.%s.%s.schema.json"
-             % (schema, MANIFEST_VERSION), ""]
+             % (schema, MANIFEST_VERSION)]
+    lines += ["# " + note for note in notes]
+    lines.append("")
 
     def emit(key, value, indent):
         pad = " " * indent
@@ -94,8 +112,14 @@ def write(path, text):
         f.write(text)
 
 
-def make_manifests(release, version, epoch, base_url):
+def make_manifests(release, version, epoch, base_url, homepage=""):
     setup, portable = artefact_names(version)
+    draft = not base_url
+    if draft:
+        base_url = PLACEHOLDER_URL % version
+    notes = draft_notes(draft, homepage)
+    for note in notes:
+        print("release: " + note, file=sys.stderr)
     sums = "".join("%s  %s\n" % (sha256(os.path.join(release, n)), n) for n in (setup, portable))
     write(os.path.join(release, "SHA256SUMS"), sums)
 
@@ -103,31 +127,39 @@ def make_manifests(release, version, epoch, base_url):
     date = datetime.datetime.fromtimestamp(int(epoch), datetime.timezone.utc).strftime("%Y-%m-%d")
     folder = os.path.join(release, "winget")
     write(os.path.join(folder, PACKAGE + ".yaml"), yaml_text("version", "version", [
-        ("PackageIdentifier", PACKAGE), ("PackageVersion", version), ("DefaultLocale", "en-US")]))
+        ("PackageIdentifier", PACKAGE), ("PackageVersion", version), ("DefaultLocale", "en-US")], notes))
+    # The two addresses are optional in winget's schema: none rather than a made-up one.
+    home = [("PublisherUrl", homepage)] if homepage else []
     write(os.path.join(folder, PACKAGE + ".locale.en-US.yaml"), yaml_text("defaultLocale", "defaultLocale", [
         ("PackageIdentifier", PACKAGE), ("PackageVersion", version), ("PackageLocale", "en-US"),
-        ("Publisher", "Tidemeter"), ("PublisherUrl", HOMEPAGE), ("PackageName", "Tidemeter"),
-        ("PackageUrl", HOMEPAGE), ("License", LICENSE), ("Copyright", "Copyright 2026 the Tidemeter developers"),
-        ("ShortDescription", DESCRIPTION), ("Moniker", "tidemeter")]))
+        ("Publisher", "Tidemeter")] + home + [("PackageName", "Tidemeter")] +
+        ([("PackageUrl", homepage)] if homepage else []) + [
+        ("License", LICENSE), ("Copyright", "Copyright 2026 the Tidemeter developers"),
+        ("ShortDescription", DESCRIPTION), ("Moniker", "tidemeter")], notes))
     write(os.path.join(folder, PACKAGE + ".installer.yaml"), yaml_text("installer", "installer", [
         ("PackageIdentifier", PACKAGE), ("PackageVersion", version), ("MinimumOSVersion", "10.0.0.0"),
         ("InstallerType", "nullsoft"), ("Scope", "user"), ("UpgradeBehavior", UPGRADE_BEHAVIOR),
         ("ReleaseDate", date),
         ("InstallerSwitches", {"Silent": "/S", "SilentWithProgress": "/S"}),
         ("Installers", [{"Architecture": "x64", "InstallerUrl": base_url + "/" + setup,
-                         "InstallerSha256": sha256(os.path.join(release, setup)).upper()}])]))
+                         "InstallerSha256": sha256(os.path.join(release, setup)).upper()}])], notes))
 
-    scoop = {
+    # JSON has no comments; Scoop takes "##" as one.
+    scoop = {"##": notes} if notes else {}
+    scoop.update({
         "version": version,
         "description": DESCRIPTION,
-        "homepage": HOMEPAGE,
+    })
+    if homepage:
+        scoop["homepage"] = homepage
+    scoop.update({
         "license": LICENSE,
         "url": base_url + "/" + portable,
         "hash": sha256(os.path.join(release, portable)),
         "extract_dir": portable[:-len(".zip")],
         "shortcuts": [["Tidemeter.exe", "Tidemeter"]],
         "persist": PORTABLE_DATA,
-    }
+    })
     write(os.path.join(release, "scoop", "tidemeter.json"), json.dumps(scoop, indent=4) + "\n")
 
 
@@ -143,7 +175,8 @@ def check(release, version):
         with open(os.path.join(SCHEMAS, "manifest.%s.%s.json" % (schema, MANIFEST_VERSION))) as f:
             validator = jsonschema.Draft7Validator(json.load(f), format_checker=jsonschema.FormatChecker())
         with open(os.path.join(folder, name), encoding="utf-8") as f:
-            manifest = yaml.safe_load(f)
+            text = f.read()
+        manifest = yaml.safe_load(text)
         problems += ["%s: %s" % (name, e.message) for e in validator.iter_errors(manifest)]
         if manifest.get("PackageVersion") != version:
             problems.append("%s: PackageVersion is not %s" % (name, version))
@@ -157,13 +190,20 @@ def check(release, version):
                 problems.append(name + ": InstallerSha256 is not the installer's")
             if not installer.get("InstallerUrl", "").endswith("/" + setup):
                 problems.append(name + ": InstallerUrl does not name the installer")
+            if "example.invalid" in installer.get("InstallerUrl", "") and "DO NOT SUBMIT" not in text:
+                problems.append(name + ": placeholder InstallerUrl without the draft note")
 
     with open(os.path.join(release, "scoop", "tidemeter.json"), encoding="utf-8") as f:
         scoop = json.load(f)
-    kinds = {"version": str, "description": str, "homepage": str, "license": str, "url": str, "hash": str,
+    kinds = {"version": str, "description": str, "license": str, "url": str, "hash": str,
              "extract_dir": str, "shortcuts": list, "persist": str}
     problems += ["scoop: %s missing or not %s" % (k, t.__name__) for k, t in kinds.items()
                  if not isinstance(scoop.get(k), t)]
+    if "homepage" in scoop and not str(scoop["homepage"]).startswith(("https://", "http://")):
+        problems.append("scoop: homepage is not a web address")
+    # A draft says so where it can be read: a placeholder address never goes out unmarked.
+    if "example.invalid" in scoop.get("url", "") and not scoop.get("##"):
+        problems.append("scoop: placeholder url without the draft note")
     if not problems:
         if scoop["version"] != version or not scoop["url"].endswith("/" + portable):
             problems.append("scoop: version or url is not this release's")
@@ -187,7 +227,7 @@ def main(args):
     if len(args) == 4 and args[0] == "zip":
         make_zip(args[1], args[2], args[3])
         return 0
-    if len(args) == 5 and args[0] == "manifests":
+    if len(args) in (5, 6) and args[0] == "manifests":
         make_manifests(*args[1:])
         return 0
     if len(args) == 3 and args[0] == "check":

@@ -47,5 +47,23 @@ TEST(DataLocation, OnlyAnUnwritablePortableFolderStopsSaving) {
     }
 }
 
+TEST(DataLocation, OnlyAFirstWritablePortableStartOffersTheInstalledFiles) {
+    struct Case {
+        DataMode mode;
+        bool data_has_files;
+        bool installed_has_files;
+        bool offers;
+    };
+    for (const Case& c :
+         {Case{DataMode::portable, false, true, true},
+          Case{DataMode::portable, true, true, false}, // answered, or used before
+          Case{DataMode::portable, false, false, false},
+          Case{DataMode::portable_read_only, false, true, false}, Case{DataMode::chosen, false, true, false},
+          Case{DataMode::installed, false, true, false}}) {
+        EXPECT_EQ(offers_installed_files({c.mode, c.data_has_files, c.installed_has_files}), c.offers)
+            << static_cast<int>(c.mode) << c.data_has_files << c.installed_has_files;
+    }
+}
+
 } // namespace
 } // namespace tide

@@ -111,8 +111,9 @@ private:
 class RunningApp {
 public:
     explicit RunningApp(const std::wstring& folder, WriteFile write_file = {})
-        : app_(app::AppOptions{folder, RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"},
-                               std::move(write_file)}) {
+        : RunningApp(app::AppOptions{folder, RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"},
+                                     std::move(write_file)}) {}
+    explicit RunningApp(app::AppOptions options) : app_(std::move(options)) {
         thread_ = std::thread([this] {
             thread_id_ = GetCurrentThreadId();
             exit_code_ = app_.run(GetModuleHandleW(nullptr), true);
@@ -160,6 +161,43 @@ private:
     HWND window_ = nullptr;
     int exit_code_ = -1;
 };
+
+// Presses a button of this process's message box titled "Tidemeter" once it is up; false when none
+// came within the time.
+bool answer_message_box(int button, std::chrono::milliseconds limit = 30s) {
+    return wait_for(
+        [&] {
+            HWND box = nullptr;
+            while ((box = FindWindowExW(nullptr, box, L"#32770", L"Tidemeter")) != nullptr) {
+                DWORD process = 0;
+                GetWindowThreadProcessId(box, &process);
+                DWORD_PTR result = 0;
+                if (process == GetCurrentProcessId() && GetDlgItem(box, button) != nullptr) {
+                    return SendMessageTimeoutW(GetDlgItem(box, button), BM_CLICK, 0, 0, SMTO_NORMAL, 5000,
+                                               &result) != 0;
+                }
+            }
+            return false;
+        },
+        limit);
+}
+
+// The names of the files in a folder, in the order the system lists them.
+std::vector<std::wstring> files_in(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                names.emplace_back(found.cFileName);
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 class Controller : public testing::Test {
 protected:
@@ -337,6 +375,63 @@ TEST_F(Controller, SettingsHeldAtStartUpAreReadLaterAndSavedAgain) {
     ASSERT_TRUE(written.has_value());
     EXPECT_EQ(find_member(*written, "language")->as_string(), "fr") << "the user's settings were replaced";
     EXPECT_EQ(find_member(*written, "history_mode")->as_number(), 1);
+}
+
+// A portable copy that cannot save still takes up its settings once another program lets go of the
+// file, as an installed copy does, and still writes nothing.
+TEST_F(Controller, AReadOnlyPortableCopyTakesUpHeldSettingsLaterAndWritesNothing) {
+    const auto pack = parse_language_pack(load_pack("fr").value_or(""));
+    ASSERT_TRUE(pack.has_value());
+    const std::string tip = pack->at("tip.speed");
+    const std::wstring french =
+        to_wide(tip.substr(tip.find("{0}") + 3, tip.find("{1}") - tip.find("{0}") - 3));
+    ShellDouble shell;
+    ASSERT_TRUE(shell.ready());
+    const std::string text = loopback_settings(1, "fr");
+    ASSERT_TRUE(write_file_atomically(settings_path_, text));
+    HANDLE exclusive =
+        CreateFileW(settings_path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    app::AppOptions options{folder_.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}};
+    options.data_mode = DataMode::portable_read_only;
+    RunningApp running(std::move(options));
+    ASSERT_NE(running.window(), nullptr);
+    EXPECT_TRUE(answer_message_box(IDOK)) << "the notice that nothing is saved";
+    EXPECT_FALSE(shell.tip_shows(french)) << "the held file was read";
+    CloseHandle(exclusive);
+    EXPECT_TRUE(wait_for([&] { return shell.tip_shows(french); }, 40s)) << "the settings were not taken up";
+    PostMessageW(running.window(), k_msg_graph_range, 30, 0);
+    EXPECT_EQ(running.stop(), 0);
+    EXPECT_EQ(files_in(folder_.path()), std::vector<std::wstring>{L"settings.json"});
+    EXPECT_EQ(read_file_bytes(settings_path_).value_or(""), text);
+}
+
+// A portable copy's first start offers the installed copy's files; Yes copies them and leaves the
+// originals, and the next start asks nothing.
+TEST_F(Controller, AFirstPortableStartCopiesTheInstalledFilesOnYesAndAsksOnce) {
+    TempFolder installed;
+    const std::string settings = loopback_settings(1);
+    UsageStore earlier;
+    earlier.add(local_day_number() - 1, 123'456, 7'890);
+    const std::string usage = usage_file_text(earlier);
+    ASSERT_TRUE(write_file_atomically(installed / L"settings.json", settings));
+    ASSERT_TRUE(write_file_atomically(installed / L"usage.json", usage));
+    app::AppOptions options{folder_.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}};
+    options.data_mode = DataMode::portable;
+    options.installed_folder = installed.path();
+    {
+        std::thread answer([] { EXPECT_TRUE(answer_message_box(IDYES)) << "no question"; });
+        RunningApp running(options);
+        answer.join();
+        ASSERT_NE(running.window(), nullptr);
+        EXPECT_EQ(read_file_bytes(settings_path_).value_or(""), settings);
+        EXPECT_EQ(read_file_bytes(usage_path_).value_or(""), usage);
+    }
+    EXPECT_EQ(read_file_bytes(installed / L"settings.json").value_or(""), settings) << "copied, never moved";
+    EXPECT_EQ(read_file_bytes(installed / L"usage.json").value_or(""), usage);
+    // Asked again, the question would hold the start-up until the wait for the window gives up.
+    RunningApp again(options);
+    EXPECT_NE(again.window(), nullptr) << "asked a second time";
 }
 
 TEST_F(Controller, UsageHeldAtStartUpKeepsItsDaysAndGainsThisRun) {

@@ -77,5 +77,47 @@ TEST(LabLink, ARecreatedAndABouncedLinkCountEveryByteOnce) {
     EXPECT_LE(counted, fetched + fetched * 66 / 1448 + 16'384);
 }
 
+// Samples 10 s apart: a file fetched right after one has crossed before the next. The program ended
+// at once, by its Exit (as the installer ends it too) or by the end of the Windows session, still
+// counts it.
+TEST(LabLink, AFileFetchedJustBeforeTheEndIsCounted) {
+    constexpr char k_slow_settings[] = R"({"defaults_rev": 3, "language": "en", "history_mode": 1,
+        "monitoring": {"interval_ms": 10000}, "compact": {"enabled": false}, "desktop": {"enabled": false}})";
+    const auto end_session = [](HWND controller) {
+        DWORD_PTR answer = 0;
+        return SendMessageTimeoutW(controller, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_NORMAL,
+                                   30'000, &answer) != 0 &&
+               SendMessageTimeoutW(controller, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_NORMAL, 30'000,
+                                   &answer) != 0; // answered once usage.json is on disk
+    };
+    for (const bool by_exit : {true, false}) {
+        SCOPED_TRACE(by_exit ? "Exit" : "end of the session");
+        test::ShellDouble shell;
+        ASSERT_TRUE(shell.ready());
+        auto data = std::make_unique<test::TempFolder>();
+        ASSERT_TRUE(write_file_atomically(*data / L"settings.json", k_slow_settings));
+        test::Program program = test::start_program(L"--minimized", std::move(data));
+        ASSERT_TRUE(program.process);
+        test::ProgramGuard guard{program};
+        // The second sample, the first with rates: the next one is ten seconds away.
+        ASSERT_TRUE(test::wait_for([&] { return shell.tip_shows(L"Download "); }, 60s));
+        const uint64_t fetched = test::lab_fetch();
+        ASSERT_GT(fetched, 0u) << "no file from the lab's server";
+
+        const HWND controller = test::window_of(program.id, k_controller_class);
+        if (by_exit) {
+            PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
+            ASSERT_TRUE(test::wait_for([&] { return test::has_ended(program); }, 60s));
+        } else {
+            ASSERT_TRUE(end_session(controller));
+        }
+        const auto text = read_file_bytes(*program.data / L"usage.json");
+        ASSERT_TRUE(text.has_value());
+        const auto saved = usage_from_file_text(*text);
+        ASSERT_TRUE(saved.has_value()) << *text;
+        EXPECT_GE(saved->sum(local_day_number() - 1, local_day_number() + 1).download, fetched);
+    }
+}
+
 } // namespace
 } // namespace tide

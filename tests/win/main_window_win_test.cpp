@@ -19,8 +19,10 @@
 
 #include "base/messages_win.h"
 #include "compact/displays_win.h"
+#include "compact/drawing_resources_win.h"
 #include "presentation/theme.h"
 #include "ui/dashboard/dashboard_layout.h"
+#include "ui/usage/usage_window_win.h"
 #include "tests/win/private_memory_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
@@ -416,6 +418,40 @@ TEST_F(Dashboard, PaintsTheThemeAndAKnownHistory) {
         }
         EXPECT_EQ(hits, 3) << name << ": download colour " << hex(theme.download) << " along the line";
     }
+}
+
+// The dashboard and the usage window draw with one shared target. After either finds the device lost,
+// both draw with the one new target and neither keeps the lost one alive.
+TEST_F(Dashboard, ALostTargetIsLetGoByBothWindowsThatShareIt) {
+    UsageWindow usage;
+    ASSERT_TRUE(
+        usage.open(GetModuleHandleW(nullptr), nullptr, {}, *find_palette("Midnight"), false, L"en", nullptr));
+    window.show(true);
+    ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
+    const auto paint = [](HWND w) {
+        InvalidateRect(w, nullptr, FALSE);
+        UpdateWindow(w);
+    };
+    const auto references = [](ID2D1DCRenderTarget* target) {
+        target->AddRef();
+        return target->Release();
+    };
+    DrawingResources& resources = drawing_resources();
+    for (const bool lost_in_dashboard : {true, false}) {
+        paint(window.hwnd());
+        paint(usage.hwnd());
+        const Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> lost = resources.opaque_target;
+        ASSERT_TRUE(lost) << lost_in_dashboard;
+        resources.lose_next_draw = true;
+        paint(lost_in_dashboard ? window.hwnd() : usage.hwnd());
+        ASSERT_FALSE(resources.lose_next_draw) << lost_in_dashboard;
+        paint(window.hwnd());
+        paint(usage.hwnd());
+        EXPECT_NE(resources.opaque_target.Get(), lost.Get()) << lost_in_dashboard;
+        EXPECT_EQ(references(lost.Get()), 1u)
+            << "a window still holds the lost target; " << lost_in_dashboard;
+    }
+    usage.close();
 }
 
 // Where the client area's DIP box lies in pixels, of the client area or of the screen.

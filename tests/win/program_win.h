@@ -19,8 +19,27 @@ struct Program {
     DWORD id = 0;
 };
 
+// Every program a test starts goes into this job, whose only handle the test process holds and never
+// closes: when the test ends in any way (a failed assertion, a crash, killed for taking too long) the
+// system closes the handle and ends the programs with it, so a hung one cannot spoil the tests after it.
+inline HANDLE programs_job() {
+    static const HANDLE job = [] {
+        const HANDLE created = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (created != nullptr &&
+            !SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
+            CloseHandle(created);
+            return HANDLE{nullptr};
+        }
+        return created;
+    }();
+    return job;
+}
+
 // Starts the program built beside the tests; process is empty when it could not be started. A data
-// folder handed in (seeded, or kept from an earlier run) is used instead of a fresh one.
+// folder handed in (seeded, or kept from an earlier run) is used instead of a fresh one. The program
+// joins the job before it runs a single instruction, so nothing it starts escapes it either.
 inline Program start_program(const std::wstring& arguments, std::unique_ptr<TempFolder> data = nullptr) {
     Program program;
     if (data) {
@@ -35,10 +54,15 @@ inline Program start_program(const std::wstring& arguments, std::unique_ptr<Temp
     PROCESS_INFORMATION info{};
     // The child inherits this process's environment; the variable is taken away again right after.
     SetEnvironmentVariableW(k_data_folder_variable, program.data->path().c_str());
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                        &startup, &info);
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                        nullptr, nullptr, &startup, &info);
     SetEnvironmentVariableW(k_data_folder_variable, nullptr);
     if (started) {
+        // Without the job the program still runs; only the clean-up after a killed test is lost.
+        if (const HANDLE job = programs_job(); job != nullptr) {
+            AssignProcessToJobObject(job, info.hProcess);
+        }
+        ResumeThread(info.hThread);
         CloseHandle(info.hThread);
         program.process.reset(info.hProcess);
         program.id = info.dwProcessId;

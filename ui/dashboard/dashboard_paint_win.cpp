@@ -282,13 +282,11 @@ void MainWindow::paint() {
         EndPaint(hwnd_, &ps);
         return;
     }
-    if (!render_target_) {
-        render_target_ = shared_dc_render_target(D2D1_ALPHA_MODE_IGNORE);
-        if (!render_target_) {
-            paint_whole_ = true;
-            EndPaint(hwnd_, &ps);
-            return;
-        }
+    const ComPtr<ID2D1DCRenderTarget> target = shared_dc_render_target(D2D1_ALPHA_MODE_IGNORE);
+    if (!target) {
+        paint_whole_ = true;
+        EndPaint(hwnd_, &ps);
+        return;
     }
     const auto dpi = static_cast<float>(dpi_);
     const float to_dip = 96.0f / dpi;
@@ -298,27 +296,21 @@ void MainWindow::paint() {
         if (!IntersectRect(&area, &area, &client) || !IntersectRect(&area, &area, &ps.rcPaint)) {
             continue;
         }
-        if (FAILED(bind_shared_target(render_target_.Get(), dc, area))) {
-            render_target_.Reset();
+        if (FAILED(bind_shared_target(target.Get(), dc, area))) {
             paint_whole_ = true;
             break;
         }
-        render_target_->SetDpi(dpi, dpi);
+        target->SetDpi(dpi, dpi);
         // Whole pixels in DIP: the area's pixels come out exactly as in a paint of the whole client.
         const float left = static_cast<float>(area.left) * to_dip;
         const float top = static_cast<float>(area.top) * to_dip;
-        render_target_->SetTransform(D2D1::Matrix3x2F::Translation(-left, -top));
-        render_target_->BeginDraw();
-        draw(render_target_.Get(), g,
+        target->SetTransform(D2D1::Matrix3x2F::Translation(-left, -top));
+        target->BeginDraw();
+        draw(target.Get(), g,
              {left, top, static_cast<float>(area.right - area.left) * to_dip,
               static_cast<float>(area.bottom - area.top) * to_dip});
-        const HRESULT drawn = render_target_->EndDraw();
-        if (FAILED(drawn)) {
-            if (drawn == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
-                render_target_.Reset(); // created again by the next paint
-                drop_shared_target(D2D1_ALPHA_MODE_IGNORE);
-            }
-            paint_whole_ = true;
+        if (FAILED(end_shared_draw(target.Get(), D2D1_ALPHA_MODE_IGNORE))) {
+            paint_whole_ = true; // a lost target is created again by the next paint
             break;
         }
     }

@@ -141,11 +141,8 @@ void MainWindow::show(bool visible) {
     SetForegroundWindow(hwnd_);
 }
 
-// A hidden dashboard lets go of its drawing target; the target itself stays for the other windows
-// (creating it again at every showing costs more under Wine than it gives back).
 void MainWindow::hide() {
     ShowWindow(hwnd_, SW_HIDE);
-    render_target_.Reset();
 }
 
 bool MainWindow::is_visible() const {
@@ -380,7 +377,6 @@ void MainWindow::publish_access() {
 }
 
 void MainWindow::detach() {
-    render_target_.Reset();
     ui_font_.reset();
     background_brush_.reset();
     hwnd_ = nullptr;

@@ -123,7 +123,6 @@ private:
     DashboardView view_;
     Font ui_font_;
     Brush background_brush_;
-    Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> render_target_;
     Microsoft::WRL::ComPtr<ID2D1StrokeStyle> dashed_;
     GraphPaths paths_;
     uint64_t points_version_ = 0; // counts the changes of view_.points

@@ -146,27 +146,17 @@ void UsageWindow::paint() {
         EndPaint(hwnd_, &ps);
         return;
     }
-    if (!render_target_) {
-        render_target_ = shared_dc_render_target(D2D1_ALPHA_MODE_IGNORE);
-        if (!render_target_) {
-            EndPaint(hwnd_, &ps);
-            return;
-        }
-    }
-    if (FAILED(bind_shared_target(render_target_.Get(), dc, client))) {
-        render_target_.Reset();
+    const ComPtr<ID2D1DCRenderTarget> target = shared_dc_render_target(D2D1_ALPHA_MODE_IGNORE);
+    if (!target || FAILED(bind_shared_target(target.Get(), dc, client))) {
         EndPaint(hwnd_, &ps);
         return;
     }
     const auto dpi = static_cast<float>(dpi_);
-    render_target_->SetDpi(dpi, dpi);
-    render_target_->BeginDraw();
-    draw(render_target_.Get(), static_cast<float>(client.right) * 96.0f / dpi,
+    target->SetDpi(dpi, dpi);
+    target->BeginDraw();
+    draw(target.Get(), static_cast<float>(client.right) * 96.0f / dpi,
          static_cast<float>(client.bottom) * 96.0f / dpi);
-    if (render_target_->EndDraw() == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
-        render_target_.Reset();
-        drop_shared_target(D2D1_ALPHA_MODE_IGNORE);
-    }
+    end_shared_draw(target.Get(), D2D1_ALPHA_MODE_IGNORE); // a lost target is created again by the next paint
     EndPaint(hwnd_, &ps);
 }
 

@@ -304,7 +304,6 @@ void UsageWindow::on_mouse_move(LPARAM lparam) {
 }
 
 void UsageWindow::detach() {
-    render_target_.Reset();
     layouts_.clear();
     ui_font_.reset();
     hwnd_ = nullptr;

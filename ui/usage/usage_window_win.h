@@ -120,7 +120,6 @@ private:
     DipRect plot_rect_; // written by each paint, read by hit-testing
     UsageView view_;
     Font ui_font_;
-    Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> render_target_;
     std::map<std::wstring, Microsoft::WRL::ComPtr<IDWriteTextLayout>> layouts_;
     AutomationHost automation_;
 };
