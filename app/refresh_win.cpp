@@ -29,7 +29,7 @@ void App::take_in_sample() {
         graph_history_.push(*effects.point);
     }
     if (effects.network_lost) {
-        recent_errors_.add(now, k_network_unavailable_text);
+        recent_errors_.add(now, effects.lost_text);
     }
     // The store is fed whatever history_mode says; saving decides what is kept.
     if (usage_counter_.feed(usage_.store, local_day_number(), current_sample_.session_received,

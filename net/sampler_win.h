@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "base/handles_win.h"
 #include "net/sampler.h"
+#include "net/source.h"
 
 namespace tide {
 
@@ -43,6 +45,10 @@ struct SamplerShared {
     uint64_t requested = 0;
     uint64_t answered = 0;
     CONDITION_VARIABLE answered_changed = CONDITION_VARIABLE_INIT; // with sample_lock
+    // Makes the router source while the router is chosen (on the sampler thread, which alone uses it
+    // and drops it when another source is chosen); set before the thread starts. Without it the
+    // router source says that no router was found.
+    std::unique_ptr<ReadingSource> (*make_router_source)() = nullptr;
 };
 
 // Wakes the sampler now instead of after its interval.
