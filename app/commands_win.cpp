@@ -210,7 +210,7 @@ void App::apply_edited_settings(const ui::SettingsEdit& edit) {
         localizer_.initialise(settings_.language, recent_errors_);
     }
     // Only a new interval needs the current wait cut short; anything else waits for the next sample.
-    hand_monitoring_to_sampler(outcome.interval_changed);
+    hand_monitoring_to_sampler(outcome.interval_changed || outcome.source_changed);
     if (outcome.history_switched_on) {
         usage_.dirty = true;
     }

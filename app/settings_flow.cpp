@@ -21,6 +21,8 @@ SamplerSelection sampler_selection_from(const MonitoringSettings& m) {
     s.include_vpn = m.include_vpn;
     s.include_virtual = m.include_virtual;
     s.pause_when_hidden = m.pause_when_hidden;
+    s.source = m.source > 0 && m.source < k_monitor_source_count ? static_cast<MonitorSource>(m.source)
+                                                                 : MonitorSource::interface_;
     return s;
 }
 
@@ -52,6 +54,7 @@ EditOutcome merge_edited_settings(Settings& live, const ui::SettingsEdit& edit) 
     EditOutcome out;
     out.language_changed = edited.language != live.language;
     out.interval_changed = edited.monitoring.interval_ms != live.monitoring.interval_ms;
+    out.source_changed = edited.monitoring.source != live.monitoring.source;
     out.history_switched_on = edited.history_mode == 1 && live.history_mode != 1;
     live = std::move(edited);
     return out;

@@ -19,6 +19,7 @@ TrayMenuState tray_menu_state_from(const Settings& settings, bool paused, bool s
 struct EditOutcome {
     bool language_changed = false;
     bool interval_changed = false;
+    bool source_changed = false;
     bool history_switched_on = false;
 };
 

@@ -30,6 +30,8 @@ InterfaceInfo describe_interface(const InterfaceRow& row, bool routed) {
     info.usable = row.oper_up && !row.filter;
     info.routed = routed;
     info.hardware = row.hardware;
+    info.type = row.type;
+    info.tunnel = row.tunnel || row.type == k_if_type_tunnel;
     // The table reports an unknown speed with all bits set.
     info.link_speed =
         row.receive_link_speed == std::numeric_limits<uint64_t>::max() ? 0 : row.receive_link_speed;

@@ -25,6 +25,8 @@ struct InterfaceInfo {
     bool routed = false; // carries the route to the internet
     bool hardware = false;
     uint64_t link_speed = 0; // bits per second; 0 when unknown
+    uint32_t type = 0;       // IANA interface type
+    bool tunnel = false;     // a tunnel interface (a tunnel type is set, or the tunnel interface type)
 };
 
 struct InterfaceCounters {
@@ -47,10 +49,12 @@ struct InterfaceRow {
     bool hardware = false;
     bool oper_up = false; // operational status is "up"
     bool filter = false;  // a filter (lightweight filter driver) interface
+    bool tunnel = false;  // a tunnel type is set
     uint64_t receive_link_speed = 0;
 };
 
 // IANA interface types the classification knows.
+inline constexpr uint32_t k_if_type_other = 1;
 inline constexpr uint32_t k_if_type_ethernet = 6;
 inline constexpr uint32_t k_if_type_ppp = 23;
 inline constexpr uint32_t k_if_type_software_loopback = 24;

@@ -91,6 +91,7 @@ InterfaceRow to_row(const MIB_IF_ROW2& row) {
     out.hardware = row.InterfaceAndOperStatusFlags.HardwareInterface != 0;
     out.oper_up = row.OperStatus == IfOperStatusUp;
     out.filter = row.InterfaceAndOperStatusFlags.FilterInterface != 0;
+    out.tunnel = row.TunnelType != TUNNEL_TYPE_NONE;
     out.receive_link_speed = row.ReceiveLinkSpeed;
     return out;
 }

@@ -53,8 +53,22 @@ void SessionCounter::update(uint64_t received, uint64_t sent, uint64_t luid, boo
     has_previous = true;
 }
 
+namespace {
+
+// Totals of different sources have nothing in common: the first cycle of a new one is a baseline.
+void enter_source(SamplerState& state, MonitorSource source) {
+    if (state.source != source) {
+        state.source = source;
+        state.meter.has_previous = false;
+        state.session.has_previous = false;
+    }
+}
+
+} // namespace
+
 RateSample compute_sample(SamplerState& state, const Inventory& inventory,
                           const SamplerSelection& selection) {
+    enter_source(state, MonitorSource::interface_);
     RateSample sample;
     sample.session_received = state.session.total_received;
     sample.session_sent = state.session.total_sent;
@@ -97,6 +111,37 @@ RateSample compute_sample(SamplerState& state, const Inventory& inventory,
     sample.download = reading.download;
     sample.upload = reading.upload;
     sample.status = reading.result == RateResult::ok ? MonitorStatus::connected : MonitorStatus::measuring;
+    return sample;
+}
+
+RateSample compute_source_sample(SamplerState& state, MonitorSource source, const SourceReading& reading) {
+    enter_source(state, source);
+    RateSample sample;
+    sample.source = source;
+    sample.source_status = reading.status;
+    sample.source_name = reading.name;
+    sample.source_model = reading.model;
+    sample.source_udn = reading.udn;
+    sample.source_serial = reading.serial;
+    sample.session_received = state.session.total_received;
+    sample.session_sent = state.session.total_sent;
+    if (!reading.valid) {
+        // No guesses: whatever passed while the source was silent is not counted.
+        state.meter.has_previous = false;
+        state.session.has_previous = false;
+        return sample;
+    }
+    sample.source_status = SourceStatus::ok;
+    const RateMeter::Reading rate =
+        state.meter.update(reading.received, reading.sent, reading.timestamp, reading.identity);
+    state.session.update(reading.received, reading.sent, reading.identity,
+                         rate.result != RateResult::implausible);
+    sample.session_received = state.session.total_received;
+    sample.session_sent = state.session.total_sent;
+    sample.result = rate.result;
+    sample.download = rate.download;
+    sample.upload = rate.upload;
+    sample.status = rate.result == RateResult::ok ? MonitorStatus::connected : MonitorStatus::measuring;
     return sample;
 }
 

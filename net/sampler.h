@@ -7,6 +7,7 @@
 
 #include "net/inventory.h"
 #include "net/selection.h"
+#include "net/source.h"
 
 namespace tide {
 
@@ -35,6 +36,12 @@ struct RateSample {
     double upload = 0.0;           // bits per second
     uint64_t session_received = 0; // bytes since the sampler started
     uint64_t session_sent = 0;
+    MonitorSource source = MonitorSource::interface_;
+    SourceStatus source_status = SourceStatus::ok;
+    std::string source_name;  // the router's friendly name (router source only)
+    std::string source_model; // the router's model
+    std::string source_udn;   // identifiers of the router, for scrubbing reports; never shown
+    std::string source_serial;
 };
 
 // Rates from the change of one interface's counters between two inventories.
@@ -77,8 +84,15 @@ struct SamplerState {
     std::optional<uint64_t> previous_choice;
     RateMeter meter;
     SessionCounter session;
+    MonitorSource source = MonitorSource::interface_; // the source of the last cycle
 };
 
+// The chosen interface's counters (this PC's interface).
 RateSample compute_sample(SamplerState& state, const Inventory& inventory, const SamplerSelection& selection);
+
+// A source's cumulative totals (every adapter, the router) under the same rules: the first reading, a
+// new identity and a reading after one without an answer are baselines; a decrease or an implausible
+// jump counts nothing. A change of source is a new baseline too, so the session totals never jump.
+RateSample compute_source_sample(SamplerState& state, MonitorSource source, const SourceReading& reading);
 
 } // namespace tide

@@ -1,4 +1,4 @@
-// The sampler thread: inventory, choice and rate computation at the configured interval.
+// The sampler thread: the chosen source's totals and the rate computation at the configured interval.
 #include "net/sampler_win.h"
 
 #include <process.h>
@@ -8,20 +8,57 @@
 #include <utility>
 
 #include "base/messages_win.h"
+#include "net/adapters.h"
 #include "net/inventory_win.h"
 
 namespace tide {
 namespace {
 
-void measure_once(SamplerShared& shared, SamplerState& state) {
+// What the sampler thread keeps between cycles.
+struct SamplerLocal {
+    SamplerState state;
+    AdapterTotals adapters;
+    std::unique_ptr<ReadingSource> router; // only while the router is chosen
+};
+
+RateSample measure_router(SamplerShared& shared, SamplerLocal& local) {
+    if (!local.router && shared.make_router_source != nullptr) {
+        local.router = shared.make_router_source();
+    }
+    SourceReading reading;
+    reading.status = SourceStatus::no_router;
+    if (local.router) {
+        reading = local.router->read();
+    }
+    return compute_source_sample(local.state, MonitorSource::router, reading);
+}
+
+void measure_once(SamplerShared& shared, SamplerLocal& local) {
     try {
-        const Inventory inventory = take_inventory();
         SamplerSelection selection;
         {
             std::lock_guard hold(shared.sample_lock);
             selection = shared.sampler_selection;
         }
-        RateSample sample = compute_sample(state, inventory, selection);
+        if (selection.source != MonitorSource::router) {
+            local.router.reset(); // this PC's sources send nothing at all
+        }
+        if (selection.source != MonitorSource::adapters) {
+            local.adapters = {}; // counters from before another source are no baseline
+        }
+        RateSample sample;
+        switch (selection.source) {
+        case MonitorSource::adapters:
+            sample = compute_source_sample(local.state, MonitorSource::adapters,
+                                           read_adapters(local.adapters, take_inventory()));
+            break;
+        case MonitorSource::router:
+            sample = measure_router(shared, local);
+            break;
+        default:
+            sample = compute_sample(local.state, take_inventory(), selection);
+            break;
+        }
         {
             std::lock_guard hold(shared.sample_lock);
             shared.shared_sample = std::move(sample);
@@ -46,10 +83,10 @@ void wait_for_next_cycle(SamplerShared& shared, uint32_t interval_ms) {
 
 unsigned __stdcall sampler_main(void* parameter) {
     SamplerShared& shared = *static_cast<SamplerShared*>(parameter);
-    SamplerState state;
+    SamplerLocal local;
     while (!shared.stop_flag.load()) {
         if (!shared.pause_flag.load()) {
-            measure_once(shared, state);
+            measure_once(shared, local);
         }
         uint32_t interval_ms = 0;
         {

@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "base/handles_win.h"
 #include "net/sampler.h"
+#include "net/source.h"
 
 namespace tide {
 
@@ -37,6 +39,10 @@ struct SamplerShared {
     std::atomic<bool> pause_flag{false};
     UniqueHandle wake_event;          // auto-reset; cuts the sampler's wait short
     HWND controller_window = nullptr; // receives k_msg_sample; set before the thread starts
+    // Makes the router source while the router is chosen (on the sampler thread, which alone uses it
+    // and drops it when another source is chosen); set before the thread starts. Without it the
+    // router source says that no router was found.
+    std::unique_ptr<ReadingSource> (*make_router_source)() = nullptr;
 };
 
 // Wakes the sampler now instead of after its interval.

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "net/inventory.h"
+#include "net/source.h"
 
 namespace tide {
 
@@ -16,6 +17,7 @@ struct SamplerSelection {
     bool include_vpn = false;
     bool include_virtual = false;
     bool pause_when_hidden = false; // carried along; the sampler does not consult it
+    MonitorSource source = MonitorSource::interface_;
 };
 
 // Whether the automatic choice may consider the interface.

@@ -88,6 +88,7 @@ void read_monitoring(const JsonValue* object, MonitoringSettings& monitoring) {
     read_bool_member(object, "include_vpn", monitoring.include_vpn);
     read_bool_member(object, "include_virtual", monitoring.include_virtual);
     read_bool_member(object, "pause_when_hidden", monitoring.pause_when_hidden);
+    read_int_member(object, "source", monitoring.source);
 }
 
 void read_main_window(const JsonValue* object, MainWindowSettings& window) {
@@ -381,6 +382,7 @@ JsonValue settings_to_json(const Settings& s) {
                            {"include_vpn", m.include_vpn},
                            {"include_virtual", m.include_virtual},
                            {"pause_when_hidden", m.pause_when_hidden},
+                           {"source", m.source},
                        })},
         {"compact", compact_to_json(s.compact)},
         {"desktop", compact_to_json(s.desktop)},
@@ -426,6 +428,7 @@ uint32_t repair_settings(Settings& s) {
 
     fix.set_if(s.schema_version != k_settings_schema_version, s.schema_version, k_settings_schema_version);
     fix.set_if(!one_of(s.monitoring.interval_ms, k_intervals), s.monitoring.interval_ms, 1000);
+    fix.set_if(above(s.monitoring.source, 2), s.monitoring.source, 0);
     fix.set_if(!one_of(s.history_window_s, k_history_windows), s.history_window_s, 300);
     fix.clamp(s.history_retention_days, 1, 3650);
     fix.set_if(s.language.empty() || s.language.size() > 16, s.language, std::string("system"));

@@ -83,6 +83,7 @@ struct MonitoringSettings {
     bool include_vpn = false;
     bool include_virtual = false;
     bool pause_when_hidden = false;
+    int32_t source = 0; // what is counted: 0 this PC's interface, 1 every adapter of this PC, 2 the router
 
     friend bool operator==(const MonitoringSettings&, const MonitoringSettings&) = default;
 };

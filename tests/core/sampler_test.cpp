@@ -159,5 +159,108 @@ TEST(ComputeSample, NamesTheChosenInterface) {
     EXPECT_FALSE(state.previous_choice.has_value());
 }
 
+// A source's cumulative totals: the router (identity 7, then another router 8) over successive cycles.
+struct ReadingStep {
+    int64_t time_ms;
+    uint64_t identity; // 0: no answer
+    uint64_t received;
+    uint64_t sent;
+    S status;
+    R result;
+};
+
+SourceReading make_reading(const ReadingStep& step) {
+    SourceReading reading;
+    reading.valid = step.identity != 0;
+    reading.status = reading.valid ? SourceStatus::ok : SourceStatus::router_not_answering;
+    reading.identity = step.identity;
+    reading.received = step.received;
+    reading.sent = step.sent;
+    reading.timestamp = step.time_ms * 1'000'000;
+    reading.name = "Home router";
+    return reading;
+}
+
+struct ReadingCase {
+    const char* name;
+    std::vector<ReadingStep> steps;
+    double download; // of the last sample
+    uint64_t session_received;
+    uint64_t session_sent;
+};
+
+class ComputeSourceSample : public testing::TestWithParam<ReadingCase> {};
+
+TEST_P(ComputeSourceSample, FollowsTheSequence) {
+    const ReadingCase& c = GetParam();
+    SamplerState state;
+    RateSample sample;
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+        const ReadingStep& step = c.steps[i];
+        sample = compute_source_sample(state, MonitorSource::router, make_reading(step));
+        EXPECT_EQ(sample.source, MonitorSource::router) << "step " << i;
+        EXPECT_EQ(sample.source_status,
+                  step.identity == 0 ? SourceStatus::router_not_answering : SourceStatus::ok)
+            << "step " << i;
+        EXPECT_EQ(sample.status, step.status) << "step " << i;
+        EXPECT_EQ(sample.result, step.result) << "step " << i;
+        EXPECT_EQ(sample.source_name, "Home router") << "step " << i;
+    }
+    EXPECT_DOUBLE_EQ(sample.download, c.download);
+    EXPECT_EQ(sample.session_received, c.session_received);
+    EXPECT_EQ(sample.session_sent, c.session_sent);
+}
+
+// clang-format off
+const ReadingCase k_reading_cases[] = {
+    {"CountsTheGrowth",
+     {{0, 7, 5'000, 100, S::measuring, R::first_sample}, {1'000, 7, 6'000, 150, S::connected, R::ok}},
+     8'000.0, 1'000, 50},
+    {"AnotherRouterIsANewBaseline",
+     {{0, 7, 5'000, 100, S::measuring, R::first_sample},
+      {1'000, 8, 90'000'000, 900, S::measuring, R::interface_changed},
+      {2'000, 8, 90'000'100, 910, S::connected, R::ok}},
+     800.0, 100, 10},
+    {"NoAnswerCountsNothingAndResumesWithoutAJump",
+     {{0, 7, 1'000, 10, S::measuring, R::first_sample},
+      {1'000, 7, 2'000, 20, S::connected, R::ok},
+      {2'000, 0, 0, 0, S::unavailable, R::first_sample},
+      {3'000, 0, 0, 0, S::unavailable, R::first_sample},
+      {4'000, 7, 50'000, 500, S::measuring, R::first_sample},
+      {5'000, 7, 50'500, 520, S::connected, R::ok}},
+     4'000.0, 1'500, 30},
+    {"ADecreaseCountsNothing",
+     {{0, 7, 1'000, 10, S::measuring, R::first_sample},
+      {1'000, 7, 400, 10, S::measuring, R::counter_decreased},
+      {2'000, 7, 500, 12, S::connected, R::ok}},
+     800.0, 100, 2},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Table, ComputeSourceSample, testing::ValuesIn(k_reading_cases),
+                         [](const testing::TestParamInfo<ReadingCase>& info) { return info.param.name; });
+
+// Switching between this PC's interface and another source keeps the session totals and counts the
+// first cycle of each as a baseline, whatever their counters say.
+TEST(ComputeSourceSample, AChangeOfSourceIsANewBaseline) {
+    SamplerState state;
+    compute_sample(state, make_inventory({0, 1, 1'000, 0, S::measuring, R::first_sample}), {});
+    RateSample sample = compute_sample(state, make_inventory({1'000, 1, 3'000, 0, S::connected, R::ok}), {});
+    ASSERT_EQ(sample.session_received, 2'000u);
+    EXPECT_EQ(sample.source, MonitorSource::interface_);
+
+    // The same identity as the interface's luid: still a baseline.
+    sample = compute_source_sample(state, MonitorSource::adapters,
+                                   make_reading({2'000, 1, 9'000, 0, S::measuring, R::first_sample}));
+    EXPECT_EQ(sample.result, R::first_sample);
+    sample = compute_source_sample(state, MonitorSource::adapters,
+                                   make_reading({3'000, 1, 9'500, 0, S::connected, R::ok}));
+    EXPECT_EQ(sample.session_received, 2'500u);
+
+    sample = compute_sample(state, make_inventory({4'000, 1, 9'900, 0, S::measuring, R::first_sample}), {});
+    EXPECT_EQ(sample.result, R::first_sample);
+    EXPECT_EQ(sample.session_received, 2'500u);
+}
+
 } // namespace
 } // namespace tide

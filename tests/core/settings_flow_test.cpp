@@ -29,6 +29,14 @@ TEST(SamplerSelectionFrom, CopiesTheMonitoringSettings) {
     EXPECT_TRUE(s.include_vpn);
     EXPECT_TRUE(s.include_virtual);
     EXPECT_TRUE(s.pause_when_hidden);
+    EXPECT_EQ(s.source, MonitorSource::interface_);
+    for (const auto& [stored, source] : {std::pair{1, MonitorSource::adapters},
+                                         {2, MonitorSource::router},
+                                         {3, MonitorSource::interface_},
+                                         {-1, MonitorSource::interface_}}) {
+        m.source = stored;
+        EXPECT_EQ(sampler_selection_from(m).source, source) << stored;
+    }
 }
 
 TEST(MergeEditedSettings, KeepsTheWindowsPlacesFromTheLiveSettings) {
@@ -62,6 +70,7 @@ struct OutcomeCase {
     const char* name;
     void (*edit)(Settings&);
     bool language, interval, history_on;
+    bool source = false;
 };
 
 class MergeOutcome : public testing::TestWithParam<OutcomeCase> {};
@@ -74,6 +83,7 @@ TEST_P(MergeOutcome, SaysWhatChanged) {
     EXPECT_EQ(out.language_changed, GetParam().language);
     EXPECT_EQ(out.interval_changed, GetParam().interval);
     EXPECT_EQ(out.history_switched_on, GetParam().history_on);
+    EXPECT_EQ(out.source_changed, GetParam().source);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -82,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"ThemeOnly", [](Settings& s) { s.compact.theme = "Emerald"; }, false, false, false},
         OutcomeCase{"Interval", [](Settings& s) { s.monitoring.interval_ms = 500; }, false, true, false},
         OutcomeCase{"Language", [](Settings& s) { s.language = "de"; }, true, false, false},
-        OutcomeCase{"HistoryOn", [](Settings& s) { s.history_mode = 1; }, false, false, true}),
+        OutcomeCase{"HistoryOn", [](Settings& s) { s.history_mode = 1; }, false, false, true},
+        OutcomeCase{"Source", [](Settings& s) { s.monitoring.source = 2; }, false, false, false, true}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 TEST(SetTaskbarDisplay, OnPutsItOnTheTaskbarOffOnlyDisables) {

@@ -76,6 +76,10 @@ const FileCase k_file_cases[] = {
      [](Settings& s) { s.monitoring.interval_ms = 250; }, 0},
     {"FirstDuplicateWins", "{" REV3 R"("monitoring": {"interval_ms": 500, "interval_ms": 2000}})",
      [](Settings& s) { s.monitoring.interval_ms = 500; }, 0},
+    {"SourceOnePastTheLast", "{" REV3 R"("monitoring": {"source": 3}})", [](Settings&) {}, 1},
+    {"SourceNegative", "{" REV3 R"("monitoring": {"source": -1}})", [](Settings&) {}, 1},
+    {"SourceRouter", "{" REV3 R"("monitoring": {"source": 2}})", [](Settings& s) { s.monitoring.source = 2; },
+     0},
     {"SectionOfWrongKind", "{" REV3 R"("monitoring": [1], "general": "x", "main_window": null})",
      [](Settings&) {}, 0},
     {"RetentionZero", "{" REV3 R"("history_retention_days": 0})",
@@ -283,6 +287,7 @@ TEST(SettingsFile, OutOfRangeNumbersSaturateBeforeTheirRepair) {
                                                             {"digit_style", 0, 0},
                                                             {"decimal_sep", 0, 0},
                                                             {"monitoring.interval_ms", 1000, 1000},
+                                                            {"monitoring.source", 0, 0},
                                                             {"main_window.width", 7680, 480},
                                                             {"main_window.height", 4320, 360},
                                                             {"main_window.x", 32000, -32000},
@@ -393,7 +398,8 @@ constexpr std::string_view k_default_file = R"({
     "fallback_to_auto": true,
     "include_vpn": false,
     "include_virtual": false,
-    "pause_when_hidden": false
+    "pause_when_hidden": false,
+    "source": 0
   },
   "compact": {
     "enabled": true,

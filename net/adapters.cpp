@@ -1,0 +1,68 @@
+// Every adapter of this PC: the sum of the network adapters' counters, each byte counted once.
+#include "net/adapters.h"
+
+#include <utility>
+
+#include "net/sampler.h"
+
+namespace tide {
+
+bool is_counted_adapter(const InterfaceInfo& info) {
+    if (!info.usable || !info.hardware || info.tunnel) {
+        return false;
+    }
+    // Windows gives every network adapter its medium's type; a tun device reports "other" (and, under
+    // some systems, the hardware flag), so "other" is no adapter.
+    if (info.type == k_if_type_other) {
+        return false;
+    }
+    return info.kind != InterfaceKind::loopback && info.kind != InterfaceKind::vpn;
+}
+
+SourceReading read_adapters(AdapterTotals& totals, const Inventory& inventory) {
+    SourceReading reading;
+    if (!inventory.valid) {
+        totals.previous.clear();
+        return reading;
+    }
+    const int64_t elapsed = inventory.timestamp - totals.previous_time;
+    const bool timed = elapsed >= RateMeter::k_min_interval && elapsed <= RateMeter::k_max_interval;
+    const double seconds = static_cast<double>(elapsed) / 1e9;
+
+    std::map<uint64_t, InterfaceCounters> current;
+    for (const InterfaceInfo& info : inventory.interfaces) {
+        const auto counters = inventory.counters.find(info.luid);
+        if (!is_counted_adapter(info) || counters == inventory.counters.end()) {
+            continue;
+        }
+        const InterfaceCounters now = counters->second;
+        current[info.luid] = now;
+        const auto before = totals.previous.find(info.luid);
+        if (before == totals.previous.end() || now.received < before->second.received ||
+            now.sent < before->second.sent) {
+            continue;
+        }
+        const uint64_t received = now.received - before->second.received;
+        const uint64_t sent = now.sent - before->second.sent;
+        // The same limit the single interface has: a driver resetting its counter to a huge value.
+        if (timed && (static_cast<double>(received) * 8.0 / seconds > RateMeter::k_max_rate ||
+                      static_cast<double>(sent) * 8.0 / seconds > RateMeter::k_max_rate)) {
+            continue;
+        }
+        totals.received += received;
+        totals.sent += sent;
+    }
+    totals.previous = std::move(current);
+    totals.previous_time = inventory.timestamp;
+    if (totals.previous.empty()) {
+        return reading;
+    }
+    reading.valid = true;
+    reading.received = totals.received;
+    reading.sent = totals.sent;
+    reading.identity = k_adapters_identity;
+    reading.timestamp = inventory.timestamp;
+    return reading;
+}
+
+} // namespace tide
