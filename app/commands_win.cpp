@@ -158,6 +158,11 @@ void App::export_diagnostics() {
     DiagnosticsAppFacts facts;
     facts.ui_language = localizer_.language_code;
     facts.interface_name = current_sample_.interface_name;
+    facts.source = static_cast<int>(current_sample_.source);
+    facts.router_name = current_sample_.source_name;
+    facts.router_model = current_sample_.source_model;
+    facts.router_udn = current_sample_.source_udn;
+    facts.router_serial = current_sample_.source_serial;
     facts.paused = sampler_.pause_flag.load();
     facts.status = static_cast<int>(current_sample_.status);
     facts.interval_ms = settings_.monitoring.interval_ms;

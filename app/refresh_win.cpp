@@ -21,7 +21,7 @@ void App::on_sample() {
         graph_history_.push(*effects.point);
     }
     if (effects.network_lost) {
-        recent_errors_.add(now, k_network_unavailable_text);
+        recent_errors_.add(now, effects.lost_text);
     }
     if (!current_sample_.source_problem.empty()) {
         recent_errors_.add(now, current_sample_.source_problem);

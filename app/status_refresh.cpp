@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "base/sanitize.h"
 #include "presentation/localization.h"
 
 namespace tide {
@@ -17,7 +18,21 @@ std::string status_text(const RefreshInputs& in) {
     case MonitorStatus::measuring: return in.text("status.measuring");
     case MonitorStatus::unavailable: break;
     }
+    switch (in.sample.source_status) {
+    case SourceStatus::router_not_answering:
+        return in.text("status.router_not_answering");
+    case SourceStatus::no_router:
+        return in.text("status.no_router");
+    case SourceStatus::ok:
+        break;
+    }
     return in.text("status.unavailable");
+}
+
+// The router's own words, cut short and without control characters.
+std::string router_words(std::string_view words) {
+    constexpr size_t k_max_bytes = 64;
+    return sanitize_text(words, k_max_bytes);
 }
 
 std::string isolate(const RefreshInputs& in, std::string text) {
@@ -88,11 +103,35 @@ std::string state_announcement(const ReadoutState& before, const ReadoutState& n
     return {};
 }
 
+std::string source_text(const RateSample& sample, const TextLookup& text) {
+    switch (sample.source) {
+    case MonitorSource::interface_:
+        return sample.interface_name;
+    case MonitorSource::adapters:
+        return text("source.adapters");
+    case MonitorSource::router:
+        break;
+    }
+    std::string out = text("source.router");
+    const std::string name = router_words(sample.source_name);
+    const std::string model = router_words(sample.source_model);
+    if (!name.empty()) {
+        out += ": " + name;
+    }
+    if (!model.empty() && model != name) {
+        out += name.empty() ? ": " + model : " (" + model + ")";
+    }
+    if (sample.source_status == SourceStatus::no_router) {
+        out += " \xE2\x80\x94 " + text("status.no_router_help");
+    }
+    return out;
+}
+
 DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore& usage, int64_t today,
                                        const std::vector<GraphPoint>& visible_points) {
     DashboardTexts out;
     out.status_text = status_text(in);
-    out.interface_text = in.sample.interface_name;
+    out.interface_text = source_text(in.sample, in.text);
     out.download_label = in.text("label.download");
     out.upload_label = in.text("label.upload");
     if (in.sample.status == MonitorStatus::connected) {
@@ -127,7 +166,18 @@ SampleEffects take_sample(MonitorStatus& previous_status, const RateSample& samp
     case MonitorStatus::unavailable: out.point = GraphPoint{now, false, 0.0, 0.0}; break;
     case MonitorStatus::measuring: break;
     }
-    out.network_lost = sample.status == MonitorStatus::unavailable && previous_status != MonitorStatus::unavailable;
+    out.network_lost =
+        sample.status == MonitorStatus::unavailable && previous_status != MonitorStatus::unavailable;
+    switch (sample.source_status) {
+    case SourceStatus::router_not_answering:
+        out.lost_text = k_router_not_answering_text;
+        break;
+    case SourceStatus::no_router:
+        out.lost_text = k_no_router_text;
+        break;
+    case SourceStatus::ok:
+        break;
+    }
     previous_status = sample.status;
     return out;
 }

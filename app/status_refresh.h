@@ -19,6 +19,9 @@ namespace tide {
 
 inline constexpr std::string_view k_network_unavailable_text =
     "Network unavailable (no usable adapter or counter read failed)";
+inline constexpr std::string_view k_router_not_answering_text =
+    "Router not answering (no answer when asked for its byte counters)";
+inline constexpr std::string_view k_no_router_text = "No router with UPnP found on the local network";
 inline constexpr std::string_view k_no_value = "\xE2\x80\x94"; // an em dash stands for "no rate"
 
 // The main and compact number formats for the resolved language and the digit settings.
@@ -72,12 +75,17 @@ struct DashboardTexts {
     bool connected = false;   // the status is not unavailable
 };
 
+// What the sample counts, for the dashboard: the interface's name, "every adapter", or the router
+// with its friendly name and model (and how to turn UPnP on when none was found).
+std::string source_text(const RateSample& sample, const TextLookup& text);
+
 DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore& usage, int64_t today,
                                        const std::vector<GraphPoint>& visible_points);
 
 struct SampleEffects {
-    std::optional<GraphPoint> point; // pushed onto the graph history
-    bool network_lost = false;       // record k_network_unavailable_text
+    std::optional<GraphPoint> point;                         // pushed onto the graph history
+    bool network_lost = false;                               // record lost_text
+    std::string_view lost_text = k_network_unavailable_text; // the router's own words for the router source
 };
 
 // The graph point a sample brings and whether the network has just become unavailable;

@@ -1,4 +1,4 @@
-// Scrubbing of free text: control bytes, profile user names, e-mail addresses, length.
+// Scrubbing of free text: control bytes, profile user names, e-mail addresses, device names, length.
 #include "base/sanitize.h"
 
 namespace tide {
@@ -94,6 +94,52 @@ std::string replace_email_addresses(std::string_view text) {
     return out;
 }
 
+bool is_uuid_byte(unsigned char b) {
+    return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F') || b == '-';
+}
+
+bool is_uuid_marker_at(std::string_view text, size_t pos) {
+    constexpr std::string_view k_marker = "uuid:";
+    if (text.size() - pos < k_marker.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < k_marker.size(); ++i) {
+        if (ascii_lower(byte_at(text, pos + i)) != static_cast<unsigned char>(k_marker[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A device's unique name ("uuid:" and its hexadecimal digits) identifies the router as a serial number
+// would: it goes the way of a user name.
+std::string replace_device_names(std::string_view text) {
+    constexpr size_t k_marker_bytes = 5;
+    constexpr size_t k_min_digits = 8;
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!is_uuid_marker_at(text, i)) {
+            out.push_back(text[i]);
+            ++i;
+            continue;
+        }
+        size_t end = i + k_marker_bytes;
+        while (end < text.size() && is_uuid_byte(byte_at(text, end))) {
+            ++end;
+        }
+        out.append(text.substr(i, k_marker_bytes));
+        if (end - i - k_marker_bytes >= k_min_digits) {
+            out.append("<id>");
+        } else {
+            out.append(text.substr(i + k_marker_bytes, end - i - k_marker_bytes));
+        }
+        i = end;
+    }
+    return out;
+}
+
 // Cuts to max_bytes, then drops trailing continuation bytes and the lead byte before them, so that no
 // UTF-8 sequence is left split (a last multi-byte character goes even when it was complete).
 void cut_to_length(std::string& text, size_t max_bytes) {
@@ -120,7 +166,7 @@ std::string sanitize_text(std::string_view text, size_t max_bytes) {
             c = ' ';
         }
     }
-    std::string out = replace_email_addresses(replace_profile_user_names(plain));
+    std::string out = replace_device_names(replace_email_addresses(replace_profile_user_names(plain)));
     cut_to_length(out, max_bytes);
     return out;
 }

@@ -78,6 +78,10 @@ DiagnosticsInput gather_diagnostics_input(const DiagnosticsAppFacts& facts, cons
     input.windows_version = windows_version_text();
     input.ui_language = facts.ui_language;
     input.interface_name = facts.interface_name;
+    input.source = facts.source;
+    input.router_name = facts.router_name;
+    input.router_model = facts.router_model;
+    input.identifiers = {facts.router_udn, facts.router_serial};
     input.status_word = diagnostics_status_word(facts.paused, facts.status);
     input.interval_ms = facts.interval_ms;
     input.data_mode = data_mode_text(facts.data_mode);

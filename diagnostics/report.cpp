@@ -46,7 +46,27 @@ void line(std::string& out, std::string_view text) {
     out.push_back('\n');
 }
 
+// Identifiers shorter than this would hit ordinary words and figures and hide nothing worth hiding.
+constexpr size_t k_min_identifier_bytes = 4;
+
+void replace_all(std::string& text, std::string_view what, std::string_view with) {
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
+        text.replace(at, what.size(), with);
+    }
+}
+
 } // namespace
+
+std::string_view diagnostics_source_name(int source) {
+    switch (source) {
+    case 1:
+        return "Every adapter of this PC";
+    case 2:
+        return "The whole home (router)";
+    default:
+        return "This PC's interface";
+    }
+}
 
 DiagnosticsInput diagnostics_build_facts() {
     DiagnosticsInput input;
@@ -85,6 +105,14 @@ std::string build_diagnostics_report(const DiagnosticsInput& in) {
     line(out, "UI language: " + cleaned(in.ui_language));
     line(out,
          "Selected network interface: " + cleaned(in.interface_name.empty() ? "(none)" : in.interface_name));
+    line(out, "Counted traffic: " + std::string(diagnostics_source_name(in.source)));
+    if (in.source == 2) {
+        std::string router = in.router_name.empty() ? "(no name)" : cleaned(in.router_name);
+        if (!in.router_model.empty()) {
+            router += " (" + cleaned(in.router_model) + ")";
+        }
+        line(out, "Router: " + router);
+    }
     line(out, "Sampling interval: " + to_string(in.interval_ms) + " ms");
     line(out, "Monitoring status: " + cleaned(in.status_word));
     if (!in.data_mode.empty()) {
@@ -107,6 +135,15 @@ std::string build_diagnostics_report(const DiagnosticsInput& in) {
         // Error texts were cleaned and cut when they were recorded; allowing for the "..." of that cut
         // keeps a second cut from eating into them again.
         line(out, "  " + format_utc_iso8601(e.time) + "  " + sanitize_text(e.text, k_sanitize_max_bytes + 3));
+    }
+    // Last, so that no field and no recorded error lets one through: an identifier as given and as
+    // cleaning (of control characters, say) would have written it.
+    for (const std::string& identifier : in.identifiers) {
+        for (const std::string& form : {identifier, cleaned(identifier)}) {
+            if (form.size() >= k_min_identifier_bytes) {
+                replace_all(out, form, "<id>");
+            }
+        }
     }
     return out;
 }

@@ -27,8 +27,12 @@ struct DiagnosticsInput {
     std::string build_config;
     std::string ui_language;
     std::string interface_name; // may be empty
-    std::string status_word;    // see diagnostics_status_word
-    int language_standard = 0;  // yyyymm of the language revision the program was built against
+    int source = 0;             // what is counted: 0 this PC's interface, 1 every adapter, 2 the router
+    std::string router_name;    // the router's friendly name and model (router source only)
+    std::string router_model;
+    std::vector<std::string> identifiers; // the router's UDN and serial number: never written out
+    std::string status_word;              // see diagnostics_status_word
+    int language_standard = 0;            // yyyymm of the language revision the program was built against
     int interval_ms = 0;
     std::string data_mode; // where the files live (data_mode_text); no line when empty
     std::vector<DiagnosticsDisplay> displays;    // monitor enumeration order
@@ -43,7 +47,11 @@ DiagnosticsInput diagnostics_build_facts();
 // (1 "Connected", 2 "Measuring", anything else "Unavailable").
 std::string_view diagnostics_status_word(bool paused, int status);
 
-// The report text (UTF-8, "\n" line ends, no byte-order mark).
+// The English name of a counted source ("This PC's interface" for a code it does not know).
+std::string_view diagnostics_source_name(int source);
+
+// The report text (UTF-8, "\n" line ends, no byte-order mark). Every identifier of the input, wherever
+// it turns up, is written as "<id>".
 std::string build_diagnostics_report(const DiagnosticsInput& input);
 
 // "YYYY-MM-DDTHH:MM:SSZ" for Unix seconds in UTC; times before 1970 work (floor semantics).

@@ -56,6 +56,7 @@ TEST(DiagnosticsReport, LayoutLineByLine) {
         "Compiler: GCC 12.2.0 (ISO C++ 202002, Release)",
         "UI language: de",
         "Selected network interface: Ethernet 2",
+        "Counted traffic: This PC's interface",
         "Sampling interval: 1000 ms",
         "Monitoring status: Connected",
         "Displays: 2",
@@ -76,21 +77,21 @@ TEST(DiagnosticsReport, EmptyListsAndEmptyInterfaceName) {
     in.recent_errors.clear();
     in.interval_ms = -5;
     const std::vector<std::string> lines = lines_of(build_diagnostics_report(in));
-    ASSERT_EQ(lines.size(), 13u);
+    ASSERT_EQ(lines.size(), 14u);
     EXPECT_EQ(lines[7], "Selected network interface: (none)");
-    EXPECT_EQ(lines[8], "Sampling interval: -5 ms");
-    EXPECT_EQ(lines[10], "Displays: 0");
-    EXPECT_EQ(lines[11], "Recent errors (0):");
-    EXPECT_EQ(lines[12], "  (none)");
+    EXPECT_EQ(lines[9], "Sampling interval: -5 ms");
+    EXPECT_EQ(lines[11], "Displays: 0");
+    EXPECT_EQ(lines[12], "Recent errors (0):");
+    EXPECT_EQ(lines[13], "  (none)");
 }
 
 TEST(DiagnosticsReport, DataFolderLineFollowsTheStatus) {
     DiagnosticsInput in = sample_input();
     in.data_mode = "portable (the Data folder beside the program)";
     const std::vector<std::string> lines = lines_of(build_diagnostics_report(in));
-    ASSERT_GE(lines.size(), 12u);
-    EXPECT_EQ(lines[10], "Data folder: portable (the Data folder beside the program)");
-    EXPECT_EQ(lines[11], "Displays: 2");
+    ASSERT_GE(lines.size(), 13u);
+    EXPECT_EQ(lines[11], "Data folder: portable (the Data folder beside the program)");
+    EXPECT_EQ(lines[12], "Displays: 2");
 }
 
 TEST(DiagnosticsReport, FreeTextFieldsAreCleaned) {
@@ -103,6 +104,38 @@ TEST(DiagnosticsReport, FreeTextFieldsAreCleaned) {
     EXPECT_EQ(lines[4], "Windows version: " + std::string(300, 'w') + "...");
     EXPECT_EQ(lines[5], "Compiler: cc D:\\USERS\\<user>\\gcc (ISO C++ 202002, Release)");
     EXPECT_EQ(lines[7], "Selected network interface: Wi-Fi  of <email>");
+}
+
+// The counted source by name; for the router also its name and model, cleaned, and never its UDN or
+// serial number, wherever they turn up.
+TEST(DiagnosticsReport, NamesTheSourceAndHidesTheRoutersIdentifiers) {
+    struct Case {
+        int source;
+        std::string_view counted;
+    };
+    for (const Case& c : {Case{1, "Every adapter of this PC"}, Case{2, "The whole home (router)"},
+                          Case{3, "This PC's interface"}}) {
+        DiagnosticsInput in = sample_input();
+        in.source = c.source;
+        EXPECT_EQ(lines_of(build_diagnostics_report(in))[8], "Counted traffic: " + std::string(c.counted));
+    }
+    DiagnosticsInput in = sample_input();
+    in.source = 2;
+    in.router_name = "Box SN-7781\nof a@b.c";
+    in.router_model = "X1";
+    in.identifiers = {"uuid:0a1b2c3d-1111-2222-3333-444455556666", "SN-7781", "abc"};
+    in.recent_errors = {{0, "no answer from uuid:0a1b2c3d-1111-2222-3333-444455556666"},
+                        {0, "serial SN-7781 abc"}};
+    const std::string text = build_diagnostics_report(in);
+    const std::vector<std::string> lines = lines_of(text);
+    EXPECT_EQ(lines[9], "Router: Box <id> of <email> (X1)");
+    EXPECT_EQ(lines.end()[-2], "  1970-01-01T00:00:00Z  no answer from <id>");
+    EXPECT_EQ(lines.end()[-1], "  1970-01-01T00:00:00Z  serial <id> abc") << "three bytes are no identifier";
+    EXPECT_EQ(text.find("7781"), std::string::npos);
+
+    in.router_name.clear();
+    in.router_model.clear();
+    EXPECT_EQ(lines_of(build_diagnostics_report(in))[9], "Router: (no name)");
 }
 
 struct DpiCase {
@@ -120,8 +153,8 @@ TEST_P(DisplayPercent, UsesIntegerDivision) {
     DiagnosticsInput in = sample_input();
     in.displays = {{800, 600, GetParam().dpi, false}};
     const std::vector<std::string> lines = lines_of(build_diagnostics_report(in));
-    ASSERT_GE(lines.size(), 12u);
-    EXPECT_EQ(lines[11],
+    ASSERT_GE(lines.size(), 13u);
+    EXPECT_EQ(lines[12],
               "  #1: 800x600 px, " + std::to_string(GetParam().dpi) + " DPI (" + GetParam().percent + ")");
 }
 

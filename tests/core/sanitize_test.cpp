@@ -66,7 +66,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ChainedAtSigns", "a@b@c", "<email>@c"},
         Case{"AddressAfterControlByte", "x\nme@host", "x <email>"},
         Case{"AddressInsideProfilePath", "C:\\Users\\me@corp.com\\x", "C:\\Users\\<user>\\x"},
-        Case{"AddressAfterProfilePath", "C:\\Users\\a\\me@corp.com", "C:\\Users\\<user>\\<email>"}),
+        Case{"AddressAfterProfilePath", "C:\\Users\\a\\me@corp.com", "C:\\Users\\<user>\\<email>"},
+        Case{"DeviceName", "no answer from uuid:824ff22b-8c7d-41c5-a131-44f534e12555 at /ctl",
+             "no answer from uuid:<id> at /ctl"},
+        Case{"DeviceNameInCapitals", "UUID:ABCDEF01::urn", "UUID:<id>::urn"},
+        Case{"DeviceNameOfSevenDigitsKept", "uuid:abcdef0 x", "uuid:abcdef0 x"},
+        Case{"DeviceMarkerAtEnd", "name uuid:", "name uuid:"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(SanitizeLength, ExactlyMaxIsNotCut) {

@@ -371,6 +371,25 @@ TEST(SettingsForm, DataLimitsReadInTheirUnitAndStoreWhatWasTyped) {
     EXPECT_FALSE(history_dependents_enabled(load_form(s)));
 }
 
+// Each position of the source list stands for its source and names its note; another leaves the setting.
+TEST(SettingsForm, SourceListStandsForTheSourceWithItsNote) {
+    const std::string_view notes[] = {"source.interface_note", "source.adapters_note", "source.router_note"};
+    const std::vector<ListEntry> entries = list_entries(id_source);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[2], (ListEntry{"source.router", true}));
+    Settings router;
+    router.monitoring.source = 2;
+    for (int position = 0; position < 3; ++position) {
+        const Settings chosen = with_change(router, id_source, position);
+        EXPECT_EQ(chosen.monitoring.source, position);
+        EXPECT_EQ(load_form(chosen)[id_source], position);
+        EXPECT_EQ(source_note_key(position), notes[position]);
+    }
+    EXPECT_EQ(with_change(router, id_source, 3), router);
+    EXPECT_EQ(with_change(router, id_source, k_no_selection), router);
+    EXPECT_EQ(source_note_key(k_no_selection), notes[0]);
+}
+
 TEST(SettingsForm, NearestEntryTiesGoToTheEarlier) {
     const std::array<int32_t, 3> entries{10, 20, 40};
     EXPECT_EQ(nearest_entry(entries, 15), 0);
@@ -391,8 +410,8 @@ TEST(SettingsLayout, TableHoldsEveryIdOnceOnItsPage) {
             EXPECT_FALSE(list_entries(row.id).empty()) << row.id;
         }
     }
-    EXPECT_EQ(ids.size(), 36u); // with the two value labels, every id from 1001 to 1033 and 1036 to 1040
-    EXPECT_EQ(per_page, (std::array<int, k_page_count>{2, 6, 9, 8, 4, 7}));
+    EXPECT_EQ(ids.size(), 37u); // with the two value labels, every id from 1001 to 1033 and 1036 to 1041
+    EXPECT_EQ(per_page, (std::array<int, k_page_count>{3, 6, 9, 8, 4, 7}));
     EXPECT_EQ(find_control(id_compact_opacity_value), nullptr);
     EXPECT_EQ(form_fields().size(), settings_controls().size());
 }

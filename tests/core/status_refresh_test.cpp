@@ -7,13 +7,27 @@ namespace {
 
 const TextLookup k_english = [](std::string_view key) -> std::string {
     static const std::map<std::string, std::string, std::less<>> texts = {
-        {"status.connected", "Connected"}, {"status.measuring", "Measuring…"},
-        {"status.unavailable", "No connection"}, {"status.paused", "Paused"},
-        {"label.download", "Download"}, {"label.upload", "Upload"},
-        {"tip.speed", "Download {0}, Upload {1}"}, {"label.session_total", "Session total"},
-        {"label.today", "Today"}, {"label.week", "Last 7 days"}, {"label.month", "This month"},
-        {"stats.avg", "Average"}, {"stats.min", "Minimum"}, {"stats.max", "Maximum"},
-        {"access.readout", "Download {0}, upload {1}"}, {"access.limit_reached", "Data limit reached"}};
+        {"status.connected", "Connected"},
+        {"status.measuring", "Measuring…"},
+        {"status.unavailable", "No connection"},
+        {"status.paused", "Paused"},
+        {"label.download", "Download"},
+        {"label.upload", "Upload"},
+        {"tip.speed", "Download {0}, Upload {1}"},
+        {"label.session_total", "Session total"},
+        {"label.today", "Today"},
+        {"label.week", "Last 7 days"},
+        {"label.month", "This month"},
+        {"stats.avg", "Average"},
+        {"stats.min", "Minimum"},
+        {"stats.max", "Maximum"},
+        {"access.readout", "Download {0}, upload {1}"},
+        {"access.limit_reached", "Data limit reached"},
+        {"status.router_not_answering", "Router not answering"},
+        {"status.no_router", "No router with UPnP found"},
+        {"status.no_router_help", "Turn UPnP on."},
+        {"source.adapters", "Every adapter of this PC"},
+        {"source.router", "The whole home (router)"}};
     const auto it = texts.find(key);
     return it == texts.end() ? std::string(key) : it->second;
 };
@@ -80,6 +94,60 @@ INSTANTIATE_TEST_SUITE_P(
                     StatusCase{MonitorStatus::measuring, false, "Measuring…", false, true, true},
                     StatusCase{MonitorStatus::unavailable, false, "No connection", false, false, true},
                     StatusCase{MonitorStatus::unavailable, true, "Paused", false, false, true}));
+
+// What each source's sample makes the tooltip, the dashboard and the recent errors say.
+struct SourceCase {
+    const char* name;
+    MonitorSource source;
+    SourceStatus source_status;
+    MonitorStatus status;
+    const char* router_name;
+    const char* model;
+    const char* status_text;
+    const char* source_line;
+    std::string_view lost_text;
+};
+
+class SourceTexts : public testing::TestWithParam<SourceCase> {};
+
+TEST_P(SourceTexts, NameTheSourceAndItsStatus) {
+    const SourceCase& c = GetParam();
+    Fixture f;
+    RateSample s = sample(c.status);
+    s.source = c.source;
+    s.source_status = c.source_status;
+    s.source_name = c.router_name;
+    s.source_model = c.model;
+    EXPECT_EQ(compose_status_texts(f.inputs(s, false)).tooltip, c.status_text);
+    EXPECT_EQ(compose_status_texts(f.inputs(s, true)).tooltip, "Paused");
+    const DashboardTexts dashboard = compose_dashboard_texts(f.inputs(s, false), {}, 0, {});
+    EXPECT_EQ(dashboard.status_text, c.status_text);
+    EXPECT_EQ(dashboard.interface_text, c.source_line);
+    MonitorStatus book = MonitorStatus::connected;
+    EXPECT_EQ(take_sample(book, s, 0).lost_text, c.lost_text);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, SourceTexts, testing::Values(
+    SourceCase{"Interface", MonitorSource::interface_, SourceStatus::ok, MonitorStatus::unavailable, "", "",
+               "No connection", "Ethernet", k_network_unavailable_text},
+    SourceCase{"Adapters", MonitorSource::adapters, SourceStatus::ok, MonitorStatus::measuring, "", "",
+               "Measuring…", "Every adapter of this PC", k_network_unavailable_text},
+    SourceCase{"RouterWithNameAndModel", MonitorSource::router, SourceStatus::ok, MonitorStatus::measuring,
+               "Living room", "Box 7590", "Measuring…", "The whole home (router): Living room (Box 7590)",
+               k_network_unavailable_text},
+    SourceCase{"RouterNamedByItsModel", MonitorSource::router, SourceStatus::ok, MonitorStatus::measuring,
+               "Box 7590", "Box 7590", "Measuring…", "The whole home (router): Box 7590",
+               k_network_unavailable_text},
+    SourceCase{"RouterWithModelOnly", MonitorSource::router, SourceStatus::ok, MonitorStatus::measuring,
+               "", "Box\n7590", "Measuring…", "The whole home (router): Box 7590", k_network_unavailable_text},
+    SourceCase{"RouterNotAnswering", MonitorSource::router, SourceStatus::router_not_answering,
+               MonitorStatus::unavailable, "Living room", "", "Router not answering",
+               "The whole home (router): Living room", k_router_not_answering_text},
+    SourceCase{"NoRouter", MonitorSource::router, SourceStatus::no_router, MonitorStatus::unavailable, "", "",
+               "No router with UPnP found", "The whole home (router) \u2014 Turn UPnP on.", k_no_router_text}),
+    [](const testing::TestParamInfo<SourceCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 // A read-out's name for a screen reader: the same figures as drawn, isolated in right-to-left text.
 TEST(ReadoutName, RatesWhileConnectedOtherwiseTheStatus) {

@@ -226,6 +226,9 @@ void SettingsDialog::on_command(int id, int code, HWND control) {
         if (id == id_match_taskbar || id == id_persist_history) {
             update_dependents();
         }
+        if (id == id_source) {
+            set_source_note();
+        }
         set_apply_enabled(true);
     }
 }
@@ -326,6 +329,9 @@ void SettingsDialog::build_pages() {
             const HWND list = add_child(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                                         rects.control, row.id, row.page);
             fill_list(list, row.id);
+            if (row.id == id_source) {
+                add_child(L"STATIC", L"", SS_LEFT, k_source_note_rect, k_source_note_id, row.page);
+            }
             break;
         }
         case ControlKind::slider: {
@@ -410,6 +416,7 @@ void SettingsDialog::show_values(const FormValues& values) {
     }
     loading_ = false;
     update_dependents();
+    set_source_note();
 }
 
 FormValues SettingsDialog::read_controls() const {
@@ -474,6 +481,11 @@ void SettingsDialog::update_dependents() {
     for (const int id : k_history_dependents) {
         EnableWindow(GetDlgItem(hwnd_, id), history ? TRUE : FALSE);
     }
+}
+
+void SettingsDialog::set_source_note() {
+    const int position = static_cast<int>(SendMessageW(GetDlgItem(hwnd_, id_source), CB_GETCURSEL, 0, 0));
+    SetWindowTextW(GetDlgItem(hwnd_, k_source_note_id), text(source_note_key(position)).c_str());
 }
 
 void SettingsDialog::set_opacity_label(int slider_id) {

@@ -81,6 +81,7 @@ private:
     void apply();
     void set_apply_enabled(bool enabled);
     void update_dependents();
+    void set_source_note();
     void set_opacity_label(int slider_id);
     void restore_focus();
     std::wstring text(std::string_view key) const;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "net/source.h"
 #include "presentation/localization.h"
 #include "presentation/theme.h"
 
@@ -230,6 +231,7 @@ using W = MainWindowSettings;
 const std::array k_fields{
     FormField{id_language, language_position, store_language},
     nearest<k_interval_entries, &S::monitoring, &MonitoringSettings::interval_ms>(id_interval),
+    position<k_monitor_source_count, &S::monitoring, &MonitoringSettings::source>(id_source),
 
     FormField{id_precision, load_precision, store_precision},
     FormField{id_show_bytes, load_show_bytes, store_show_bytes},

@@ -14,6 +14,7 @@ using enum ControlKind;
 constexpr ControlEntry k_controls[] = {
     {id_language, 0, list, 60, "settings.language"},
     {id_interval, 0, list, 98, "settings.interval"},
+    {id_source, 0, list, 136, "settings.source"},
     {id_precision, 1, list, 60, "settings.precision"},
     {id_show_bytes, 1, check, 98, "settings.show_bytes"},
     {id_speed_unit, 1, list, 136, "settings.speed_unit"},
@@ -198,8 +199,21 @@ std::vector<ListEntry> list_entries(int id) {
     case id_monthly_unit:
     case id_daily_unit:
         return literal_entries({"MB", "GB"});
+    case id_source:
+        return {{"source.interface", true}, {"source.adapters", true}, {"source.router", true}};
     default:
         return {};
+    }
+}
+
+std::string_view source_note_key(int position) {
+    switch (position) {
+    case 1:
+        return "source.adapters_note";
+    case 2:
+        return "source.router_note";
+    default:
+        return "source.interface_note";
     }
 }
 

@@ -63,10 +63,11 @@ enum ControlId : int {
     id_billing_day = 1038,
     id_daily_limit = 1039,
     id_daily_unit = 1040,
+    id_source = 1041, // its note below is id + 1
 };
 
 inline constexpr int k_first_control_id = id_language;
-inline constexpr int k_last_control_id = id_daily_unit;
+inline constexpr int k_last_control_id = id_source;
 
 // `number` is a box for a whole number with its label; `unit` is the small list beside the number box
 // before it (its id is the box's + 1), without a label of its own.
@@ -117,6 +118,12 @@ struct ButtonEntry {
     std::string_view text_key;
     DipRect rect;
 };
+// The line under the source list saying what the chosen source counts; its id is the list's + 1.
+inline constexpr int k_source_note_id = id_source + 1;
+inline constexpr DipRect k_source_note_rect{28, 172, 524, 60};
+// The note's text for a position of the source list; the first note for no or another position.
+std::string_view source_note_key(int position);
+
 // Reset, OK, Apply, Cancel: always visible, below the pages.
 const std::array<ButtonEntry, 4>& settings_buttons();
 
