@@ -121,9 +121,6 @@ std::string source_text(const RateSample& sample, const TextLookup& text) {
     if (!model.empty() && model != name) {
         out += name.empty() ? ": " + model : " (" + model + ")";
     }
-    if (sample.source_status == SourceStatus::no_router) {
-        out += " \xE2\x80\x94 " + text("status.no_router_help");
-    }
     return out;
 }
 
@@ -154,6 +151,10 @@ DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore
         out.stats_line = in.text("stats.avg") + ": " + rate_pair(in, stats.download.avg, stats.upload.avg) + "    " +
                          in.text("stats.min") + ": " + rate_pair(in, stats.download.min, stats.upload.min) + "    " +
                          in.text("stats.max") + ": " + rate_pair(in, stats.download.max, stats.upload.max);
+    }
+    if (in.sample.source == MonitorSource::router && in.sample.source_status == SourceStatus::no_router) {
+        // The status line has no room for it; the router has given no figures to sum up anyway.
+        out.stats_line = in.text("status.no_router_help");
     }
     out.connected = in.sample.status != MonitorStatus::unavailable;
     return out;

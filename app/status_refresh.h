@@ -71,12 +71,13 @@ struct DashboardTexts {
     std::string upload_label;
     std::string session_line;
     std::string history_line; // empty unless the daily history is kept
-    std::string stats_line;   // empty without a valid visible point
+    std::string stats_line;   // empty without a valid visible point; with no router found, the UPnP help
     bool connected = false;   // the status is not unavailable
 };
 
 // What the sample counts, for the dashboard: the interface's name, "every adapter", or the router
-// with its friendly name and model (and how to turn UPnP on when none was found).
+// with its friendly name and model. With no router found, how to turn UPnP on takes the statistics'
+// line.
 std::string source_text(const RateSample& sample, const TextLookup& text);
 
 DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore& usage, int64_t today,

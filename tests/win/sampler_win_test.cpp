@@ -1,9 +1,13 @@
-// The sampler thread: publishes at once, wakes on the event, stops promptly during a long wait.
+// The sampler thread: publishes at once, wakes on the event, stops promptly during a long wait, counts
+// the chosen source and keeps a router source only while the router is chosen.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <mutex>
 
 #include "base/messages_win.h"
@@ -79,9 +83,58 @@ struct SamplerFixture : testing::Test {
         return shared.shared_sample;
     }
 
+    void choose(MonitorSource source) {
+        {
+            std::lock_guard hold(shared.sample_lock);
+            shared.sampler_selection.source = source;
+        }
+        wake_sampler(shared);
+    }
+    // Waits for a published sample that satisfies `wanted`.
+    bool wait_for_sample(const std::function<bool(const RateSample&)>& wanted) {
+        const int first = receiver.count() + 1;
+        for (int target = first; target < first + 200; ++target) {
+            if (!receiver.wait_for(target, 60s)) {
+                return false;
+            }
+            if (wanted(published())) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     SampleReceiver receiver;
     SamplerShared shared;
     SamplerThread thread; // after shared: joins before the shared state goes
+};
+
+// A router that counts a kilobyte more at each question.
+std::atomic<int> g_routers_made{0};
+std::atomic<int> g_routers_alive{0};
+
+class FakeRouter : public ReadingSource {
+public:
+    FakeRouter() {
+        ++g_routers_made;
+        ++g_routers_alive;
+    }
+    ~FakeRouter() override { --g_routers_alive; }
+    SourceReading read() override {
+        SourceReading reading;
+        reading.valid = true;
+        reading.identity = 77;
+        received_ += 1000;
+        reading.received = received_;
+        reading.timestamp = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+        reading.name = "Fake router";
+        return reading;
+    }
+
+private:
+    uint64_t received_ = 0;
 };
 
 TEST_F(SamplerFixture, StopsPromptlyDuringATenSecondWait) {
@@ -120,6 +173,38 @@ TEST_F(SamplerFixture, SecondSampleCarriesRates) {
         }
     }
     FAIL() << "no valid rate in 40 samples";
+}
+
+TEST_F(SamplerFixture, CountsTheChosenSourceAndKeepsTheRouterOnlyWhileChosen) {
+    g_routers_made = 0;
+    shared.sampler_selection.source = MonitorSource::router;
+    start(200);
+    ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.source == MonitorSource::router; }));
+    EXPECT_EQ(published().source_status, SourceStatus::no_router) << "no router source was given";
+
+    choose(MonitorSource::adapters);
+    ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.source == MonitorSource::adapters; }));
+    choose(MonitorSource::interface_);
+    ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.source == MonitorSource::interface_; }));
+    thread.stop_and_join();
+    EXPECT_EQ(g_routers_made, 0);
+
+    shared.stop_flag = false;
+    shared.make_router_source = [] { return std::unique_ptr<ReadingSource>(new FakeRouter); };
+    shared.sampler_selection.source = MonitorSource::router;
+    ASSERT_TRUE(thread.start(shared));
+    ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.result == RateResult::ok; }));
+    const RateSample sample = published();
+    EXPECT_EQ(sample.source, MonitorSource::router);
+    EXPECT_EQ(sample.source_name, "Fake router");
+    EXPECT_GT(sample.download, 0.0);
+    EXPECT_GE(sample.session_received, 1000u);
+    EXPECT_EQ(g_routers_alive, 1);
+
+    choose(MonitorSource::adapters);
+    ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.source == MonitorSource::adapters; }));
+    EXPECT_EQ(g_routers_alive, 0) << "another source asks the router nothing";
+    EXPECT_EQ(g_routers_made, 1);
 }
 
 } // namespace

@@ -184,6 +184,28 @@ TEST_F(SettingsDialogTest, ChangesEnableApplyWhichHandsThemBack) {
     EXPECT_EQ(FindWindowW(k_settings_class, nullptr), nullptr);
 }
 
+// The note under the source list follows the choice, and the choice is what Apply hands back.
+TEST_F(SettingsDialogTest, SourceListSaysWhatItsChoiceCounts) {
+    ASSERT_TRUE(open(Settings{}));
+    EXPECT_EQ(class_of(item(id_source)), L"ComboBox");
+    EXPECT_EQ(SendMessageW(item(id_source), CB_GETCOUNT, 0, 0), 3);
+    EXPECT_TRUE(IsWindowVisible(item(k_source_note_id)));
+    EXPECT_EQ(text_of(item(k_source_note_id)), english_.wide_text("source.interface_note"));
+
+    key(id_source, VK_DOWN);
+    key(id_source, VK_DOWN);
+    EXPECT_EQ(selection(id_source), 2);
+    EXPECT_EQ(text_of(item(k_source_note_id)), english_.wide_text("source.router_note"));
+    click_tab(1);
+    EXPECT_FALSE(IsWindowVisible(item(k_source_note_id)));
+
+    press(k_apply_button_id);
+    ASSERT_EQ(applied_.size(), 1u);
+    Settings expected;
+    expected.monitoring.source = 2;
+    EXPECT_EQ(applied_[0], expected);
+}
+
 TEST_F(SettingsDialogTest, DataLimitsAreTypedInTheirUnitAndNeedTheHistory) {
     Settings stored;
     stored.history_mode = 1;
