@@ -108,7 +108,9 @@ router-stop)
     while kill -0 "\$(cat "$lab/miniupnpd.pid")" 2>/dev/null; do sleep 0.1; done
     echo "router-stop 0" >>"$lab/log" ;;
 router-start)
-    ip netns exec $router_ns miniupnpd -f "$lab/miniupnpd.conf" -d >>"$lab/miniupnpd.out" 2>&1 </dev/null &
+    # Its own pid file: the default one in /var/run would outlive the lab and be taken for a running copy.
+    ip netns exec $router_ns miniupnpd -f "$lab/miniupnpd.conf" -d -P "$lab/miniupnpd.own.pid" \\
+        >>"$lab/miniupnpd.out" 2>&1 </dev/null &
     echo \$! >"$lab/miniupnpd.pid"
     for _ in \$(seq 100); do
         ip netns exec $client_ns curl -sf -o /dev/null http://192.168.77.1:5000/rootDesc.xml && break
