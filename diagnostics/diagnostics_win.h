@@ -15,7 +15,7 @@ class RecentErrors;
 struct DiagnosticsAppFacts {
     std::string ui_language;    // the resolved language code
     std::string interface_name; // as last reported by the sampler; may be empty
-    int source = 0;             // what the sampler counted: 0 this PC's interface, 1 every adapter, 2 the router
+    int source = 0;             // what was counted: 0 this PC's interface, 1 every adapter, 2 the router
     std::string router_name;    // the router's friendly name and model, its UDN and serial number
     std::string router_model;
     std::string router_udn;

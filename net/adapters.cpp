@@ -1,6 +1,8 @@
 // Every adapter of this PC: the sum of the network adapters' counters, each byte counted once.
 #include "net/adapters.h"
 
+#include <set>
+#include <string>
 #include <utility>
 
 #include "net/sampler.h"
@@ -30,9 +32,15 @@ SourceReading read_adapters(AdapterTotals& totals, const Inventory& inventory) {
     const double seconds = static_cast<double>(elapsed) / 1e9;
 
     std::map<uint64_t, InterfaceCounters> current;
+    std::set<std::string> names;
     for (const InterfaceInfo& info : inventory.interfaces) {
         const auto counters = inventory.counters.find(info.luid);
         if (!is_counted_adapter(info) || counters == inventory.counters.end()) {
+            continue;
+        }
+        // Every interface has a name of its own; a second row under a name already counted is the
+        // same adapter seen twice (Wine keeps a deleted link's row and reads its counters by name).
+        if (!info.name.empty() && !names.insert(info.name).second) {
             continue;
         }
         const InterfaceCounters now = counters->second;

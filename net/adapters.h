@@ -27,7 +27,7 @@ struct AdapterTotals {
 inline constexpr uint64_t k_adapters_identity = 1;
 
 // The reading for this cycle: the running sums, invalid when the table could not be read or no
-// adapter is up.
+// adapter is up. Of several rows with one name, the first counts.
 SourceReading read_adapters(AdapterTotals& totals, const Inventory& inventory);
 
 } // namespace tide

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace tide {
@@ -51,7 +52,8 @@ const AdapterCase k_adapter_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, CountedAdapter, testing::ValuesIn(k_adapter_cases),
                          [](const testing::TestParamInfo<AdapterCase>& info) { return info.param.name; });
 
-// Ethernet (luid 1), Wi-Fi (2), a VPN tunnel carried by the Ethernet (3) and the Ethernet's filter (4).
+// Ethernet (luid 1), Wi-Fi (2), a VPN tunnel carried by the Ethernet (3), the Ethernet's filter (4)
+// and a second row of the Ethernet under its name, with its counters (5).
 struct Present {
     uint64_t luid;
     uint64_t received; // sent is a tenth of it
@@ -62,10 +64,11 @@ Inventory make_inventory(int64_t time_ms, const std::vector<Present>& present) {
     inventory.valid = true;
     inventory.timestamp = time_ms * 1'000'000;
     for (const Present& p : present) {
-        const InterfaceRow r = p.luid == 1   ? row(k_if_type_ethernet, true)
-                               : p.luid == 2 ? row(k_if_type_ieee80211, true)
-                               : p.luid == 3 ? row(k_if_type_prop_virtual, false)
-                                             : row(k_if_type_ethernet, true, true, true);
+        InterfaceRow r = p.luid == 2   ? row(k_if_type_ieee80211, true)
+                         : p.luid == 3 ? row(k_if_type_prop_virtual, false)
+                         : p.luid == 4 ? row(k_if_type_ethernet, true, true, true)
+                                       : row(k_if_type_ethernet, true);
+        r.name = p.luid == 1 || p.luid == 5 ? "Ethernet" : "adapter " + std::to_string(p.luid);
         InterfaceInfo info = describe_interface(r, false);
         info.luid = p.luid;
         inventory.interfaces.push_back(info);
@@ -125,6 +128,11 @@ const SumCase k_sum_cases[] = {
       {1'000, {{1, 1'100}}, 100},
       {2'000, {{1, 1'200}, {2, 50'000}}, 200},
       {3'000, {{1, 1'300}, {2, 50'010}}, 310}}},
+    {"ASecondRowOfAnAdapterCountsOnce",
+     {{0, {{1, 1'000}, {5, 1'000}}, 0},
+      {1'000, {{1, 2'000}, {5, 2'000}}, 1'000},
+      {2'000, {{5, 2'500}}, 1'000},
+      {3'000, {{5, 2'600}}, 1'100}}},
     {"AnImplausibleJumpCostsOnlyItsAdapter",
      {{0, {{1, 1'000}, {2, 1'000}}, 0},
       {1'000, {{1, 1'100}, {2, 200'000'000'000}}, 100}}},

@@ -119,6 +119,7 @@ TEST_P(SourceTexts, NameTheSourceAndItsStatus) {
     s.source_name = c.router_name;
     s.source_model = c.model;
     EXPECT_EQ(compose_status_texts(f.inputs(s, false)).tooltip, c.status_text);
+    EXPECT_EQ(compose_status_texts(f.inputs(s, false)).readout_name, c.status_text);
     EXPECT_EQ(compose_status_texts(f.inputs(s, true)).tooltip, "Paused");
     const DashboardTexts dashboard = compose_dashboard_texts(f.inputs(s, false), {}, 0, {});
     EXPECT_EQ(dashboard.status_text, c.status_text);

@@ -1,6 +1,6 @@
 // Tidemeter.exe in the private network lab (scripts/netlab.sh) while its only link is deleted and
 // created again (a new interface whose counters start at 0) and taken down and up: usage.json counts
-// every byte that crossed the link once.
+// every byte that crossed the link once, counting this PC's interface or every adapter.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -24,14 +24,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char k_settings[] = R"({"defaults_rev": 3, "language": "en", "history_mode": 1,
-    "monitoring": {"interval_ms": 500}, "compact": {"enabled": false}, "desktop": {"enabled": false}})";
+std::string settings_counting(int source) {
+    return R"({"defaults_rev": 3, "language": "en", "history_mode": 1, "monitoring": {"interval_ms": 500, "source": )" +
+           std::to_string(source) + R"(}, "compact": {"enabled": false}, "desktop": {"enabled": false}})";
+}
 
-TEST(LabLink, ARecreatedAndABouncedLinkCountEveryByteOnce) {
+class LabLink : public testing::TestWithParam<int> {};
+
+TEST_P(LabLink, ARecreatedAndABouncedLinkCountEveryByteOnce) {
     test::ShellDouble shell;
     ASSERT_TRUE(shell.ready());
     auto data = std::make_unique<test::TempFolder>();
-    ASSERT_TRUE(write_file_atomically(*data / L"settings.json", k_settings));
+    ASSERT_TRUE(write_file_atomically(*data / L"settings.json", settings_counting(GetParam())));
     test::Program program = test::start_program(L"--minimized", std::move(data));
     ASSERT_TRUE(program.process);
     test::ProgramGuard guard{program};
@@ -76,6 +80,12 @@ TEST(LabLink, ARecreatedAndABouncedLinkCountEveryByteOnce) {
     EXPECT_GE(counted, fetched);
     EXPECT_LE(counted, fetched + fetched * 66 / 1448 + 16'384);
 }
+
+// The lab's link is the only adapter, so every adapter counts what the interface counts; the link
+// deleted and created again is an adapter that disappears and appears with its counters at 0.
+INSTANTIATE_TEST_SUITE_P(Lab, LabLink, testing::Values(0, 1), [](const testing::TestParamInfo<int>& info) {
+    return std::string(info.param == 0 ? "ThisPcsInterface" : "EveryAdapter");
+});
 
 } // namespace
 } // namespace tide

@@ -126,9 +126,7 @@ public:
         reading.identity = 77;
         received_ += 1000;
         reading.received = received_;
-        reading.timestamp = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                std::chrono::steady_clock::now().time_since_epoch())
-                                .count();
+        reading.timestamp = static_cast<int64_t>(GetTickCount64()) * 1'000'000;
         reading.name = "Fake router";
         return reading;
     }
@@ -175,30 +173,19 @@ TEST_F(SamplerFixture, SecondSampleCarriesRates) {
     FAIL() << "no valid rate in 40 samples";
 }
 
-TEST_F(SamplerFixture, CountsTheChosenSourceAndKeepsTheRouterOnlyWhileChosen) {
-    g_routers_made = 0;
+TEST_F(SamplerFixture, AsksARouterSourceOnlyWhileTheRouterIsChosen) {
     shared.sampler_selection.source = MonitorSource::router;
-    start(200);
-    ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.source == MonitorSource::router; }));
-    EXPECT_EQ(published().source_status, SourceStatus::no_router) << "no router source was given";
-
-    choose(MonitorSource::adapters);
-    ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.source == MonitorSource::adapters; }));
-    choose(MonitorSource::interface_);
-    ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.source == MonitorSource::interface_; }));
+    start(200); // without a router source first
+    ASSERT_TRUE(
+        wait_for_sample([](const RateSample& s) { return s.source_status == SourceStatus::no_router; }));
     thread.stop_and_join();
-    EXPECT_EQ(g_routers_made, 0);
 
     shared.stop_flag = false;
     shared.make_router_source = [] { return std::unique_ptr<ReadingSource>(new FakeRouter); };
-    shared.sampler_selection.source = MonitorSource::router;
     ASSERT_TRUE(thread.start(shared));
     ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.result == RateResult::ok; }));
-    const RateSample sample = published();
-    EXPECT_EQ(sample.source, MonitorSource::router);
-    EXPECT_EQ(sample.source_name, "Fake router");
-    EXPECT_GT(sample.download, 0.0);
-    EXPECT_GE(sample.session_received, 1000u);
+    EXPECT_EQ(published().source_name, "Fake router");
+    EXPECT_GT(published().download, 0.0);
     EXPECT_EQ(g_routers_alive, 1);
 
     choose(MonitorSource::adapters);
