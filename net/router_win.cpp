@@ -216,11 +216,12 @@ public:
         ComPtr<IStream> stream;
         stream.Attach(
             SHCreateMemStream(reinterpret_cast<const BYTE*>(text.data()), static_cast<UINT>(text.size())));
+        // XmlLite refuses a depth equal to its limit; the builder keeps the exact one.
         ComPtr<IXmlReader> reader;
         if (!stream ||
             FAILED(create_(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.GetAddressOf()), nullptr)) ||
             FAILED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
-            FAILED(reader->SetProperty(XmlReaderProperty_MaxElementDepth, XmlTreeBuilder::k_max_depth)) ||
+            FAILED(reader->SetProperty(XmlReaderProperty_MaxElementDepth, XmlTreeBuilder::k_max_depth + 1)) ||
             FAILED(reader->SetInput(stream.Get()))) {
             return std::nullopt;
         }
@@ -478,6 +479,10 @@ SourceReading RouterClient::read() {
 }
 
 } // namespace
+
+std::optional<XmlTree> read_xml(std::string_view text) {
+    return XmlLiteReader().parse(text);
+}
 
 std::unique_ptr<ReadingSource> make_router_source() {
     return std::make_unique<RouterClient>();
