@@ -8,6 +8,7 @@
 #include "base/messages_win.h"
 #include "compact/drawing_resources_win.h"
 #include "compact/taskbar_host_win.h"
+#include "net/router_win.h"
 #include "presentation/appearance_win.h"
 #include "app/settings_flow.h"
 #include "persistence/atomic_file_win.h"
@@ -69,6 +70,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
         SetTimer(controller_window_, k_timer_cannot_save_notice, 500, nullptr);
     }
     sampler_.controller_window = controller_window_;
+    sampler_.make_router_source = &make_router_source;
     // Nothing can be measured without the sampler: the program then ends with code 1, but like any
     // other exit it first saves and takes its icon away.
     const int exit_code = sampler_thread_.start(sampler_) ? run_message_loop() : 1;

@@ -31,6 +31,9 @@ void App::take_in_sample() {
     if (effects.network_lost) {
         recent_errors_.add(now, effects.lost_text);
     }
+    if (!current_sample_.source_problem.empty()) {
+        recent_errors_.add(now, current_sample_.source_problem);
+    }
     // The store is fed whatever history_mode says; saving decides what is kept.
     if (usage_counter_.feed(usage_.store, local_day_number(), current_sample_.session_received,
                             current_sample_.session_sent)) {

@@ -1,5 +1,5 @@
 # The Windows program and its test executable (cross-compiled with mingw-w64 or built with MSVC).
-set(TIDE_WIN_LIBS iphlpapi ws2_32 d2d1 dwrite ole32 oleaut32 uuid comctl32 comdlg32 shcore shell32
+set(TIDE_WIN_LIBS iphlpapi ws2_32 winhttp shlwapi d2d1 dwrite ole32 oleaut32 uuid comctl32 comdlg32 shcore shell32
     advapi32 gdi32 user32)
 set(TIDE_WIN_DEFS UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00)
 

@@ -123,6 +123,7 @@ RateSample compute_source_sample(SamplerState& state, MonitorSource source, cons
     sample.source_model = reading.model;
     sample.source_udn = reading.udn;
     sample.source_serial = reading.serial;
+    sample.source_problem = reading.problem;
     sample.session_received = state.session.total_received;
     sample.session_sent = state.session.total_sent;
     if (!reading.valid) {

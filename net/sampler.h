@@ -42,6 +42,7 @@ struct RateSample {
     std::string source_model; // the router's model
     std::string source_udn;   // identifiers of the router, for scrubbing reports; never shown
     std::string source_serial;
+    std::string source_problem; // for the recent errors; said once by the source
 };
 
 // Rates from the change of one interface's counters between two inventories.

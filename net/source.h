@@ -35,6 +35,7 @@ struct SourceReading {
     std::string model;     // the router's model name
     std::string udn;       // the router's unique device name: an identifier, scrubbed from reports
     std::string serial;    // the router's serial number: likewise
+    std::string problem; // a failure for the recent errors, said once (a fixed text, nothing of the router's)
 };
 
 // A source the sampler thread asks once per cycle. It lives on the sampler thread only and may block

@@ -3,11 +3,13 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # What the build and the test command use (imagemagick: screenshots with `import`; iproute2, curl and
-# python3: the network lab of scripts/netlab.sh; python3-jsonschema and python3-yaml: the release checks
-# its manifests). The benchmarks add TIDE_BENCH_PACKAGES (scripts/bench.sh).
+# python3: the network lab of scripts/netlab.sh; miniupnpd, miniupnpd-nftables and nftables: its home
+# router; python3-jsonschema and python3-yaml: the release checks its manifests). The benchmarks add
+# TIDE_BENCH_PACKAGES (scripts/bench.sh).
 TIDE_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev
     clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
     wine64 xvfb xauth imagemagick fonts-wine fonts-dejavu-core iproute2 curl python3
+    miniupnpd miniupnpd-nftables nftables
     python3-jsonschema python3-yaml)
 TIDE_BENCH_PACKAGES=(rapidjson-dev)
 

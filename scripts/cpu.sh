@@ -5,6 +5,11 @@
 # same prefix. Figures from /proc of the Wine process. Not part of the test command.
 #
 #   bash scripts/cpu.sh [SECONDS]       (default 60)
+#   bash scripts/netlab.sh --router bash scripts/cpu.sh --router [SECONDS]
+#
+# --router (in the router lab) measures the dashboard closed with this PC's interface as the source and
+# with the router, which is asked for its counters every sample, and prints the Wine server's share
+# beside each, since Wine carries every socket call through it.
 #
 # TIDE_CPU_PROGRAM names another Tidemeter.exe to measure (an earlier build, to compare).
 #
@@ -14,6 +19,12 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 source "$ROOT/scripts/wine_tools.sh"
 cd "$ROOT"
 
+router=0
+if [ "${1:-}" = --router ]; then
+    router=1
+    shift
+    [ -n "${TIDE_LAB_HOME_SERVER:-}" ] || { echo "cpu.sh --router runs in scripts/netlab.sh --router" >&2; exit 1; }
+fi
 seconds=${1:-60}
 settle=10 # after the window appears: fonts, first layouts and the first samples
 
@@ -59,10 +70,13 @@ run_case() {
     wait_until 60 test -n "$(unix_pids "$program")" || { echo "$name: did not start" >&2; return 1; }
     pid=$(unix_pids "$program" | head -n 1)
     sleep "$settle"
-    local t0 t1
+    local t0 t1 server s0 s1
+    server=$(unix_pids wineserver | head -n 1)
     t0=$(ticks_of "$pid")
+    s0=$(ticks_of "$server")
     sleep "$seconds"
     t1=$(ticks_of "$pid")
+    s1=$(ticks_of "$server")
     local rss
     rss=$(rss_kb_of "$pid")
     if [ -z "$t0" ] || [ -z "$t1" ]; then
@@ -71,6 +85,10 @@ run_case() {
     fi
     awk -v n="$name" -v d=$((t1 - t0)) -v hz="$hz" -v s="$seconds" -v r="$rss" \
         'BEGIN { printf "%-28s cpu %5.1f %% of one core   resident %7.1f MB\n", n, 100 * d / hz / s, r / 1024 }'
+    if ((router)) && [ -n "$s0" ] && [ -n "$s1" ]; then
+        awk -v d=$((s1 - s0)) -v hz="$hz" -v s="$seconds" \
+            'BEGIN { printf "%-28s cpu %5.2f %% of one core (the Wine server meanwhile)\n", "", 100 * d / hz / s }'
+    fi
     echo "$rss" >"$ROOT/build/cpu-$program.rss"
     # Every process of the prefix ends, so the next case starts as the only instance.
     "$WINESERVER" -k 2>/dev/null
@@ -79,6 +97,15 @@ run_case() {
 }
 
 echo "Over $seconds s after $settle s of settling, under Wine on $DISPLAY:"
+if ((router)); then
+    for source in 0 2; do
+        printf '{"schema_version": 1, "compact": {"embed_in_taskbar": false, "layout": 1}, "monitoring": {"source": %d}}\n' \
+            "$source" >"$data_dir/settings.json"
+        run_case "dashboard closed, source $source" Tidemeter.exe --minimized
+    done
+    rm -f build/cpu-*.rss
+    exit 0
+fi
 run_case "dashboard open" Tidemeter.exe
 run_case "dashboard closed" Tidemeter.exe --minimized
 run_case "minimal read-out baseline" tide_readout_baseline.exe $((settle + seconds + 30))

@@ -5,46 +5,64 @@
 # default route. Everything it made (namespaces, link, server, the Wine session with --wine, its files)
 # is removed when it ends, also on failure or interruption. Needs root.
 #
-#   bash scripts/netlab.sh [--wine] [--mb N] COMMAND [ARGS...]
+#   bash scripts/netlab.sh [--wine] [--router] [--mb N] COMMAND [ARGS...]
 #
 # --wine  starts a private Xvfb and a Wine session in a prefix of the lab's own (build/wine-lab, or
 #         TIDE_PREFIX) inside the namespace first, so that the Wine server and its services (which
 #         read the interface list) see the lab's network, and stops them afterwards.
 # --mb N  the size of the served file in MB (default 4).
+# --router  puts a home router between the two: a router namespace forwards between the server's
+#         "internet" (10.77.0.0/24, the router at .2) and a home network (192.168.77.0/24, a bridge,
+#         the router at .1) holding the command's namespace (.10) and one more host (.20), which
+#         serves the same file. The router runs Debian's miniupnpd, a real UPnP Internet Gateway
+#         Device whose counters are its internet interface's, and counts (nftables) the packets the
+#         command's namespace sends to its UPnP ports (SSDP 1900/udp, HTTP 5000/tcp).
 #
 # The command gets TIDE_LAB_URL (the file's address, http://10.77.0.1:8000/blob), TIDE_LAB_SERVER
 # (10.77.0.1:8000), TIDE_LAB_BYTES (the file's size) and TIDE_LAB_LINK, a script that changes the
 # client's side of the link: `sh "$TIDE_LAB_LINK" unlink|link|down|up` (unlink deletes the veth pair,
 # link creates it again with its addresses and route: a new interface with counters at 0), or limits
 # the server's sending rate: `sh "$TIDE_LAB_LINK" rate KB_PER_S` (0: no limit).
-# The addresses exist only inside the two namespaces. Exits with the command's status.
+# With --router the command also gets TIDE_LAB_HOME_SERVER (192.168.77.20:8000) and TIDE_LAB_LOG, a file
+# where the link script writes a line "ACTION STATUS" when an action has finished, and the script has
+# `other-fetch` (the other host downloads the file through the router), `router-stop`, `router-start`
+# (miniupnpd), `upnp-reset` and `upnp-count` (writes "upnp-count N" with N the packets counted since).
+# The addresses exist only inside the lab's namespaces. Exits with the command's status.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 wine_session=0
+router=0
 mb=4
 while [ $# -gt 0 ]; do
     case $1 in
     --wine) wine_session=1; shift ;;
+    --router) router=1; shift ;;
     --mb) mb=$2; shift 2 ;;
     *) break ;;
     esac
 done
-[ $# -gt 0 ] || { echo "usage: netlab.sh [--wine] [--mb N] COMMAND [ARGS...]" >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: netlab.sh [--wine] [--router] [--mb N] COMMAND [ARGS...]" >&2; exit 2; }
 [ "$(id -u)" = 0 ] || { echo "netlab.sh: the network lab needs root" >&2; exit 1; }
 ((wine_session)) && export TIDE_PREFIX="${TIDE_PREFIX:-$ROOT/build/wine-lab}"
 
 server_ns=tidelab-s$$
 client_ns=tidelab-c$$
+router_ns=tidelab-r$$
+other_ns=tidelab-o$$
+namespaces=("$client_ns" "$server_ns")
+((router)) && namespaces+=("$router_ns" "$other_ns")
 lab=$(mktemp -d /tmp/tidelab.XXXXXX)
 server_pid=
+other_pid=
 cleanup() {
     trap - EXIT INT TERM
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+    [ -n "$other_pid" ] && kill "$other_pid" 2>/dev/null && wait "$other_pid" 2>/dev/null
     ((wine_session)) && WINEPREFIX=$TIDE_PREFIX "$WINESERVER" -k 2>/dev/null
     # Whatever still runs in the namespaces was started here.
     local ns pid
-    for ns in "$client_ns" "$server_ns"; do
+    for ns in "${namespaces[@]}"; do
         for pid in $(ip netns pids "$ns" 2>/dev/null); do
             kill -9 "$pid" 2>/dev/null
         done
@@ -55,39 +73,113 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# The link script: the client's side of the veth pair, by name, from either namespace.
+# The link script: the client's side of its veth pair, by name, from any namespace. Without a router
+# the pair joins the client to the server; with one, the client's end is a port of the home bridge.
+if ((router)); then
+    client_address=192.168.77.10/24 gateway=192.168.77.1
+    peer="ip -n $client_ns link add tl0 type veth peer name rp0 netns $router_ns
+    ip -n $router_ns link set rp0 master br0 up"
+else
+    client_address=10.77.0.2/24 gateway=10.77.0.1
+    peer="ip -n $client_ns link add tl0 type veth peer name tl1 netns $server_ns
+    ip -n $server_ns addr add 10.77.0.1/24 dev tl1
+    ip -n $server_ns link set tl1 up"
+fi
 cat >"$lab/link.sh" <<EOF
 #!/bin/sh
 set -e
 case "\$1" in
 link)
-    ip -n $client_ns link add tl0 type veth peer name tl1 netns $server_ns
-    ip -n $server_ns addr add 10.77.0.1/24 dev tl1
-    ip -n $server_ns link set tl1 up
-    ip -n $client_ns addr add 10.77.0.2/24 dev tl0
+    $peer
+    ip -n $client_ns addr add $client_address dev tl0
     ip -n $client_ns link set tl0 up
-    ip -n $client_ns route replace default via 10.77.0.1 ;;
+    ip -n $client_ns route replace default via $gateway ;;
 unlink) ip -n $client_ns link del tl0 ;;
 down) ip -n $client_ns link set tl0 down ;;
 up)
     ip -n $client_ns link set tl0 up
-    ip -n $client_ns route replace default via 10.77.0.1 ;; # a link taken down loses its routes
+    ip -n $client_ns route replace default via $gateway ;; # a link taken down loses its routes
+other-fetch)
+    status=0
+    ip netns exec $other_ns curl -sf -o /dev/null http://10.77.0.1:8000/blob || status=\$?
+    echo "other-fetch \$status" >>"$lab/log" ;;
+router-stop)
+    kill "\$(cat "$lab/miniupnpd.pid")"
+    while kill -0 "\$(cat "$lab/miniupnpd.pid")" 2>/dev/null; do sleep 0.1; done
+    echo "router-stop 0" >>"$lab/log" ;;
+router-start)
+    # Its own pid file: the default one in /var/run would outlive the lab and be taken for a running copy.
+    ip netns exec $router_ns miniupnpd -f "$lab/miniupnpd.conf" -d -P "$lab/miniupnpd.own.pid" \\
+        >>"$lab/miniupnpd.out" 2>&1 </dev/null &
+    echo \$! >"$lab/miniupnpd.pid"
+    for _ in \$(seq 100); do
+        ip netns exec $client_ns curl -sf -o /dev/null http://192.168.77.1:5000/rootDesc.xml && break
+        sleep 0.1
+    done
+    echo "router-start 0" >>"$lab/log" ;;
+upnp-reset)
+    ip netns exec $router_ns nft reset counter ip tidelab upnp >/dev/null
+    echo "upnp-reset 0" >>"$lab/log" ;;
+upnp-count)
+    n=\$(ip netns exec $router_ns nft list counter ip tidelab upnp | sed -n 's/.*packets \\([0-9]*\\).*/\\1/p')
+    echo "upnp-count \$n" >>"$lab/log" ;;
 rate) # the server's side sends at most \$2 KB/s (0: unlimited), smoothly: no bursts into big buffers
     if [ "\$2" = 0 ]; then
         tc -n $server_ns qdisc del dev tl1 root 2>/dev/null || true
     else
         tc -n $server_ns qdisc replace dev tl1 root tbf rate "\$2"kbps burst 16kb latency 50ms
     fi ;;
-*) echo "link.sh: unlink, link, down, up or rate KB/s" >&2; exit 2 ;;
+*) echo "link.sh: unlink, link, down, up, rate KB/s or a router action" >&2; exit 2 ;;
 esac
 EOF
 
-ip netns add "$server_ns" && ip netns add "$client_ns" || exit 1
-for ns in "$server_ns" "$client_ns"; do
+for ns in "${namespaces[@]}"; do
+    ip netns add "$ns" || exit 1
+done
+for ns in "${namespaces[@]}"; do
     # IPv4 only: no router solicitations or neighbour discovery adding bytes of their own.
     ip netns exec "$ns" sysctl -q -w net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
     ip -n "$ns" link set lo up
 done
+if ((router)); then
+    # The internet side, the home bridge with the other host, forwarding, and the UPnP packet counter.
+    r="ip -n $router_ns"
+    ip -n "$server_ns" link add tl1 type veth peer name wan0 netns "$router_ns" &&
+        ip -n "$server_ns" addr add 10.77.0.1/24 dev tl1 && ip -n "$server_ns" link set tl1 up &&
+        ip -n "$server_ns" route add 192.168.77.0/24 via 10.77.0.2 &&
+        $r addr add 10.77.0.2/24 dev wan0 && $r link set wan0 up &&
+        $r link add br0 type bridge && $r addr add 192.168.77.1/24 dev br0 && $r link set br0 up &&
+        ip -n "$other_ns" link add oh0 type veth peer name ro0 netns "$router_ns" &&
+        $r link set ro0 master br0 up &&
+        ip -n "$other_ns" addr add 192.168.77.20/24 dev oh0 && ip -n "$other_ns" link set oh0 up &&
+        ip -n "$other_ns" route add default via 192.168.77.1 &&
+        ip netns exec "$router_ns" sysctl -q -w net.ipv4.ip_forward=1 || exit 1
+    ip netns exec "$router_ns" nft -f - <<EOF || exit 1
+table ip tidelab {
+    counter upnp {}
+    chain count {
+        type filter hook prerouting priority -300;
+        ip saddr 192.168.77.10 udp dport 1900 counter name upnp
+        ip saddr 192.168.77.10 tcp dport 5000 counter name upnp
+    }
+}
+EOF
+    cat >"$lab/miniupnpd.conf" <<EOF
+ext_ifname=wan0
+listening_ip=br0
+http_port=5000
+enable_upnp=yes
+enable_natpmp=no
+secure_mode=yes
+system_uptime=no
+friendly_name=Tidemeter lab router
+model_name=Lab IGD
+serial=LAB0001
+uuid=3f6a1c2e-7d4b-4e8a-9c1f-0a2b3c4d5e6f
+allow 1024-65535 192.168.77.0/24 1024-65535
+deny 0-65535 0.0.0.0/0 0-65535
+EOF
+fi
 sh "$lab/link.sh" link || exit 1
 
 mkdir -p "$lab/www"
@@ -97,6 +189,22 @@ ip netns exec "$server_ns" python3 -m http.server 8000 --bind 0.0.0.0 --director
 server_pid=$!
 export TIDE_LAB_SERVER=10.77.0.1:8000 TIDE_LAB_URL=http://10.77.0.1:8000/blob
 export TIDE_LAB_BYTES=$((mb * 1024 * 1024)) TIDE_LAB_LINK="$lab/link.sh"
+if ((router)); then
+    ip netns exec "$other_ns" python3 -m http.server 8000 --bind 192.168.77.20 --directory "$lab/www" \
+        >/dev/null 2>&1 &
+    other_pid=$!
+    export TIDE_LAB_HOME_SERVER=192.168.77.20:8000 TIDE_LAB_LOG="$lab/log"
+    sh "$lab/link.sh" router-start
+    ip netns exec "$client_ns" curl -sf -o /dev/null http://192.168.77.1:5000/rootDesc.xml ||
+        { echo "netlab.sh: the lab's router does not answer" >&2; cat "$lab/miniupnpd.out" >&2; exit 1; }
+    for _ in $(seq 100); do
+        ip netns exec "$client_ns" curl -sf -o /dev/null "http://$TIDE_LAB_HOME_SERVER/blob" && break
+        sleep 0.2
+    done
+    ip netns exec "$client_ns" curl -sf -o /dev/null "http://$TIDE_LAB_HOME_SERVER/blob" ||
+        { echo "netlab.sh: the other home host does not answer" >&2; exit 1; }
+    : >"$lab/log"
+fi
 for _ in $(seq 100); do
     ip netns exec "$client_ns" curl -sf -o /dev/null "$TIDE_LAB_URL" && break
     sleep 0.2

@@ -56,10 +56,15 @@ release_desktop
 stop_xvfb
 
 echo "== Windows tests with real traffic, in a private network lab"
-bash scripts/netlab.sh --wine ctest --test-dir build/windows --output-on-failure --timeout 300 -R '^Lab' 2>&1 |
-    tee build/logs/lab.log
+bash scripts/netlab.sh --wine ctest --test-dir build/windows --output-on-failure --timeout 300 -R '^Lab' \
+    -E '^LabRouter' 2>&1 | tee build/logs/lab.log
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 count_ctest build/logs/lab.log
+echo "== Windows tests with a real home router (miniupnpd), in the network lab"
+bash scripts/netlab.sh --wine --router ctest --test-dir build/windows --output-on-failure --timeout 300 \
+    -R '^LabRouter' 2>&1 | tee build/logs/lab-router.log
+[ "${PIPESTATUS[0]}" = 0 ] || status=1
+count_ctest build/logs/lab-router.log
 
 echo "== Release (built twice and compared), installer and portable zip under Wine"
 bash scripts/installer_check.sh 2>&1 | tee build/logs/installer.log

@@ -6,9 +6,12 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <vector>
 
 namespace tide::test {
 
@@ -17,9 +20,10 @@ inline std::string lab_variable(const char* name) {
     return value != nullptr ? value : "";
 }
 
-// Fetches the lab's file: the bytes received (its HTTP header and the file), 0 on failure.
-inline uint64_t lab_fetch() {
-    const std::string server = lab_variable("TIDE_LAB_SERVER"); // address:port
+// Fetches the lab's file: the bytes received (its HTTP header and the file), 0 on failure. With the
+// router, TIDE_LAB_HOME_SERVER is the other home host's copy.
+inline uint64_t lab_fetch(const char* server_variable = "TIDE_LAB_SERVER") {
+    const std::string server = lab_variable(server_variable); // address:port
     const size_t colon = server.find(':');
     WSADATA wsa{};
     if (colon == std::string::npos || WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
@@ -59,13 +63,48 @@ inline bool lab_link(const char* action) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
+    if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
         return false;
     }
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return true;
+}
+
+// Runs an action of the router lab (other-fetch, router-stop, router-start, upnp-reset, upnp-count)
+// and waits for its line in the lab's log: what it wrote after the action's name ("0" when it
+// worked, the count for upnp-count), empty when it did not finish in time.
+inline std::string lab_run(const std::string& action,
+                           std::chrono::seconds timeout = std::chrono::seconds(120)) {
+    std::string path = "Z:" + lab_variable("TIDE_LAB_LOG");
+    for (char& c : path) {
+        c = c == '/' ? '\\' : c;
+    }
+    const auto lines_for_action = [&] {
+        std::vector<std::string> found;
+        std::ifstream log(path);
+        std::string line;
+        while (std::getline(log, line)) {
+            if (line.rfind(action + " ", 0) == 0) {
+                found.push_back(line.substr(action.size() + 1));
+            }
+        }
+        return found;
+    };
+    const size_t before = lines_for_action().size();
+    if (!lab_link(action.c_str())) {
+        return {};
+    }
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::vector<std::string> lines = lines_for_action();
+        if (lines.size() > before) {
+            return lines.back();
+        }
+        Sleep(100);
+    }
+    return {};
 }
 
 } // namespace tide::test
