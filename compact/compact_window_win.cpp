@@ -167,7 +167,7 @@ void CompactWindow::place() {
         return;
     }
     const std::vector<DisplayInfo> displays = enumerate_displays();
-    const DisplayInfo* display = choose_display(displays, settings_.monitor_id);
+    const DisplayInfo* display = my_display(displays);
     if (display == nullptr) {
         if (taskbar_) {
             taskbar_->release(*this);
@@ -286,6 +286,19 @@ void CompactWindow::destroy() {
     created_ = false;
 }
 
+const DisplayInfo* CompactWindow::my_display(const std::vector<DisplayInfo>& displays) const {
+    if (pinned_.empty()) {
+        return choose_display(displays, settings_.monitor_id);
+    }
+    const auto found = std::find_if(displays.begin(), displays.end(),
+                                    [this](const DisplayInfo& d) { return d.id == pinned_; });
+    return found != displays.end() ? &*found : nullptr;
+}
+
+void CompactWindow::pin_monitor(const std::string& id) {
+    pinned_ = id;
+}
+
 void CompactWindow::set_taskbar_host(std::unique_ptr<CompactTaskbarHost> host) {
     if (taskbar_) {
         taskbar_->release(*this);
@@ -342,8 +355,9 @@ void CompactWindow::finish_move() {
     moving_ = false;
     ScreenRect rect = window_rect();
     const std::vector<DisplayInfo> displays = enumerate_displays();
-    if (const DisplayInfo* display = display_at_center(displays, rect);
-        display != nullptr && hwnd_ != nullptr) {
+    // A read-out of one taskbar among several stays with its monitor wherever it was dropped.
+    const DisplayInfo* display = pinned_.empty() ? display_at_center(displays, rect) : my_display(displays);
+    if (display != nullptr && hwnd_ != nullptr) {
         if (settings_.snap_to_edges && !taskbar_mode()) {
             const ScreenRect snapped =
                 snap_to_work_area(rect, display->work, scale_to_dpi(settings_.snap_threshold, display->dpi));
@@ -352,7 +366,9 @@ void CompactWindow::finish_move() {
                 rect = snapped;
             }
         }
-        settings_.monitor_id = display->id;
+        if (pinned_.empty()) {
+            settings_.monitor_id = display->id;
+        }
         dpi_ = display->dpi;
         if (settings_.mode == 1) {
             settings_.floating_rect = rect;
