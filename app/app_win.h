@@ -14,6 +14,7 @@
 #include "app/status_refresh.h"
 #include "app/tray_win.h"
 #include "compact/compact_window_win.h"
+#include "compact/taskbar_readouts.h"
 #include "net/inventory.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
@@ -98,6 +99,7 @@ private:
 
     // taskbars_win.cpp: one read-out per taskbar
     void follow_taskbars(bool reapply = false);
+    void check_taskbars();
     void forget_side_displays();
     CompactSettings side_section(const std::string& monitor) const;
     void take_back_side_places();
@@ -180,6 +182,7 @@ private:
     // the taskbar display's picture. Declared after it, so they go first.
     std::vector<std::unique_ptr<ui::CompactWindow>> side_displays_;
     bool readouts_held_back_ = false; // the session is ending: the read-outs stay hidden
+    std::vector<TaskbarWindowInfo> seen_taskbars_; // at the last look, when every taskbar got its read-out
     HICON icon_ = nullptr;             // shared resource icon: not destroyed
     std::vector<InterfaceInfo> menu_interfaces_;  // as listed in the last tray menu
     bool menu_open_ = false;           // the tray menu is being tracked

@@ -184,7 +184,7 @@ void App::on_timer(UINT_PTR id) {
         follow_taskbars();
         break;
     case k_timer_taskbars:
-        follow_taskbars();
+        check_taskbars();
         break;
     case k_timer_cannot_save_notice:
         tell_cannot_save();

@@ -65,12 +65,13 @@ void App::follow_taskbars(bool reapply) {
         return;
     }
     SetTimer(controller_window_, k_timer_taskbars, k_taskbars_check_ms, nullptr);
+    seen_taskbars_.clear();
     if (readouts_held_back_) {
         return;
     }
     const std::vector<DisplayInfo> displays = enumerate_displays();
-    const std::vector<TaskbarSpot> spots =
-        taskbar_spots(displays, shell_taskbars(), true, settings_.compact.monitor_id);
+    const std::vector<TaskbarWindowInfo> taskbars = shell_taskbars();
+    const std::vector<TaskbarSpot> spots = taskbar_spots(displays, taskbars, true, settings_.compact.monitor_id);
     // No taskbar anywhere (the shell is away): the one read-out as without the setting.
     const bool no_taskbar = spots.size() == 1 && spots[0].taskbar == 0;
     std::string main_monitor;
@@ -111,6 +112,7 @@ void App::follow_taskbars(bool reapply) {
             side->apply(side_section(side->pinned_monitor()), theme, localizer_.rtl);
         }
     }
+    bool complete = true;
     for (const std::string& monitor : side_monitors) {
         const bool present =
             std::any_of(side_displays_.begin(), side_displays_.end(),
@@ -123,7 +125,8 @@ void App::follow_taskbars(bool reapply) {
         side->share_picture_from(&taskbar_display_);
         side->set_content(taskbar_display_.content()); // kept until the window exists
         if (!side->create(instance_, controller_window_)) {
-            continue; // tried again at the next check
+            complete = false; // tried again at the next check
+            continue;
         }
         side->set_taskbar_host(
             std::make_unique<ui::ShellTaskbarHost>(controller_window_, k_msg_taskbar_buttons));
@@ -131,6 +134,18 @@ void App::follow_taskbars(bool reapply) {
         side->show(true);
         side_displays_.push_back(std::move(side));
     }
+    if (complete) {
+        seen_taskbars_ = taskbars;
+    }
+}
+
+// The once-a-second look: listing the shell's taskbar windows is cheap; the rest is done only when they
+// changed (shown, hidden, moved, created, destroyed) or the last look left a read-out to make.
+void App::check_taskbars() {
+    if (!seen_taskbars_.empty() && shell_taskbars() == seen_taskbars_) {
+        return;
+    }
+    follow_taskbars();
 }
 
 } // namespace tide::app

@@ -313,7 +313,10 @@ void CompactWindow::keep_on_top() {
     if (!embedded_) {
         // A video, a game or a presentation filling this monitor: stay behind it until it ends. (The shell
         // lowers its own taskbar then, and an embedded read-out with it.)
-        const HWND fullscreen = fullscreen_window_over(window_rect(), enumerate_displays());
+        // Four times a second for every read-out: the monitors are asked for only while the shell says a
+        // full-screen program runs somewhere.
+        const HWND fullscreen =
+            shell_reports_fullscreen() ? fullscreen_window_over(window_rect(), enumerate_displays()) : nullptr;
         if (fullscreen != nullptr) {
             behind_fullscreen_ = true;
             if (!is_below(hwnd_, fullscreen)) {
