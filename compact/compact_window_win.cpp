@@ -114,8 +114,12 @@ bool CompactWindow::create_window(HWND parent) {
     hwnd_ = window;
     embedded_ = parent != nullptr;
     parent_ = parent;
-    SetTimer(hwnd_, k_timer_keep_on_top, k_keep_on_top_ms, nullptr);
-    SetTimer(hwnd_, k_timer_layout_check, k_layout_check_ms, nullptr);
+    // A read-out that shows another one's picture rides on that one's timers: every timer wakes the
+    // thread, and on a desk of several taskbars the wake-ups, not the drawing, would be most of the cost.
+    if (picture_source_ == nullptr) {
+        SetTimer(hwnd_, k_timer_keep_on_top, k_keep_on_top_ms, nullptr);
+        SetTimer(hwnd_, k_timer_layout_check, k_layout_check_ms, nullptr);
+    }
     return true;
 }
 
@@ -315,8 +319,9 @@ void CompactWindow::keep_on_top() {
         // lowers its own taskbar then, and an embedded read-out with it.)
         // Four times a second for every read-out: the monitors are asked for only while the shell says a
         // full-screen program runs somewhere.
-        const HWND fullscreen =
-            shell_reports_fullscreen() ? fullscreen_window_over(window_rect(), enumerate_displays()) : nullptr;
+        const HWND fullscreen = shell_reports_fullscreen()
+                                    ? fullscreen_window_over(window_rect(), enumerate_displays())
+                                    : nullptr;
         if (fullscreen != nullptr) {
             behind_fullscreen_ = true;
             if (!is_below(hwnd_, fullscreen)) {
@@ -446,19 +451,40 @@ void CompactWindow::on_timer(UINT_PTR id) {
     switch (id) {
     case k_timer_keep_on_top:
         keep_on_top();
+        for (CompactWindow* follower : followers()) {
+            follower->keep_on_top();
+        }
         break;
     case k_timer_after_foreground:
         KillTimer(hwnd_, k_timer_after_foreground);
         keep_on_top();
         break;
     case k_timer_layout_check:
-        if (taskbar_ && shown_ && !moving_ && !dragging_ && taskbar_mode()) {
-            taskbar_->check_layout(*this);
+        check_layout();
+        for (CompactWindow* follower : followers()) {
+            follower->check_layout();
         }
         break;
     default:
         break;
     }
+}
+
+void CompactWindow::check_layout() {
+    if (taskbar_ && shown_ && !moving_ && !dragging_ && taskbar_mode()) {
+        taskbar_->check_layout(*this);
+    }
+}
+
+// A copy: a layout check may place a read-out, and a window procedure run meanwhile might change the list.
+std::vector<CompactWindow*> CompactWindow::followers() const {
+    std::vector<CompactWindow*> found;
+    for (CompactWindow* window : live_windows()) {
+        if (window->picture_source_ == this) {
+            found.push_back(window);
+        }
+    }
+    return found;
 }
 
 void CALLBACK CompactWindow::on_foreground(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {

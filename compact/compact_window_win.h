@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "compact/compact_layout.h"
 #include "compact/layered_surface_win.h"
@@ -113,7 +114,8 @@ public:
     void pin_monitor(const std::string& id);
     const std::string& pinned_monitor() const { return pinned_; }
     // A read-out that shows the same picture: when it has drawn exactly what this one would draw (same
-    // figures, look, size and DPI), this one copies its bitmap instead of laying out and drawing again.
+    // figures, look, size and DPI), this one copies its bitmap instead of laying out and drawing again. It
+    // also keeps on top and checks its taskbar on the source's timers. Set before `create`.
     void share_picture_from(const CompactWindow* source) { picture_source_ = source; }
     CompactTaskbarHost* taskbar_host() const { return taskbar_.get(); }
 
@@ -161,6 +163,8 @@ private:
     void finish_move();
     void move_within_parent(const ScreenRect& screen);
     void on_timer(UINT_PTR id);
+    void check_layout();
+    std::vector<CompactWindow*> followers() const;
     void measure_now();
     ScreenRect window_rect() const;
     const DisplayInfo* my_display(const std::vector<DisplayInfo>& displays) const;
