@@ -71,33 +71,27 @@ protected:
         return data;
     }
 
-    // The program's visible read-outs (top-level: laid over the taskbars).
-    static std::vector<HWND> readouts(DWORD process) {
+    // The program's visible read-outs (top-level: laid over the taskbars), or those whose centre lies on
+    // a monitor.
+    static std::vector<HWND> readouts(DWORD process, const DisplayInfo* on = nullptr) {
         std::vector<HWND> found;
         for (HWND w = FindWindowExW(nullptr, nullptr, ui::k_compact_class, nullptr); w != nullptr;
              w = FindWindowExW(nullptr, w, ui::k_compact_class, nullptr)) {
             DWORD owner = 0;
             GetWindowThreadProcessId(w, &owner);
-            if (owner == process && IsWindowVisible(w)) {
+            RECT r{};
+            GetWindowRect(w, &r);
+            const POINT c{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+            const bool placed = on == nullptr || (on->monitor.left <= c.x && c.x < on->monitor.right &&
+                                                  on->monitor.top <= c.y && c.y < on->monitor.bottom);
+            if (owner == process && IsWindowVisible(w) && placed) {
                 found.push_back(w);
             }
         }
         return found;
     }
-
-    // The read-outs whose centre lies on the monitor.
     static std::vector<HWND> readouts_on(DWORD process, const DisplayInfo& d) {
-        std::vector<HWND> on;
-        for (HWND w : readouts(process)) {
-            RECT r{};
-            GetWindowRect(w, &r);
-            const LONG x = (r.left + r.right) / 2;
-            const LONG y = (r.top + r.bottom) / 2;
-            if (d.monitor.left <= x && x < d.monitor.right && d.monitor.top <= y && y < d.monitor.bottom) {
-                on.push_back(w);
-            }
-        }
-        return on;
+        return readouts(process, &d);
     }
 
     // One read-out on each taskbar, inside its rectangle.
