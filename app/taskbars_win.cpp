@@ -71,7 +71,8 @@ void App::follow_taskbars(bool reapply) {
     }
     const std::vector<DisplayInfo> displays = enumerate_displays();
     const std::vector<TaskbarWindowInfo> taskbars = shell_taskbars();
-    const std::vector<TaskbarSpot> spots = taskbar_spots(displays, taskbars, true, settings_.compact.monitor_id);
+    const std::vector<TaskbarSpot> spots =
+        taskbar_spots(displays, taskbars, true, settings_.compact.monitor_id);
     // No taskbar anywhere (the shell is away): the one read-out as without the setting.
     const bool no_taskbar = spots.size() == 1 && spots[0].taskbar == 0;
     std::string main_monitor;
