@@ -86,6 +86,7 @@ void App::shut_down() {
     sampler_thread_.stop_and_join();
     save_settings_now(); // takes the displays' positions back first
     save_usage_now();
+    side_displays_.clear();
     taskbar_display_.destroy();
     desktop_display_.destroy();
     tray_.remove();

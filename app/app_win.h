@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "app/status_refresh.h"
 #include "app/tray_win.h"
 #include "compact/compact_window_win.h"
+#include "compact/taskbar_readouts.h"
 #include "net/inventory.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
@@ -32,6 +34,10 @@ namespace tide::app {
 
 // Shows, once and shortly after start-up, that a portable copy cannot save in its folder.
 inline constexpr UINT_PTR k_timer_cannot_save_notice = 16;
+// With a read-out on every taskbar: looks for taskbars that came or went (the shell announces only its
+// own restart).
+inline constexpr UINT_PTR k_timer_taskbars = 17;
+inline constexpr UINT k_taskbars_check_ms = 1000;
 
 // Where the program keeps what outlives a run. The program passes the user's folder and Run key;
 // tests pass a temporary folder and a key of their own.
@@ -92,6 +98,19 @@ private:
     void on_clear_history();
     void on_dashboard_button(WPARAM code, LPARAM value);
     void replace_compact_displays();
+
+    // taskbars_win.cpp: one read-out per taskbar
+    void follow_taskbars(bool reapply = false);
+    void check_taskbars();
+    void forget_side_displays();
+    CompactSettings side_section(const std::string& monitor) const;
+    void take_back_side_places();
+    template <typename F> void for_each_taskbar_display(F f) {
+        f(taskbar_display_);
+        for (const auto& side : side_displays_) {
+            f(*side);
+        }
+    }
     void show_dashboard();
     void create_dashboard();
     void refresh_dashboard(const RefreshInputs& inputs);
@@ -163,6 +182,11 @@ private:
     bool displays_applied_ = false;    // the displays hold the settings (before that they have nothing to give back)
 
     TrayIcon tray_;
+    // With `compact.every_taskbar`: one read-out per secondary taskbar, each pinned to its monitor; they copy
+    // the taskbar display's picture. Declared after it, so they go first.
+    std::vector<std::unique_ptr<ui::CompactWindow>> side_displays_;
+    bool readouts_held_back_ = false; // the session is ending: the read-outs stay hidden
+    std::vector<TaskbarWindowInfo> seen_taskbars_; // at the last look, when every taskbar got its read-out
     HICON icon_ = nullptr;             // shared resource icon: not destroyed
     std::vector<InterfaceInfo> menu_interfaces_;  // as listed in the last tray menu
     bool menu_open_ = false;           // the tray menu is being tracked

@@ -250,6 +250,7 @@ void App::apply_appearance() {
     displays_applied_ = true;
     taskbar_display_.show(settings_.compact.enabled && settings_.compact.mode == 0);
     desktop_display_.show(settings_.desktop.enabled);
+    follow_taskbars(true);
 }
 
 void App::save_settings_now() {
@@ -295,6 +296,7 @@ void App::take_back_window_settings() {
     };
     take_place(settings_.compact, taskbar_display_.settings());
     take_place(settings_.desktop, desktop_display_.settings());
+    take_back_side_places();
 }
 
 void App::hand_monitoring_to_sampler(bool wake) {

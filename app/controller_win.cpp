@@ -15,7 +15,8 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
     if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
         // The shell restarted: the icon comes back with the last tooltip.
         keep_adding_tray_icon(tray_.readd());
-        taskbar_display_.recreate();
+        for_each_taskbar_display([](ui::CompactWindow& display) { display.recreate(); });
+        follow_taskbars();
         return 0;
     }
     switch (message) {
@@ -29,7 +30,8 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
             // Log-off or shut-down may not come back for a normal exit: give the shell its task list
             // back (hiding the read-out does), keep the usage too, and return only once both are on
             // disk (or the limit is up), since Windows may end the process right after.
-            taskbar_display_.show(false);
+            readouts_held_back_ = true;
+            for_each_taskbar_display([](ui::CompactWindow& display) { display.show(false); });
             count_last_bytes();
             save_settings_now();
             save_usage_now();
@@ -109,9 +111,11 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
         on_usage_window(wparam);
         return 0;
     case k_msg_taskbar_buttons:
-        if (taskbar_display_.shown() && !taskbar_display_.moving() && !taskbar_display_.dragging()) {
-            taskbar_display_.place();
-        }
+        for_each_taskbar_display([](ui::CompactWindow& display) {
+            if (display.shown() && !display.moving() && !display.dragging()) {
+                display.place();
+            }
+        });
         return 0;
     default:
         return DefWindowProcW(window, message, wparam, lparam);
@@ -146,12 +150,15 @@ void App::on_appearance_change() {
 }
 
 void App::replace_compact_displays() {
-    if (!taskbar_display_.moving()) {
-        taskbar_display_.place();
-    }
+    for_each_taskbar_display([](ui::CompactWindow& display) {
+        if (!display.moving()) {
+            display.place();
+        }
+    });
     if (!desktop_display_.moving()) {
         desktop_display_.place();
     }
+    follow_taskbars(); // a monitor may have come or gone
 }
 
 void App::on_timer(UINT_PTR id) {
@@ -170,7 +177,15 @@ void App::on_timer(UINT_PTR id) {
         break;
     case k_timer_session_goes_on:
         KillTimer(controller_window_, id);
+        readouts_held_back_ = false;
         taskbar_display_.show(settings_.compact.enabled && settings_.compact.mode == 0);
+        for (const auto& side : side_displays_) {
+            side->show(true);
+        }
+        follow_taskbars();
+        break;
+    case k_timer_taskbars:
+        check_taskbars();
         break;
     case k_timer_cannot_save_notice:
         tell_cannot_save();

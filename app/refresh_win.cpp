@@ -58,7 +58,8 @@ void App::refresh_ui() {
     const ui::CompactContent content{to_wide(status.compact_download), to_wide(status.compact_upload),
                                      to_wide(status.download_label), to_wide(status.upload_label), status.active,
                                      plan.used_up, to_wide(status.readout_name)};
-    taskbar_display_.set_content(content);
+    // The taskbar display first: the other taskbars' read-outs copy its picture.
+    for_each_taskbar_display([&content](ui::CompactWindow& display) { display.set_content(content); });
     desktop_display_.set_content(content);
     announce_state({status.active, plan.used_up}, text);
     std::string tooltip = status.tooltip;

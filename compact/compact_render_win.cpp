@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "compact/dpi.h"
 #include "compact/drawing_resources_win.h"
@@ -100,8 +101,46 @@ SIZE CompactWindow::size_px() const {
     return {scale_to_dpi(size_dip_.width, dpi_), scale_to_dpi(size_dip_.height, dpi_)};
 }
 
+// Everything that decides the pixels, apart from the place: settings that only place the window may differ.
+bool CompactWindow::draws_like(const CompactWindow& other) const {
+    const CompactSettings& a = settings_;
+    const CompactSettings& b = other.settings_;
+    const bool same_settings = a.native_style == b.native_style && a.upload_first == b.upload_first &&
+                               a.layout == b.layout && a.min_w == b.min_w && a.min_h == b.min_h &&
+                               a.max_w == b.max_w && a.max_h == b.max_h && a.opacity_pct == b.opacity_pct &&
+                               a.corner_radius == b.corner_radius && a.font_size_pt == b.font_size_pt;
+    const bool same_native = !a.native_style || (native_.text_color == other.native_.text_color &&
+                                                 native_.font_size_dip == other.native_.font_size_dip &&
+                                                 native_family_ == other.native_family_);
+    return same_settings && same_native && content_ == other.content_ && theme_ == other.theme_ &&
+           rtl_ == other.rtl_ && dpi_ == other.dpi_ && size_dip_ == other.size_dip_ &&
+           font_override_active_ == other.font_override_active_ &&
+           (!font_override_active_ || font_override_pt_ == other.font_override_pt_) &&
+           layout_override_ == other.layout_override_ && tight_ == other.tight_;
+}
+
+// The other read-out's bitmap, when it shows just what this one would: one layout and one drawing serve
+// every taskbar.
+bool CompactWindow::copy_picture() {
+    const CompactWindow* source = picture_source_;
+    if (source == nullptr || source == this || hwnd_ == nullptr || !source->painted_ ||
+        !draws_like(*source)) {
+        return false;
+    }
+    const LayeredSurface& from = source->surface_;
+    if (from.bits() == nullptr || !surface_.ensure(from.width(), from.height())) {
+        return false;
+    }
+    std::memcpy(surface_.bits(), from.bits(), static_cast<size_t>(from.width()) * from.height() * 4);
+    const BYTE alpha = settings_.native_style
+                           ? BYTE{255}
+                           : static_cast<BYTE>(std::clamp(settings_.opacity_pct, 0, 100) * 255 / 100);
+    painted_ = surface_.push(hwnd_, alpha);
+    return painted_;
+}
+
 void CompactWindow::paint() {
-    if (hwnd_ == nullptr) {
+    if (hwnd_ == nullptr || copy_picture()) {
         return;
     }
     CompactMetrics metrics = measure();
@@ -222,7 +261,7 @@ void CompactWindow::set_content(const CompactContent& content) {
     if (content.access_name != automation_.published().name) {
         automation_.publish(hwnd_, AccessTree{content.access_name, {}, -1});
     }
-    if (same) {
+    if (same || copy_picture()) {
         keep_on_top();
         return;
     }

@@ -114,8 +114,12 @@ bool CompactWindow::create_window(HWND parent) {
     hwnd_ = window;
     embedded_ = parent != nullptr;
     parent_ = parent;
-    SetTimer(hwnd_, k_timer_keep_on_top, k_keep_on_top_ms, nullptr);
-    SetTimer(hwnd_, k_timer_layout_check, k_layout_check_ms, nullptr);
+    // A read-out that shows another one's picture rides on that one's timers: every timer wakes the
+    // thread, and on a desk of several taskbars the wake-ups, not the drawing, would be most of the cost.
+    if (picture_source_ == nullptr) {
+        SetTimer(hwnd_, k_timer_keep_on_top, k_keep_on_top_ms, nullptr);
+        SetTimer(hwnd_, k_timer_layout_check, k_layout_check_ms, nullptr);
+    }
     return true;
 }
 
@@ -167,7 +171,7 @@ void CompactWindow::place() {
         return;
     }
     const std::vector<DisplayInfo> displays = enumerate_displays();
-    const DisplayInfo* display = choose_display(displays, settings_.monitor_id);
+    const DisplayInfo* display = my_display(displays);
     if (display == nullptr) {
         if (taskbar_) {
             taskbar_->release(*this);
@@ -286,6 +290,19 @@ void CompactWindow::destroy() {
     created_ = false;
 }
 
+const DisplayInfo* CompactWindow::my_display(const std::vector<DisplayInfo>& displays) const {
+    if (pinned_.empty()) {
+        return choose_display(displays, settings_.monitor_id);
+    }
+    const auto found = std::find_if(displays.begin(), displays.end(),
+                                    [this](const DisplayInfo& d) { return d.id == pinned_; });
+    return found != displays.end() ? &*found : nullptr;
+}
+
+void CompactWindow::pin_monitor(const std::string& id) {
+    pinned_ = id;
+}
+
 void CompactWindow::set_taskbar_host(std::unique_ptr<CompactTaskbarHost> host) {
     if (taskbar_) {
         taskbar_->release(*this);
@@ -300,7 +317,11 @@ void CompactWindow::keep_on_top() {
     if (!embedded_) {
         // A video, a game or a presentation filling this monitor: stay behind it until it ends. (The shell
         // lowers its own taskbar then, and an embedded read-out with it.)
-        const HWND fullscreen = fullscreen_window_over(window_rect(), enumerate_displays());
+        // Four times a second for every read-out: the monitors are asked for only while the shell says a
+        // full-screen program runs somewhere.
+        const HWND fullscreen = shell_reports_fullscreen()
+                                    ? fullscreen_window_over(window_rect(), enumerate_displays())
+                                    : nullptr;
         if (fullscreen != nullptr) {
             behind_fullscreen_ = true;
             if (!is_below(hwnd_, fullscreen)) {
@@ -342,8 +363,9 @@ void CompactWindow::finish_move() {
     moving_ = false;
     ScreenRect rect = window_rect();
     const std::vector<DisplayInfo> displays = enumerate_displays();
-    if (const DisplayInfo* display = display_at_center(displays, rect);
-        display != nullptr && hwnd_ != nullptr) {
+    // A read-out of one taskbar among several stays with its monitor wherever it was dropped.
+    const DisplayInfo* display = pinned_.empty() ? display_at_center(displays, rect) : my_display(displays);
+    if (display != nullptr && hwnd_ != nullptr) {
         if (settings_.snap_to_edges && !taskbar_mode()) {
             const ScreenRect snapped =
                 snap_to_work_area(rect, display->work, scale_to_dpi(settings_.snap_threshold, display->dpi));
@@ -352,7 +374,9 @@ void CompactWindow::finish_move() {
                 rect = snapped;
             }
         }
-        settings_.monitor_id = display->id;
+        if (pinned_.empty()) {
+            settings_.monitor_id = display->id;
+        }
         dpi_ = display->dpi;
         if (settings_.mode == 1) {
             settings_.floating_rect = rect;
@@ -427,19 +451,40 @@ void CompactWindow::on_timer(UINT_PTR id) {
     switch (id) {
     case k_timer_keep_on_top:
         keep_on_top();
+        for (CompactWindow* follower : followers()) {
+            follower->keep_on_top();
+        }
         break;
     case k_timer_after_foreground:
         KillTimer(hwnd_, k_timer_after_foreground);
         keep_on_top();
         break;
     case k_timer_layout_check:
-        if (taskbar_ && shown_ && !moving_ && !dragging_ && taskbar_mode()) {
-            taskbar_->check_layout(*this);
+        check_layout();
+        for (CompactWindow* follower : followers()) {
+            follower->check_layout();
         }
         break;
     default:
         break;
     }
+}
+
+void CompactWindow::check_layout() {
+    if (taskbar_ && shown_ && !moving_ && !dragging_ && taskbar_mode()) {
+        taskbar_->check_layout(*this);
+    }
+}
+
+// A copy: a layout check may place a read-out, and a window procedure run meanwhile might change the list.
+std::vector<CompactWindow*> CompactWindow::followers() const {
+    std::vector<CompactWindow*> found;
+    for (CompactWindow* window : live_windows()) {
+        if (window->picture_source_ == this) {
+            found.push_back(window);
+        }
+    }
+    return found;
 }
 
 void CALLBACK CompactWindow::on_foreground(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {

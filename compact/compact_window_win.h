@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "compact/compact_layout.h"
 #include "compact/layered_surface_win.h"
@@ -106,6 +107,16 @@ public:
     const AutomationHost& automation_host() const { return automation_; }
 
     void set_taskbar_host(std::unique_ptr<CompactTaskbarHost> host);
+
+    // Keeps the read-out on the monitor of this id (a read-out of one taskbar among several): a move keeps
+    // it there and leaves monitor_id alone, and while that monitor is gone it is not placed. Empty: the
+    // monitor of monitor_id, as the one read-out has it.
+    void pin_monitor(const std::string& id);
+    const std::string& pinned_monitor() const { return pinned_; }
+    // A read-out that shows the same picture: when it has drawn exactly what this one would draw (same
+    // figures, look, size and DPI), this one copies its bitmap instead of laying out and drawing again. It
+    // also keeps on top and checks its taskbar on the source's timers. Set before `create`.
+    void share_picture_from(const CompactWindow* source) { picture_source_ = source; }
     CompactTaskbarHost* taskbar_host() const { return taskbar_.get(); }
 
     // Font fitting for a crowded taskbar: a font size in points and a layout (none: the configured ones) and
@@ -152,8 +163,13 @@ private:
     void finish_move();
     void move_within_parent(const ScreenRect& screen);
     void on_timer(UINT_PTR id);
+    void check_layout();
+    std::vector<CompactWindow*> followers() const;
     void measure_now();
     ScreenRect window_rect() const;
+    const DisplayInfo* my_display(const std::vector<DisplayInfo>& displays) const;
+    bool draws_like(const CompactWindow& other) const;
+    bool copy_picture();
 
     // compact_render_win.cpp
     CompactMetrics measure();
@@ -190,6 +206,9 @@ private:
 
     LayeredSurface surface_;
     bool painted_ = false; // the last paint reached the screen with the current content and settings
+
+    std::string pinned_;
+    const CompactWindow* picture_source_ = nullptr;
 
     std::unique_ptr<CompactTaskbarHost> taskbar_;
     AutomationHost automation_;

@@ -40,8 +40,10 @@ ScreenRect ShellTaskbarHost::position(CompactWindow& window, const DisplayInfo& 
     const ScreenRect strip = taskbar_strip(display);
     const int gap = scale_to_dpi(k_gap_dip, display.dpi);
     // The occupied rectangles stand in for the notification area only when it is a window among them:
-    // a shell that paints its tray icons itself (Wine's) still needs the room kept free for them.
-    keep_reserve_ = occupied_.empty() || (display.primary && !has_notification_area(host));
+    // a shell that paints its tray icons itself (Wine's) still needs the room kept free for them, and so
+    // does the clock of a secondary taskbar whose contents are drawn rather than windows (Windows 11's).
+    keep_reserve_ =
+        occupied_.empty() || (!has_notification_area(host) && (display.primary || use_automation_));
     const int reserve = keep_reserve_ ? notification_reserve(display) : 0;
 
     SIZE size = window.size_px();

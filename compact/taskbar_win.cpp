@@ -95,6 +95,31 @@ HWND taskbar_window(bool primary, const ScreenRect& monitor) {
     return nullptr;
 }
 
+std::vector<TaskbarWindowInfo> shell_taskbars() {
+    std::vector<TaskbarWindowInfo> taskbars;
+    const auto add = [&taskbars](HWND w, bool primary) {
+        const std::optional<ScreenRect> r = window_rect(w);
+        taskbars.push_back(
+            {reinterpret_cast<uintptr_t>(w), primary, r.value_or(ScreenRect{}), IsWindowVisible(w) != FALSE});
+    };
+    // The one FindWindowW gives is the one placement uses: it leads, so that both agree.
+    const HWND main = FindWindowW(k_primary_taskbar_class, nullptr);
+    if (main != nullptr) {
+        add(main, true);
+    }
+    for (HWND w = FindWindowExW(nullptr, nullptr, k_primary_taskbar_class, nullptr); w != nullptr;
+         w = FindWindowExW(nullptr, w, k_primary_taskbar_class, nullptr)) {
+        if (w != main) {
+            add(w, true);
+        }
+    }
+    for (HWND w = FindWindowExW(nullptr, nullptr, k_secondary_taskbar_class, nullptr); w != nullptr;
+         w = FindWindowExW(nullptr, w, k_secondary_taskbar_class, nullptr)) {
+        add(w, false);
+    }
+    return taskbars;
+}
+
 bool has_content_bridge(HWND host) {
     return host != nullptr && FindWindowExW(host, nullptr, k_content_bridge_class, nullptr) != nullptr;
 }

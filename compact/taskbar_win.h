@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "compact/taskbar_readouts.h"
 #include "persistence/settings.h"
 
 namespace tide {
@@ -26,6 +27,10 @@ RECT to_rect(const ScreenRect& r);
 // The taskbar of a monitor: "Shell_TrayWnd" for the primary one, else the first
 // "Shell_SecondaryTrayWnd" whose centre lies on the monitor; null when there is none.
 HWND taskbar_window(bool primary, const ScreenRect& monitor);
+
+// Every top-level taskbar window of the shell: the primary ones ("Shell_TrayWnd", the one the system
+// finds first leading) and each secondary one.
+std::vector<TaskbarWindowInfo> shell_taskbars();
 
 // The taskbar draws its buttons itself (they are not windows): the automation watcher is needed.
 bool has_content_bridge(HWND host);

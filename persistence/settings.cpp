@@ -23,6 +23,22 @@ Settings default_settings() {
     return Settings{};
 }
 
+void remember_monitor_offset(std::vector<MonitorOffset>& offsets, std::string_view monitor, int32_t x,
+                             int32_t y) {
+    std::erase_if(offsets, [monitor](const MonitorOffset& o) { return o.monitor == monitor; });
+    offsets.push_back({std::string(monitor), x, y});
+    if (offsets.size() > k_max_monitor_offsets) {
+        offsets.erase(offsets.begin(), offsets.end() - k_max_monitor_offsets);
+    }
+}
+
+const MonitorOffset* find_monitor_offset(const std::vector<MonitorOffset>& offsets,
+                                         std::string_view monitor) {
+    const auto found = std::find_if(offsets.begin(), offsets.end(),
+                                    [monitor](const MonitorOffset& o) { return o.monitor == monitor; });
+    return found != offsets.end() ? &*found : nullptr;
+}
+
 namespace {
 
 // ---- reading ----
@@ -112,7 +128,29 @@ void read_usage_window(const JsonValue* object, UsageWindowSettings& window) {
     read_optional_int_member(object, "y", window.y);
 }
 
-void read_compact(const JsonValue* object, CompactSettings& block) {
+// An entry that is not an object of a string and two numbers is kept as one without a monitor, which the
+// repair then drops (and counts), so that the rest of the list survives it.
+void read_monitor_offsets(const JsonValue* object, std::vector<MonitorOffset>& offsets) {
+    const JsonValue* list = find_member(object, "monitor_offsets");
+    if (!list || !list->is_array()) {
+        return;
+    }
+    for (const JsonValue& entry : list->elements()) {
+        MonitorOffset offset;
+        const JsonValue* monitor = find_member(&entry, "monitor");
+        const JsonValue* x = find_member(&entry, "x");
+        const JsonValue* y = find_member(&entry, "y");
+        if (entry.is_object() && monitor && monitor->is_string() && x && x->is_number() && y &&
+            y->is_number()) {
+            offset.monitor = monitor->as_string();
+            read_int_member(&entry, "x", offset.x);
+            read_int_member(&entry, "y", offset.y);
+        }
+        offsets.push_back(std::move(offset));
+    }
+}
+
+void read_compact(const JsonValue* object, CompactSettings& block, bool taskbar) {
     read_bool_member(object, "enabled", block.enabled);
     read_int_member(object, "mode", block.mode);
     read_bool_member(object, "on_taskbar", block.on_taskbar);
@@ -147,6 +185,10 @@ void read_compact(const JsonValue* object, CompactSettings& block) {
             read_int_member(rect, "b", r.bottom);
             block.floating_rect = r;
         }
+    }
+    if (taskbar) {
+        read_bool_member(object, "every_taskbar", block.every_taskbar);
+        read_monitor_offsets(object, block.monitor_offsets);
     }
 }
 
@@ -200,13 +242,13 @@ JsonValue optional_number(const std::optional<int32_t>& value) {
     return value ? JsonValue(*value) : JsonValue(nullptr);
 }
 
-JsonValue compact_to_json(const CompactSettings& c) {
+JsonValue compact_to_json(const CompactSettings& c, bool taskbar) {
     JsonValue rect = nullptr;
     if (c.floating_rect) {
         const ScreenRect& r = *c.floating_rect;
         rect = JsonValue::object({{"l", r.left}, {"t", r.top}, {"r", r.right}, {"b", r.bottom}});
     }
-    return JsonValue::object({
+    JsonValue block = JsonValue::object({
         {"enabled", c.enabled},
         {"mode", c.mode},
         {"on_taskbar", c.on_taskbar},
@@ -234,6 +276,15 @@ JsonValue compact_to_json(const CompactSettings& c) {
         {"snap_threshold", c.snap_threshold},
         {"floating_rect", std::move(rect)},
     });
+    if (taskbar) {
+        std::vector<JsonValue> offsets;
+        for (const MonitorOffset& o : c.monitor_offsets) {
+            offsets.push_back(JsonValue::object({{"monitor", o.monitor}, {"x", o.x}, {"y", o.y}}));
+        }
+        block.append("every_taskbar", c.every_taskbar);
+        block.append("monitor_offsets", JsonValue::array(std::move(offsets)));
+    }
+    return block;
 }
 
 JsonValue units_to_json(const UnitSettings& u) {
@@ -313,6 +364,27 @@ void repair_compact(Repairer& fix, CompactSettings& c) {
     fix.theme(c.theme);
 }
 
+// Places of monitors that are not there now are kept; an entry without a usable monitor id, a second entry
+// of the same monitor (the later one is the newer) and the oldest beyond the limit go, one repair each.
+void repair_monitor_offsets(Repairer& fix, std::vector<MonitorOffset>& offsets) {
+    std::vector<MonitorOffset> kept;
+    for (size_t i = offsets.size(); i-- > 0;) {
+        MonitorOffset& o = offsets[i];
+        const bool unusable = o.monitor.empty() || o.monitor.size() > 256;
+        const bool repeated = std::any_of(kept.begin(), kept.end(),
+                                          [&o](const MonitorOffset& k) { return k.monitor == o.monitor; });
+        if (unusable || repeated || kept.size() == k_max_monitor_offsets) {
+            fix.count_one();
+            continue;
+        }
+        fix.clamp(o.x, -4000, 4000);
+        fix.clamp(o.y, -4000, 4000);
+        kept.push_back(std::move(o));
+    }
+    std::reverse(kept.begin(), kept.end());
+    offsets = std::move(kept);
+}
+
 bool valid_font_family(const std::string& family) {
     return !family.empty() && family.size() <= 64 && std::none_of(family.begin(), family.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20;
@@ -333,8 +405,8 @@ Settings settings_from_json(const JsonValue& document) {
     read_string_member(root, "language", s.language);
     read_general(find_object(document, "general"), s.general);
     read_monitoring(find_object(document, "monitoring"), s.monitoring);
-    read_compact(find_object(document, "compact"), s.compact);
-    read_compact(find_object(document, "desktop"), s.desktop);
+    read_compact(find_object(document, "compact"), s.compact, true);
+    read_compact(find_object(document, "desktop"), s.desktop, false);
     read_main_window(find_object(document, "main_window"), s.main_window);
     read_usage_window(find_object(document, "usage_window"), s.usage_window);
     read_units(find_object(document, "compact_units"), s.compact_units);
@@ -384,8 +456,8 @@ JsonValue settings_to_json(const Settings& s) {
                            {"pause_when_hidden", m.pause_when_hidden},
                            {"source", m.source},
                        })},
-        {"compact", compact_to_json(s.compact)},
-        {"desktop", compact_to_json(s.desktop)},
+        {"compact", compact_to_json(s.compact, true)},
+        {"desktop", compact_to_json(s.desktop, false)},
         {"main_window", JsonValue::object({
                             {"theme", w.theme},
                             {"width", w.width},
@@ -457,6 +529,7 @@ uint32_t repair_settings(Settings& s) {
 
     repair_compact(fix, s.compact);
     fix.set_if(s.compact.mode == 1, s.compact.mode, 0);
+    repair_monitor_offsets(fix, s.compact.monitor_offsets);
 
     repair_compact(fix, s.desktop);
     fix.set_if(s.desktop.mode != 1, s.desktop.mode, 1);
@@ -465,6 +538,8 @@ uint32_t repair_settings(Settings& s) {
         d.on_taskbar = d.embed_in_taskbar = d.native_style = false;
         fix.count_one(); // one repair for the three flags
     }
+    fix.set_if(d.every_taskbar, d.every_taskbar, false);
+    fix.set_if(!d.monitor_offsets.empty(), d.monitor_offsets, std::vector<MonitorOffset>());
 
     fix.clamp(s.main_window.width, 480, 7680);
     fix.clamp(s.main_window.height, 360, 4320);

@@ -6,6 +6,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "persistence/json.h"
 
@@ -31,6 +33,26 @@ struct UnitSettings {
 
     friend bool operator==(const UnitSettings&, const UnitSettings&) = default;
 };
+
+// Where the taskbar read-out sits on one monitor's secondary taskbar: the offsets (DIP) from its aligned
+// anchor there, by the monitor's id. The main taskbar's place stays in offset_x and offset_y.
+struct MonitorOffset {
+    std::string monitor;
+    int32_t x = 0;
+    int32_t y = 0;
+
+    friend bool operator==(const MonitorOffset&, const MonitorOffset&) = default;
+};
+
+// How many monitors' places are remembered; the one used longest ago is forgotten first.
+inline constexpr size_t k_max_monitor_offsets = 16;
+
+// Stores the monitor's place as the most recently used one (last), dropping the oldest beyond the limit.
+void remember_monitor_offset(std::vector<MonitorOffset>& offsets, std::string_view monitor, int32_t x,
+                             int32_t y);
+
+// The remembered place of a monitor; null when there is none.
+const MonitorOffset* find_monitor_offset(const std::vector<MonitorOffset>& offsets, std::string_view monitor);
 
 // One compact read-out: `compact` (on the taskbar) or `desktop` (floating). The defaults are the
 // taskbar's; desktop_defaults() gives the desktop's.
@@ -61,6 +83,10 @@ struct CompactSettings {
     bool snap_to_edges = true;
     int32_t snap_threshold = 12;
     std::optional<ScreenRect> floating_rect;
+    // Taskbar section only: a read-out on every taskbar there is, each secondary one placed by its monitor's
+    // remembered offsets (oldest first).
+    bool every_taskbar = false;
+    std::vector<MonitorOffset> monitor_offsets;
 
     static CompactSettings desktop_defaults();
 

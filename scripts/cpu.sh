@@ -5,20 +5,31 @@
 # same prefix. Figures from /proc of the Wine process. Not part of the test command.
 #
 #   bash scripts/cpu.sh [SECONDS]       (default 60)
+#
+# TIDE_CPU_PROGRAM names another Tidemeter.exe to measure (an earlier build, to compare).
+#
+#   bash scripts/cpu.sh --taskbars [SECONDS]
+#
+# measures instead, on a desk of two monitors with a stand-in taskbar on each (scripts/two_monitors.sh,
+# `tide_probe taskbars`), the read-out on the main taskbar alone and with "Show on every taskbar", the
+# ratio of the two shares and the resident memory the second read-out adds.
+#
 #   bash scripts/netlab.sh --router bash scripts/cpu.sh --router [SECONDS]
 #
 # --router (in the router lab) measures the dashboard closed with this PC's interface as the source and
 # with the router, which is asked for its counters every sample, and prints the Wine server's share
 # beside each, since Wine carries every socket call through it.
-#
-# TIDE_CPU_PROGRAM names another Tidemeter.exe to measure (an earlier build, to compare).
-#
 # On a machine that is busy with other work the shares move with it: run it more than once.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 source "$ROOT/scripts/wine_tools.sh"
 cd "$ROOT"
 
+taskbars=
+case "${1:-}" in
+--taskbars) taskbars=start; shift ;;
+--inside-two-monitors) taskbars=inside; shift ;;
+esac
 router=0
 if [ "${1:-}" = --router ]; then
     router=1
@@ -27,6 +38,57 @@ if [ "${1:-}" = --router ]; then
 fi
 seconds=${1:-60}
 settle=10 # after the window appears: fonts, first layouts and the first samples
+
+ticks_of() { # user + system clock ticks of a process
+    awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null
+}
+rss_kb_of() {
+    awk '$1 == "VmRSS:" { print $2; exit }' "/proc/$1/status" 2>/dev/null
+}
+hz=$(getconf CLK_TCK)
+
+if [ "$taskbars" = start ]; then
+    ensure_packages || exit 1
+    cmake --preset windows >/dev/null &&
+        cmake --build --preset windows --target Tidemeter tide_probe -j2 >/dev/null ||
+        { echo "build failed" >&2; exit 1; }
+    exec bash "$ROOT/scripts/two_monitors.sh" bash "$ROOT/scripts/cpu.sh" --inside-two-monitors "$seconds"
+fi
+if [ "$taskbars" = inside ]; then
+    # the read-out laid over each taskbar on one line, as on the private prefix's first start
+    data_dir=$(wine_data_dir)
+    mkdir -p "$WINEPREFIX/drive_c/cpu"
+    cp "${TIDE_CPU_PROGRAM:-build/windows/Tidemeter.exe}" "$WINEPREFIX/drive_c/cpu/Tidemeter.exe"
+    echo "Over $seconds s after $settle s of settling, under Wine on two monitors with a taskbar each:"
+    declare -A share rss
+    for every in false true; do
+        rm -rf "$data_dir" && mkdir -p "$data_dir"
+        printf '{"schema_version": 1, "compact": {"embed_in_taskbar": false, "layout": 1, "every_taskbar": %s}}\n' \
+            "$every" >"$data_dir/settings.json"
+        coproc bars { "$WINE" "$ROOT/build/windows/tide_probe.exe" taskbars 2>/dev/null; }
+        read -r -t 60 _ <&"${bars[0]}" || { echo "the stand-in taskbars did not start" >&2; exit 1; }
+        (cd /tmp && exec "$WINE" 'C:\cpu\Tidemeter.exe' --minimized >/dev/null 2>&1 &)
+        wait_until 60 test -n "$(unix_pids Tidemeter.exe)" || { echo "did not start" >&2; exit 1; }
+        pid=$(unix_pids Tidemeter.exe | head -n 1)
+        sleep "$settle"
+        t0=$(ticks_of "$pid")
+        sleep "$seconds"
+        t1=$(ticks_of "$pid")
+        rss[$every]=$(rss_kb_of "$pid")
+        share[$every]=$(awk -v d=$((t1 - t0)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.3f", 100 * d / hz / s }')
+        name="one taskbar"
+        [ "$every" = true ] && name="every taskbar (two)"
+        awk -v n="$name" -v c="${share[$every]}" -v t=$((t1 - t0)) -v r="${rss[$every]}" \
+            'BEGIN { printf "%-28s cpu %5.2f %% of one core (%d ticks)   resident %7.1f MB\n", n, c, t, r / 1024 }'
+        "$WINESERVER" -k 2>/dev/null
+        "$WINESERVER" -w
+        start_wine_session
+    done
+    awk -v a="${share[false]}" -v b="${share[true]}" -v ra="${rss[false]}" -v rb="${rss[true]}" 'BEGIN {
+        if (a > 0) printf "two taskbars cost %.2f times one\n", b / a
+        printf "resident memory of the second read-out: %+.1f MB\n", (rb - ra) / 1024 }'
+    exit 0
+fi
 
 ensure_packages || exit 1
 export TIDE_PREFIX="$ROOT/build/wine-cpu"
@@ -51,14 +113,6 @@ printf '{"schema_version": 1, "compact": {"embed_in_taskbar": false, "layout": 1
 start_xvfb || exit 1
 start_wine_session
 trap '"$WINESERVER" -k 2>/dev/null; stop_xvfb' EXIT
-
-ticks_of() { # user + system clock ticks of a process
-    awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null
-}
-rss_kb_of() {
-    awk '$1 == "VmRSS:" { print $2; exit }' "/proc/$1/status" 2>/dev/null
-}
-hz=$(getconf CLK_TCK)
 
 # run_case NAME PROGRAM ARGS...: starts it, lets it settle, measures over $seconds, ends it.
 run_case() {

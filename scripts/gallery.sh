@@ -11,10 +11,41 @@
 # while the steady traffic still flows, so that the big cards show the rate the graph ends with.
 #
 #   bash scripts/gallery.sh [OUTPUT_FOLDER]     (default docs/gallery)
+#   bash scripts/gallery.sh taskbars [FOLDER]   only the picture of two monitors with a read-out on each
+#                                               taskbar (scripts/two_monitors.sh, stand-in taskbars)
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 source "$ROOT/scripts/wine_tools.sh"
 cd "$ROOT"
+
+if [ "${1:-}" = taskbars ]; then
+    cmake --preset windows >/dev/null && cmake --build --preset windows --target Tidemeter tide_probe >/dev/null ||
+        { echo "build failed" >&2; exit 1; }
+    exec bash "$ROOT/scripts/two_monitors.sh" bash "$ROOT/scripts/gallery.sh" --on-two-monitors \
+        "$(realpath -m "${2:-docs/gallery}")"
+fi
+if [ "${1:-}" = --on-two-monitors ]; then
+    data_dir=$(wine_data_dir)
+    rm -rf "$data_dir" && mkdir -p "$data_dir"
+    # Laid over the taskbars (Wine never draws a read-out embedded in a window of another program), in
+    # the theme's box: without a compositing window manager the see-through native style shows black.
+    printf '{"schema_version": 1, "language": "en", "compact": {"every_taskbar": true, "embed_in_taskbar": false,
+        "native_style": false, "layout": 1, "opacity_pct": 100}}\n' >"$data_dir/settings.json"
+    mkdir -p "$2"
+    coproc bars { "$WINE" "$ROOT/build/windows/tide_probe.exe" taskbars 2>/dev/null; }
+    read -r -t 60 _ <&"${bars[0]}" || { echo "the stand-in taskbars did not start" >&2; exit 1; }
+    (cd /tmp && exec "$WINE" "$ROOT/build/windows/Tidemeter.exe" --minimized >/dev/null 2>&1 &)
+    two_readouts() { [ "$(tide_probe rect Tidemeter.Compact | wc -l)" -ge 2 ]; }
+    wait_until 60 two_readouts || { echo "no read-out on each taskbar" >&2; exit 1; }
+    sleep 5 # a few samples, so that the figures are not the first dashes
+    shot=$(mktemp --suffix=.png)
+    import -window root "$shot" 2>/dev/null
+    # The bottom of both monitors: the main one is 800 pixels high, the other 768.
+    convert "$shot" -crop 2304x110+0+690 +repage -strip -colors 64 "PNG8:$2/taskbars-two-monitors-en.png"
+    rm -f "$shot"
+    echo "  taskbars-two-monitors-en.png"
+    exit 0
+fi
 
 out=$(realpath -m "${1:-docs/gallery}")
 ensure_packages xdotool || exit 1

@@ -8,6 +8,9 @@
 //   tide_probe post CLASS MSG WPARAM LPARAM posts to the first window of CLASS; exit 1 when none
 //   tide_probe stats PID                   one line of private bytes, working set, handles, GDI, USER
 //   tide_probe hold                        keeps the desktop open until the process is ended
+//   tide_probe taskbars                    a stand-in taskbar at the bottom of every monitor (the shell's
+//                                          classes, 40 pixels high) until the process is ended; prints
+//                                          "ready" once they are there
 #include <windows.h>
 
 #include <psapi.h>
@@ -184,6 +187,52 @@ int hold() {
     return 0;
 }
 
+// Stand-ins for the shell's taskbars where Wine shows none (outside its virtual desktop): a main one
+// with a task band and a notification area, a secondary one with a task band and a clock, laid out as
+// Windows 10 lays them out.
+HWND make_window(const wchar_t* class_name, HWND parent, RECT r, COLORREF color) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = class_name;
+    wc.hbrBackground = CreateSolidBrush(color);
+    RegisterClassExW(&wc); // a second registration of the class fails harmlessly
+    const DWORD style = parent != nullptr ? WS_CHILD | WS_VISIBLE : WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
+    const DWORD ex_style = parent != nullptr ? 0 : WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+    return CreateWindowExW(ex_style, class_name, L"", style, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, parent, nullptr, wc.hInstance, nullptr);
+}
+
+BOOL CALLBACK add_taskbar(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetMonitorInfoW(monitor, &info)) {
+        return TRUE;
+    }
+    const RECT m = info.rcMonitor;
+    const bool primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+    const int w = m.right - m.left;
+    const HWND bar = make_window(primary ? L"Shell_TrayWnd" : L"Shell_SecondaryTrayWnd", nullptr,
+                                 {m.left, m.bottom - 40, m.right, m.bottom}, RGB(32, 32, 32));
+    make_window(L"Start", bar, {0, 0, 48, 40}, RGB(0, 90, 158));
+    make_window(L"ReBarWindow32", bar, {52, 0, w - 244, 40}, RGB(44, 44, 44));
+    make_window(primary ? L"TrayNotifyWnd" : L"ClockButton", bar, {w - (primary ? 240 : 88), 0, w, 40},
+                RGB(56, 56, 56));
+    return TRUE;
+}
+
+int taskbars() {
+    EnumDisplayMonitors(nullptr, nullptr, add_taskbar, 0);
+    std::puts("ready");
+    std::fflush(stdout);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -203,6 +252,11 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"hold" && argc == 2) {
         return hold();
     }
-    std::fprintf(stderr, "usage: tide_probe find|rect CLASS, post CLASS MSG WPARAM LPARAM, stats PID, hold\n");
+    if (command == L"taskbars" && argc == 2) {
+        return taskbars();
+    }
+    std::fprintf(
+        stderr,
+        "usage: tide_probe find|rect CLASS, post CLASS MSG WPARAM LPARAM, stats PID, hold, taskbars\n");
     return 2;
 }

@@ -139,6 +139,36 @@ const FileCase k_file_cases[] = {
      [](Settings&) {}, 1},
     {"FloatingRectNotAnObject", "{" REV3 R"("compact": {"floating_rect": [1, 2, 3, 4]}})", [](Settings&) {},
      0},
+    {"MonitorPlacesAndEveryTaskbarRead",
+     "{" REV3 R"("compact": {"every_taskbar": true, "monitor_offsets": [{"monitor": "\\\\.\\DISPLAY2",
+        "x": -120, "y": 3}, {"monitor": "\\\\.\\DISPLAY9", "x": 4000, "y": -4000}]}})",
+     [](Settings& s) {
+         s.compact.every_taskbar = true;
+         s.compact.monitor_offsets = {{"\\\\.\\DISPLAY2", -120, 3}, {"\\\\.\\DISPLAY9", 4000, -4000}};
+     },
+     0},
+    // Not an object, a monitor that is no string or empty, an offset that is no number: each entry goes
+    // alone; offsets out of range are clamped.
+    {"MalformedMonitorPlacesGoAlone",
+     "{" REV3 R"("compact": {"monitor_offsets": [{"monitor": "A", "x": 1, "y": 2}, 5, {"monitor": 7, "x": 1,
+        "y": 1}, {"monitor": "B", "x": "3", "y": 4}, {"monitor": "", "x": 1, "y": 1}, {"monitor": "C", "y": 1},
+        {"monitor": "D", "x": -4001, "y": 4001}]}})",
+     [](Settings& s) {
+         s.compact.monitor_offsets = {{"A", 1, 2}, {"D", -4000, 4000}};
+     },
+     7},
+    {"MonitorPlaceRepeatedKeepsTheLater",
+     "{" REV3 R"("compact": {"monitor_offsets": [{"monitor": "A", "x": 1, "y": 1}, {"monitor": "B", "x": 2,
+        "y": 2}, {"monitor": "A", "x": 3, "y": 3}]}})",
+     [](Settings& s) {
+         s.compact.monitor_offsets = {{"B", 2, 2}, {"A", 3, 3}};
+     },
+     1},
+    {"MonitorPlacesNotAList", "{" REV3 R"("compact": {"monitor_offsets": {"monitor": "A", "x": 1, "y": 1}}})",
+     [](Settings&) {}, 0},
+    {"DesktopHasNoMonitorPlaces",
+     "{" REV3 R"("desktop": {"every_taskbar": true, "monitor_offsets": [{"monitor": "A", "x": 1, "y": 1}]}})",
+     [](Settings&) {}, 0},
     {"OldFloatingCompactBecomesDesktop",
      R"({"defaults_rev": 2, "compact": {"mode": 1, "layout": 3, "theme": "Arctic", "opacity_pct": 50,
         "native_style": true, "floating_rect": {"l": 1, "t": 2, "r": 300, "b": 400}}})",
@@ -427,7 +457,9 @@ constexpr std::string_view k_default_file = R"({
     "always_on_top": true,
     "snap_to_edges": true,
     "snap_threshold": 12,
-    "floating_rect": null
+    "floating_rect": null,
+    "every_taskbar": false,
+    "monitor_offsets": []
   },
   "desktop": {
     "enabled": false,
@@ -526,6 +558,60 @@ TEST(SettingsText, OptionalValuesAndColoursAreWrittenInTheirForms) {
     EXPECT_EQ(text_of("desktop", "floating_rect"), R"({"l":1,"t":2,"r":3,"b":4})");
     EXPECT_EQ(text_of("compact", "floating_rect"), "null");
     EXPECT_EQ(text_of("", "custom_colors"), R"({"bg":"#000000","border":"#FFFFFF80","upload":"#60A5FA"})");
+}
+
+std::vector<MonitorOffset> places(int first, int last) {
+    std::vector<MonitorOffset> list;
+    for (int i = first; i <= last; ++i) {
+        list.push_back({"M" + std::to_string(i), i, -i});
+    }
+    return list;
+}
+
+// One monitor id per place, the newest last; the 17th forgets the oldest.
+TEST(MonitorPlaces, RememberedNewestLastAndOldestForgotten) {
+    struct Row {
+        std::vector<MonitorOffset> before;
+        std::string monitor;
+        std::vector<MonitorOffset> after;
+    };
+    std::vector<MonitorOffset> moved = places(0, 15);
+    moved.erase(moved.begin() + 3);
+    moved.push_back({"M3", 7, 8});
+    std::vector<MonitorOffset> sixteen = places(0, 14);
+    sixteen.push_back({"M99", 7, 8});
+    std::vector<MonitorOffset> seventeen = places(1, 15);
+    seventeen.push_back({"M99", 7, 8});
+    const Row rows[] = {
+        {{}, "M99", {{"M99", 7, 8}}},
+        {places(0, 15), "M3", moved},
+        {places(0, 14), "M99", sixteen},
+        {places(0, 15), "M99", seventeen},
+    };
+    for (const Row& row : rows) {
+        std::vector<MonitorOffset> list = row.before;
+        remember_monitor_offset(list, row.monitor, 7, 8);
+        EXPECT_EQ(list, row.after) << row.before.size() << " places, " << row.monitor;
+    }
+    const std::vector<MonitorOffset> list = places(0, 2);
+    ASSERT_NE(find_monitor_offset(list, "M1"), nullptr);
+    EXPECT_EQ(*find_monitor_offset(list, "M1"), (MonitorOffset{"M1", 1, -1}));
+    EXPECT_EQ(find_monitor_offset(list, "M"), nullptr);
+}
+
+// A file of 18 places (written by hand, or by a version without the limit) keeps the newest 16.
+TEST(MonitorPlaces, FileBeyondTheLimitKeepsTheNewest) {
+    std::string text = "{" REV3 R"("compact": {"monitor_offsets": [)";
+    for (const MonitorOffset& o : places(0, 17)) {
+        text +=
+            (o.x == 0 ? "" : ", ") + ("{\"monitor\": \"" + o.monitor + "\", \"x\": " + std::to_string(o.x) +
+                                      ", \"y\": " + std::to_string(o.y) + "}");
+    }
+    text += "]}}";
+    Settings settings = read_text(text);
+    EXPECT_EQ(repair_settings(settings), 2u);
+    EXPECT_EQ(settings.compact.monitor_offsets, places(2, 17));
+    EXPECT_EQ(round_trip(settings), settings);
 }
 
 TEST(SettingsText, UnknownKeysAreDropped) {

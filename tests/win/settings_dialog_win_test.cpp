@@ -157,6 +157,7 @@ TEST_F(SettingsDialogTest, ChangesEnableApplyWhichHandsThemBack) {
     EXPECT_EQ(text_of(item(id_compact_opacity_value)), L"85%");
     EXPECT_TRUE(IsWindowEnabled(item(id_compact_font_size)));
     press(id_match_taskbar);
+    press(id_every_taskbar);
     EXPECT_FALSE(IsWindowEnabled(item(id_compact_font_size)));
     EXPECT_FALSE(IsWindowEnabled(item(id_compact_theme)));
     EXPECT_FALSE(IsWindowEnabled(item(id_compact_opacity)));
@@ -173,6 +174,7 @@ TEST_F(SettingsDialogTest, ChangesEnableApplyWhichHandsThemBack) {
     expected.history_retention_days = 90;
     expected.compact.opacity_pct = 85;
     expected.compact.native_style = true;
+    expected.compact.every_taskbar = true;
     EXPECT_EQ(applied_[0], expected); // and nothing else
 
     press(id_match_taskbar);

@@ -401,6 +401,30 @@ TEST_F(TaskbarHostTest, SecondaryMonitorWithoutItsTaskbarIsNotEmbedded) {
     EXPECT_GE(window_rect(readout_.hwnd()).left, 1280);
 }
 
+// Windows 11's secondary taskbar draws its buttons and its clock itself: the clock's room stays free.
+TEST_F(TaskbarHostTest, SecondaryTaskbarThatDrawsItsClockKeepsItsRoom) {
+    std::vector<DisplayInfo> list{display({0, 0, 1280, 760}),
+                                  {"\\\\.\\DISPLAY2", {1280, 0, 2560, 800}, {1280, 0, 2560, 760}, 96, false}};
+    set_display_source([list] { return list; });
+    TestTaskbar bar(TestTaskbar::Kind::secondary, {1280, 760, 2560, 800});
+    DestroyWindow(bar.notify());
+    bar.add_child(k_content_bridge_class, {0, 0, 1280, 40});
+    CompactSettings settings;
+    settings.native_style = false;
+    settings.embed_in_taskbar = false;
+    settings.monitor_id = "\\\\.\\DISPLAY2";
+    ASSERT_TRUE(readout_.create(GetModuleHandleW(nullptr), controller_));
+    readout_.set_taskbar_host(std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13));
+    readout_.apply(settings, *find_palette("Midnight"), false);
+    readout_.set_content({L"12.3 Mbit/s", L"1.2 Mbit/s", L"", L"", true});
+    readout_.show(true);
+    ASSERT_TRUE(host().use_automation());
+    ASSERT_FALSE(host().occupied().empty()); // the start button
+    EXPECT_LE(window_rect(readout_.hwnd()).right, 2560 - 170 - 8);
+    readout_.show(false);
+    readout_.destroy(); // stops the watcher thread promptly
+}
+
 TEST_F(TaskbarHostTest, OverlayWhoseTaskbarDisappearsIsPlacedAgainByTheLayoutCheck) {
     auto bar = std::make_unique<TestTaskbar>(TestTaskbar::Kind::classic, k_bottom_bar);
     start(false);

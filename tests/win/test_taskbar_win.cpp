@@ -57,6 +57,9 @@ TestTaskbar::TestTaskbar(Kind kind, RECT bar, bool mirrored) {
     task_list_ = make_child(rebar_, k_task_switch_class, {0, 0, w - 244 - 52, h}, true);
     if (kind == Kind::classic) {
         notify_ = make_child(host_, k_notification_area_class, {w - 240, 0, w, h}, true);
+    } else {
+        // A secondary taskbar of Windows 10 has its own clock and no notification area.
+        notify_ = make_child(host_, L"ClockButton", {w - 88, 0, w, h}, true);
     }
 }
 

@@ -1,6 +1,7 @@
 // A taskbar of the test's own, built from windows with the shell's class names at rectangles the test
 // chooses: "Shell_TrayWnd" with "ReBarWindow32" > "MSTaskSwWClass", "TrayNotifyWnd" and a start
-// button, or the variant whose buttons are drawn by a "Windows.UI.Composition.DesktopWindowContentBridge".
+// button, or the variant whose buttons are drawn by a "Windows.UI.Composition.DesktopWindowContentBridge",
+// or a secondary taskbar ("Shell_SecondaryTrayWnd") with the task band and a clock.
 #pragma once
 
 #include <windows.h>
@@ -24,7 +25,7 @@ public:
     HWND host() const { return host_; }
     HWND rebar() const { return rebar_; }
     HWND task_list() const { return task_list_; }
-    HWND notify() const { return notify_; }
+    HWND notify() const { return notify_; } // the clock on a secondary taskbar
     HWND start() const { return start_; }
 
     // Adds a visible child at a rectangle in the host's client coordinates.

@@ -241,6 +241,7 @@ const std::array k_fields{
     check<&S::native_digits_compact>(id_digits_compact),
 
     FormField{id_on_taskbar, load_on_taskbar, store_on_taskbar},
+    check<&S::compact, &C::every_taskbar>(id_every_taskbar),
     check<&S::compact, &C::embed_in_taskbar>(id_embed_taskbar),
     check<&S::compact, &C::native_style>(id_match_taskbar),
     check<&S::compact, &C::upload_first>(id_compact_upload_first),

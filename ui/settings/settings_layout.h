@@ -64,10 +64,11 @@ enum ControlId : int {
     id_daily_limit = 1039,
     id_daily_unit = 1040,
     id_source = 1041, // its note below is id + 1
+    id_every_taskbar = 1043,
 };
 
 inline constexpr int k_first_control_id = id_language;
-inline constexpr int k_last_control_id = id_source;
+inline constexpr int k_last_control_id = id_every_taskbar;
 
 // `number` is a box for a whole number with its label; `unit` is the small list beside the number box
 // before it (its id is the box's + 1), without a label of its own.
