@@ -64,6 +64,21 @@ void enter_source(SamplerState& state, MonitorSource source) {
     }
 }
 
+// Rates and session totals from one source's cumulative totals.
+void measure_totals(SamplerState& state, RateSample& sample, uint64_t received, uint64_t sent, int64_t time,
+                    uint64_t identity) {
+    const RateMeter::Reading reading = state.meter.update(received, sent, time, identity);
+    // A jump the meter found implausible (a driver resetting a counter to a huge value) is not
+    // traffic; counting it would put it into the day's usage for good.
+    state.session.update(received, sent, identity, reading.result != RateResult::implausible);
+    sample.session_received = state.session.total_received;
+    sample.session_sent = state.session.total_sent;
+    sample.result = reading.result;
+    sample.download = reading.download;
+    sample.upload = reading.upload;
+    sample.status = reading.result == RateResult::ok ? MonitorStatus::connected : MonitorStatus::measuring;
+}
+
 } // namespace
 
 RateSample compute_sample(SamplerState& state, const Inventory& inventory,
@@ -99,18 +114,7 @@ RateSample compute_sample(SamplerState& state, const Inventory& inventory,
         return sample;
     }
     const InterfaceCounters counters = found->second;
-    const RateMeter::Reading reading =
-        state.meter.update(counters.received, counters.sent, inventory.timestamp, luid);
-    // A jump the meter found implausible (a driver resetting a counter to a huge value) is not
-    // traffic; counting it would put it into the day's usage for good.
-    state.session.update(counters.received, counters.sent, luid, reading.result != RateResult::implausible);
-    sample.session_received = state.session.total_received;
-    sample.session_sent = state.session.total_sent;
-
-    sample.result = reading.result;
-    sample.download = reading.download;
-    sample.upload = reading.upload;
-    sample.status = reading.result == RateResult::ok ? MonitorStatus::connected : MonitorStatus::measuring;
+    measure_totals(state, sample, counters.received, counters.sent, inventory.timestamp, luid);
     return sample;
 }
 
@@ -133,16 +137,7 @@ RateSample compute_source_sample(SamplerState& state, MonitorSource source, cons
         return sample;
     }
     sample.source_status = SourceStatus::ok;
-    const RateMeter::Reading rate =
-        state.meter.update(reading.received, reading.sent, reading.timestamp, reading.identity);
-    state.session.update(reading.received, reading.sent, reading.identity,
-                         rate.result != RateResult::implausible);
-    sample.session_received = state.session.total_received;
-    sample.session_sent = state.session.total_sent;
-    sample.result = rate.result;
-    sample.download = rate.download;
-    sample.upload = rate.upload;
-    sample.status = rate.result == RateResult::ok ? MonitorStatus::connected : MonitorStatus::measuring;
+    measure_totals(state, sample, reading.received, reading.sent, reading.timestamp, reading.identity);
     return sample;
 }
 
