@@ -48,9 +48,16 @@ start_xvfb || exit 1
 echo "(private display $DISPLAY)"
 start_wine_session
 hold_desktop
-ctest --test-dir build/windows --output-on-failure --timeout 300 -E '^Lab' 2>&1 | tee build/logs/windows.log
+# A test that fails is run once more: about one full run in three, one of the 160 programs loses its
+# start or an automation reply inside Wine (a test ending at once with no output at all, or another
+# process's name never coming), and no single test or cause could be made to repeat it. A test failing
+# twice fails the run; one that needed the second try is named below, so a real fault stays visible.
+ctest --test-dir build/windows --output-on-failure --timeout 300 --repeat until-pass:2 -E '^Lab' 2>&1 |
+    tee build/logs/windows.log
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 count_ctest build/logs/windows.log
+grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\*\*\*' build/logs/windows.log | grep -v 'Not Run' |
+    sed -E 's/^.*Test +#[0-9]+: ([^ ]+).*$/Needed a second try: \1/' | sort -u
 release_desktop
 "$WINESERVER" -k 2>/dev/null
 stop_xvfb
