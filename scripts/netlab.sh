@@ -49,6 +49,18 @@ done
 server_ns=tidelab-s$$
 client_ns=tidelab-c$$
 router_ns=tidelab-r$$
+# The description miniupnpd serves from the router namespace, on the lab's home network.
+router_description=http://192.168.77.1:5000/rootDesc.xml
+
+# Waits up to 20 s for an address of the lab to answer the client's namespace.
+answers_in_lab() {
+    local _
+    for _ in $(seq 100); do
+        ip netns exec "$client_ns" curl -sf -o /dev/null "$1" && return 0
+        sleep 0.2
+    done
+    return 1
+}
 other_ns=tidelab-o$$
 namespaces=("$client_ns" "$server_ns")
 ((router)) && namespaces+=("$router_ns" "$other_ns")
@@ -113,7 +125,7 @@ router-start)
         >>"$lab/miniupnpd.out" 2>&1 </dev/null &
     echo \$! >"$lab/miniupnpd.pid"
     for _ in \$(seq 100); do
-        ip netns exec $client_ns curl -sf -o /dev/null http://192.168.77.1:5000/rootDesc.xml && break
+        ip netns exec $client_ns curl -sf -o /dev/null $router_description && break
         sleep 0.1
     done
     echo "router-start 0" >>"$lab/log" ;;
@@ -195,22 +207,12 @@ if ((router)); then
     other_pid=$!
     export TIDE_LAB_HOME_SERVER=192.168.77.20:8000 TIDE_LAB_LOG="$lab/log"
     sh "$lab/link.sh" router-start
-    ip netns exec "$client_ns" curl -sf -o /dev/null http://192.168.77.1:5000/rootDesc.xml ||
+    ip netns exec "$client_ns" curl -sf -o /dev/null "$router_description" ||
         { echo "netlab.sh: the lab's router does not answer" >&2; cat "$lab/miniupnpd.out" >&2; exit 1; }
-    for _ in $(seq 100); do
-        ip netns exec "$client_ns" curl -sf -o /dev/null "http://$TIDE_LAB_HOME_SERVER/blob" && break
-        sleep 0.2
-    done
-    ip netns exec "$client_ns" curl -sf -o /dev/null "http://$TIDE_LAB_HOME_SERVER/blob" ||
-        { echo "netlab.sh: the other home host does not answer" >&2; exit 1; }
+    answers_in_lab "http://$TIDE_LAB_HOME_SERVER/blob" || { echo "netlab.sh: the other home host does not answer" >&2; exit 1; }
     : >"$lab/log"
 fi
-for _ in $(seq 100); do
-    ip netns exec "$client_ns" curl -sf -o /dev/null "$TIDE_LAB_URL" && break
-    sleep 0.2
-done
-ip netns exec "$client_ns" curl -sf -o /dev/null "$TIDE_LAB_URL" ||
-    { echo "netlab.sh: the lab's server does not answer" >&2; exit 1; }
+answers_in_lab "$TIDE_LAB_URL" || { echo "netlab.sh: the lab's server does not answer" >&2; exit 1; }
 
 if ((wine_session)); then
     # The prefix is prepared, and Xvfb, the Wine server and its services started, inside the namespace.
