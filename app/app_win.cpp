@@ -51,13 +51,14 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     };
     create_dashboard();
     taskbar_display_.create(instance_, controller_window_);
-    taskbar_display_.set_taskbar_host(
-        std::make_unique<ui::ShellTaskbarHost>(controller_window_, k_msg_taskbar_buttons));
+    button_watcher_ = std::make_shared<TaskbarButtonWatcher>(controller_window_, k_msg_taskbar_buttons);
+    taskbar_display_.set_taskbar_host(std::make_unique<ui::ShellTaskbarHost>(button_watcher_));
     desktop_display_.create(instance_, controller_window_);
     apply_settings();
     refresh_ui();
     const int compact_mode = settings_.compact.mode;
-    if ((!start_minimized && !settings_.main_window.start_minimized && compact_mode != 2) || compact_mode == 3) {
+    if ((!start_minimized && !settings_.main_window.start_minimized && compact_mode != 2) ||
+        compact_mode == 3) {
         show_dashboard();
     }
 
@@ -79,7 +80,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 }
 
 void App::shut_down() {
-    dashboard_.show(false); // at once: the saves below may wait on a slow disk
+    dashboard_.show(false);   // at once: the saves below may wait on a slow disk
     settings_dialog_.close(); // unapplied edits are dropped, as with Cancel
     usage_window_.close();    // keeps its place for the save below
     count_last_bytes();
@@ -89,6 +90,9 @@ void App::shut_down() {
     side_displays_.clear();
     taskbar_display_.destroy();
     desktop_display_.destroy();
+    if (button_watcher_) {
+        button_watcher_->stop(); // ends after its current pass, never waited for
+    }
     tray_.remove();
     // The program looks gone while the last saves finish; a disk that does not answer within the
     // limit does not keep the process alive.
@@ -227,7 +231,8 @@ void App::tell_cannot_save() {
     if (localizer_.rtl) {
         flags |= MB_RIGHT | MB_RTLREADING;
     }
-    MessageBoxW(controller_window_, localizer_.wide_text("portable.cannot_save").c_str(), L"Tidemeter", flags);
+    MessageBoxW(controller_window_, localizer_.wide_text("portable.cannot_save").c_str(), L"Tidemeter",
+                flags);
 }
 
 // At logon the shell can refuse the icon without ever sending "TaskbarCreated" afterwards: the icon
@@ -270,7 +275,8 @@ int App::run_message_loop() {
         if (settings_dialog_.handle_dialog_message(message)) {
             continue;
         }
-        if (const HWND dashboard = dashboard_.hwnd(); dashboard != nullptr && IsDialogMessageW(dashboard, &message)) {
+        if (const HWND dashboard = dashboard_.hwnd();
+            dashboard != nullptr && IsDialogMessageW(dashboard, &message)) {
             continue;
         }
         // Tab between its buttons, Escape closes it.

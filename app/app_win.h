@@ -15,6 +15,7 @@
 #include "app/tray_win.h"
 #include "compact/compact_window_win.h"
 #include "compact/taskbar_readouts.h"
+#include "compact/taskbar_watcher_win.h"
 #include "net/inventory.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
@@ -107,8 +108,8 @@ private:
     void take_back_side_places();
     template <typename F> void for_each_taskbar_display(F f) {
         f(taskbar_display_);
-        for (const auto& side : side_displays_) {
-            f(*side);
+        for (const SideReadout& side : side_displays_) {
+            f(*side.window);
         }
     }
     void show_dashboard();
@@ -153,56 +154,65 @@ private:
     HWND controller_window_ = nullptr;
     UINT taskbar_created_message_ = 0;
 
-    Settings settings_;                // the live settings; main thread only
+    Settings settings_; // the live settings; main thread only
     std::wstring settings_path_;
     FileAccess settings_access_ = FileAccess::writable;
     Localizer localizer_;
     NumberFormat main_format_;
     NumberFormat compact_format_;
 
-    RateSample current_sample_;        // main thread's copy of the last published sample
+    RateSample current_sample_; // main thread's copy of the last published sample
     MonitorStatus previous_status_ = MonitorStatus::measuring;
-    std::optional<ReadoutState> readout_state_; // what the read-outs last announced from; none before the first refresh
-    UsageCounter usage_counter_;       // turns session totals into usage increments
+    std::optional<ReadoutState>
+        readout_state_;          // what the read-outs last announced from; none before the first refresh
+    UsageCounter usage_counter_; // turns session totals into usage increments
     GraphHistory graph_history_;
-    VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags
+    VisibleGraph visible_graph_; // the visible points with the graph's frozen and rebuild flags
     UsageHistory usage_;
-    int64_t run_first_day_ = 0;        // the day this run started: its days are what it counted itself
+    int64_t run_first_day_ = 0; // the day this run started: its days are what it counted itself
     RecentErrors recent_errors_;
 
-    PlanWarner plan_warner_;            // which data-plan warnings have been given
+    PlanWarner plan_warner_; // which data-plan warnings have been given
     std::wstring warnings_path_;
-    bool warnings_read_ = false;        // warnings.json read (or none there): only then may a warning go out
+    bool warnings_read_ = false; // warnings.json read (or none there): only then may a warning go out
     bool warnings_unreadable_reported_ = false;
     bool warnings_save_failed_ = false; // retried with the usage save, not at every refresh
 
-    SystemAppearance appearance_;      // read at start-up and on every system colour or theme change
+    SystemAppearance appearance_;       // read at start-up and on every system colour or theme change
     ui::CompactWindow taskbar_display_; // section `compact`
     ui::CompactWindow desktop_display_; // section `desktop`
-    bool displays_applied_ = false;    // the displays hold the settings (before that they have nothing to give back)
+    bool displays_applied_ =
+        false; // the displays hold the settings (before that they have nothing to give back)
 
     TrayIcon tray_;
-    // With `compact.every_taskbar`: one read-out per secondary taskbar, each pinned to its monitor; they copy
-    // the taskbar display's picture. Declared after it, so they go first.
-    std::vector<std::unique_ptr<ui::CompactWindow>> side_displays_;
-    bool readouts_held_back_ = false; // the session is ending: the read-outs stay hidden
+    // With `compact.every_taskbar`: one read-out per taskbar besides the main one, for as long as that
+    // taskbar is there, pinned to the monitor it is docked on; they copy the taskbar display's picture.
+    // Declared after it, so they go first.
+    struct SideReadout {
+        uintptr_t taskbar = 0;
+        std::unique_ptr<ui::CompactWindow> window;
+    };
+    std::vector<SideReadout> side_displays_;
+    // Follows the buttons of every taskbar that draws them itself, for all the read-outs.
+    std::shared_ptr<TaskbarButtonWatcher> button_watcher_;
+    bool readouts_held_back_ = false;              // the session is ending: the read-outs stay hidden
     std::vector<TaskbarWindowInfo> seen_taskbars_; // at the last look, when every taskbar got its read-out
-    HICON icon_ = nullptr;             // shared resource icon: not destroyed
-    std::vector<InterfaceInfo> menu_interfaces_;  // as listed in the last tray menu
-    bool menu_open_ = false;           // the tray menu is being tracked
-    ui::SettingsDialog settings_dialog_; // open while the user edits the settings
+    HICON icon_ = nullptr;                         // shared resource icon: not destroyed
+    std::vector<InterfaceInfo> menu_interfaces_;   // as listed in the last tray menu
+    bool menu_open_ = false;                       // the tray menu is being tracked
+    ui::SettingsDialog settings_dialog_;           // open while the user edits the settings
 
     // The sample lock, the shared sample, the sampler selection, the interval copy, the stop and
     // pause flags and the wake event.
     SamplerShared sampler_;
-    SamplerThread sampler_thread_;     // declared after sampler_: stops before the shared state goes
+    SamplerThread sampler_thread_; // declared after sampler_: stops before the shared state goes
 
     ui::MainWindow dashboard_;
 
     // Writes settings.json, usage.json and the exports off the UI thread; exists once the controller
     // window does (it reports there).
     std::optional<FileWriter> writer_;
-    ui::UsageWindow usage_window_;     // open only while the user looks at the history
+    ui::UsageWindow usage_window_; // open only while the user looks at the history
 };
 
 } // namespace tide::app

@@ -179,8 +179,8 @@ void App::on_timer(UINT_PTR id) {
         KillTimer(controller_window_, id);
         readouts_held_back_ = false;
         taskbar_display_.show(settings_.compact.enabled && settings_.compact.mode == 0);
-        for (const auto& side : side_displays_) {
-            side->show(true);
+        for (const SideReadout& side : side_displays_) {
+            side.window->show(true);
         }
         follow_taskbars();
         break;

@@ -31,9 +31,9 @@ CompactSettings App::side_section(const std::string& monitor) const {
 
 // Only a place the user changed is stored, so that the list keeps the monitors in the order they were used.
 void App::take_back_side_places() {
-    for (const auto& side : side_displays_) {
-        const CompactSettings& placed = side->settings();
-        const std::string& monitor = side->pinned_monitor();
+    for (const SideReadout& side : side_displays_) {
+        const CompactSettings& placed = side.window->settings();
+        const std::string& monitor = side.window->pinned_monitor();
         const MonitorOffset* known = find_monitor_offset(settings_.compact.monitor_offsets, monitor);
         const bool changed = known != nullptr ? known->x != placed.offset_x || known->y != placed.offset_y
                                               : placed.offset_x != 0 || placed.offset_y != 0;
@@ -49,9 +49,11 @@ void App::forget_side_displays() {
     side_displays_.clear(); // each restores its taskbar's task list as it goes
 }
 
-// Every taskbar there is gets exactly one read-out: the taskbar display on the main taskbar (it keeps
-// offset_x and offset_y), one more per secondary taskbar. Run on every settings change, display or DPI
-// change, shell restart and once a second, since the shell announces no taskbar that comes or goes.
+// Every taskbar there is gets exactly one read-out: the taskbar display on the main taskbar, on whichever
+// monitor the user docked it (it keeps offset_x and offset_y), one more per other taskbar. A read-out lives
+// as long as its taskbar: one that is auto-hidden, or dragged to another monitor, keeps it. Run on every
+// settings change, display or DPI change, shell restart and once a second, since the shell announces no
+// taskbar that comes or goes.
 void App::follow_taskbars(bool reapply) {
     if (!every_taskbar_on(settings_.compact)) {
         KillTimer(controller_window_, k_timer_taskbars);
@@ -77,17 +79,16 @@ void App::follow_taskbars(bool reapply) {
     const bool no_taskbar = spots.size() == 1 && spots[0].taskbar == 0;
     std::string main_monitor;
     bool main_on = no_taskbar;
-    std::vector<std::string> side_monitors;
+    std::vector<TaskbarSpot> sides;
     for (const TaskbarSpot& spot : spots) {
-        const DisplayInfo& display = displays[spot.display];
         if (no_taskbar) {
             break;
         }
-        if (display.primary) {
-            main_monitor = display.id;
+        if (spot.main) {
+            main_monitor = displays[spot.display].id;
             main_on = true;
         } else {
-            side_monitors.push_back(display.id);
+            sides.push_back(spot);
         }
     }
 
@@ -101,26 +102,32 @@ void App::follow_taskbars(bool reapply) {
         taskbar_display_.show(main_on);
     }
 
-    const auto wanted = [&side_monitors](const std::string& monitor) {
-        return std::find(side_monitors.begin(), side_monitors.end(), monitor) != side_monitors.end();
+    const auto spot_of = [&sides](uintptr_t taskbar) {
+        return std::find_if(sides.begin(), sides.end(),
+                            [taskbar](const TaskbarSpot& s) { return s.taskbar == taskbar; });
     };
-    take_back_side_places(); // a read-out about to go may have been moved since the last save
-    std::erase_if(side_displays_, [&wanted](const auto& side) { return !wanted(side->pinned_monitor()); });
+    take_back_side_places(); // a read-out about to go or move may have been moved since the last save
+    std::erase_if(side_displays_,
+                  [&](const SideReadout& side) { return spot_of(side.taskbar) == sides.end(); });
 
     const Theme theme = resolve_theme(settings_.compact.theme, settings_.custom_colors, appearance_);
-    if (reapply) {
-        for (const auto& side : side_displays_) {
-            side->apply(side_section(side->pinned_monitor()), theme, localizer_.rtl);
+    for (const SideReadout& side : side_displays_) {
+        // A taskbar dragged to another monitor takes its read-out along, to that monitor's place.
+        const std::string& monitor = displays[spot_of(side.taskbar)->display].id;
+        if (reapply || side.window->pinned_monitor() != monitor) {
+            side.window->pin_monitor(monitor);
+            side.window->apply(side_section(monitor), theme, localizer_.rtl);
         }
     }
     bool complete = true;
-    for (const std::string& monitor : side_monitors) {
+    for (const TaskbarSpot& spot : sides) {
         const bool present =
             std::any_of(side_displays_.begin(), side_displays_.end(),
-                        [&monitor](const auto& side) { return side->pinned_monitor() == monitor; });
+                        [&spot](const SideReadout& side) { return side.taskbar == spot.taskbar; });
         if (present) {
             continue;
         }
+        const std::string& monitor = displays[spot.display].id;
         auto side = std::make_unique<ui::CompactWindow>();
         side->pin_monitor(monitor);
         side->share_picture_from(&taskbar_display_);
@@ -129,11 +136,10 @@ void App::follow_taskbars(bool reapply) {
             complete = false; // tried again at the next check
             continue;
         }
-        side->set_taskbar_host(
-            std::make_unique<ui::ShellTaskbarHost>(controller_window_, k_msg_taskbar_buttons));
+        side->set_taskbar_host(std::make_unique<ui::ShellTaskbarHost>(button_watcher_));
         side->apply(side_section(monitor), theme, localizer_.rtl);
         side->show(true);
-        side_displays_.push_back(std::move(side));
+        side_displays_.push_back({spot.taskbar, std::move(side)});
     }
     if (complete) {
         seen_taskbars_ = taskbars;

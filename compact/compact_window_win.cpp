@@ -181,7 +181,7 @@ void CompactWindow::place() {
     const TaskbarEdge edge = taskbar_edge(*display);
     HWND host = nullptr;
     if (taskbar_ && taskbar_mode() && (edge == TaskbarEdge::top || edge == TaskbarEdge::bottom)) {
-        host = taskbar_->find_host(*display);
+        host = taskbar_->find_host(displays, static_cast<size_t>(display - displays.data()));
     }
     const bool want_embedded = host != nullptr && settings_.embed_in_taskbar;
     const HWND want_parent = want_embedded ? host : nullptr;
@@ -292,6 +292,14 @@ void CompactWindow::destroy() {
 
 const DisplayInfo* CompactWindow::my_display(const std::vector<DisplayInfo>& displays) const {
     if (pinned_.empty()) {
+        // The taskbar read-out goes with the main taskbar, unless the user dragged it to a monitor
+        // that is there.
+        const bool named = std::any_of(displays.begin(), displays.end(), [this](const DisplayInfo& d) {
+            return !settings_.monitor_id.empty() && d.id == settings_.monitor_id;
+        });
+        if (!named && taskbar_ && taskbar_mode()) {
+            return taskbar_->main_display(displays);
+        }
         return choose_display(displays, settings_.monitor_id);
     }
     const auto found = std::find_if(displays.begin(), displays.end(),

@@ -62,8 +62,11 @@ class CompactWindow;
 class CompactTaskbarHost {
 public:
     virtual ~CompactTaskbarHost() = default;
-    // The taskbar window of a monitor whose taskbar is at the top or bottom; null when there is none.
-    virtual HWND find_host(const DisplayInfo& display) = 0;
+    // The taskbar window of monitor `display` (an index into `displays`) whose taskbar is at the top or
+    // bottom; null when there is none.
+    virtual HWND find_host(const std::vector<DisplayInfo>& displays, size_t display) = 0;
+    // The monitor of the main taskbar, wherever the user docked it; the primary one while there is none.
+    virtual const DisplayInfo* main_display(const std::vector<DisplayInfo>& displays) = 0;
     // The screen rectangle on the host's strip for the window's measured size; may shrink the font or take a
     // narrower layout through CompactWindow::fit_font (which re-measures).
     virtual ScreenRect position(CompactWindow& window, const DisplayInfo& display, HWND host,

@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "compact/displays_win.h"
 #include "compact/dpi.h"
 #include "compact/taskbar_layout.h"
 
@@ -16,11 +17,11 @@ constexpr int k_task_list_min_dip = 120;
 
 ShellTaskbarHost::~ShellTaskbarHost() {
     task_list_.restore_task_list();
-    watcher_.stop();
+    watcher_->watch(this, nullptr);
 }
 
-HWND ShellTaskbarHost::find_host(const DisplayInfo& display) {
-    host_ = taskbar_window(display.primary, display.monitor);
+HWND ShellTaskbarHost::find_host(const std::vector<DisplayInfo>& displays, size_t display) {
+    host_ = taskbar_window(displays, display);
     use_automation_ = has_content_bridge(host_);
     if (host_ == nullptr) {
         occupied_.clear();
@@ -28,9 +29,13 @@ HWND ShellTaskbarHost::find_host(const DisplayInfo& display) {
     return host_;
 }
 
+const DisplayInfo* ShellTaskbarHost::main_display(const std::vector<DisplayInfo>& displays) {
+    return main_taskbar_display(displays, shell_taskbars());
+}
+
 std::vector<ScreenRect> ShellTaskbarHost::current_occupied(HWND own) const {
     return occupied_rectangles(host_, own,
-                               use_automation_ ? watcher_.latest(host_) : std::vector<ScreenRect>{});
+                               use_automation_ ? watcher_->latest(host_) : std::vector<ScreenRect>{});
 }
 
 ScreenRect ShellTaskbarHost::position(CompactWindow& window, const DisplayInfo& display, HWND host,
@@ -42,9 +47,9 @@ ScreenRect ShellTaskbarHost::position(CompactWindow& window, const DisplayInfo& 
     // The occupied rectangles stand in for the notification area only when it is a window among them:
     // a shell that paints its tray icons itself (Wine's) still needs the room kept free for them, and so
     // does the clock of a secondary taskbar whose contents are drawn rather than windows (Windows 11's).
-    keep_reserve_ =
-        occupied_.empty() || (!has_notification_area(host) && (display.primary || use_automation_));
-    const int reserve = keep_reserve_ ? notification_reserve(display) : 0;
+    const bool main_bar = is_main_taskbar(host);
+    keep_reserve_ = occupied_.empty() || (!has_notification_area(host) && (main_bar || use_automation_));
+    const int reserve = keep_reserve_ ? tide::notification_reserve(main_bar, display.dpi) : 0;
 
     SIZE size = window.size_px();
     const auto anchor = [&] { return taskbar_anchor(display, size.cx, size.cy, params, reserve); };
@@ -100,16 +105,23 @@ void ShellTaskbarHost::after_position(CompactWindow& window, HWND host) {
     } else {
         task_list_.restore_task_list();
     }
-    watcher_.watch(host != nullptr && window.shown() && use_automation_ ? host : nullptr, notify_, message_);
+    watcher_->watch(this, host != nullptr && window.shown() && use_automation_ ? host : nullptr);
 }
 
 int ShellTaskbarHost::notification_reserve(const DisplayInfo& display) {
-    return tide::notification_reserve(display.primary, display.dpi);
+    // The notification area is on the main taskbar, wherever the user docked it.
+    bool main_bar = display.primary;
+    if (host_ != nullptr) {
+        main_bar = is_main_taskbar(host_);
+    } else if (const DisplayInfo* main = main_display(enumerate_displays())) {
+        main_bar = main->id == display.id;
+    }
+    return tide::notification_reserve(main_bar, display.dpi);
 }
 
 void ShellTaskbarHost::release(CompactWindow&) {
     task_list_.restore_task_list();
-    watcher_.watch(nullptr, notify_, message_);
+    watcher_->watch(this, nullptr);
 }
 
 void ShellTaskbarHost::check_layout(CompactWindow& window) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -15,13 +16,16 @@ namespace tide::ui {
 
 class ShellTaskbarHost final : public CompactTaskbarHost {
 public:
-    // The watcher posts `message` to `notify` (the controller) when the taskbar's buttons move; it reads
-    // them from `buttons` when given, else through UI Automation.
+    // `watcher` follows the buttons of taskbars that draw them themselves; one serves every read-out.
+    explicit ShellTaskbarHost(std::shared_ptr<TaskbarButtonWatcher> watcher) : watcher_(std::move(watcher)) {}
+    // With a watcher of its own, which posts `message` to `notify` (the controller) when the taskbar's
+    // buttons move; it reads them from `buttons` when given, else through UI Automation.
     ShellTaskbarHost(HWND notify, UINT message, ButtonSource buttons = {})
-        : notify_(notify), message_(message), watcher_(std::move(buttons)) {}
+        : ShellTaskbarHost(std::make_shared<TaskbarButtonWatcher>(notify, message, std::move(buttons))) {}
     ~ShellTaskbarHost() override;
 
-    HWND find_host(const DisplayInfo& display) override;
+    HWND find_host(const std::vector<DisplayInfo>& displays, size_t display) override;
+    const DisplayInfo* main_display(const std::vector<DisplayInfo>& displays) override;
     ScreenRect position(CompactWindow& window, const DisplayInfo& display, HWND host,
                         const PlacementParams& params) override;
     void after_position(CompactWindow& window, HWND host) override;
@@ -39,14 +43,12 @@ private:
     std::vector<ScreenRect> current_occupied(HWND own) const;
     void adjust(CompactWindow& window);
 
-    HWND notify_;
-    UINT message_;
     HWND host_ = nullptr;
     bool use_automation_ = false;
     bool keep_reserve_ = true;
     std::vector<ScreenRect> occupied_;
     TaskListAdjuster task_list_;
-    TaskbarButtonWatcher watcher_;
+    std::shared_ptr<TaskbarButtonWatcher> watcher_;
 };
 
 } // namespace tide::ui

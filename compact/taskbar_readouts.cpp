@@ -1,6 +1,9 @@
 // Which taskbars get a read-out.
 #include "compact/taskbar_readouts.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace tide {
 namespace {
 
@@ -8,21 +11,96 @@ bool usable(const TaskbarWindowInfo& t) {
     return t.handle != 0 && t.visible && t.rect.right > t.rect.left && t.rect.bottom > t.rect.top;
 }
 
-bool centre_on(const ScreenRect& r, const ScreenRect& monitor) {
-    const int64_t x = (int64_t{r.left} + r.right) / 2;
-    const int64_t y = (int64_t{r.top} + r.bottom) / 2;
-    return monitor.left <= x && x < monitor.right && monitor.top <= y && y < monitor.bottom;
+// Rounded down also left of or above the primary monitor, where coordinates are negative.
+int64_t middle(int32_t a, int32_t b) {
+    const int64_t sum = int64_t{a} + b;
+    return sum >= 0 ? sum / 2 : (sum - 1) / 2;
+}
+
+bool within(int64_t x, int32_t low, int32_t high) {
+    return low <= x && x < high;
+}
+
+// How far the bar reaches into the monitor across its thickness; 0 when it is not docked on one of the
+// monitor's edges along its length.
+int64_t docked_depth(const ScreenRect& bar, const ScreenRect& m) {
+    const bool along_top_or_bottom = bar.right - bar.left >= bar.bottom - bar.top;
+    if (along_top_or_bottom) {
+        if (!within(middle(bar.left, bar.right), m.left, m.right)) {
+            return 0;
+        }
+        const bool bottom = m.top <= bar.top && bar.top < m.bottom && bar.bottom >= m.bottom;
+        const bool top = m.top < bar.bottom && bar.bottom <= m.bottom && bar.top <= m.top;
+        return bottom || top ? std::min(bar.bottom, m.bottom) - std::max(bar.top, m.top) : 0;
+    }
+    if (!within(middle(bar.top, bar.bottom), m.top, m.bottom)) {
+        return 0;
+    }
+    const bool right = m.left <= bar.left && bar.left < m.right && bar.right >= m.right;
+    const bool left = m.left < bar.right && bar.right <= m.right && bar.left <= m.left;
+    return right || left ? std::min(bar.right, m.right) - std::max(bar.left, m.left) : 0;
 }
 
 } // namespace
 
-uintptr_t taskbar_of(const DisplayInfo& display, const std::vector<TaskbarWindowInfo>& taskbars) {
+std::optional<size_t> docked_monitor(const ScreenRect& bar, const std::vector<DisplayInfo>& displays) {
+    if (bar.right <= bar.left || bar.bottom <= bar.top) {
+        return std::nullopt;
+    }
+    std::optional<size_t> found;
+    int64_t least = std::numeric_limits<int64_t>::max();
+    for (size_t i = 0; i < displays.size(); ++i) {
+        const int64_t depth = docked_depth(bar, displays[i].monitor);
+        if (depth > 0 && depth < least) {
+            found = i;
+            least = depth;
+        }
+    }
+    if (found) {
+        return found;
+    }
+    const int64_t x = middle(bar.left, bar.right);
+    const int64_t y = middle(bar.top, bar.bottom);
+    for (size_t i = 0; i < displays.size(); ++i) {
+        const ScreenRect& m = displays[i].monitor;
+        if (within(x, m.left, m.right) && within(y, m.top, m.bottom)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+uintptr_t taskbar_of(size_t display, const std::vector<DisplayInfo>& displays,
+                     const std::vector<TaskbarWindowInfo>& taskbars) {
     for (const TaskbarWindowInfo& t : taskbars) {
-        if (usable(t) && t.primary == display.primary && (t.primary || centre_on(t.rect, display.monitor))) {
+        if (usable(t) && docked_monitor(t.rect, displays) == display) {
             return t.handle;
         }
     }
     return 0;
+}
+
+namespace {
+
+// The first shown main taskbar that is docked on some monitor.
+const TaskbarWindowInfo* main_taskbar(const std::vector<DisplayInfo>& displays,
+                                      const std::vector<TaskbarWindowInfo>& taskbars) {
+    for (const TaskbarWindowInfo& t : taskbars) {
+        if (t.primary && usable(t) && docked_monitor(t.rect, displays)) {
+            return &t;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const DisplayInfo* main_taskbar_display(const std::vector<DisplayInfo>& displays,
+                                        const std::vector<TaskbarWindowInfo>& taskbars) {
+    if (const TaskbarWindowInfo* bar = main_taskbar(displays, taskbars)) {
+        return &displays[*docked_monitor(bar->rect, displays)];
+    }
+    return choose_display(displays, {});
 }
 
 std::vector<TaskbarSpot> taskbar_spots(const std::vector<DisplayInfo>& displays,
@@ -30,17 +108,23 @@ std::vector<TaskbarSpot> taskbar_spots(const std::vector<DisplayInfo>& displays,
                                        std::string_view monitor_id) {
     std::vector<TaskbarSpot> spots;
     if (every_taskbar) {
+        const TaskbarWindowInfo* main = main_taskbar(displays, taskbars);
         for (size_t i = 0; i < displays.size(); ++i) {
-            if (const uintptr_t taskbar = taskbar_of(displays[i], taskbars); taskbar != 0) {
-                spots.push_back({i, taskbar});
+            if (const uintptr_t taskbar = taskbar_of(i, displays, taskbars); taskbar != 0) {
+                spots.push_back({i, taskbar, main != nullptr && taskbar == main->handle});
             }
         }
         if (!spots.empty()) {
             return spots;
         }
     }
-    if (const DisplayInfo* chosen = choose_display(displays, monitor_id)) {
-        spots.push_back({static_cast<size_t>(chosen - displays.data()), taskbar_of(*chosen, taskbars)});
+    const auto named = std::find_if(displays.begin(), displays.end(), [monitor_id](const DisplayInfo& d) {
+        return !monitor_id.empty() && d.id == monitor_id;
+    });
+    const DisplayInfo* chosen = named != displays.end() ? &*named : main_taskbar_display(displays, taskbars);
+    if (chosen != nullptr) {
+        const auto index = static_cast<size_t>(chosen - displays.data());
+        spots.push_back({index, taskbar_of(index, displays, taskbars), true});
     }
     return spots;
 }

@@ -6,10 +6,16 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <tuple>
 #include <utility>
+
+#include "base/handles_win.h"
 
 #include "compact/uia_client_win.h"
 
@@ -153,79 +159,144 @@ std::optional<std::vector<ScreenRect>> button_rectangles(const Automation& a, HW
 
 } // namespace
 
-void TaskbarButtonWatcher::watch(HWND window, HWND notify, UINT message) {
-    notify_.store(notify);
-    message_.store(message);
-    const HWND previous = watched_.exchange(window);
-    if (window == nullptr) {
-        return;
+// Shared by the owner and the thread, which may outlive the owner by one pass.
+struct TaskbarButtonWatcher::State {
+    HWND notify = nullptr;
+    UINT message = 0;
+    ButtonSource source;
+    UniqueHandle wake; // auto-reset
+    std::atomic<bool> stop{false};
+    std::atomic<bool> alive{false};
+
+    mutable std::mutex lock;             // guards everything below
+    std::map<const void*, HWND> watched; // by read-out
+    std::map<HWND, std::vector<ScreenRect>> results;
+
+    std::vector<HWND> windows() const {
+        std::lock_guard<std::mutex> hold(lock);
+        std::vector<HWND> found;
+        for (const auto& [client, window] : watched) {
+            if (window != nullptr && std::find(found.begin(), found.end(), window) == found.end()) {
+                found.push_back(window);
+            }
+        }
+        return found;
     }
-    if (thread_.joinable()) {
+
+    // True when the pass differs from the one before.
+    bool store(HWND window, std::vector<ScreenRect> rects) {
+        std::lock_guard<std::mutex> hold(lock);
+        const auto known = results.find(window);
+        if (known != results.end() && known->second == rects) {
+            return false;
+        }
+        results[window] = std::move(rects);
+        return true;
+    }
+
+    // Taskbars that are gone leave nothing behind.
+    void forget_gone() {
+        std::lock_guard<std::mutex> hold(lock);
+        std::erase_if(results, [](const auto& entry) { return !IsWindow(entry.first); });
+    }
+};
+
+void TaskbarButtonWatcher::run(const std::shared_ptr<State>& state) {
+    ComApartment apartment;
+    {
+        std::optional<Automation> automation;
+        if (!state->source) {
+            automation.emplace();
+        }
+        const bool ready = state->source || automation->ready;
+        while (!state->stop.load()) {
+            const std::vector<HWND> windows = state->windows();
+            for (const HWND window : windows) {
+                if (!ready || state->stop.load() || !IsWindow(window)) {
+                    continue;
+                }
+                std::optional<std::vector<ScreenRect>> rects =
+                    state->source ? state->source(window) : button_rectangles(*automation, window);
+                if (rects && state->store(window, std::move(*rects))) {
+                    PostMessageW(state->notify, state->message, 0, 0);
+                }
+            }
+            state->forget_gone();
+            // Without automation there is nothing to poll: sleep until told to stop or to look again.
+            const bool poll = ready && !state->windows().empty();
+            WaitForSingleObject(state->wake.get(), poll ? k_pass_period_ms : INFINITE);
+        }
+    }
+    state->alive.store(false);
+}
+
+TaskbarButtonWatcher::TaskbarButtonWatcher(HWND notify, UINT message, ButtonSource source) {
+    state_ = std::make_shared<State>();
+    state_->notify = notify;
+    state_->message = message;
+    state_->source = std::move(source);
+}
+
+void TaskbarButtonWatcher::watch(const void* client, HWND window) {
+    HWND previous = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(state_->lock);
+        HWND& slot = state_->watched[client];
+        previous = slot;
+        slot = window;
+        if (window == nullptr) {
+            state_->watched.erase(client);
+        }
+    }
+    if (window == nullptr) {
+        return; // a running thread finds the change at its next pass
+    }
+    if (state_->alive.load() && !state_->stop.load()) {
         if (window != previous) {
-            SetEvent(wake_.get());
+            SetEvent(state_->wake.get());
         }
         return;
     }
-    stop_.store(false);
-    wake_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!wake_) {
+    // A thread told to stop may still be ending its pass: it keeps the old state, this one starts afresh.
+    if (state_->stop.load()) {
+        auto fresh = std::make_shared<State>();
+        fresh->notify = state_->notify;
+        fresh->message = state_->message;
+        fresh->source = state_->source;
+        {
+            std::lock_guard<std::mutex> hold(state_->lock);
+            fresh->watched = state_->watched;
+            fresh->results = state_->results;
+        }
+        state_ = std::move(fresh);
+    }
+    state_->wake.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!state_->wake) {
         return;
     }
+    state_->alive.store(true);
     try {
-        thread_ = std::thread([this] { run(); });
+        std::thread(&TaskbarButtonWatcher::run, state_).detach();
     } catch (...) {
-        wake_.reset();
+        state_->alive.store(false);
     }
 }
 
 std::vector<ScreenRect> TaskbarButtonWatcher::latest(HWND window) const {
-    std::lock_guard<std::mutex> lock(results_lock_);
-    if (window == nullptr || results_window_ != window) {
-        return {};
-    }
-    return results_;
+    std::lock_guard<std::mutex> hold(state_->lock);
+    const auto found = window != nullptr ? state_->results.find(window) : state_->results.end();
+    return found != state_->results.end() ? found->second : std::vector<ScreenRect>{};
 }
 
 void TaskbarButtonWatcher::stop() {
-    if (!thread_.joinable()) {
+    if (!state_->alive.load() || state_->stop.exchange(true)) {
         return;
     }
-    stop_.store(true);
-    SetEvent(wake_.get());
-    thread_.join();
-    wake_.reset();
+    SetEvent(state_->wake.get());
 }
 
-bool TaskbarButtonWatcher::store(HWND window, std::vector<ScreenRect> rects) {
-    std::lock_guard<std::mutex> lock(results_lock_);
-    const bool changed = results_window_ != window || results_ != rects;
-    results_ = std::move(rects);
-    results_window_ = window;
-    return changed;
-}
-
-void TaskbarButtonWatcher::run() {
-    ComApartment apartment;
-    {
-        std::optional<Automation> automation;
-        if (!source_) {
-            automation.emplace();
-        }
-        const bool ready = source_ || automation->ready;
-        while (!stop_.load()) {
-            const HWND window = watched_.load();
-            if (ready && window != nullptr && IsWindow(window)) {
-                std::optional<std::vector<ScreenRect>> rects =
-                    source_ ? source_(window) : button_rectangles(*automation, window);
-                if (rects && store(window, std::move(*rects))) {
-                    PostMessageW(notify_.load(), message_.load(), 0, 0);
-                }
-            }
-            // Without automation there is nothing to poll: sleep until told to stop or to look again.
-            const bool poll = ready && watched_.load() != nullptr;
-            WaitForSingleObject(wake_.get(), poll ? k_pass_period_ms : INFINITE);
-        }
-    }
+bool TaskbarButtonWatcher::running() const {
+    return state_->alive.load();
 }
 
 } // namespace tide

@@ -4,15 +4,11 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
-#include <thread>
-#include <utility>
 #include <vector>
 
-#include "base/handles_win.h"
 #include "persistence/settings.h"
 
 namespace tide {
@@ -20,43 +16,37 @@ namespace tide {
 // One pass over a taskbar's buttons: their rectangles, or none when the pass failed or timed out.
 using ButtonSource = std::function<std::optional<std::vector<ScreenRect>>(HWND taskbar)>;
 
+// One thread for every taskbar there is: each read-out tells it which taskbar it sits on, and it reads
+// the buttons of each of them in turn. The thread is never waited for: a pass may be held up to the
+// automation timeout by a busy shell, and the thread that runs the windows must not wait on that. Stopped,
+// it ends on its own after its current pass.
 class TaskbarButtonWatcher {
 public:
-    // Without a source the buttons are read through UI Automation; tests hand in one of their own.
-    explicit TaskbarButtonWatcher(ButtonSource source = {}) : source_(std::move(source)) {}
+    // Posts `message` to `notify` when the buttons of a watched taskbar move. Without a source the buttons
+    // are read through UI Automation; tests hand in one of their own.
+    TaskbarButtonWatcher(HWND notify, UINT message, ButtonSource source = {});
     TaskbarButtonWatcher(const TaskbarButtonWatcher&) = delete;
     TaskbarButtonWatcher& operator=(const TaskbarButtonWatcher&) = delete;
     ~TaskbarButtonWatcher() { stop(); }
 
-    // Watches `window` (none: stop looking) and posts `message` to `notify` when its buttons move.
-    // Starts the thread the first time a window is given.
-    void watch(HWND window, HWND notify, UINT message);
+    // The read-out `client` sits on `window` (none: on no taskbar whose buttons need watching). The thread
+    // starts the first time a window is given.
+    void watch(const void* client, HWND window);
 
     // The last good button rectangles of `window`, empty while there are none for it. A failed pass
     // keeps the list before it, and so does a pause in watching (the read-out hidden meanwhile).
     std::vector<ScreenRect> latest(HWND window) const;
 
-    // Ends and joins the thread.
+    // Tells the thread to end, without waiting for it; a later watch starts a new one.
     void stop();
 
-    bool running() const { return thread_.joinable(); }
+    // The thread is there: watching, or told to stop and still ending its pass.
+    bool running() const;
 
 private:
-    void run();
-    // Stores one pass's result; true when it differs from the previous one.
-    bool store(HWND window, std::vector<ScreenRect> rects);
-
-    ButtonSource source_; // read by the thread only once it runs
-    std::atomic<HWND> watched_{nullptr};
-    std::atomic<HWND> notify_{nullptr};
-    std::atomic<UINT> message_{0};
-    std::atomic<bool> stop_{false};
-    UniqueHandle wake_; // auto-reset
-    std::thread thread_;
-
-    mutable std::mutex results_lock_; // guards results_ and results_window_
-    std::vector<ScreenRect> results_;
-    HWND results_window_ = nullptr;
+    struct State;
+    static void run(const std::shared_ptr<State>& state);
+    std::shared_ptr<State> state_;
 };
 
 } // namespace tide

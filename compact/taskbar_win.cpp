@@ -76,23 +76,8 @@ RECT to_rect(const ScreenRect& r) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
-HWND taskbar_window(bool primary, const ScreenRect& monitor) {
-    if (primary) {
-        return FindWindowW(k_primary_taskbar_class, nullptr);
-    }
-    for (HWND w = FindWindowExW(nullptr, nullptr, k_secondary_taskbar_class, nullptr); w != nullptr;
-         w = FindWindowExW(nullptr, w, k_secondary_taskbar_class, nullptr)) {
-        const std::optional<ScreenRect> r = window_rect(w);
-        if (!r) {
-            continue;
-        }
-        const int32_t x = (r->left + r->right) / 2;
-        const int32_t y = (r->top + r->bottom) / 2;
-        if (monitor.left <= x && x < monitor.right && monitor.top <= y && y < monitor.bottom) {
-            return w;
-        }
-    }
-    return nullptr;
+HWND taskbar_window(const std::vector<DisplayInfo>& displays, size_t display) {
+    return reinterpret_cast<HWND>(taskbar_of(display, displays, shell_taskbars()));
 }
 
 std::vector<TaskbarWindowInfo> shell_taskbars() {
@@ -118,6 +103,10 @@ std::vector<TaskbarWindowInfo> shell_taskbars() {
         add(w, false);
     }
     return taskbars;
+}
+
+bool is_main_taskbar(HWND host) {
+    return host != nullptr && has_class(host, k_primary_taskbar_class);
 }
 
 bool has_content_bridge(HWND host) {

@@ -24,13 +24,16 @@ inline constexpr wchar_t k_content_bridge_class[] = L"Windows.UI.Composition.Des
 ScreenRect to_screen_rect(const RECT& r);
 RECT to_rect(const ScreenRect& r);
 
-// The taskbar of a monitor: "Shell_TrayWnd" for the primary one, else the first
-// "Shell_SecondaryTrayWnd" whose centre lies on the monitor; null when there is none.
-HWND taskbar_window(bool primary, const ScreenRect& monitor);
+// The taskbar of monitor `display` (an index into `displays`): the shell's taskbar window docked on one of
+// its edges, the main one or a secondary one, also while it is auto-hidden; null when there is none.
+HWND taskbar_window(const std::vector<DisplayInfo>& displays, size_t display);
 
 // Every top-level taskbar window of the shell: the primary ones ("Shell_TrayWnd", the one the system
 // finds first leading) and each secondary one.
 std::vector<TaskbarWindowInfo> shell_taskbars();
+
+// The window is the main taskbar ("Shell_TrayWnd"), the one with the notification area.
+bool is_main_taskbar(HWND host);
 
 // The taskbar draws its buttons itself (they are not windows): the automation watcher is needed.
 bool has_content_bridge(HWND host);

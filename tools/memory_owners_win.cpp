@@ -88,8 +88,8 @@ int wmain(int argc, wchar_t** argv) {
     quiet.lpszClassName = L"TideMemoryOwners";
     RegisterClassW(&quiet);
     // Stands in for the controller window: takes the samples and reports and does nothing with them.
-    const HWND controller = CreateWindowExW(0, L"TideMemoryOwners", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                            instance, nullptr);
+    const HWND controller =
+        CreateWindowExW(0, L"TideMemoryOwners", L"", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
 
     pump(settle);
     double last = private_kb();
@@ -130,13 +130,13 @@ int wmain(int argc, wchar_t** argv) {
             history->push({t, true, 1e6, 2e5});
         }
     });
-    step("one idle std::thread (its stack)", [&] {
-        idle = std::thread([idle_stop] { WaitForSingleObject(idle_stop, INFINITE); });
-    });
+    step("one idle std::thread (its stack)",
+         [&] { idle = std::thread([idle_stop] { WaitForSingleObject(idle_stop, INFINITE); }); });
     HANDLE small = nullptr;
     step("one idle thread, 64 kB stack reserved", [&] {
-        small = CreateThread(nullptr, 64 * 1024, [](void* stop) -> DWORD { return WaitForSingleObject(stop, INFINITE); },
-                             idle_stop, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        small = CreateThread(
+            nullptr, 64 * 1024, [](void* stop) -> DWORD { return WaitForSingleObject(stop, INFINITE); },
+            idle_stop, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     });
     step("sampler thread and its first samples", [&] {
         sampler.wake_event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
@@ -144,8 +144,8 @@ int wmain(int argc, wchar_t** argv) {
         sampler_thread.start(sampler);
     });
     step("writer thread (one save)", [&] {
-        writer = std::make_unique<FileWriter>([](const std::wstring&, std::string_view, std::string*) { return true; },
-                                              [] {});
+        writer = std::make_unique<FileWriter>(
+            [](const std::wstring&, std::string_view, std::string*) { return true; }, [] {});
         writer->save({L"memory-owners.json", "{}", {}});
     });
     step("Direct2D and DirectWrite factories, system fonts", [&] { drawing_resources(); });
@@ -187,8 +187,9 @@ int wmain(int argc, wchar_t** argv) {
     });
     step("dashboard hidden", [&] { dashboard.show(false); });
     step("settings window opened", [&] {
-        settings_window.open(instance, controller, settings, [&](const char* key) { return localizer.wide_text(key); },
-                             false, [](const ui::SettingsEdit&) {});
+        settings_window.open(
+            instance, controller, settings, [&](const char* key) { return localizer.wide_text(key); }, false,
+            [](const ui::SettingsEdit&) {});
     });
     step("settings window closed", [&] { settings_window.close(); });
     step("usage window opened", [&] {
@@ -198,8 +199,8 @@ int wmain(int argc, wchar_t** argv) {
     step("usage window closed", [&] { usage_window.close(); });
     step("automation client of the taskbar watcher", [&] {
         // The watcher's own thread with its automation objects, watching the shell's taskbar.
-        static TaskbarButtonWatcher watcher;
-        watcher.watch(FindWindowW(L"Shell_TrayWnd", nullptr), controller, WM_NULL);
+        static TaskbarButtonWatcher watcher(controller, WM_NULL);
+        watcher.watch(&watcher, FindWindowW(L"Shell_TrayWnd", nullptr));
     });
     std::printf("%-52s %9.0f kB\n", "at the end", last);
 

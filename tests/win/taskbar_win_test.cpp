@@ -5,9 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <tuple>
 #include <vector>
 
+#include "base/handles_win.h"
 #include "compact/taskbar_watcher_win.h"
 #include "compact/taskbar_win.h"
 #include "tests/win/test_taskbar_win.h"
@@ -27,18 +32,25 @@ std::vector<ScreenRect> sorted(std::vector<ScreenRect> v) {
     return v;
 }
 
-TEST(TaskbarWindow, FindsThePrimaryAndTheSecondaryOnItsMonitor) {
+TEST(TaskbarWindow, FindsTheTaskbarDockedOnEachMonitor) {
+    const std::vector<DisplayInfo> displays{{"1", k_primary_monitor, {0, 0, 1280, 760}, 96, true},
+                                            {"2", {1280, 0, 2560, 800}, {1280, 0, 2560, 760}, 96, false},
+                                            {"3", {2560, 0, 3840, 800}, {2560, 40, 3840, 800}, 96, false},
+                                            {"4", {3840, 0, 5120, 800}, {3840, 0, 5120, 800}, 96, false}};
     TestTaskbar primary(TestTaskbar::Kind::classic, k_bar);
     ASSERT_NE(primary.host(), nullptr);
-    EXPECT_EQ(taskbar_window(true, k_primary_monitor), primary.host());
-
     TestTaskbar right(TestTaskbar::Kind::secondary, {1280, 760, 2560, 800});
     TestTaskbar far_right(TestTaskbar::Kind::secondary, {2560, 0, 3840, 40});
-    EXPECT_EQ(taskbar_window(false, {1280, 0, 2560, 800}), right.host());
-    EXPECT_EQ(taskbar_window(false, {2560, 0, 3840, 800}), far_right.host());
-    // A monitor without a taskbar of its own gets none (the centre rule is half-open).
-    EXPECT_EQ(taskbar_window(false, {3840, 0, 5120, 800}), nullptr);
-    EXPECT_EQ(taskbar_window(false, {0, 0, 1920, 780}), nullptr);
+    EXPECT_EQ(taskbar_window(displays, 0), primary.host());
+    EXPECT_EQ(taskbar_window(displays, 1), right.host());
+    EXPECT_EQ(taskbar_window(displays, 2), far_right.host());
+    EXPECT_EQ(taskbar_window(displays, 3), nullptr); // a monitor without a taskbar of its own
+    // Auto-hidden: slid off the bottom edge, 2 pixels left on its monitor, and still its monitor's.
+    SetWindowPos(right.host(), nullptr, 1280, 798, 1280, 40, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(taskbar_window(displays, 1), right.host());
+    // The main taskbar dragged to another monitor is that monitor's.
+    SetWindowPos(primary.host(), nullptr, 3840, 760, 1280, 40, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(taskbar_window(displays, 3), primary.host());
 }
 
 TEST(TaskbarWindow, ContentBridgeChildCallsForAutomation) {
@@ -147,23 +159,74 @@ TEST(TaskListAdjuster, HiddenBandHasNoTargetAndTheOldOneIsGivenBack) {
 
 TEST(TaskbarButtonWatcher, WithoutAutomationTheThreadIdlesAndStopsPromptly) {
     TestTaskbar bar(TestTaskbar::Kind::bridge, k_bar);
-    TaskbarButtonWatcher idle;
-    idle.watch(nullptr, bar.host(), WM_APP + 13);
+    TaskbarButtonWatcher idle(bar.host(), WM_APP + 13);
+    idle.watch(&idle, nullptr);
     EXPECT_FALSE(idle.running());
 
-    TaskbarButtonWatcher watcher;
-    watcher.watch(bar.host(), bar.host(), WM_APP + 13);
+    TaskbarButtonWatcher watcher(bar.host(), WM_APP + 13);
+    const int first = 0;
+    const int second = 0;
+    watcher.watch(&first, bar.host());
     EXPECT_TRUE(watcher.running());
-    watcher.watch(bar.start(), bar.host(), WM_APP + 13);
-    watcher.watch(bar.host(), bar.host(), WM_APP + 13);
-    watcher.watch(nullptr, bar.host(), WM_APP + 13);
+    watcher.watch(&second, bar.start());
+    watcher.watch(&first, nullptr);
+    watcher.watch(&second, nullptr);
     EXPECT_TRUE(watcher.latest(nullptr).empty()); // nothing belongs to "no window"
     EXPECT_TRUE(watcher.running());               // the thread sleeps until it is needed again
-    const ULONGLONG start = GetTickCount64();
     watcher.stop();
-    EXPECT_FALSE(watcher.running());
-    EXPECT_LT(GetTickCount64() - start, 5000u);
+    EXPECT_TRUE(test::wait_for([&] { return !watcher.running(); }, std::chrono::milliseconds(30'000)));
     watcher.stop(); // a second stop is harmless
+}
+
+// Two read-outs on two taskbars: one thread reads both. A shell that holds a pass (as a busy Explorer
+// holds an automation call up to its timeout) never holds the caller of stop.
+TEST(TaskbarButtonWatcher, OneThreadServesEveryTaskbarAndIsNeverWaitedFor) {
+    TestTaskbar bar(TestTaskbar::Kind::bridge, k_bar);
+    TestTaskbar side(TestTaskbar::Kind::bridge, {1280, 760, 2560, 800});
+    struct Shell {
+        std::mutex lock;
+        std::vector<DWORD> threads;
+        std::atomic<bool> hold{false};
+        UniqueHandle release{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    };
+    auto shell = std::make_shared<Shell>();
+    TaskbarButtonWatcher watcher(bar.host(), WM_APP + 13, [shell](HWND taskbar) {
+        {
+            std::lock_guard<std::mutex> hold(shell->lock);
+            shell->threads.push_back(GetCurrentThreadId());
+        }
+        if (shell->hold.load()) {
+            WaitForSingleObject(shell->release.get(), 60'000);
+        }
+        RECT r{};
+        GetWindowRect(taskbar, &r);
+        return std::optional<std::vector<ScreenRect>>({{r.left, r.top, r.left + 40, r.bottom}});
+    });
+    const int first = 0;
+    const int second = 0;
+    watcher.watch(&first, bar.host());
+    watcher.watch(&second, side.host());
+    ASSERT_TRUE(test::wait_for(
+        [&] { return watcher.latest(bar.host()).size() == 1 && watcher.latest(side.host()).size() == 1; },
+        std::chrono::milliseconds(30'000)));
+    EXPECT_EQ(watcher.latest(side.host()).front(), (ScreenRect{1280, 760, 1320, 800}));
+    {
+        std::lock_guard<std::mutex> hold(shell->lock);
+        EXPECT_EQ(std::count(shell->threads.begin(), shell->threads.end(), shell->threads.front()),
+                  static_cast<std::ptrdiff_t>(shell->threads.size()));
+        shell->threads.clear();
+    }
+    shell->hold = true;
+    ASSERT_TRUE(test::wait_for(
+        [&] {
+            std::lock_guard<std::mutex> hold(shell->lock);
+            return !shell->threads.empty();
+        },
+        std::chrono::milliseconds(30'000))); // a pass is held now
+    watcher.stop();                          // returns with the pass still held
+    EXPECT_TRUE(watcher.running());
+    SetEvent(shell->release.get());
+    EXPECT_TRUE(test::wait_for([&] { return !watcher.running(); }, std::chrono::milliseconds(30'000)));
 }
 
 } // namespace
