@@ -8,6 +8,10 @@ namespace tide {
 inline constexpr wchar_t k_controller_class[] = L"Tidemeter.Controller";
 inline constexpr wchar_t k_controller_title[] = L"Tidemeter";
 
+// None of these carries a pointer: any program may post them (a second instance posts k_msg_activate,
+// the tests end the program with k_msg_dashboard_button), and each only does what a click of the user's
+// does. Parameters are numbers, checked where they are read. The focus parts' messages, whose lParam may
+// be a pointer, are in window/focus_part_win.h and are taken only from the part itself.
 inline constexpr UINT k_msg_sample = WM_APP + 1;            // the sampler published a sample
 inline constexpr UINT k_msg_tray = WM_APP + 2;              // tray icon event (low word of lParam)
 inline constexpr UINT k_msg_activate = WM_APP + 3;          // a second instance asks for the dashboard
@@ -33,10 +37,10 @@ inline constexpr WPARAM k_button_usage = 4;
 inline constexpr WPARAM k_usage_placed = 1; // its place was saved (a settings save is due)
 inline constexpr WPARAM k_usage_export = 2; // "Export CSV…"
 
-inline constexpr UINT_PTR k_timer_settings_save = 1; // one-second debounce
-inline constexpr UINT_PTR k_timer_usage_save = 2;    // periodic
-inline constexpr UINT_PTR k_timer_tray_retry = 3;    // while the shell has not taken the tray icon
-inline constexpr UINT_PTR k_timer_file_retry = 4;    // while settings.json could not be read
+inline constexpr UINT_PTR k_timer_settings_save = 1;   // one-second debounce
+inline constexpr UINT_PTR k_timer_usage_save = 2;      // periodic
+inline constexpr UINT_PTR k_timer_tray_retry = 3;      // while the shell has not taken the tray icon
+inline constexpr UINT_PTR k_timer_file_retry = 4;      // while settings.json could not be read
 inline constexpr UINT_PTR k_timer_session_goes_on = 5; // the session did not end after all
 inline constexpr UINT k_settings_save_delay_ms = 1000;
 inline constexpr UINT k_usage_save_period_ms = 60000;

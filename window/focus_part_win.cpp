@@ -6,6 +6,21 @@ namespace {
 
 constexpr wchar_t k_part_class[] = L"Tidemeter.FocusPart";
 
+// What the part on this thread is sending its parent now (message 0: nothing).
+struct Sending {
+    UINT message = 0;
+    LPARAM lparam = 0;
+};
+thread_local Sending t_sending;
+
+LRESULT send_to_parent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    const Sending before = t_sending; // a send may run inside another one
+    t_sending = {message, lparam};
+    const LRESULT answer = SendMessageW(GetParent(window), message, wparam, lparam);
+    t_sending = before;
+    return answer;
+}
+
 bool is_part_key(WPARAM key) {
     return key == VK_LEFT || key == VK_RIGHT || key == VK_HOME || key == VK_END || key == VK_ESCAPE;
 }
@@ -21,8 +36,7 @@ LRESULT CALLBACK part_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         return DLGC_WANTARROWS;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        SendMessageW(GetParent(window), k_msg_part_focus, message == WM_SETFOCUS ? 1 : 0,
-                     GetDlgCtrlID(window));
+        send_to_parent(window, k_msg_part_focus, message == WM_SETFOCUS ? 1 : 0, GetDlgCtrlID(window));
         return 0;
     case WM_GETOBJECT:
     case WM_NCDESTROY: {
@@ -30,7 +44,7 @@ LRESULT CALLBACK part_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         // focused element gets that element, named as the parent draws it.
         PartObjectRequest request{window, wparam, lparam, message == WM_NCDESTROY};
         if (const LRESULT answer =
-                SendMessageW(GetParent(window), k_msg_part_object, 0, reinterpret_cast<LPARAM>(&request));
+                send_to_parent(window, k_msg_part_object, 0, reinterpret_cast<LPARAM>(&request));
             answer != 0) {
             return answer;
         }
@@ -38,7 +52,7 @@ LRESULT CALLBACK part_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     }
     case WM_KEYDOWN:
         if (is_part_key(wparam)) {
-            SendMessageW(GetParent(window), k_msg_part_key, wparam, GetDlgCtrlID(window));
+            send_to_parent(window, k_msg_part_key, wparam, GetDlgCtrlID(window));
             return 0;
         }
         break;
@@ -49,6 +63,10 @@ LRESULT CALLBACK part_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 }
 
 } // namespace
+
+bool from_own_part(UINT message, LPARAM lparam) {
+    return t_sending.message == message && t_sending.lparam == lparam;
+}
 
 HWND create_focus_part(HWND parent, HINSTANCE instance, int id) {
     WNDCLASSEXW window_class{};

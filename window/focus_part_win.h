@@ -23,6 +23,21 @@ struct PartObjectRequest {
     bool gone; // the part is being destroyed: its element is to be let go
 };
 
+// The part's messages reach the parent only from the part itself: every window of the program runs the
+// same window procedure, and k_msg_part_object's lParam is read as a pointer, so the same number posted or
+// sent by another thread or program would crash it. True when `message` with `lparam` is the one the part
+// on this thread is sending its parent at this moment; anything else is refused.
+//
+// Why not InSendMessageEx: it tells whether the message the thread is handling came from another thread,
+// and a screen reader's WM_GETOBJECT, inside which the part asks its parent, always comes from another
+// program; the part's own send to its parent calls the parent's procedure directly, on that same message.
+// A posted message it reports as not sent at all. Only the part knows what it is sending.
+bool from_own_part(UINT message, LPARAM lparam);
+
+inline bool is_part_message(UINT message) {
+    return message == k_msg_part_focus || message == k_msg_part_key || message == k_msg_part_object;
+}
+
 // Created visible and without size, so it covers no pixel of the parent's paint; its place in the
 // z-order is its place in the Tab order. It starts a group, so the arrow keys of the controls before it
 // never step into it; the control after it must start a group of its own. Null on failure.

@@ -21,6 +21,9 @@ LRESULT CALLBACK WindowProcedure::procedure(HWND window, UINT message, WPARAM wp
     if (self == nullptr || self->window_ != window) {
         return DefWindowProcW(window, message, wparam, lparam);
     }
+    if (is_part_message(message) && !from_own_part(message, lparam)) {
+        return 0; // another thread's or program's, or posted: its lParam may be any number
+    }
     try {
         if (message == WM_NCDESTROY) {
             if (AutomationHost* host = self->automation(); host != nullptr) {

@@ -5,9 +5,13 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/handles_win.h"
 #include "base/messages_win.h"
+#include "persistence/atomic_file_win.h"
+#include "persistence/json.h"
 #include "tests/win/program_win.h"
 #include "tests/win/wait_win.h"
 
@@ -163,6 +167,56 @@ TEST(Program, SecondStartShowsTheHiddenDashboard) {
     PostMessageW(controller, k_msg_dashboard_closed, 0, 0);
     ASSERT_EQ(WaitForSingleObject(program.process.get(), 60'000), WAIT_OBJECT_0);
     EXPECT_EQ(exit_code_of(program), 0u);
+}
+
+BOOL CALLBACK add_window_of_process(HWND window, LPARAM param) {
+    auto* found = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == found->first) {
+        found->second.push_back(window);
+        EnumChildWindows(window, add_window_of_process, param);
+    }
+    return TRUE;
+}
+
+// The focus parts' messages carry a pointer in lParam; any program on the desktop can send or post the
+// same numbers to any window of the program, which must not take them.
+TEST(Program, AnotherProgramsPrivateMessagesCannotCrashIt) {
+    Program program = start_program(L""); // the dashboard open, with its graph's focus part
+    ASSERT_TRUE(program.process);
+    ProgramGuard guard{program};
+    const HWND controller = find_controller(program, 60s);
+    ASSERT_NE(controller, nullptr) << "exit code " << exit_code_of(program);
+    ASSERT_TRUE(
+        test::wait_for([&] { return test::window_of(program.id, L"Tidemeter.Main") != nullptr; }, 30s));
+
+    std::pair<DWORD, std::vector<HWND>> windows{program.id, {}};
+    EnumWindows(add_window_of_process, reinterpret_cast<LPARAM>(&windows));
+    ASSERT_GE(windows.second.size(), 3u); // controller, dashboard, read-outs
+    for (const HWND window : windows.second) {
+        for (UINT message = WM_USER + 0x100; message <= WM_USER + 0x102; ++message) {
+            for (const LPARAM lparam : {LPARAM{1}, LPARAM{0x7ffe0000}}) {
+                DWORD_PTR result = 0;
+                SendMessageTimeoutW(window, message, 0, lparam, SMTO_NORMAL, 30'000, &result);
+                PostMessageW(window, message, 0, lparam);
+            }
+        }
+    }
+    // Posted after them, so taken after them: the graph range changes and is saved.
+    PostMessageW(controller, k_msg_graph_range, 900, 0);
+    EXPECT_TRUE(test::wait_for(
+        [&] {
+            const auto json = parse_json(read_file_bytes(*program.data / L"settings.json").value_or(""));
+            const JsonValue* range = json ? find_member(*json, "history_window_s") : nullptr;
+            return range != nullptr && range->as_number() == 900;
+        },
+        30s));
+    DWORD_PTR result = 0;
+    EXPECT_NE(SendMessageTimeoutW(controller, WM_NULL, 0, 0, SMTO_NORMAL, 30'000, &result), 0);
+    EXPECT_FALSE(has_ended(program));
+    PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
+    ASSERT_EQ(WaitForSingleObject(program.process.get(), 60'000), WAIT_OBJECT_0);
 }
 
 } // namespace

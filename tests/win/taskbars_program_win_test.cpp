@@ -143,6 +143,19 @@ TEST_F(TwoMonitors, EveryTaskbarHasItsReadoutAndFollowsTheTaskbars) {
             << d.id;
     }
 
+    // Auto-hidden, the secondary taskbar stays shown but slides off its edge, 2 pixels left on its monitor:
+    // its read-out stays, the same window, through the program's looks at the taskbars, and as it slides
+    // back.
+    const HWND side_readout = readouts_on(program.id, side_).front();
+    const RECT bar = bar_rect(side_);
+    for (const int top : {static_cast<int>(bar.bottom) - 2, static_cast<int>(bar.top)}) {
+        SetWindowPos(side_bar_->host(), nullptr, bar.left, top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        pump_until([] { return false; }, 2500ms);
+        EXPECT_TRUE(IsWindowVisible(side_readout)) << top;
+        EXPECT_EQ(readouts_on(program.id, side_), std::vector<HWND>{side_readout}) << top;
+    }
+
     // The secondary taskbar goes ("Show taskbar on all displays" turned off): so does its read-out.
     side_bar_.reset();
     EXPECT_TRUE(pump_until([&] { return readouts_on(program.id, side_).empty(); }, 5s));
@@ -213,6 +226,23 @@ TEST_F(TwoMonitors, SecondaryPlaceIsKeptForItsMonitor) {
         },
         60s));
     exit_program(again);
+}
+
+// Windows 10 with "Show taskbar on all displays" off: the one taskbar dragged to the second monitor takes
+// the read-out along, with the setting and without it.
+TEST_F(TwoMonitors, TheReadoutFollowsTheMainTaskbarToTheSecondMonitor) {
+    side_bar_.reset();
+    main_bar_ = std::make_unique<TestTaskbar>(TestTaskbar::Kind::classic, bar_rect(side_));
+    for (const bool every_taskbar : {true, false}) {
+        test::Program program = test::start_program(L"--minimized", seeded(every_taskbar));
+        ASSERT_TRUE(program.process);
+        test::ProgramGuard guard{program};
+        EXPECT_TRUE(pump_until(
+            [&] { return readouts(program.id).size() == 1 && readouts_on(program.id, side_).size() == 1; },
+            60s))
+            << every_taskbar;
+        exit_program(program);
+    }
 }
 
 TEST_F(TwoMonitors, WithoutTheSettingThereIsOneReadout) {
