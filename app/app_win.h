@@ -91,6 +91,7 @@ private:
 
     // controller_win.cpp: the message table
     LRESULT handle_controller_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    void end_session();
     void on_tray_event(UINT event);
     void on_appearance_change();
     void on_timer(UINT_PTR id);

@@ -1,9 +1,11 @@
 // The controller window: the program's hidden switchboard on the main thread.
 #include <windows.h>
 
+#include <chrono>
 #include <mutex>
 
 #include "app/app_win.h"
+#include "app/session_end.h"
 #include "base/messages_win.h"
 #include "base/wide_text_win.h"
 #include "persistence/usage_win.h"
@@ -27,18 +29,7 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
         return 1; // Windows may log off or shut down
     case WM_ENDSESSION:
         if (wparam != 0) {
-            // Log-off or shut-down may not come back for a normal exit: give the shell its task list
-            // back (hiding the read-out does), keep the usage too, and return only once both are on
-            // disk (or the limit is up), since Windows may end the process right after.
-            readouts_held_back_ = true;
-            for_each_taskbar_display([](ui::CompactWindow& display) { display.show(false); });
-            count_last_bytes();
-            save_settings_now();
-            save_usage_now();
-            writer_->flush(k_exit_save_limit);
-            // A session that ends takes the process with it; one that goes on (an installer closed
-            // applications, and this one kept running) gets the read-out back.
-            SetTimer(controller_window_, k_timer_session_goes_on, k_session_goes_on_delay_ms, nullptr);
+            end_session();
         } else {
             on_timer(k_timer_session_goes_on); // the log-off or shut-down was cancelled
         }
@@ -120,6 +111,32 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
     default:
         return DefWindowProcW(window, message, wparam, lparam);
     }
+}
+
+// Log-off or shut-down may not come back for a normal exit, and Windows ends a program that shows no
+// window 5 s after this message: give the shell its task list back (hiding the read-out does), hand both
+// files to the writer first, then measure once more with what is left of the time (and save again if the
+// sample comes in time), and return once the files are on disk or the time is up.
+void App::end_session() {
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed_ms = [start] {
+        return static_cast<int64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                .count());
+    };
+    readouts_held_back_ = true;
+    for_each_taskbar_display([](ui::CompactWindow& display) { display.show(false); });
+    save_usage_now(); // the bytes first: they are what cannot be had again
+    save_settings_now();
+    const int64_t measure_ms = last_measure_limit(elapsed_ms(), k_last_sample_limit_ms);
+    if (measure_ms > 0 && sampler_thread_.measure_now(static_cast<DWORD>(measure_ms))) {
+        take_in_sample();
+        save_usage_now(); // takes the waiting text's place, or follows the one being written
+    }
+    writer_->flush(std::chrono::milliseconds(session_time_left(elapsed_ms())));
+    // A session that ends takes the process with it; one that goes on (an installer closed
+    // applications, and this one kept running) gets the read-out back.
+    SetTimer(controller_window_, k_timer_session_goes_on, k_session_goes_on_delay_ms, nullptr);
 }
 
 void App::on_tray_event(UINT event) {

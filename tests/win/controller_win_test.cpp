@@ -353,6 +353,43 @@ TEST_F(Controller, ExitSavesSettingsAndUsage) {
     EXPECT_GT(days->elements().back().elements().at(1).as_number(), 0);
 }
 
+// The end of the Windows session on a disk that takes 3 s a file. Windows ends a program that shows no
+// window 5 s after WM_ENDSESSION: the handler answers before that, with the usage on disk.
+TEST_F(Controller, TheEndOfTheSessionAnswersWithinWindowsFiveSecondsOnASlowDisk) {
+    ShellDouble shell;
+    ASSERT_TRUE(shell.ready());
+    ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(1)));
+    std::atomic<bool> slow{false};
+    RunningApp running(folder_.path(),
+                       [&](const std::wstring& path, std::string_view bytes, std::string* error) {
+                           if (slow) {
+                               std::this_thread::sleep_for(3s);
+                           }
+                           return write_file_atomically(path, bytes, error);
+                       });
+    ASSERT_NE(running.window(), nullptr);
+    ASSERT_TRUE(make_counted_traffic(shell)); // bytes not yet saved: the periodic save is a minute away
+    DeleteFileW(usage_path_.c_str());
+    slow = true;
+
+    const auto sent = Clock::now();
+    DWORD_PTR result = 0;
+    ASSERT_NE(SendMessageTimeoutW(running.window(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                  30'000, &result),
+              0);
+    const auto took = Clock::now() - sent;
+    std::printf("WM_ENDSESSION with 3 s a file: answered after %.0f ms\n",
+                std::chrono::duration<double, std::milli>(took).count());
+    EXPECT_LT(took, 5000ms);
+    const auto usage = read_json(usage_path_);
+    ASSERT_TRUE(usage.has_value()) << "the usage was not on disk when the handler answered";
+    const JsonValue* days = find_member(*usage, "days");
+    ASSERT_NE(days, nullptr);
+    ASSERT_FALSE(days->elements().empty());
+    slow = false;
+    EXPECT_EQ(running.stop(), 0);
+}
+
 // Held by another program (antivirus, backup, sync) while the program starts: the user's settings are
 // taken up once the file can be read, and changes are saved from then on.
 TEST_F(Controller, SettingsHeldAtStartUpAreReadLaterAndSavedAgain) {
@@ -522,10 +559,11 @@ std::vector<HWND> windows_of(const wchar_t* window_class, HWND controller) {
 TEST_F(Controller, ExitHidesTheDashboardWhileTheDiskHoldsTheLastSave) {
     ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(0)));
     std::atomic<bool> disk_answers{false};
-    RunningApp running(folder_.path(), [&](const std::wstring& path, std::string_view bytes, std::string* error) {
-        wait_for([&] { return disk_answers.load(); }, 60s);
-        return write_file_atomically(path, bytes, error);
-    });
+    RunningApp running(folder_.path(),
+                       [&](const std::wstring& path, std::string_view bytes, std::string* error) {
+                           wait_for([&] { return disk_answers.load(); }, 60s);
+                           return write_file_atomically(path, bytes, error);
+                       });
     ASSERT_NE(running.window(), nullptr);
     PostMessageW(running.window(), k_msg_activate, 0, 0);
     HWND dashboard = nullptr;
