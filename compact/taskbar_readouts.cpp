@@ -8,45 +8,34 @@ namespace tide {
 namespace {
 
 bool usable(const TaskbarWindowInfo& t) {
-    return t.handle != 0 && t.visible && t.rect.right > t.rect.left && t.rect.bottom > t.rect.top;
+    return t.handle != 0 && t.visible;
 }
 
-// Rounded down also left of or above the primary monitor, where coordinates are negative.
+// Rounded down, also left of or above the primary monitor, where coordinates are negative.
 int64_t middle(int32_t a, int32_t b) {
-    const int64_t sum = int64_t{a} + b;
-    return sum >= 0 ? sum / 2 : (sum - 1) / 2;
+    return (int64_t{a} + b) >> 1;
 }
 
 bool within(int64_t x, int32_t low, int32_t high) {
     return low <= x && x < high;
 }
 
-// How far the bar reaches into the monitor across its thickness; 0 when it is not docked on one of the
-// monitor's edges along its length.
+// How far the bar reaches into the monitor across its thickness when it lies across the monitor and
+// reaches one of its edges; 0 otherwise, and for a bar of no width or height.
 int64_t docked_depth(const ScreenRect& bar, const ScreenRect& m) {
-    const bool along_top_or_bottom = bar.right - bar.left >= bar.bottom - bar.top;
-    if (along_top_or_bottom) {
-        if (!within(middle(bar.left, bar.right), m.left, m.right)) {
-            return 0;
-        }
-        const bool bottom = m.top <= bar.top && bar.top < m.bottom && bar.bottom >= m.bottom;
-        const bool top = m.top < bar.bottom && bar.bottom <= m.bottom && bar.top <= m.top;
-        return bottom || top ? std::min(bar.bottom, m.bottom) - std::max(bar.top, m.top) : 0;
+    if (bar.right - bar.left >= bar.bottom - bar.top) { // along the top or the bottom
+        const bool docked = within(middle(bar.left, bar.right), m.left, m.right) &&
+                            (bar.bottom >= m.bottom || bar.top <= m.top);
+        return docked ? std::min(bar.bottom, m.bottom) - std::max(bar.top, m.top) : 0;
     }
-    if (!within(middle(bar.top, bar.bottom), m.top, m.bottom)) {
-        return 0;
-    }
-    const bool right = m.left <= bar.left && bar.left < m.right && bar.right >= m.right;
-    const bool left = m.left < bar.right && bar.right <= m.right && bar.left <= m.left;
-    return right || left ? std::min(bar.right, m.right) - std::max(bar.left, m.left) : 0;
+    const bool docked =
+        within(middle(bar.top, bar.bottom), m.top, m.bottom) && (bar.right >= m.right || bar.left <= m.left);
+    return docked ? std::min(bar.right, m.right) - std::max(bar.left, m.left) : 0;
 }
 
 } // namespace
 
 std::optional<size_t> docked_monitor(const ScreenRect& bar, const std::vector<DisplayInfo>& displays) {
-    if (bar.right <= bar.left || bar.bottom <= bar.top) {
-        return std::nullopt;
-    }
     std::optional<size_t> found;
     int64_t least = std::numeric_limits<int64_t>::max();
     for (size_t i = 0; i < displays.size(); ++i) {
@@ -56,18 +45,7 @@ std::optional<size_t> docked_monitor(const ScreenRect& bar, const std::vector<Di
             least = depth;
         }
     }
-    if (found) {
-        return found;
-    }
-    const int64_t x = middle(bar.left, bar.right);
-    const int64_t y = middle(bar.top, bar.bottom);
-    for (size_t i = 0; i < displays.size(); ++i) {
-        const ScreenRect& m = displays[i].monitor;
-        if (within(x, m.left, m.right) && within(y, m.top, m.bottom)) {
-            return i;
-        }
-    }
-    return std::nullopt;
+    return found;
 }
 
 uintptr_t taskbar_of(size_t display, const std::vector<DisplayInfo>& displays,

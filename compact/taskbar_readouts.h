@@ -34,11 +34,11 @@ struct TaskbarSpot {
 };
 
 // The monitor (an index) whose edge a taskbar window is docked on: the bar lies across the monitor (its
-// middle within the monitor's width for a bar along the top or bottom, its height for one along a side)
-// and reaches that edge from inside. An auto-hidden taskbar keeps its window and slides off its edge
-// until a strip of a pixel or two is left, so most of it may lie beyond the monitor or on the
-// neighbouring one: where two monitors share the edge, it belongs to the one it shows least of. A bar
-// docked on no edge belongs to the monitor that holds its centre; one of no width or height to none.
+// middle within the monitor's width for a bar along the top or bottom, within its height for one along a
+// side) and reaches that edge from inside. An auto-hidden taskbar keeps its window and slides off its
+// edge until a strip of a pixel or two is left, so most of it may lie beyond the monitor or on the
+// neighbouring one: where two monitors share the edge, it belongs to the one it shows least of (the first
+// of them on a tie). A bar on no edge, or of no width or height, belongs to none.
 std::optional<size_t> docked_monitor(const ScreenRect& bar, const std::vector<DisplayInfo>& displays);
 
 // The taskbar window of a monitor: the first shown one docked on it. A hidden or empty window is no

@@ -156,7 +156,11 @@ const DisplayInfo k_left{"\\\\.\\DISPLAY3", {-1920, 0, 0, 1080}, {-1920, 0, 0, 1
 INSTANTIATE_TEST_SUITE_P(
     Bars, DockedMonitor,
     testing::Values(DockCase{"ShownAtTheBottom", {k_main, k_side}, {0, 760, 1280, 800}, 0},
+                    DockCase{"ShownAtTheTop", {k_main, k_side}, {0, 0, 1280, 40}, 0},
+                    DockCase{"ShownOnTheRight", {k_main, k_side}, {2242, 0, 2304, 768}, 1},
                     DockCase{"HiddenAtTheBottom", {k_main, k_side}, {0, 798, 1280, 838}, 0},
+                    DockCase{"HiddenToOnePixel", {k_main, k_side}, {0, 799, 1280, 839}, 0},
+                    DockCase{"JustOffTheBottom", {k_main, k_side}, {0, 800, 1280, 840}, std::nullopt},
                     DockCase{"HiddenAtTheTop", {k_main, k_side}, {0, -38, 1280, 2}, 0},
                     DockCase{"HiddenOnTheLeft", {k_main, k_side}, {-60, 0, 2, 800}, 0},
                     DockCase{"HiddenOnTheRight", {k_main, k_side}, {2302, 0, 2364, 768}, 1},
@@ -167,13 +171,18 @@ INSTANTIATE_TEST_SUITE_P(
                     DockCase{"HiddenOnTheInnerRightEdge", {k_main, k_side}, {1278, 0, 1340, 800}, 0},
                     DockCase{"HiddenAtTheInnerBottomEdge", {k_upper, k_lower}, {0, 1078, 1920, 1118}, 0},
                     DockCase{"ShownAtTheInnerTopEdge", {k_upper, k_lower}, {0, 1080, 1920, 1120}, 1},
+                    DockCase{"HalfwaySlidTakesTheFirst", {k_upper, k_lower}, {0, 1060, 1920, 1100}, 0},
+                    DockCase{"MiddleHalfAPixelLeftOfZero", {k_main, k_left}, {-21, 1078, 20, 1080}, 1},
+                    // As high as wide: along the top or bottom.
+                    DockCase{"SquareHiddenAtTheBottom", {k_main, k_side}, {600, 798, 640, 838}, 0},
                     DockCase{"HiddenLeftOfThePrimary", {k_main, k_left}, {-1920, 1078, 0, 1118}, 1},
                     // Its middle on the monitor's first column, or one column before it.
                     DockCase{"CentredOnTheFirstColumn", {k_main, k_side}, {1270, 766, 1290, 768}, 1},
-                    DockCase{"CentredOneColumnBefore", {k_main, k_side}, {1269, 766, 1289, 768}, 0},
+                    DockCase{
+                        "CentredOneColumnBefore", {k_main, k_side}, {1269, 766, 1289, 768}, std::nullopt},
                     DockCase{"MiddleOnTheLastRow", {k_main, k_side}, {2302, 759, 2304, 775}, 1},
                     DockCase{"MiddleOneRowPast", {k_main, k_side}, {2302, 760, 2304, 776}, std::nullopt},
-                    DockCase{"OnNoEdgeTheMonitorOfItsCentre", {k_main, k_side}, {100, 100, 500, 140}, 0},
+                    DockCase{"OnNoEdge", {k_main, k_side}, {100, 100, 500, 140}, std::nullopt},
                     DockCase{"OnNoMonitor", {k_main, k_side}, {2400, 0, 2500, 40}, std::nullopt},
                     DockCase{"NoWidth", {k_main, k_side}, {1280, 728, 1280, 768}, std::nullopt},
                     DockCase{"NoHeight", {k_main, k_side}, {1280, 768, 2304, 768}, std::nullopt}),
