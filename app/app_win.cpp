@@ -3,6 +3,7 @@
 
 #include <ctime>
 #include <memory>
+#include <random>
 #include <utility>
 
 #include "base/messages_win.h"
@@ -16,6 +17,18 @@
 #include "persistence/usage_win.h"
 
 namespace tide::app {
+namespace {
+
+// A number no other program can guess, never 0.
+LPARAM random_token() {
+    std::random_device device;
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    const uint64_t value = (uint64_t{device()} << 32) ^ device() ^ static_cast<uint64_t>(counter.QuadPart);
+    return value == 0 ? LPARAM{1} : static_cast<LPARAM>(value);
+}
+
+} // namespace
 
 App::App(AppOptions options) : options_(std::move(options)) {}
 
@@ -248,6 +261,8 @@ void App::keep_adding_tray_icon(bool added) {
 // Without a dashboard the program still runs: the tray and the read-outs do not need it.
 void App::create_dashboard() {
     dashboard_.set_text_provider([this](const char* key) { return localizer_.wide_text(key); });
+    clear_token_ = random_token();
+    dashboard_.set_clear_token(clear_token_);
     dashboard_.create(instance_, controller_window_, settings_.main_window);
     dashboard_.set_graph_state(settings_.history_window_s, false);
 }

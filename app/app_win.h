@@ -97,7 +97,7 @@ private:
     void on_timer(UINT_PTR id);
     void on_graph_range(WPARAM seconds);
     void on_graph_pause(WPARAM value);
-    void on_clear_history();
+    void on_clear_history(LPARAM token);
     void on_dashboard_button(WPARAM code, LPARAM value);
     void replace_compact_displays();
 
@@ -209,6 +209,7 @@ private:
     SamplerThread sampler_thread_; // declared after sampler_: stops before the shared state goes
 
     ui::MainWindow dashboard_;
+    LPARAM clear_token_ = 0; // the clearing of the history is taken only with this number
 
     // Writes settings.json, usage.json and the exports off the UI thread; exists once the controller
     // window does (it reports there).

@@ -90,7 +90,7 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
         on_graph_pause(wparam);
         return 0;
     case k_msg_clear_history:
-        on_clear_history();
+        on_clear_history(lparam);
         return 0;
     case k_msg_dashboard_button:
         on_dashboard_button(wparam, lparam);
@@ -233,7 +233,10 @@ void App::on_graph_pause(WPARAM value) {
     refresh_ui();
 }
 
-void App::on_clear_history() {
+void App::on_clear_history(LPARAM token) {
+    if (clear_token_ == 0 || token != clear_token_) {
+        return; // not the dashboard's question: another program posted it
+    }
     graph_history_.clear();
     visible_graph_.points.clear();
     clear_usage(usage_);

@@ -10,7 +10,9 @@ inline constexpr wchar_t k_controller_title[] = L"Tidemeter";
 
 // None of these carries a pointer: any program may post them (a second instance posts k_msg_activate,
 // the tests end the program with k_msg_dashboard_button), and each only does what a click of the user's
-// does. Parameters are numbers, checked where they are read. The focus parts' messages, whose lParam may
+// does. Parameters are numbers, checked where they are read. One click has no undo: clearing the
+// history follows a question the dashboard asks, so that message is taken only with a number chosen
+// at random for each run and known to the dashboard alone. The focus parts' messages, whose lParam may
 // be a pointer, are in window/focus_part_win.h and are taken only from the part itself.
 inline constexpr UINT k_msg_sample = WM_APP + 1;            // the sampler published a sample
 inline constexpr UINT k_msg_tray = WM_APP + 2;              // tray icon event (low word of lParam)
@@ -21,7 +23,7 @@ inline constexpr UINT k_msg_dashboard_moved = WM_APP + 6;   // the dashboard mov
 inline constexpr UINT k_msg_dashboard_closed = WM_APP + 7;  // closed without close-to-tray
 inline constexpr UINT k_msg_graph_range = WM_APP + 9;       // wParam: range in seconds
 inline constexpr UINT k_msg_graph_pause = WM_APP + 10;      // wParam 1 freezes, anything else resumes
-inline constexpr UINT k_msg_clear_history = WM_APP + 11;    // the user confirmed clearing the history
+inline constexpr UINT k_msg_clear_history = WM_APP + 11;    // lParam: the run's clear token (see below)
 inline constexpr UINT k_msg_dashboard_button = WM_APP + 12; // wParam: one of the button codes below
 inline constexpr UINT k_msg_taskbar_buttons = WM_APP + 13;  // the taskbar's buttons moved
 inline constexpr UINT k_msg_file_saved = WM_APP + 14;       // the writer thread finished a file

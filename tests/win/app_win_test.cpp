@@ -12,6 +12,7 @@
 #include "base/messages_win.h"
 #include "persistence/atomic_file_win.h"
 #include "persistence/json.h"
+#include "persistence/usage_win.h"
 #include "tests/win/program_win.h"
 #include "tests/win/wait_win.h"
 
@@ -183,7 +184,13 @@ BOOL CALLBACK add_window_of_process(HWND window, LPARAM param) {
 // The focus parts' messages carry a pointer in lParam; any program on the desktop can send or post the
 // same numbers to any window of the program, which must not take them.
 TEST(Program, AnotherProgramsPrivateMessagesCannotCrashIt) {
-    Program program = start_program(L""); // the dashboard open, with its graph's focus part
+    auto data = std::make_unique<test::TempFolder>();
+    UsageStore seeded;
+    seeded.add(local_day_number(), 7'900'000, 0);
+    ASSERT_TRUE(write_file_atomically(*data / L"usage.json", usage_file_text(seeded)));
+    ASSERT_TRUE(
+        write_file_atomically(*data / L"settings.json", "{\"schema_version\": 1, \"history_mode\": 1}"));
+    Program program = start_program(L"", std::move(data)); // the dashboard open, with its focus part
     ASSERT_TRUE(program.process);
     ProgramGuard guard{program};
     const HWND controller = find_controller(program, 60s);
@@ -203,6 +210,10 @@ TEST(Program, AnotherProgramsPrivateMessagesCannotCrashIt) {
             }
         }
     }
+    // Clearing the history is what the dashboard asks after its question, never another program.
+    for (const LPARAM lparam : {LPARAM{0}, LPARAM{1}, LPARAM{-1}}) {
+        PostMessageW(controller, k_msg_clear_history, 0, lparam);
+    }
     // Posted after them, so taken after them: the graph range changes and is saved.
     PostMessageW(controller, k_msg_graph_range, 900, 0);
     EXPECT_TRUE(test::wait_for(
@@ -217,6 +228,12 @@ TEST(Program, AnotherProgramsPrivateMessagesCannotCrashIt) {
     EXPECT_FALSE(has_ended(program));
     PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
     ASSERT_EQ(WaitForSingleObject(program.process.get(), 60'000), WAIT_OBJECT_0);
+    const auto usage = parse_json(read_file_bytes(*program.data / L"usage.json").value_or(""));
+    ASSERT_TRUE(usage.has_value());
+    const JsonValue* days = find_member(*usage, "days");
+    ASSERT_NE(days, nullptr);
+    ASSERT_FALSE(days->elements().empty());
+    EXPECT_GE(days->elements().front().elements().at(1).as_number(), 7'900'000);
 }
 
 } // namespace

@@ -242,6 +242,7 @@ bool click_until(HWND target, Condition condition) {
 }
 
 TEST_F(Dashboard, EveryCommandPostsItsMessage) {
+    window.set_clear_token(0x5eed1234);
     window.show(true);
     ASSERT_TRUE(pump_until([&] { return IsWindowVisible(window.hwnd()) != FALSE; }));
 
@@ -273,6 +274,7 @@ TEST_F(Dashboard, EveryCommandPostsItsMessage) {
         } else {
             ASSERT_EQ(posts.size(), 1u);
             EXPECT_EQ(posts[0].message, k_msg_clear_history);
+            EXPECT_EQ(posts[0].lparam, 0x5eed1234);
         }
     }
 

@@ -305,7 +305,7 @@ void MainWindow::on_command(int id, int code) {
             const std::wstring caption = text_provider_("graph.clear");
             const std::wstring question = text_provider_("graph.clear_confirm");
             if (MessageBoxW(hwnd_, question.c_str(), caption.c_str(), flags) == IDYES) {
-                post(k_msg_clear_history, 0, 0);
+                post(k_msg_clear_history, 0, clear_token_);
             }
         }
         return;

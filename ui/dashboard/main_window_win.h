@@ -46,6 +46,9 @@ public:
     // false hides; true restores or shows and brings the window to the front.
     void show(bool visible);
     void set_text_provider(TextProvider provider);
+    // The number the clearing of the history is posted with. Any program can post the controller's
+    // messages, so the one that deletes the user's history is taken only with this run's number.
+    void set_clear_token(LPARAM token) { clear_token_ = token; }
     void destroy();
 
     HWND hwnd() const { return hwnd_; }
@@ -81,6 +84,7 @@ private:
     void on_graph_key(WPARAM key);
     void publish_access();
     void post(UINT message, WPARAM wparam, LPARAM lparam) const;
+    LPARAM clear_token_ = 0;
 
     // The two graph lines as Direct2D paths, kept while the points, the plot and the scale stay.
     struct GraphPaths {
@@ -118,7 +122,7 @@ private:
     int hovered_point_ = -1;
     bool graph_focused_ = false; // the graph has the keyboard: it shows a focus mark
     bool tracking_mouse_ = false;
-    DipRect plot_rect_; // written by each paint, read by hit-testing
+    DipRect plot_rect_;                    // written by each paint, read by hit-testing
     std::array<DipRect, 2> hover_parts_{}; // the hover marker and box as last drawn
     DashboardView view_;
     Font ui_font_;
