@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,11 @@ struct ChoiceCase {
     std::optional<uint64_t> previous;
     std::optional<uint64_t> expected;
 };
+
+// The case's name alone: its bytes hold heap addresses that change from build to build.
+void PrintTo(const ChoiceCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ChooseInterface : public testing::TestWithParam<ChoiceCase> {};
 
@@ -144,6 +150,10 @@ struct ScoreCase {
     int expected;
 };
 
+void PrintTo(const ScoreCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class InterfaceScore : public testing::TestWithParam<ScoreCase> {};
 
 TEST_P(InterfaceScore, AddsRouteHardwareMediumAndSpeed) {
@@ -175,6 +185,10 @@ struct KindCase {
     bool hardware;
     K expected;
 };
+
+void PrintTo(const KindCase& c, std::ostream* os) {
+    *os << c.type << (c.hardware ? " hardware" : " software");
+}
 
 class ClassifyInterface : public testing::TestWithParam<KindCase> {};
 
