@@ -22,7 +22,9 @@
 # (10.77.0.1:8000), TIDE_LAB_BYTES (the file's size) and TIDE_LAB_LINK, a script that changes the
 # client's side of the link: `sh "$TIDE_LAB_LINK" unlink|link|down|up` (unlink deletes the veth pair,
 # link creates it again with its addresses and route: a new interface with counters at 0), or limits
-# the server's sending rate: `sh "$TIDE_LAB_LINK" rate KB_PER_S` (0: no limit).
+# the server's sending rate: `sh "$TIDE_LAB_LINK" rate KB_PER_S` (0: no limit). `side-link` adds a
+# second link (tl2) to the server's namespace on a network of its own (10.78.0.0/24) without a gateway,
+# as a host-only or shared network has: TIDE_LAB_SIDE_SERVER (10.78.0.1:8000) serves the file over it.
 # With --router the command also gets TIDE_LAB_HOME_SERVER (192.168.77.20:8000) and TIDE_LAB_LOG, a file
 # where the link script writes a line "ACTION STATUS" when an action has finished, and the script has
 # `other-fetch` (the other host downloads the file through the router), `router-stop`, `router-start`
@@ -107,6 +109,12 @@ link)
     ip -n $client_ns link set tl0 up
     ip -n $client_ns route replace default via $gateway ;;
 unlink) ip -n $client_ns link del tl0 ;;
+side-link)
+    ip -n $client_ns link add tl2 type veth peer name tl3 netns $server_ns
+    ip -n $server_ns addr add 10.78.0.1/24 dev tl3
+    ip -n $server_ns link set tl3 up
+    ip -n $client_ns addr add 10.78.0.2/24 dev tl2
+    ip -n $client_ns link set tl2 up ;;
 down) ip -n $client_ns link set tl0 down ;;
 up)
     ip -n $client_ns link set tl0 up
@@ -141,7 +149,7 @@ rate) # the server's side sends at most \$2 KB/s (0: unlimited), smoothly: no bu
     else
         tc -n $server_ns qdisc replace dev tl1 root tbf rate "\$2"kbps burst 16kb latency 50ms
     fi ;;
-*) echo "link.sh: unlink, link, down, up, rate KB/s or a router action" >&2; exit 2 ;;
+*) echo "link.sh: unlink, link, down, up, side-link, rate KB/s or a router action" >&2; exit 2 ;;
 esac
 EOF
 
@@ -200,7 +208,7 @@ ip netns exec "$server_ns" python3 -m http.server 8000 --bind 0.0.0.0 --director
     >/dev/null 2>&1 &
 server_pid=$!
 export TIDE_LAB_SERVER=10.77.0.1:8000 TIDE_LAB_URL=http://10.77.0.1:8000/blob
-export TIDE_LAB_BYTES=$((mb * 1024 * 1024)) TIDE_LAB_LINK="$lab/link.sh"
+export TIDE_LAB_BYTES=$((mb * 1024 * 1024)) TIDE_LAB_LINK="$lab/link.sh" TIDE_LAB_SIDE_SERVER=10.78.0.1:8000
 if ((router)); then
     ip netns exec "$other_ns" python3 -m http.server 8000 --bind 192.168.77.20 --directory "$lab/www" \
         >/dev/null 2>&1 &
