@@ -83,16 +83,21 @@ TEST(TaskbarAnchor, CentresInTheStripAndKeepsTheReserve) {
     EXPECT_EQ(taskbar_anchor(left, 100, 30, {2, 0, 0, 8}, 0), work_area_anchor(left, 100, 30, {2, 0, 0, 8}));
 }
 
+// The chosen display's id, or "(none)": a test reads no null display.
+std::string id_of(const DisplayInfo* display) {
+    return display != nullptr ? display->id : "(none)";
+}
+
 TEST(ChooseDisplay, ByIdThenPrimaryThenFirst) {
     std::vector<DisplayInfo> displays{screen(TaskbarEdge::bottom, "A", false),
                                       screen(TaskbarEdge::bottom, "B", true),
                                       screen(TaskbarEdge::bottom, "C", false)};
-    EXPECT_EQ(choose_display(displays, "C")->id, "C");
-    EXPECT_EQ(choose_display(displays, "gone")->id, "B"); // a disconnected display
-    EXPECT_EQ(choose_display(displays, "")->id, "B");
-    EXPECT_EQ(choose_display(displays, "c")->id, "B"); // exact bytes only
+    EXPECT_EQ(id_of(choose_display(displays, "C")), "C");
+    EXPECT_EQ(id_of(choose_display(displays, "gone")), "B"); // a disconnected display
+    EXPECT_EQ(id_of(choose_display(displays, "")), "B");
+    EXPECT_EQ(id_of(choose_display(displays, "c")), "B"); // exact bytes only
     displays[1].primary = false;
-    EXPECT_EQ(choose_display(displays, "gone")->id, "A");
+    EXPECT_EQ(id_of(choose_display(displays, "gone")), "A");
     EXPECT_EQ(choose_display({}, "A"), nullptr);
 }
 
@@ -101,8 +106,8 @@ TEST(DisplayAtCenter, LastMonitorHoldingTheCentre) {
     DisplayInfo right = screen(TaskbarEdge::bottom, "R", false);
     right.monitor = right.work = {1280, 0, 2560, 800};
     const std::vector<DisplayInfo> displays{left, right};
-    EXPECT_EQ(display_at_center(displays, {1200, 10, 1300, 40})->id, "L"); // centre 1250
-    EXPECT_EQ(display_at_center(displays, {1240, 10, 1340, 40})->id, "R"); // centre 1290
+    EXPECT_EQ(id_of(display_at_center(displays, {1200, 10, 1300, 40})), "L"); // centre 1250
+    EXPECT_EQ(id_of(display_at_center(displays, {1240, 10, 1340, 40})), "R"); // centre 1290
     EXPECT_EQ(display_at_center(displays, {-300, 10, -100, 40}), nullptr);
 }
 

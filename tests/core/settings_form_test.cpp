@@ -410,7 +410,8 @@ TEST(SettingsLayout, TableHoldsEveryIdOnceOnItsPage) {
             EXPECT_FALSE(list_entries(row.id).empty()) << row.id;
         }
     }
-    EXPECT_EQ(ids.size(), 38u); // with the two value labels, every id from 1001 to 1033, 1036 to 1041 and 1043
+    EXPECT_EQ(ids.size(),
+              38u); // with the two value labels, every id from 1001 to 1033, 1036 to 1041 and 1043
     EXPECT_EQ(per_page, (std::array<int, k_page_count>{3, 6, 10, 8, 4, 7}));
     EXPECT_EQ(find_control(id_compact_opacity_value), nullptr);
     EXPECT_EQ(form_fields().size(), settings_controls().size());
@@ -441,6 +442,8 @@ TEST(SettingsLayout, PlacesScaleHalfAwayFromZero) {
     EXPECT_EQ(scale_to_dpi(-3, 144), -5);
     EXPECT_EQ(scale_to_dpi(28, 0), 28);
     EXPECT_EQ(scale_rect({16, 16, 548, 394}, 120), (DipRect{20, 20, 685, 493}));
+    ASSERT_NE(find_control(id_desktop_opacity), nullptr);
+    ASSERT_NE(find_control(id_compact_lock), nullptr);
     const ControlRects slider = control_rects(*find_control(id_desktop_opacity));
     EXPECT_EQ(slider.label, (DipRect{28, 178, 250, 32}));
     EXPECT_EQ(slider.control, (DipRect{286, 174, 214, 30}));

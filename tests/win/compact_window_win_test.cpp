@@ -30,6 +30,7 @@
 #include "tests/win/private_memory_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
+#include "tests/win/palette_win.h"
 
 namespace tide {
 namespace {
@@ -188,7 +189,7 @@ protected:
 class CompactThemes : public CompactScreen, public testing::WithParamInterface<const char*> {};
 
 TEST_P(CompactThemes, BackgroundInsideBorderOnTheEdgeErrorColourWhenUnavailable) {
-    const Theme theme = *find_palette(GetParam());
+    const Theme theme = test::palette(GetParam());
     show(desktop_at(200, 200), theme, sample_content());
     const RECT r = rect_of(window_.hwnd());
     EXPECT_EQ(r.left, 200);
@@ -213,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(DarkAndLight, CompactThemes, testing::Values("Midnight"
 TEST_F(CompactScreen, NativeStyleDrawsNoBox) {
     CompactSettings settings = desktop_at(300, 300);
     settings.native_style = true;
-    show(settings, *find_palette("Midnight"), sample_content());
+    show(settings, test::palette("Midnight"), sample_content());
     const RECT r = rect_of(window_.hwnd());
     ASSERT_EQ(r.left, 300);
     // The taskbar's text colour (white without a light taskbar) shows once the paint reached the screen.
@@ -231,7 +232,7 @@ TEST_F(CompactScreen, NativeStyleDrawsNoBox) {
 }
 
 TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
-    show(desktop_at(400, 300), *find_palette("Midnight"), sample_content());
+    show(desktop_at(400, 300), test::palette("Midnight"), sample_content());
     const RECT start = rect_of(window_.hwnd());
     const POINT grab{start.left + 4, start.top + 4}; // on the box, beside the text
     ASSERT_TRUE(drag_until(grab, {grab.x + 60, grab.y + 40},
@@ -253,11 +254,12 @@ TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
 
     CompactSettings locked = window_.settings();
     locked.locked = true;
-    window_.apply(locked, *find_palette("Midnight"), false);
+    window_.apply(locked, test::palette("Midnight"), false);
     const RECT before = rect_of(window_.hwnd());
     const POINT lock_grab{before.left + 4, before.top + 4};
     // A click on it still reaches it (the arrow cursor, no move loop): nothing was posted afterwards.
-    drag_until(lock_grab, {lock_grab.x + 80, lock_grab.y + 50}, [] { return true; }, 15s, false);
+    drag_until(
+        lock_grab, {lock_grab.x + 80, lock_grab.y + 50}, [] { return true; }, 15s, false);
     EXPECT_EQ(recorder_.count(k_msg_compact_moved, 0), 2);
     EXPECT_EQ(rect_of(window_.hwnd()).left, before.left);
     EXPECT_EQ(rect_of(window_.hwnd()).top, before.top);
@@ -285,7 +287,7 @@ TEST_F(CompactScreen, TaskbarReadOutSitsAtTheTaskbarAnchor) {
     set_display_source([display] { return std::vector<DisplayInfo>{display}; });
     CompactSettings settings; // the taskbar section's defaults
     settings.native_style = false;
-    show(settings, *find_palette("Midnight"), sample_content());
+    show(settings, test::palette("Midnight"), sample_content());
     const RECT r = rect_of(window_.hwnd());
     const ScreenRect expected =
         taskbar_anchor(display, r.right - r.left, r.bottom - r.top, {2, 0, 0, 8}, scale_to_dpi(260, 96));
@@ -318,7 +320,7 @@ TEST_F(CompactScreen, ClickThroughLetsTheClickReachTheWindowBelow) {
     ASSERT_NE(below, nullptr);
     CompactSettings settings = desktop_at(500, 400);
     settings.click_through = true;
-    show(settings, *find_palette("Midnight"), sample_content());
+    show(settings, test::palette("Midnight"), sample_content());
     const RECT r = rect_of(window_.hwnd());
     ASSERT_EQ(r.left, 500);
     std::thread([&] {
@@ -333,7 +335,7 @@ TEST_F(CompactScreen, ClickThroughLetsTheClickReachTheWindowBelow) {
 }
 
 TEST_F(CompactScreen, ThousandsOfUpdatesKeepMemoryFlat) {
-    show(desktop_at(600, 100), *find_palette("Graphite"), sample_content());
+    show(desktop_at(600, 100), test::palette("Graphite"), sample_content());
     auto update = [&](int i) {
         const std::wstring value = std::to_wstring(100 + i % 900) + L"." + std::to_wstring(i % 10) + L" Mbps";
         window_.set_content({value, value, L"Download", L"Upload", i % 50 != 0});
@@ -353,10 +355,12 @@ TEST_F(CompactScreen, ThousandsOfUpdatesKeepMemoryFlat) {
 TEST(CompactProgram, MovedDesktopReadOutIsSaved) {
     const test::TempFolder folder;
     const std::wstring path = folder / L"settings.json";
-    ASSERT_TRUE(write_file_atomically(path, "{\"schema_version\": 1, \"language\": \"en\", \"compact\": "
-                                            "{\"enabled\": false}, \"desktop\": {\"enabled\": true, "
-                                            "\"floating_rect\": {\"l\": 320, \"t\": 240, \"r\": 420, \"b\": 270}}}"));
-    app::App app(app::AppOptions{folder.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}});
+    ASSERT_TRUE(
+        write_file_atomically(path, "{\"schema_version\": 1, \"language\": \"en\", \"compact\": "
+                                    "{\"enabled\": false}, \"desktop\": {\"enabled\": true, "
+                                    "\"floating_rect\": {\"l\": 320, \"t\": 240, \"r\": 420, \"b\": 270}}}"));
+    app::App app(
+        app::AppOptions{folder.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}});
     std::thread runner([&] { app.run(GetModuleHandleW(nullptr), true); });
     HWND readout = nullptr;
     const bool found = pump_until(
@@ -427,7 +431,7 @@ TEST(CompactShowcase, DISABLED_AllLayouts) {
             s.floating_rect = ScreenRect{left, top, left + 100, top + 30};
             auto window = std::make_unique<ui::CompactWindow>();
             window->create(GetModuleHandleW(nullptr), recorder.window());
-            window->apply(s, *find_palette(s.theme), rtl);
+            window->apply(s, test::palette(s.theme), rtl);
             window->set_content(layout == 5 && row == 1
                                     ? ui::CompactContent{L"\u2014", L"\u2014", L"", L"", false}
                                     : content);

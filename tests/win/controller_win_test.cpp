@@ -373,8 +373,12 @@ TEST_F(Controller, SettingsHeldAtStartUpAreReadLaterAndSavedAgain) {
     ASSERT_TRUE(saved) << "the settings stayed read-only";
     const auto written = read_json(settings_path_);
     ASSERT_TRUE(written.has_value());
-    EXPECT_EQ(find_member(*written, "language")->as_string(), "fr") << "the user's settings were replaced";
-    EXPECT_EQ(find_member(*written, "history_mode")->as_number(), 1);
+    const JsonValue* language = find_member(*written, "language");
+    const JsonValue* mode = find_member(*written, "history_mode");
+    ASSERT_NE(language, nullptr);
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(language->as_string(), "fr") << "the user's settings were replaced";
+    EXPECT_EQ(mode->as_number(), 1);
 }
 
 // A portable copy that cannot save still takes up its settings once another program lets go of the
@@ -522,10 +526,11 @@ std::vector<HWND> windows_of(const wchar_t* window_class, HWND controller) {
 TEST_F(Controller, ExitHidesTheDashboardWhileTheDiskHoldsTheLastSave) {
     ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(0)));
     std::atomic<bool> disk_answers{false};
-    RunningApp running(folder_.path(), [&](const std::wstring& path, std::string_view bytes, std::string* error) {
-        wait_for([&] { return disk_answers.load(); }, 60s);
-        return write_file_atomically(path, bytes, error);
-    });
+    RunningApp running(folder_.path(),
+                       [&](const std::wstring& path, std::string_view bytes, std::string* error) {
+                           wait_for([&] { return disk_answers.load(); }, 60s);
+                           return write_file_atomically(path, bytes, error);
+                       });
     ASSERT_NE(running.window(), nullptr);
     PostMessageW(running.window(), k_msg_activate, 0, 0);
     HWND dashboard = nullptr;

@@ -19,6 +19,7 @@
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/shell_double_win.h"
 #include "tests/win/wait_win.h"
+#include "tests/win/palette_win.h"
 
 namespace tide {
 namespace {
@@ -67,7 +68,7 @@ bool exit_program(const test::Program& program) {
 TEST(LabDataPlanProgram, WarnsOnceWhenTrafficUsesUpTheMonthlyLimit) {
     test::ShellDouble shell;
     ASSERT_TRUE(shell.ready());
-    const Theme theme = *find_palette("Midnight");
+    const Theme theme = test::palette("Midnight");
 
     auto data = std::make_unique<test::TempFolder>();
     UsageStore seeded;

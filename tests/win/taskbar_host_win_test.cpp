@@ -16,6 +16,7 @@
 #include "compact/taskbar_host_win.h"
 #include "presentation/theme.h"
 #include "tests/win/test_taskbar_win.h"
+#include "tests/win/palette_win.h"
 
 namespace tide {
 namespace {
@@ -94,7 +95,7 @@ protected:
         ASSERT_TRUE(readout_.create(GetModuleHandleW(nullptr), controller_));
         readout_.set_taskbar_host(
             std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13, std::move(buttons)));
-        readout_.apply(settings, *find_palette("Midnight"), false);
+        readout_.apply(settings, test::palette("Midnight"), false);
         readout_.set_content({L"12.3 Mbit/s", L"1.2 Mbit/s", L"", L"", true});
         readout_.show(true);
     }
@@ -298,10 +299,13 @@ TEST_F(TaskbarHostTest, FullScreenProgramKeepsTheOverlayBehindItUntilItEnds) {
 
 // What the shell can report: a full-screen program of any kind, a Store app included, or the desktop.
 TEST(FullScreenState, EveryFullScreenProgramCountsAndNothingElse) {
-    const std::pair<QUERY_USER_NOTIFICATION_STATE, bool> states[] = {
-        {QUNS_NOT_PRESENT, false},      {QUNS_BUSY, true},         {QUNS_RUNNING_D3D_FULL_SCREEN, true},
-        {QUNS_PRESENTATION_MODE, true}, {QUNS_ACCEPTS_NOTIFICATIONS, false}, {QUNS_QUIET_TIME, false},
-        {QUNS_APP, true}};
+    const std::pair<QUERY_USER_NOTIFICATION_STATE, bool> states[] = {{QUNS_NOT_PRESENT, false},
+                                                                     {QUNS_BUSY, true},
+                                                                     {QUNS_RUNNING_D3D_FULL_SCREEN, true},
+                                                                     {QUNS_PRESENTATION_MODE, true},
+                                                                     {QUNS_ACCEPTS_NOTIFICATIONS, false},
+                                                                     {QUNS_QUIET_TIME, false},
+                                                                     {QUNS_APP, true}};
     for (const auto& [state, full_screen] : states) {
         EXPECT_EQ(is_fullscreen_state(state), full_screen) << state;
     }
@@ -395,7 +399,7 @@ TEST_F(TaskbarHostTest, SecondaryMonitorWithoutItsTaskbarIsNotEmbedded) {
     settings.monitor_id = "\\\\.\\DISPLAY2";
     ASSERT_TRUE(readout_.create(GetModuleHandleW(nullptr), controller_));
     readout_.set_taskbar_host(std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13));
-    readout_.apply(settings, *find_palette("Midnight"), false);
+    readout_.apply(settings, test::palette("Midnight"), false);
     readout_.show(true);
     EXPECT_FALSE(readout_.embedded());
     EXPECT_GE(window_rect(readout_.hwnd()).left, 1280);
@@ -415,7 +419,7 @@ TEST_F(TaskbarHostTest, SecondaryTaskbarThatDrawsItsClockKeepsItsRoom) {
     settings.monitor_id = "\\\\.\\DISPLAY2";
     ASSERT_TRUE(readout_.create(GetModuleHandleW(nullptr), controller_));
     readout_.set_taskbar_host(std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13));
-    readout_.apply(settings, *find_palette("Midnight"), false);
+    readout_.apply(settings, test::palette("Midnight"), false);
     readout_.set_content({L"12.3 Mbit/s", L"1.2 Mbit/s", L"", L"", true});
     readout_.show(true);
     ASSERT_TRUE(host().use_automation());

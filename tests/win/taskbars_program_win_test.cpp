@@ -190,8 +190,9 @@ TEST_F(TwoMonitors, SecondaryPlaceIsKeptForItsMonitor) {
                 const JsonValue& place = places->elements()[0];
                 const JsonValue* monitor = find_member(place, "monitor");
                 const JsonValue* x = find_member(place, "x");
-                return monitor && monitor->as_string() == side_.id && x && x->as_number() == -150 &&
-                       find_member(compact, "offset_x")->as_number() == 0;
+                const JsonValue* main_x = find_member(compact, "offset_x");
+                return monitor && monitor->as_string() == side_.id && x && x->as_number() == -150 && main_x &&
+                       main_x->as_number() == 0;
             },
             15s))
             << text;
