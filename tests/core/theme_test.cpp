@@ -24,22 +24,17 @@ TEST_P(ParseColor, AcceptsOnlyHashAndSixOrEightHexDigits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ParseColor,
-    ::testing::Values(ColorCase{"#ff0000", Rgba{255, 0, 0, 255}},
-                      ColorCase{"#FF0000FF", Rgba{255, 0, 0, 255}},
-                      ColorCase{"#FF000080", Rgba{255, 0, 0, 128}},
-                      ColorCase{"#0a0B0c", Rgba{10, 11, 12, 255}}, ColorCase{"#00000000", Rgba{0, 0, 0, 0}},
-                      ColorCase{"#abc", std::nullopt}, ColorCase{"FF0000", std::nullopt},
-                      ColorCase{"#GG0000", std::nullopt}, ColorCase{"#FF0000 ", std::nullopt},
-                      ColorCase{" #FF0000", std::nullopt}, ColorCase{"#FF00000", std::nullopt},
-                      ColorCase{"#FF0000F", std::nullopt}, ColorCase{"#FF0000FFF", std::nullopt},
-                      ColorCase{"", std::nullopt}, ColorCase{"#", std::nullopt},
-                      ColorCase{"##00000", std::nullopt}, ColorCase{"#+10000", std::nullopt},
-                      ColorCase{"#0x1234", std::nullopt},
-                      ColorCase{std::string_view("#00\0"
-                                                 "000",
-                                                 7),
-                                std::nullopt},
-                      ColorCase{"red", std::nullopt}));
+    ::testing::Values(
+        ColorCase{"#ff0000", Rgba{255, 0, 0, 255}}, ColorCase{"#FF0000FF", Rgba{255, 0, 0, 255}},
+        ColorCase{"#FF000080", Rgba{255, 0, 0, 128}}, ColorCase{"#0a0B0c", Rgba{10, 11, 12, 255}},
+        ColorCase{"#00000000", Rgba{0, 0, 0, 0}}, ColorCase{"#abc", std::nullopt},
+        ColorCase{"FF0000", std::nullopt}, ColorCase{"#GG0000", std::nullopt},
+        ColorCase{"#FF0000 ", std::nullopt}, ColorCase{" #FF0000", std::nullopt},
+        ColorCase{"#FF00000", std::nullopt}, ColorCase{"#FF0000F", std::nullopt},
+        ColorCase{"#FF0000FFF", std::nullopt}, ColorCase{"", std::nullopt}, ColorCase{"#", std::nullopt},
+        ColorCase{"##00000", std::nullopt}, ColorCase{"#+10000", std::nullopt},
+        ColorCase{"#0x1234", std::nullopt}, ColorCase{std::string_view("#00\0" "000", 7), std::nullopt},
+        ColorCase{"red", std::nullopt}));
 
 TEST(ColorKeys, ExactlyTheNineKeys) {
     for (std::string_view key : k_color_keys) {

@@ -20,6 +20,7 @@
 #include "compact/compact_window_win.h"
 #include "persistence/atomic_file_win.h"
 #include "presentation/theme.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/program_win.h"
 #include "tests/win/temp_folder_win.h"
 #include "tests/win/wait_win.h"
@@ -27,7 +28,6 @@
 #include "ui/usage/usage_window_win.h"
 #include "window/automation_win.h"
 #include "window/focus_part_win.h"
-#include "tests/win/palette_win.h"
 
 namespace tide::ui {
 namespace {
@@ -73,8 +73,8 @@ void collect(IRawElementProviderFragment* parent, int depth, std::vector<Element
         simple->GetPropertyValue(uia::k_has_keyboard_focus_property, &focus);
         out.push_back({text_property(simple.Get(), uia::k_name_property),
                        text_property(simple.Get(), uia::k_value_property),
-                       {static_cast<LONG>(r.left), static_cast<LONG>(r.top),
-                        static_cast<LONG>(r.left + r.width), static_cast<LONG>(r.top + r.height)},
+                       {static_cast<LONG>(r.left), static_cast<LONG>(r.top), static_cast<LONG>(r.left + r.width),
+                        static_cast<LONG>(r.top + r.height)},
                        depth,
                        focus.vt == VT_BOOL && focus.boolVal == VARIANT_TRUE});
         collect(child.Get(), depth + 1, out);
@@ -150,17 +150,12 @@ TEST_P(Readable, DashboardElementsFollowTheViewAndTheKeyboard) {
     window.update(view);
     pump_until([] { return false; }, 200ms);
 
-    const auto figure = [rtl](const wchar_t* f) {
-        return rtl ? L"\u2066" + std::wstring(f) + L"\u2069" : std::wstring(f);
-    };
+    const auto figure = [rtl](const wchar_t* f) { return rtl ? L"\u2066" + std::wstring(f) + L"\u2069" : std::wstring(f); };
     const std::wstring download_value = figure(L"1.2 MB/s");
-    const std::wstring graph = L"G " + figure(L"5 min") + L": " + figure(L"5M") + L" " + figure(L"8M") +
-                               L" / " + figure(L"0M") + L" " + figure(L"0M");
-    const std::vector<std::pair<std::wstring, std::wstring>> expected{{L"Connected", L""},
-                                                                      {L"Download", download_value},
-                                                                      {L"Upload", figure(L"30 KB/s")},
-                                                                      {L"Session", L""},
-                                                                      {graph, L""}};
+    const std::wstring graph = L"G " + figure(L"5 min") + L": " + figure(L"5M") + L" " + figure(L"8M") + L" / " +
+                               figure(L"0M") + L" " + figure(L"0M");
+    const std::vector<std::pair<std::wstring, std::wstring>> expected{
+        {L"Connected", L""}, {L"Download", download_value}, {L"Upload", figure(L"30 KB/s")}, {L"Session", L""}, {graph, L""}};
     // The pointer has left: nothing is hovered.
     SendMessageW(window.hwnd(), WM_MOUSELEAVE, 0, 0);
     std::vector<Element> seen = elements_of(window.automation_host());
@@ -183,8 +178,8 @@ TEST_P(Readable, DashboardElementsFollowTheViewAndTheKeyboard) {
         int hovered; // -1: none
     };
     const WPARAM older = rtl ? VK_RIGHT : VK_LEFT;
-    for (const Step& step : {Step{VK_END, 2}, Step{older, 1}, Step{older, 0}, Step{older, 0},
-                             Step{VK_HOME, 0}, Step{VK_END, 2}, Step{VK_ESCAPE, -1}}) {
+    for (const Step& step : {Step{VK_END, 2}, Step{older, 1}, Step{older, 0}, Step{older, 0}, Step{VK_HOME, 0},
+                             Step{VK_END, 2}, Step{VK_ESCAPE, -1}}) {
         press(step.key);
         seen = elements_of(window.automation_host());
         if (step.hovered < 0) {
@@ -239,9 +234,7 @@ TEST_P(Readable, UsageChartIsAListOfNamedBars) {
     EXPECT_EQ(seen[1].name, L"Week");
     EXPECT_EQ(seen[1].value, L"4500 MB");
     EXPECT_EQ(seen[4].name, L"access.days_chart");
-    const auto mb = [rtl](const wchar_t* f) {
-        return rtl ? L"\u2066" + std::wstring(f) + L"\u2069" : std::wstring(f);
-    };
+    const auto mb = [rtl](const wchar_t* f) { return rtl ? L"\u2066" + std::wstring(f) + L"\u2069" : std::wstring(f); };
     const auto bar = [&seen](size_t i) { return seen[5 + i]; };
     EXPECT_EQ(bar(27).name.rfind(L"OVER ", 0), 0u) << "3 GB passes the daily limit";
     EXPECT_NE(bar(27).name.find(L": " + mb(L"3000 MB") + L" " + mb(L"1000 MB")), std::wstring::npos);
@@ -276,15 +269,12 @@ INSTANTIATE_TEST_SUITE_P(Directions, Readable, testing::Values(false, true),
 struct Client {
     HMODULE module = LoadLibraryW(L"uiautomationcore.dll");
     using Node = void*;
-    HRESULT(WINAPI* from_handle)
-    (HWND, Node*) = reinterpret_cast<decltype(from_handle)>(
-        reinterpret_cast<void*>(GetProcAddress(module, "UiaNodeFromHandle")));
-    HRESULT(WINAPI* property)
-    (Node, int, VARIANT*) = reinterpret_cast<decltype(property)>(
-        reinterpret_cast<void*>(GetProcAddress(module, "UiaGetPropertyValue")));
-    BOOL(WINAPI* release)
-    (Node) = reinterpret_cast<decltype(release)>(reinterpret_cast<void*>(GetProcAddress(module,
-                                                                                        "UiaNodeRelease")));
+    HRESULT(WINAPI* from_handle)(HWND, Node*) =
+        reinterpret_cast<decltype(from_handle)>(reinterpret_cast<void*>(GetProcAddress(module, "UiaNodeFromHandle")));
+    HRESULT(WINAPI* property)(Node, int, VARIANT*) =
+        reinterpret_cast<decltype(property)>(reinterpret_cast<void*>(GetProcAddress(module, "UiaGetPropertyValue")));
+    BOOL(WINAPI* release)(Node) =
+        reinterpret_cast<decltype(release)>(reinterpret_cast<void*>(GetProcAddress(module, "UiaNodeRelease")));
 
     // On a thread of its own in the multithreaded apartment, left before the thread ends: the core's
     // client side then lets the test process exit. Wine's cross-process channel can lose a reply and
@@ -449,13 +439,11 @@ TEST(ReadableProgram, AnotherProcessReadsTheRatesAndEachWindowsName) {
     ASSERT_NE(upload, std::wstring::npos);
     EXPECT_GT(upload, 9u);
     EXPECT_GT(name.size(), upload + 9);
-    EXPECT_TRUE(test::wait_for(
-        [&] { return client.name_of(test::window_of(program.id, k_main_class)) == L"Tidemeter"; }, 30s));
+    EXPECT_TRUE(test::wait_for([&] { return client.name_of(test::window_of(program.id, k_main_class)) == L"Tidemeter"; }, 30s));
 
     const HWND controller = test::window_of(program.id, k_controller_class);
     PostMessageW(controller, k_msg_dashboard_button, k_button_usage, 0);
-    EXPECT_TRUE(test::wait_for(
-        [&] { return client.name_of(test::window_of(program.id, k_usage_class)) == L"Usage history"; }, 30s));
+    EXPECT_TRUE(test::wait_for([&] { return client.name_of(test::window_of(program.id, k_usage_class)) == L"Usage history"; }, 30s));
     PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
     EXPECT_TRUE(test::wait_for([&] { return test::has_ended(program); }, 60s));
 }

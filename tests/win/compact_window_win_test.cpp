@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/app_win.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/temp_folder_win.h"
 #include "base/messages_win.h"
 #include "compact/compact_window_win.h"
@@ -30,7 +31,6 @@
 #include "tests/win/private_memory_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
-#include "tests/win/palette_win.h"
 
 namespace tide {
 namespace {
@@ -258,8 +258,7 @@ TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
     const RECT before = rect_of(window_.hwnd());
     const POINT lock_grab{before.left + 4, before.top + 4};
     // A click on it still reaches it (the arrow cursor, no move loop): nothing was posted afterwards.
-    drag_until(
-        lock_grab, {lock_grab.x + 80, lock_grab.y + 50}, [] { return true; }, 15s, false);
+    drag_until(lock_grab, {lock_grab.x + 80, lock_grab.y + 50}, [] { return true; }, 15s, false);
     EXPECT_EQ(recorder_.count(k_msg_compact_moved, 0), 2);
     EXPECT_EQ(rect_of(window_.hwnd()).left, before.left);
     EXPECT_EQ(rect_of(window_.hwnd()).top, before.top);
@@ -355,12 +354,10 @@ TEST_F(CompactScreen, ThousandsOfUpdatesKeepMemoryFlat) {
 TEST(CompactProgram, MovedDesktopReadOutIsSaved) {
     const test::TempFolder folder;
     const std::wstring path = folder / L"settings.json";
-    ASSERT_TRUE(
-        write_file_atomically(path, "{\"schema_version\": 1, \"language\": \"en\", \"compact\": "
-                                    "{\"enabled\": false}, \"desktop\": {\"enabled\": true, "
-                                    "\"floating_rect\": {\"l\": 320, \"t\": 240, \"r\": 420, \"b\": 270}}}"));
-    app::App app(
-        app::AppOptions{folder.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}});
+    ASSERT_TRUE(write_file_atomically(path, "{\"schema_version\": 1, \"language\": \"en\", \"compact\": "
+                                            "{\"enabled\": false}, \"desktop\": {\"enabled\": true, "
+                                            "\"floating_rect\": {\"l\": 320, \"t\": 240, \"r\": 420, \"b\": 270}}}"));
+    app::App app(app::AppOptions{folder.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}});
     std::thread runner([&] { app.run(GetModuleHandleW(nullptr), true); });
     HWND readout = nullptr;
     const bool found = pump_until(

@@ -526,11 +526,10 @@ std::vector<HWND> windows_of(const wchar_t* window_class, HWND controller) {
 TEST_F(Controller, ExitHidesTheDashboardWhileTheDiskHoldsTheLastSave) {
     ASSERT_TRUE(write_file_atomically(settings_path_, loopback_settings(0)));
     std::atomic<bool> disk_answers{false};
-    RunningApp running(folder_.path(),
-                       [&](const std::wstring& path, std::string_view bytes, std::string* error) {
-                           wait_for([&] { return disk_answers.load(); }, 60s);
-                           return write_file_atomically(path, bytes, error);
-                       });
+    RunningApp running(folder_.path(), [&](const std::wstring& path, std::string_view bytes, std::string* error) {
+        wait_for([&] { return disk_answers.load(); }, 60s);
+        return write_file_atomically(path, bytes, error);
+    });
     ASSERT_NE(running.window(), nullptr);
     PostMessageW(running.window(), k_msg_activate, 0, 0);
     HWND dashboard = nullptr;

@@ -15,11 +15,11 @@
 #include "persistence/usage_win.h"
 #include "presentation/theme.h"
 #include "tests/win/lab_win.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/program_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/shell_double_win.h"
 #include "tests/win/wait_win.h"
-#include "tests/win/palette_win.h"
 
 namespace tide {
 namespace {

@@ -23,11 +23,11 @@
 #include "presentation/theme.h"
 #include "ui/dashboard/dashboard_layout.h"
 #include "ui/usage/usage_window_win.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/private_memory_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
 #include "tests/win/window_text_win.h"
-#include "tests/win/palette_win.h"
 
 namespace tide::ui {
 namespace {
@@ -65,12 +65,10 @@ public:
 private:
     static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         if (message == WM_NCCREATE) {
-            SetWindowLongPtrW(
-                window, GWLP_USERDATA,
-                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
+            SetWindowLongPtrW(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
         } else if (message >= WM_APP && message <= WM_APP + 20) {
-            reinterpret_cast<Recorder*>(GetWindowLongPtrW(window, GWLP_USERDATA))
-                ->posted.push_back({message, wparam, lparam});
+            reinterpret_cast<Recorder*>(GetWindowLongPtrW(window, GWLP_USERDATA))->posted.push_back({message, wparam, lparam});
             return 0;
         }
         return DefWindowProcW(window, message, wparam, lparam);
@@ -115,11 +113,10 @@ TEST_F(Dashboard, HasItsClassAndEightControlsInOrder) {
         const wchar_t* window_class;
         const wchar_t* text; // the default provider shows the keys
     };
-    const Expected expected[] = {
-        {3004, L"Static", L"graph.range"},         {3001, L"ComboBox", L"5 min"},
-        {3002, L"Button", L"graph.pause"},         {3003, L"Button", L"graph.clear"},
-        {3005, L"Button", L"settings.on_taskbar"}, {3006, L"Button", L"menu.settings"},
-        {3007, L"Button", L"menu.exit"},           {3008, L"Button", L"menu.usage_history"}};
+    const Expected expected[] = {{3004, L"Static", L"graph.range"},      {3001, L"ComboBox", L"5 min"},
+                                 {3002, L"Button", L"graph.pause"},      {3003, L"Button", L"graph.clear"},
+                                 {3005, L"Button", L"settings.on_taskbar"}, {3006, L"Button", L"menu.settings"},
+                                 {3007, L"Button", L"menu.exit"}, {3008, L"Button", L"menu.usage_history"}};
     // The graph's focus part comes first: the graph is the first stop of the Tab order.
     HWND child = GetWindow(window.hwnd(), GW_CHILD);
     ASSERT_EQ(GetDlgCtrlID(child), 3010);
@@ -225,7 +222,8 @@ void send_mouse(int x, int y, DWORD buttons) {
 
 // A real click in the middle of a control, sent from another thread while this one pumps; true when
 // the condition held afterwards.
-template <class Condition> bool click_until(HWND target, Condition condition) {
+template <class Condition>
+bool click_until(HWND target, Condition condition) {
     RECT r{};
     GetWindowRect(target, &r);
     const int x = (r.left + r.right) / 2;
@@ -249,8 +247,7 @@ TEST_F(Dashboard, EveryCommandPostsItsMessage) {
     ASSERT_TRUE(pump_until([&] { return IsWindowVisible(window.hwnd()) != FALSE; }));
 
     // A real click on pause, and again on resume.
-    ASSERT_TRUE(click_until(control(3002), [&] { return recorder.posted.size() == 1; }))
-        << "no click arrived";
+    ASSERT_TRUE(click_until(control(3002), [&] { return recorder.posted.size() == 1; })) << "no click arrived";
     ASSERT_TRUE(click_until(control(3002), [&] { return recorder.posted.size() == 2; }));
     std::vector<Posted> posts = take_posts();
     ASSERT_EQ(posts.size(), 2u);
@@ -260,8 +257,7 @@ TEST_F(Dashboard, EveryCommandPostsItsMessage) {
     EXPECT_EQ(text_of(control(3002)), L"graph.pause");
 
     SendMessageW(control(3001), CB_SETCURSEL, 4, 0);
-    SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(3001, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(control(3001)));
+    SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(3001, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control(3001)));
     posts = take_posts();
     ASSERT_EQ(posts.size(), 1u);
     EXPECT_EQ(posts[0].message, k_msg_graph_range);
@@ -286,10 +282,9 @@ TEST_F(Dashboard, EveryCommandPostsItsMessage) {
         WPARAM wparam;
         LPARAM lparam;
     };
-    for (const ButtonCase& c :
-         {ButtonCase{3005, k_button_taskbar_display, 1}, ButtonCase{3005, k_button_taskbar_display, 0},
-          ButtonCase{3006, k_button_settings, 0}, ButtonCase{3007, k_button_exit, 0},
-          ButtonCase{3008, k_button_usage, 0}}) {
+    for (const ButtonCase& c : {ButtonCase{3005, k_button_taskbar_display, 1}, ButtonCase{3005, k_button_taskbar_display, 0},
+                                ButtonCase{3006, k_button_settings, 0}, ButtonCase{3007, k_button_exit, 0},
+                                ButtonCase{3008, k_button_usage, 0}}) {
         SendMessageW(control(c.id), BM_CLICK, 0, 0);
         posts = take_posts();
         ASSERT_EQ(posts.size(), 1u) << c.id;
@@ -335,6 +330,7 @@ TEST_F(Dashboard, ClosesAndMinimisesToTheTray) {
     EXPECT_FALSE(window.is_visible());
 }
 
+
 // The screen's pixels around the window, captured once.
 class ScreenShot {
 public:
@@ -349,8 +345,7 @@ public:
         const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         const HGDIOBJ old = SelectObject(memory, bitmap);
         BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-        pixels_.assign(static_cast<const uint32_t*>(bits),
-                       static_cast<const uint32_t*>(bits) + width * height);
+        pixels_.assign(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + width * height);
         SelectObject(memory, old);
         DeleteObject(bitmap);
         DeleteDC(memory);
@@ -402,8 +397,7 @@ TEST_F(Dashboard, PaintsTheThemeAndAKnownHistory) {
         const float scale = static_cast<float>(GetDpiForWindow(window.hwnd())) / 96.0f;
         // A point of the client area given in DIP.
         const auto pixel = [&](float x, float y) {
-            return shot.at(client.left + static_cast<int>(x * scale),
-                           client.top + static_cast<int>(y * scale));
+            return shot.at(client.left + static_cast<int>(x * scale), client.top + static_cast<int>(y * scale));
         };
         const float width = static_cast<float>(client.right - client.left) / scale;
         const float height = static_cast<float>(client.bottom - client.top) / scale;
@@ -411,8 +405,7 @@ TEST_F(Dashboard, PaintsTheThemeAndAKnownHistory) {
 
         EXPECT_EQ(hex(pixel(10, 190)), hex(theme.bg)) << name << ": between the cards and the panel";
         EXPECT_EQ(hex(pixel(40, 178)), hex(theme.surface)) << name << ": inside the download card";
-        EXPECT_EQ(hex(pixel(g.panel.left + 20, g.panel.bottom() - 4)), hex(theme.surface))
-            << name << ": panel";
+        EXPECT_EQ(hex(pixel(g.panel.left + 20, g.panel.bottom() - 4)), hex(theme.surface)) << name << ": panel";
 
         // The download line crosses the plot at 2.5 of 4 Mbit/s.
         const float line_y = point_y(g.plot, 2.5e6, axis_scale(2.5e6, 0).max);

@@ -15,8 +15,8 @@
 #include "compact/fullscreen_win.h"
 #include "compact/taskbar_host_win.h"
 #include "presentation/theme.h"
-#include "tests/win/test_taskbar_win.h"
 #include "tests/win/palette_win.h"
+#include "tests/win/test_taskbar_win.h"
 
 namespace tide {
 namespace {
@@ -299,13 +299,10 @@ TEST_F(TaskbarHostTest, FullScreenProgramKeepsTheOverlayBehindItUntilItEnds) {
 
 // What the shell can report: a full-screen program of any kind, a Store app included, or the desktop.
 TEST(FullScreenState, EveryFullScreenProgramCountsAndNothingElse) {
-    const std::pair<QUERY_USER_NOTIFICATION_STATE, bool> states[] = {{QUNS_NOT_PRESENT, false},
-                                                                     {QUNS_BUSY, true},
-                                                                     {QUNS_RUNNING_D3D_FULL_SCREEN, true},
-                                                                     {QUNS_PRESENTATION_MODE, true},
-                                                                     {QUNS_ACCEPTS_NOTIFICATIONS, false},
-                                                                     {QUNS_QUIET_TIME, false},
-                                                                     {QUNS_APP, true}};
+    const std::pair<QUERY_USER_NOTIFICATION_STATE, bool> states[] = {
+        {QUNS_NOT_PRESENT, false},      {QUNS_BUSY, true},         {QUNS_RUNNING_D3D_FULL_SCREEN, true},
+        {QUNS_PRESENTATION_MODE, true}, {QUNS_ACCEPTS_NOTIFICATIONS, false}, {QUNS_QUIET_TIME, false},
+        {QUNS_APP, true}};
     for (const auto& [state, full_screen] : states) {
         EXPECT_EQ(is_fullscreen_state(state), full_screen) << state;
     }

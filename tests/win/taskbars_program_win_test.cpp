@@ -191,8 +191,8 @@ TEST_F(TwoMonitors, SecondaryPlaceIsKeptForItsMonitor) {
                 const JsonValue* monitor = find_member(place, "monitor");
                 const JsonValue* x = find_member(place, "x");
                 const JsonValue* main_x = find_member(compact, "offset_x");
-                return monitor && monitor->as_string() == side_.id && x && x->as_number() == -150 && main_x &&
-                       main_x->as_number() == 0;
+                return monitor && monitor->as_string() == side_.id && x && x->as_number() == -150 &&
+                       main_x && main_x->as_number() == 0;
             },
             15s))
             << text;

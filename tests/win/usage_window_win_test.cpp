@@ -10,10 +10,10 @@
 #include <string>
 
 #include "presentation/theme.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
 #include "tests/win/window_text_win.h"
-#include "tests/win/palette_win.h"
 
 namespace tide::ui {
 namespace {
