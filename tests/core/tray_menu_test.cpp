@@ -39,7 +39,10 @@ const TrayMenuItem& submenu(const TrayMenu& menu) {
 }
 
 TEST(TrayMenu, EntriesInOrderWithTheirTexts) {
-    const TrayMenu menu = build_tray_menu({}, nullptr, key_text);
+    TrayMenuState state;
+    state.website = true;
+    state.updates_page = true;
+    const TrayMenu menu = build_tray_menu(state, nullptr, key_text);
     std::vector<std::pair<uint32_t, std::string>> seen;
     for (const auto& item : menu.items) {
         switch (item.kind) {
@@ -56,6 +59,27 @@ TEST(TrayMenu, EntriesInOrderWithTheirTexts) {
         {110, "[menu.check_updates]"},
         {0, "-"}, {104, "[menu.website]"}, {105, "[menu.about]"}, {0, "-"}, {106, "[menu.exit]"}};
     EXPECT_EQ(seen, expected);
+}
+
+// A build given no address offers neither page; each address brings its own item alone.
+TEST(TrayMenu, OffersOnlyThePagesTheBuildNames) {
+    const auto ids = [](const TrayMenuState& state) {
+        std::vector<uint32_t> found;
+        for (const auto& item : build_tray_menu(state, nullptr, key_text).items) {
+            if (item.id == cmd_website || item.id == cmd_check_updates) {
+                found.push_back(item.id);
+            }
+        }
+        return found;
+    };
+    TrayMenuState state;
+    EXPECT_EQ(ids(state), std::vector<uint32_t>{});
+    EXPECT_EQ(build_tray_menu(state, nullptr, key_text).items.size(), 18u);
+    state.website = true;
+    EXPECT_EQ(ids(state), std::vector<uint32_t>{cmd_website});
+    state.website = false;
+    state.updates_page = true;
+    EXPECT_EQ(ids(state), std::vector<uint32_t>{cmd_check_updates});
 }
 
 TEST(TrayMenu, PausedOffersResume) {
