@@ -156,7 +156,8 @@ void App::show_about() {
     }
     std::string about = "Tidemeter " + std::string(k_app_version) + k_about_notice;
     if (!k_homepage.empty()) {
-        about += "\n" + std::string(k_homepage);
+        about += '\n';
+        about += k_homepage;
     }
     MessageBoxW(controller_window_, to_wide(about).c_str(), localizer_.wide_text("menu.about").c_str(), flags);
 }
