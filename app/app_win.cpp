@@ -9,6 +9,7 @@
 
 #include "base/messages_win.h"
 #include "base/wide_text_win.h"
+#include "compact/displays_win.h"
 #include "compact/drawing_resources_win.h"
 #include "compact/taskbar_host_win.h"
 #include "net/router_win.h"
@@ -152,6 +153,7 @@ void App::load_start_up_state() {
     // A copy that saves nothing still takes up a file held at start-up once it can be read; only the
     // writing is left out (save_settings_now).
     settings_ = load_settings(settings_path_, settings_access_, saves_files(options_.data_mode));
+    adopt_device_paths(settings_, enumerate_displays()); // written with the next save
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
         recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), report);
     }
@@ -185,6 +187,7 @@ void App::retry_settings_file() {
     }
     const bool language_changed = loaded.language != settings_.language;
     settings_ = std::move(loaded);
+    adopt_device_paths(settings_, enumerate_displays());
     if (language_changed) {
         localizer_.initialise(settings_.language, recent_errors_);
     }

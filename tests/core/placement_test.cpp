@@ -101,6 +101,58 @@ TEST(ChooseDisplay, ByIdThenPrimaryThenFirst) {
     EXPECT_EQ(choose_display({}, "A"), nullptr);
 }
 
+// Two monitors with the paths Windows gives (the form of EnumDisplayDevicesW's DeviceID with
+// EDD_GET_DEVICE_INTERFACE_NAME) and a third whose system gave none: its device name is its id.
+std::vector<DisplayInfo> desk_with_paths() {
+    std::vector<DisplayInfo> displays{screen(TaskbarEdge::bottom, "\\\\?\\DISPLAY#GSM5B09#5&1&UID4352#{e6f07b5f}"),
+                                      screen(TaskbarEdge::bottom, "\\\\?\\DISPLAY#DEL40A3#5&2&UID4353#{e6f07b5f}", false),
+                                      screen(TaskbarEdge::bottom, "\\\\.\\DISPLAY5", false)};
+    displays[0].device_name = "\\\\.\\DISPLAY1";
+    displays[1].device_name = "\\\\.\\DISPLAY2";
+    displays[2].device_name = "\\\\.\\DISPLAY5";
+    return displays;
+}
+
+TEST(AdoptDevicePaths, OldNamesOfMonitorsPresentBecomeTheirPaths) {
+    const std::vector<DisplayInfo> desk = desk_with_paths();
+    Settings s;
+    s.compact.monitor_id = "\\\\.\\DISPLAY2";
+    s.desktop.monitor_id = "\\\\.\\DISPLAY9"; // not there now: kept for when it comes back
+    s.compact.monitor_offsets = {{"\\\\.\\DISPLAY3", 5, 5},
+                                 {"\\\\.\\DISPLAY2", 1, 1},
+                                 {desk[1].id, 2, 2},
+                                 {"\\\\.\\DISPLAY1", 3, 3},
+                                 {"\\\\.\\DISPLAY5", 4, 4}};
+    EXPECT_TRUE(adopt_device_paths(s, desk));
+    EXPECT_EQ(s.compact.monitor_id, desk[1].id);
+    EXPECT_EQ(s.desktop.monitor_id, "\\\\.\\DISPLAY9");
+    const std::vector<MonitorOffset> expected{
+        {"\\\\.\\DISPLAY3", 5, 5}, {desk[1].id, 2, 2}, {desk[0].id, 3, 3}, {"\\\\.\\DISPLAY5", 4, 4}};
+    EXPECT_EQ(s.compact.monitor_offsets, expected);
+    // Once: nothing is left to rename.
+    EXPECT_FALSE(adopt_device_paths(s, desk));
+    s.desktop.monitor_id = "\\\\.\\DISPLAY1";
+    EXPECT_TRUE(adopt_device_paths(s, desk));
+    EXPECT_EQ(s.desktop.monitor_id, desk[0].id);
+}
+
+TEST(KeepPresentPlaces, PlacesOfMonitorsPresentCountAsUsed) {
+    const std::vector<DisplayInfo> desk = desk_with_paths();
+    std::vector<MonitorOffset> offsets{{desk[1].id, 1, 0}, {"gone", 2, 0}, {desk[0].id, 3, 0}, {"away", 4, 0}};
+    keep_present_places(offsets, desk);
+    const std::vector<MonitorOffset> expected{{"gone", 2, 0}, {"away", 4, 0}, {desk[1].id, 1, 0}, {desk[0].id, 3, 0}};
+    EXPECT_EQ(offsets, expected);
+    // Sixteen places, the present monitor's the oldest: a 17th monitor forgets one that is not there.
+    offsets = {{desk[1].id, 1, 0}};
+    for (int i = 0; i < 15; ++i) {
+        offsets.push_back({"old" + std::to_string(i), 0, 0});
+    }
+    keep_present_places(offsets, desk);
+    remember_monitor_offset(offsets, "new", 0, 0);
+    EXPECT_NE(find_monitor_offset(offsets, desk[1].id), nullptr);
+    EXPECT_EQ(find_monitor_offset(offsets, "old0"), nullptr);
+}
+
 TEST(DisplayAtCenter, LastMonitorHoldingTheCentre) {
     DisplayInfo left = screen(TaskbarEdge::bottom, "L");
     DisplayInfo right = screen(TaskbarEdge::bottom, "R", false);
