@@ -55,8 +55,8 @@ TextLookup App::text_lookup() const {
 }
 
 TrayMenuState App::tray_menu_state() const {
-    TrayMenuState state =
-        tray_menu_state_from(settings_, sampler_.pause_flag.load(), is_start_with_windows(options_.run_value));
+    TrayMenuState state = tray_menu_state_from(settings_, sampler_.pause_flag.load(),
+                                               is_start_with_windows(options_.run_value));
     state.website = !k_homepage.empty();
     state.updates_page = !k_updates_page.empty();
     return state;
@@ -159,7 +159,8 @@ void App::show_about() {
         about += '\n';
         about += k_homepage;
     }
-    MessageBoxW(controller_window_, to_wide(about).c_str(), localizer_.wide_text("menu.about").c_str(), flags);
+    MessageBoxW(controller_window_, to_wide(about).c_str(), localizer_.wide_text("menu.about").c_str(),
+                flags);
 }
 
 void App::export_diagnostics() {

@@ -165,8 +165,9 @@ bool adopt_device_paths(Settings& settings, const std::vector<DisplayInfo>& disp
     }
     // A place renamed onto one already kept under the path: the later entry is the newer.
     for (size_t i = offsets.size(); i-- > 0;) {
-        const auto later = std::find_if(offsets.begin() + static_cast<std::ptrdiff_t>(i) + 1, offsets.end(),
-                                        [&](const MonitorOffset& o) { return o.monitor == offsets[i].monitor; });
+        const auto later =
+            std::find_if(offsets.begin() + static_cast<std::ptrdiff_t>(i) + 1, offsets.end(),
+                         [&](const MonitorOffset& o) { return o.monitor == offsets[i].monitor; });
         if (later != offsets.end()) {
             offsets.erase(offsets.begin() + static_cast<std::ptrdiff_t>(i));
         }
@@ -176,7 +177,8 @@ bool adopt_device_paths(Settings& settings, const std::vector<DisplayInfo>& disp
 
 void keep_present_places(std::vector<MonitorOffset>& offsets, const std::vector<DisplayInfo>& displays) {
     std::stable_partition(offsets.begin(), offsets.end(), [&displays](const MonitorOffset& o) {
-        return std::none_of(displays.begin(), displays.end(), [&o](const DisplayInfo& d) { return d.id == o.monitor; });
+        return std::none_of(displays.begin(), displays.end(),
+                            [&o](const DisplayInfo& d) { return d.id == o.monitor; });
     });
 }
 

@@ -22,7 +22,7 @@ struct InterfaceInfo {
     std::string name; // UTF-8 alias; empty when it did not convert
     InterfaceKind kind = InterfaceKind::other;
     bool usable = false; // operationally up and not a filter interface
-    bool routed = false;  // carries the route to the internet
+    bool routed = false; // carries the route to the internet
     bool gateway = false; // holds a default route (IPv4 or IPv6) of its own
     bool hardware = false;
     uint64_t link_speed = 0; // bits per second; 0 when unknown

@@ -125,8 +125,8 @@ Inventory take_inventory() {
             const MIB_IF_ROW2& row = table->Table[i];
             const uint64_t luid = row.InterfaceLuid.Value;
             inventory.counters[luid] = {row.InOctets, row.OutOctets};
-            inventory.interfaces.push_back(
-                describe_interface(to_row(row), routes.routed.contains(luid), routes.gateways.contains(luid)));
+            inventory.interfaces.push_back(describe_interface(to_row(row), routes.routed.contains(luid),
+                                                              routes.gateways.contains(luid)));
         }
         inventory.valid = true;
         return inventory;

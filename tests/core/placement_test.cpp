@@ -104,9 +104,10 @@ TEST(ChooseDisplay, ByIdThenPrimaryThenFirst) {
 // Two monitors with the paths Windows gives (the form of EnumDisplayDevicesW's DeviceID with
 // EDD_GET_DEVICE_INTERFACE_NAME) and a third whose system gave none: its device name is its id.
 std::vector<DisplayInfo> desk_with_paths() {
-    std::vector<DisplayInfo> displays{screen(TaskbarEdge::bottom, "\\\\?\\DISPLAY#GSM5B09#5&1&UID4352#{e6f07b5f}"),
-                                      screen(TaskbarEdge::bottom, "\\\\?\\DISPLAY#DEL40A3#5&2&UID4353#{e6f07b5f}", false),
-                                      screen(TaskbarEdge::bottom, "\\\\.\\DISPLAY5", false)};
+    std::vector<DisplayInfo> displays{
+        screen(TaskbarEdge::bottom, "\\\\?\\DISPLAY#GSM5B09#5&1&UID4352#{e6f07b5f}"),
+        screen(TaskbarEdge::bottom, "\\\\?\\DISPLAY#DEL40A3#5&2&UID4353#{e6f07b5f}", false),
+        screen(TaskbarEdge::bottom, "\\\\.\\DISPLAY5", false)};
     displays[0].device_name = "\\\\.\\DISPLAY1";
     displays[1].device_name = "\\\\.\\DISPLAY2";
     displays[2].device_name = "\\\\.\\DISPLAY5";
@@ -138,9 +139,11 @@ TEST(AdoptDevicePaths, OldNamesOfMonitorsPresentBecomeTheirPaths) {
 
 TEST(KeepPresentPlaces, PlacesOfMonitorsPresentCountAsUsed) {
     const std::vector<DisplayInfo> desk = desk_with_paths();
-    std::vector<MonitorOffset> offsets{{desk[1].id, 1, 0}, {"gone", 2, 0}, {desk[0].id, 3, 0}, {"away", 4, 0}};
+    std::vector<MonitorOffset> offsets{
+        {desk[1].id, 1, 0}, {"gone", 2, 0}, {desk[0].id, 3, 0}, {"away", 4, 0}};
     keep_present_places(offsets, desk);
-    const std::vector<MonitorOffset> expected{{"gone", 2, 0}, {"away", 4, 0}, {desk[1].id, 1, 0}, {desk[0].id, 3, 0}};
+    const std::vector<MonitorOffset> expected{
+        {"gone", 2, 0}, {"away", 4, 0}, {desk[1].id, 1, 0}, {desk[0].id, 3, 0}};
     EXPECT_EQ(offsets, expected);
     // Sixteen places, the present monitor's the oldest: a 17th monitor forgets one that is not there.
     offsets = {{desk[1].id, 1, 0}};

@@ -447,8 +447,8 @@ TEST_F(Controller, APartialPortableImportNamesWhatWasNotCopied) {
     earlier.add(local_day_number() - 1, 123'456, 7'890);
     ASSERT_TRUE(write_file_atomically(installed / L"settings.json", settings));
     ASSERT_TRUE(write_file_atomically(installed / L"usage.json", usage_file_text(earlier)));
-    HANDLE held = CreateFileW((installed / L"usage.json").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE held =
+        CreateFileW((installed / L"usage.json").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     app::AppOptions options{folder_.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}};
     options.data_mode = DataMode::portable;

@@ -226,9 +226,10 @@ TEST_F(TwoMonitors, APlaceUnderTheOldNameMovesToTheMonitorsPath) {
     for (const char c : side_.device_name) {
         escaped += c == '\\' ? "\\\\" : std::string(1, c);
     }
-    ASSERT_TRUE(write_file_atomically(*data / L"settings.json",
-                                      R"({"schema_version": 1, "language": "en", "compact": {"every_taskbar": true,
-        "embed_in_taskbar": false, "monitor_offsets": [{"monitor": ")" + escaped + R"(", "x": -100, "y": 0}]}})"));
+    const std::string text = R"({"schema_version": 1, "language": "en", "compact": {"every_taskbar": true,
+        "embed_in_taskbar": false, "monitor_offsets": [{"monitor": ")" +
+                             escaped + R"(", "x": -100, "y": 0}]}})";
+    ASSERT_TRUE(write_file_atomically(*data / L"settings.json", text));
     test::Program program = test::start_program(L"--minimized", std::move(data));
     ASSERT_TRUE(program.process);
     test::ProgramGuard guard{program};
