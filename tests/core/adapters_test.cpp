@@ -250,7 +250,7 @@ const SumCase k_sum_cases[] = {
     {"ReceivedDownWhileSentRisesAfterAPauseIsABaseline",
      {{0, {{1, 1'000, 500}}, 0, 0},
       {61'000, {{1, 900, 600}}, 0, 0},
-      {62'000, {{1, 1'000, 700}}, 100, 100}}},
+      {62'000, {{1, 1'000, 600}}, 100, 0}}},
     {"NoAdapterOrNoTableGivesNoReading",
      {{0, {{1, 1'000}}, 0},
       {1'000, {{3, 5'000}}, k_none},

@@ -81,6 +81,10 @@ TEST(TaskbarAnchor, CentresInTheStripAndKeepsTheReserve) {
               work_area_anchor(bottom, 100, 41, {2, 0, 0, 8}));
     const DisplayInfo left = screen(TaskbarEdge::left);
     EXPECT_EQ(taskbar_anchor(left, 100, 30, {2, 0, 0, 8}, 0), work_area_anchor(left, 100, 30, {2, 0, 0, 8}));
+    // a monitor of no width (as a taskbar window of no width reports one)
+    DisplayInfo narrow = bottom;
+    narrow.monitor.left = narrow.monitor.right = narrow.work.left = narrow.work.right = 100;
+    EXPECT_EQ(taskbar_anchor(narrow, 100, 30, {2, 0, 0, 8}, 0), work_area_anchor(narrow, 100, 30, {2, 0, 0, 8}));
 }
 
 // The chosen display's id, or "(none)": a test reads no null display.
@@ -119,8 +123,8 @@ TEST(AdoptDevicePaths, OldNamesOfMonitorsPresentBecomeTheirPaths) {
     Settings s;
     s.compact.monitor_id = "\\\\.\\DISPLAY2";
     s.desktop.monitor_id = "\\\\.\\DISPLAY9"; // not there now: kept for when it comes back
-    s.compact.monitor_offsets = {{"\\\\.\\DISPLAY3", 5, 5},
-                                 {"\\\\.\\DISPLAY2", 1, 1},
+    s.compact.monitor_offsets = {{"\\\\.\\DISPLAY2", 1, 1},
+                                 {"\\\\.\\DISPLAY3", 5, 5},
                                  {desk[1].id, 2, 2},
                                  {"\\\\.\\DISPLAY1", 3, 3},
                                  {"\\\\.\\DISPLAY5", 4, 4}};

@@ -201,6 +201,10 @@ TEST(TrayMenu, StoredListResolvesTheCommand) {
     EXPECT_EQ(interface_for_command(listed, 204), std::nullopt);
     EXPECT_EQ(interface_for_command(listed, 200), std::nullopt);
     EXPECT_EQ(interface_for_command(listed, 300), std::nullopt);
+    // Beyond the last identifier even with every identifier in use.
+    const std::vector<InterfaceInfo> full(100, iface(5, "d", InterfaceKind::ethernet));
+    EXPECT_EQ(interface_for_command(full, 299), std::optional<uint64_t>(5));
+    EXPECT_EQ(interface_for_command(full, 300), std::nullopt);
 }
 
 }  // namespace
