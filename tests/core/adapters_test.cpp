@@ -250,7 +250,11 @@ const SumCase k_sum_cases[] = {
     {"ReceivedDownWhileSentRisesAfterAPauseIsABaseline",
      {{0, {{1, 1'000, 500}}, 0, 0},
       {61'000, {{1, 900, 600}}, 0, 0},
-      {62'000, {{1, 1'000, 600}}, 100, 0}}},
+      {62'000, {{1, 1'000, 600}}, 100, 0},
+      {63'000, {{1, 1'000, 650}}, 100, 50}}},
+    // Only a rate within a sample interval is judged: after more than a minute 10 TB is no rate at all.
+    {"AfterAPauseOfOverAMinuteNoRiseIsTooFast",
+     {{0, {{1, 1'000}}, 0}, {61'000, {{1, 10'000'000'001'000}}, 10'000'000'000'000}}},
     {"NoAdapterOrNoTableGivesNoReading",
      {{0, {{1, 1'000}}, 0},
       {1'000, {{3, 5'000}}, k_none},

@@ -167,6 +167,7 @@ TEST(DisplayAtCenter, LastMonitorHoldingTheCentre) {
     const std::vector<DisplayInfo> displays{left, right};
     EXPECT_EQ(id_of(display_at_center(displays, {1200, 10, 1300, 40})), "L"); // centre 1250
     EXPECT_EQ(id_of(display_at_center(displays, {1240, 10, 1340, 40})), "R"); // centre 1290
+    EXPECT_EQ(id_of(display_at_center(displays, {1230, 10, 1330, 40})), "R"); // centre 1280, R's first column
     EXPECT_EQ(display_at_center(displays, {-300, 10, -100, 40}), nullptr);
 }
 
@@ -195,7 +196,9 @@ INSTANTIATE_TEST_SUITE_P(
                       OnScreenCase{{1250, 990, 1350, 1020}, {1280, 990, 1380, 1020}},
                       // more than half off every work area: bottom right of the primary, 8 pixels in
                       OnScreenCase{{1200, 750, 1300, 790}, {1172, 712, 1272, 752}},
-                      OnScreenCase{{-5000, -5000, -4900, -4970}, {1172, 722, 1272, 752}}));
+                      OnScreenCase{{-5000, -5000, -4900, -4970}, {1172, 722, 1272, 752}},
+                      // a single pixel is a rectangle too
+                      OnScreenCase{{10, 10, 11, 11}, {10, 10, 11, 11}}));
 
 TEST(KeepOnScreen, NoMonitorsLeavesTheRectangle) {
     EXPECT_EQ(keep_on_screen({1, 2, 3, 4}, {}), (ScreenRect{1, 2, 3, 4}));
