@@ -255,6 +255,10 @@ const SumCase k_sum_cases[] = {
     // Only a rate within a sample interval is judged: after more than a minute 10 TB is no rate at all.
     {"AfterAPauseOfOverAMinuteNoRiseIsTooFast",
      {{0, {{1, 1'000}}, 0}, {61'000, {{1, 10'000'000'001'000}}, 10'000'000'000'000}}},
+    {"AfterExactlyAMinuteARiseIsJudged", {{0, {{1, 1'000}}, 0}, {60'000, {{1, 10'000'000'001'000}}, 0}}},
+    {"AfterFiftyMillisecondsARiseIsJudged", {{0, {{1, 1'000}}, 0}, {50, {{1, 7'000'001'000}}, 0}}},
+    {"WithinFortyNineMillisecondsNoRiseIsTooFast",
+     {{0, {{1, 1'000}}, 0}, {49, {{1, 7'000'001'000}}, 7'000'000'000}}},
     {"NoAdapterOrNoTableGivesNoReading",
      {{0, {{1, 1'000}}, 0},
       {1'000, {{3, 5'000}}, k_none},

@@ -54,6 +54,7 @@ const ImportCase k_import_cases[] = {
     {"WarningsOneByteOver", "warnings.json", padded(k_warnings, 65'537), ImportProblem::too_large},
     {"WarningsDamaged", "warnings.json", "[]", ImportProblem::not_ours},
     {"AnotherName", "notes.json", "{}", ImportProblem::too_large},
+    {"AnotherNameEmpty", "notes.json", "", ImportProblem::not_ours},
 };
 // clang-format on
 

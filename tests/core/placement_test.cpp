@@ -79,6 +79,7 @@ TEST(TaskbarAnchor, CentresInTheStripAndKeepsTheReserve) {
     // too low a strip, a vertical taskbar or none: the work-area anchor
     EXPECT_EQ(taskbar_anchor(bottom, 100, 41, {2, 0, 0, 8}, 0),
               work_area_anchor(bottom, 100, 41, {2, 0, 0, 8}));
+    EXPECT_EQ(taskbar_anchor(bottom, 100, 40, {2, 0, 0, 8}, 0), (ScreenRect{1172, 760, 1272, 800})); // fills it
     const DisplayInfo left = screen(TaskbarEdge::left);
     EXPECT_EQ(taskbar_anchor(left, 100, 30, {2, 0, 0, 8}, 0), work_area_anchor(left, 100, 30, {2, 0, 0, 8}));
     // a monitor of no width (as a taskbar window of no width reports one)
@@ -197,6 +198,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // more than half off every work area: bottom right of the primary, 8 pixels in
                       OnScreenCase{{1200, 750, 1300, 790}, {1172, 712, 1272, 752}},
                       OnScreenCase{{-5000, -5000, -4900, -4970}, {1172, 722, 1272, 752}},
+                      // less than half on it
+                      OnScreenCase{{-60, 100, 40, 130}, {1172, 722, 1272, 752}},
                       // a single pixel is a rectangle too
                       OnScreenCase{{10, 10, 11, 11}, {10, 10, 11, 11}}));
 
@@ -223,6 +226,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, Snap,
                                            SnapCase{{1170, 720, 1270, 750}, 12, {1180, 730, 1280, 760}},
                                            SnapCase{{-5, -12, 95, 18}, 12, {0, 0, 100, 30}},
                                            SnapCase{{1170, 720, 1270, 750}, 0, {1170, 720, 1270, 750}},
+                                           SnapCase{{1168, 100, 1268, 130}, 12, {1180, 100, 1280, 130}},
+                                           SnapCase{{500, 718, 600, 748}, 12, {500, 730, 600, 760}},
                                            // left wins over right for a window as wide as the area
                                            SnapCase{{5, 5, 1285, 35}, 12, {0, 0, 1280, 30}}));
 

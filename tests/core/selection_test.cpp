@@ -212,6 +212,9 @@ TEST(DescribeInterface, UsableNeedsUpAndNoFilter) {
     InterfaceRow row;
     row.type = k_if_type_ethernet;
     row.oper_up = true;
+    row.receive_link_speed = k_unknown_speed;
+    EXPECT_EQ(describe_interface(row, false).link_speed, 0u);
+    row.receive_link_speed = 0;
     EXPECT_TRUE(describe_interface(row, false).usable);
     row.filter = true;
     EXPECT_FALSE(describe_interface(row, false).usable);
@@ -228,6 +231,7 @@ TEST(TicksToNanoseconds, AvoidsOverflowForLongUptimes) {
     EXPECT_EQ(ticks_to_nanoseconds(year_ticks, frequency), int64_t{3600} * 24 * 365 * 1'000'000'000 + 700);
     EXPECT_EQ(ticks_to_nanoseconds(1'000, 3), 333'333'333'333);
     EXPECT_EQ(ticks_to_nanoseconds(5, 0), 0);
+    EXPECT_EQ(ticks_to_nanoseconds(7, 1), 7'000'000'000);
 }
 
 } // namespace
