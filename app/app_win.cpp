@@ -5,14 +5,19 @@
 #include <memory>
 #include <random>
 #include <utility>
+#include <string>
+#include <vector>
 
 #include "base/messages_win.h"
+#include "base/wide_text_win.h"
+#include "compact/displays_win.h"
 #include "compact/drawing_resources_win.h"
 #include "compact/taskbar_host_win.h"
 #include "net/router_win.h"
 #include "presentation/appearance_win.h"
 #include "app/settings_flow.h"
 #include "persistence/atomic_file_win.h"
+#include "persistence/data_import.h"
 #include "persistence/settings_store.h"
 #include "persistence/usage_win.h"
 
@@ -138,9 +143,16 @@ void App::offer_installed_files() {
     }
     const int answer =
         MessageBoxW(nullptr, localizer.wide_text("portable.copy_question").c_str(), L"Tidemeter", flags);
-    if (answer == IDYES && !copy_data_files(from, options_.data_folder)) {
+    const std::vector<std::string> left_behind =
+        answer == IDYES ? copy_data_files(from, options_.data_folder) : std::vector<std::string>{};
+    if (!left_behind.empty()) {
         recent_errors_.add(static_cast<int64_t>(std::time(nullptr)),
                            "Some files of the installed copy could not be copied into the portable folder");
+        // Said at once: the question does not come back, and the user would take the history as copied.
+        const std::string text = format_placeholders(localizer.text("portable.copy_incomplete"),
+                                                     {left_behind_list(left_behind, localizer.rtl)});
+        MessageBoxW(nullptr, to_wide(text).c_str(), L"Tidemeter",
+                    (flags & ~(MB_YESNO | MB_ICONQUESTION)) | MB_OK | MB_ICONWARNING);
     }
     if (!has_data_files(options_.data_folder)) {
         save_settings(default_settings(), data_file_path(options_.data_folder, L"settings.json"));
@@ -158,6 +170,7 @@ void App::load_start_up_state() {
     // A copy that saves nothing still takes up a file held at start-up once it can be read; only the
     // writing is left out (save_settings_now).
     settings_ = load_settings(settings_path_, settings_access_, saves_files(options_.data_mode));
+    adopt_device_paths(settings_, enumerate_displays()); // written with the next save
     if (const std::string report = settings_load_report(settings_.load); !report.empty()) {
         recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), report);
     }
@@ -191,6 +204,7 @@ void App::retry_settings_file() {
     }
     const bool language_changed = loaded.language != settings_.language;
     settings_ = std::move(loaded);
+    adopt_device_paths(settings_, enumerate_displays());
     if (language_changed) {
         localizer_.initialise(settings_.language, recent_errors_);
     }

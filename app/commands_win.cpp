@@ -5,6 +5,7 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "app/app_win.h"
 #include "base/messages_win.h"
@@ -22,18 +23,17 @@
 namespace tide::app {
 namespace {
 
-constexpr wchar_t k_website[] = L"https://tidemeter.app";
-constexpr wchar_t k_download_page[] = L"https://tidemeter.app/download";
-// Follows "Tidemeter " and the version in the About box.
+// Follows "Tidemeter " and the version in the About box, before the web page when the build names one.
 constexpr char k_about_notice[] =
     "\n"
-    "Copyright \xC2\xA9 2026 the Tidemeter developers. Provided as is, without warranty.\n"
-    "https://tidemeter.app\n"
-    "hello@tidemeter.app";
+    "Copyright \xC2\xA9 2026 the Tidemeter developers. Provided as is, without warranty.";
 
-void open_with_shell(const wchar_t* address) {
+void open_with_shell(std::string_view address) {
+    if (address.empty()) {
+        return; // the build names no page, and the menu offers none
+    }
     // A failure of the shell is not reported: there is nothing the user could do about it here.
-    ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", to_wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // Marks the tray menu as open for as long as it is tracked.
@@ -55,8 +55,11 @@ TextLookup App::text_lookup() const {
 }
 
 TrayMenuState App::tray_menu_state() const {
-    return tray_menu_state_from(settings_, sampler_.pause_flag.load(),
-                                is_start_with_windows(options_.run_value));
+    TrayMenuState state = tray_menu_state_from(settings_, sampler_.pause_flag.load(),
+                                               is_start_with_windows(options_.run_value));
+    state.website = !k_homepage.empty();
+    state.updates_page = !k_updates_page.empty();
+    return state;
 }
 
 void App::show_tray_menu() {
@@ -87,14 +90,14 @@ void App::dispatch_command(uint32_t id) {
     case cmd_toggle_taskbar: set_taskbar_display(!taskbar_display_on(tray_menu_state())); return;
     case cmd_pause: toggle_pause(); return;
     case cmd_start_with_windows: toggle_start_with_windows(); return;
-    case cmd_website: open_with_shell(k_website); return;
+    case cmd_website: open_with_shell(k_homepage); return;
     case cmd_about: show_about(); return;
     case cmd_exit: DestroyWindow(controller_window_); return;
     case cmd_export_diagnostics: export_diagnostics(); return;
     case cmd_export_usage: export_usage(); return;
     case cmd_usage_history: open_usage_window(); return;
     case cmd_settings: open_settings(); return;
-    case cmd_check_updates: open_with_shell(k_download_page); return;
+    case cmd_check_updates: open_with_shell(k_updates_page); return;
     case cmd_toggle_desktop: {
         const bool was_enabled = settings_.desktop.enabled; // as the menu showed it
         take_back_window_settings();
@@ -151,7 +154,13 @@ void App::show_about() {
     if (localizer_.rtl) {
         flags |= MB_RIGHT | MB_RTLREADING;
     }
-    MessageBoxW(controller_window_, to_wide("Tidemeter " + std::string(k_app_version) + k_about_notice).c_str(), localizer_.wide_text("menu.about").c_str(), flags);
+    std::string about = "Tidemeter " + std::string(k_app_version) + k_about_notice;
+    if (!k_homepage.empty()) {
+        about += '\n';
+        about += k_homepage;
+    }
+    MessageBoxW(controller_window_, to_wide(about).c_str(), localizer_.wide_text("menu.about").c_str(),
+                flags);
 }
 
 void App::export_diagnostics() {

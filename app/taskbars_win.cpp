@@ -72,6 +72,7 @@ void App::follow_taskbars(bool reapply) {
         return;
     }
     const std::vector<DisplayInfo> displays = enumerate_displays();
+    keep_present_places(settings_.compact.monitor_offsets, displays);
     const std::vector<TaskbarWindowInfo> taskbars = shell_taskbars();
     const std::vector<TaskbarSpot> spots =
         taskbar_spots(displays, taskbars, true, settings_.compact.monitor_id);

@@ -70,9 +70,14 @@ TrayMenu build_tray_menu(const TrayMenuState& s, const std::vector<InterfaceInfo
     items.push_back(command(cmd_export_diagnostics, text("menu.export_diagnostics")));
     items.push_back(command(cmd_usage_history, text("menu.usage_history")));
     items.push_back(command(cmd_export_usage, text("menu.export_usage")));
-    items.push_back(command(cmd_check_updates, text("menu.check_updates")));
+    // Without an address from the build there is nothing to open: a made-up one could be anybody's.
+    if (s.updates_page) {
+        items.push_back(command(cmd_check_updates, text("menu.check_updates")));
+    }
     items.push_back(separator());
-    items.push_back(command(cmd_website, text("menu.website")));
+    if (s.website) {
+        items.push_back(command(cmd_website, text("menu.website")));
+    }
     items.push_back(command(cmd_about, text("menu.about")));
     items.push_back(separator());
     items.push_back(command(cmd_exit, text("menu.exit")));

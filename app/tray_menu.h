@@ -45,6 +45,8 @@ struct TrayMenuState {
     bool desktop_locked = false;
     std::optional<uint64_t> manual_adapter;
     bool start_with_windows = false;  // whether the Run-key value exists now
+    bool website = false;             // the build names the project's web page
+    bool updates_page = false;        // the build names the page with the latest release
 };
 
 struct TrayMenuItem {

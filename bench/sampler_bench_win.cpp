@@ -49,13 +49,11 @@ void bare_calls() {
 
     MIB_IPFORWARD_ROW2 route{};
     SOCKADDR_INET source{};
-    bool found = GetBestRoute2(nullptr, 0, nullptr, &v4, 0, &route, &source) == NO_ERROR;
-    found = (GetBestRoute2(nullptr, 0, nullptr, &v6, 0, &route, &source) == NO_ERROR) || found;
-    if (!found) {
-        MIB_IPFORWARD_TABLE2* routes = nullptr;
-        if (GetIpForwardTable2(AF_UNSPEC, &routes) == NO_ERROR && routes != nullptr) {
-            FreeMibTable(routes);
-        }
+    GetBestRoute2(nullptr, 0, nullptr, &v4, 0, &route, &source);
+    GetBestRoute2(nullptr, 0, nullptr, &v6, 0, &route, &source);
+    MIB_IPFORWARD_TABLE2* routes = nullptr;
+    if (GetIpForwardTable2(AF_UNSPEC, &routes) == NO_ERROR && routes != nullptr) {
+        FreeMibTable(routes);
     }
 }
 

@@ -5,6 +5,11 @@
 
 #include <shellscalingapi.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <iterator>
+#include <string>
+
 #include "base/wide_text_win.h"
 
 namespace tide {
@@ -14,6 +19,17 @@ namespace {
 std::function<std::vector<DisplayInfo>()>& display_source() {
     static std::function<std::vector<DisplayInfo>()> source;
     return source;
+}
+
+// The monitor's device interface path, which names the monitor itself rather than the place the
+// driver gave it this time; empty when the system gives none.
+std::string interface_path(const wchar_t* device_name) {
+    DISPLAY_DEVICEW device{};
+    device.cb = sizeof(device);
+    if (!EnumDisplayDevicesW(device_name, 0, &device, EDD_GET_DEVICE_INTERFACE_NAME)) {
+        return {};
+    }
+    return to_utf8(std::wstring_view(device.DeviceID, wcsnlen(device.DeviceID, std::size(device.DeviceID))));
 }
 
 ScreenRect from_rect(const RECT& r) {
@@ -28,7 +44,14 @@ BOOL CALLBACK add_display(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
         return TRUE;
     }
     DisplayInfo display;
-    display.id = to_utf8(info.szDevice);
+    display.device_name = to_utf8(info.szDevice);
+    display.id = interface_path(info.szDevice);
+    // Without a path of its own (or with one another monitor already has) the device name is the id.
+    const bool taken = std::any_of(displays->begin(), displays->end(),
+                                   [&display](const DisplayInfo& d) { return d.id == display.id; });
+    if (display.id.empty() || taken) {
+        display.id = display.device_name;
+    }
     display.monitor = from_rect(info.rcMonitor);
     display.work = from_rect(info.rcWork);
     display.primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;

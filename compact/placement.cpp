@@ -134,6 +134,54 @@ const DisplayInfo* choose_display(const std::vector<DisplayInfo>& displays, std:
     return displays.empty() ? nullptr : &displays.front();
 }
 
+namespace {
+
+// The path of the monitor present whose device name `id` is; nothing when there is none.
+const DisplayInfo* renamed_display(const std::vector<DisplayInfo>& displays, const std::string& id) {
+    for (const DisplayInfo& d : displays) {
+        if (!d.device_name.empty() && d.device_name == id && d.id != id) {
+            return &d;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool adopt_device_paths(Settings& settings, const std::vector<DisplayInfo>& displays) {
+    bool changed = false;
+    for (std::string* id : {&settings.compact.monitor_id, &settings.desktop.monitor_id}) {
+        if (const DisplayInfo* d = renamed_display(displays, *id)) {
+            *id = d->id;
+            changed = true;
+        }
+    }
+    std::vector<MonitorOffset>& offsets = settings.compact.monitor_offsets;
+    for (MonitorOffset& o : offsets) {
+        if (const DisplayInfo* d = renamed_display(displays, o.monitor)) {
+            o.monitor = d->id;
+            changed = true;
+        }
+    }
+    // A place renamed onto one already kept under the path: the later entry is the newer.
+    for (size_t i = offsets.size(); i-- > 0;) {
+        const auto later =
+            std::find_if(offsets.begin() + static_cast<std::ptrdiff_t>(i) + 1, offsets.end(),
+                         [&](const MonitorOffset& o) { return o.monitor == offsets[i].monitor; });
+        if (later != offsets.end()) {
+            offsets.erase(offsets.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+    return changed;
+}
+
+void keep_present_places(std::vector<MonitorOffset>& offsets, const std::vector<DisplayInfo>& displays) {
+    std::stable_partition(offsets.begin(), offsets.end(), [&displays](const MonitorOffset& o) {
+        return std::none_of(displays.begin(), displays.end(),
+                            [&o](const DisplayInfo& d) { return d.id == o.monitor; });
+    });
+}
+
 const DisplayInfo* display_at_center(const std::vector<DisplayInfo>& displays, const ScreenRect& rect) {
     const int cx = rect.left + (rect.right - rect.left) / 2;
     const int cy = rect.top + (rect.bottom - rect.top) / 2;

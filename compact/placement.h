@@ -11,13 +11,16 @@
 
 namespace tide {
 
-// One monitor; `id` is its device name in UTF-8.
+// One monitor. `id` is its device interface path in UTF-8 (\\?\DISPLAY#...), which stays with the
+// monitor through a dock, a driver reinstall or a hot plug; its device name (\\.\DISPLAYn) where the
+// system gives no path. `device_name` is what earlier versions stored as its id.
 struct DisplayInfo {
     std::string id;
     ScreenRect monitor;
     ScreenRect work;
     int dpi = 96;
     bool primary = false;
+    std::string device_name = {};
 
     friend bool operator==(const DisplayInfo&, const DisplayInfo&) = default;
 };
@@ -50,6 +53,16 @@ ScreenRect taskbar_anchor(const DisplayInfo& display, int width, int height, con
 
 // The monitor named by id, else the first primary one, else the first; null for an empty list.
 const DisplayInfo* choose_display(const std::vector<DisplayInfo>& displays, std::string_view monitor_id);
+
+// Read once at start: each monitor id of the read-outs (monitor_id, the taskbar's monitor places) that
+// is the device name of a monitor present becomes that monitor's path. An id that matches no monitor
+// stays (the monitor may come back under its old name); of two places of one monitor the later one
+// stays. True when anything changed.
+bool adopt_device_paths(Settings& settings, const std::vector<DisplayInfo>& displays);
+
+// The places of the monitors present count as used now: they move behind the others, keeping their own
+// order, so that a 17th monitor forgets one that is not there.
+void keep_present_places(std::vector<MonitorOffset>& offsets, const std::vector<DisplayInfo>& displays);
 
 // The last monitor whose rectangle holds the centre of `rect`; null when none does.
 const DisplayInfo* display_at_center(const std::vector<DisplayInfo>& displays, const ScreenRect& rect);

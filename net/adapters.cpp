@@ -9,16 +9,43 @@
 
 namespace tide {
 
-bool is_counted_adapter(const InterfaceInfo& info) {
-    if (!info.usable || !info.hardware || info.tunnel) {
+bool is_counted_adapter(const InterfaceInfo& info, bool dial_up) {
+    // The inside of a shared connection (ICS, Mobile Hotspot), WSL's and Hyper-V's internal switches
+    // and host-only networks hold no default route, and the members of a bridge or of an external
+    // virtual switch hold no address: forwarded bytes count once, where they leave the PC. The hardware
+    // flag decides nothing here: a bridge and a virtual switch's own adapter lack it.
+    if (!info.usable || !info.gateway || info.kind == InterfaceKind::loopback || info.tunnel) {
         return false;
     }
-    // Windows gives every network adapter its medium's type; a tun device reports "other" (and, under
-    // some systems, the hardware flag), so "other" is no adapter.
+    // For Wine, which flags a tun device as hardware: it is typed "other", as no Windows adapter is.
     if (info.type == k_if_type_other) {
         return false;
     }
-    return info.kind != InterfaceKind::loopback && info.kind != InterfaceKind::vpn;
+    if (info.type == k_if_type_ppp) {
+        return dial_up;
+    }
+    return info.kind != InterfaceKind::vpn;
+}
+
+std::vector<uint64_t> counted_adapters(const Inventory& inventory) {
+    const auto pick = [&inventory](bool dial_up) {
+        std::vector<uint64_t> counted;
+        std::set<std::string> names;
+        for (const InterfaceInfo& info : inventory.interfaces) {
+            if (!is_counted_adapter(info, dial_up) || !inventory.counters.contains(info.luid)) {
+                continue;
+            }
+            // For Wine, which keeps a deleted link's row beside the new one and reads the counters of
+            // both by name: a name counts once (Windows names every interface differently).
+            if (!info.name.empty() && !names.insert(info.name).second) {
+                continue;
+            }
+            counted.push_back(info.luid);
+        }
+        return counted;
+    };
+    std::vector<uint64_t> counted = pick(false);
+    return counted.empty() ? pick(true) : counted;
 }
 
 SourceReading read_adapters(AdapterTotals& totals, const Inventory& inventory) {
@@ -32,20 +59,10 @@ SourceReading read_adapters(AdapterTotals& totals, const Inventory& inventory) {
     const double seconds = static_cast<double>(elapsed) / 1e9;
 
     std::map<uint64_t, InterfaceCounters> current;
-    std::set<std::string> names;
-    for (const InterfaceInfo& info : inventory.interfaces) {
-        const auto counters = inventory.counters.find(info.luid);
-        if (!is_counted_adapter(info) || counters == inventory.counters.end()) {
-            continue;
-        }
-        // Every interface has a name of its own; a second row under a name already counted is the
-        // same adapter seen twice (Wine keeps a deleted link's row and reads its counters by name).
-        if (!info.name.empty() && !names.insert(info.name).second) {
-            continue;
-        }
-        const InterfaceCounters now = counters->second;
-        current[info.luid] = now;
-        const auto before = totals.previous.find(info.luid);
+    for (const uint64_t luid : counted_adapters(inventory)) {
+        const InterfaceCounters now = inventory.counters.at(luid);
+        current[luid] = now;
+        const auto before = totals.previous.find(luid);
         if (before == totals.previous.end() || now.received < before->second.received ||
             now.sent < before->second.sent) {
             continue;

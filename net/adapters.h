@@ -3,15 +3,21 @@
 
 #include <cstdint>
 #include <map>
+#include <vector>
 
 #include "net/inventory.h"
 #include "net/source.h"
 
 namespace tide {
 
-// An adapter is hardware that is up and carries its own traffic: loopback, filter interfaces (they
-// see their adapter's bytes again) and tunnels or VPNs (their bytes pass an adapter too) are left out.
-bool is_counted_adapter(const InterfaceInfo& info);
+// An adapter counts when it reaches the internet itself: it is up, not a filter, and holds a default
+// route of its own. Tunnels and VPNs hold one too, but their bytes cross an adapter that counts; a
+// dial-up connection (PPP) counts only when `dial_up` is set.
+bool is_counted_adapter(const InterfaceInfo& info, bool dial_up = false);
+
+// The luids of the adapters summed, in table order. A dial-up connection with a default route counts
+// only when no adapter has one: PPPoE leaves its Ethernet without an address.
+std::vector<uint64_t> counted_adapters(const Inventory& inventory);
 
 // The adapters' previous counters and the bytes counted so far. Each adapter counts only its own good
 // deltas: one that appears, comes back or resets starts from a baseline, and a jump too large to be
@@ -27,7 +33,7 @@ struct AdapterTotals {
 inline constexpr uint64_t k_adapters_identity = 1;
 
 // The reading for this cycle: the running sums, invalid when the table could not be read or no
-// adapter is up. Of several rows with one name, the first counts.
+// adapter reaches the internet.
 SourceReading read_adapters(AdapterTotals& totals, const Inventory& inventory);
 
 } // namespace tide

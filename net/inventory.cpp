@@ -22,13 +22,14 @@ InterfaceKind classify_interface(uint32_t type, bool hardware) {
     }
 }
 
-InterfaceInfo describe_interface(const InterfaceRow& row, bool routed) {
+InterfaceInfo describe_interface(const InterfaceRow& row, bool routed, bool gateway) {
     InterfaceInfo info;
     info.luid = row.luid;
     info.name = row.name;
     info.kind = classify_interface(row.type, row.hardware);
     info.usable = row.oper_up && !row.filter;
     info.routed = routed;
+    info.gateway = gateway;
     info.hardware = row.hardware;
     info.type = row.type;
     info.tunnel = row.tunnel || row.type == k_if_type_tunnel;

@@ -23,6 +23,7 @@ struct InterfaceInfo {
     InterfaceKind kind = InterfaceKind::other;
     bool usable = false; // operationally up and not a filter interface
     bool routed = false; // carries the route to the internet
+    bool gateway = false; // holds a default route (IPv4 or IPv6) of its own
     bool hardware = false;
     uint64_t link_speed = 0; // bits per second; 0 when unknown
     uint32_t type = 0;       // IANA interface type
@@ -63,7 +64,7 @@ inline constexpr uint32_t k_if_type_ieee80211 = 71;
 inline constexpr uint32_t k_if_type_tunnel = 131;
 
 InterfaceKind classify_interface(uint32_t type, bool hardware);
-InterfaceInfo describe_interface(const InterfaceRow& row, bool routed);
+InterfaceInfo describe_interface(const InterfaceRow& row, bool routed, bool gateway = false);
 
 // Performance-counter ticks to nanoseconds without overflowing for long uptimes; 0 for a bad frequency.
 int64_t ticks_to_nanoseconds(int64_t ticks, int64_t frequency);

@@ -60,27 +60,39 @@ void add_best_route(const SOCKADDR_INET& destination, std::set<uint64_t>& routed
     }
 }
 
-// The interfaces that carry the route to the internet: the best routes to the two probes, or, when
-// neither lookup works, every interface with a default route.
-std::set<uint64_t> routed_interfaces() {
-    std::set<uint64_t> routed;
-    add_best_route(ipv4_probe(), routed);
-    add_best_route(ipv6_probe(), routed);
-    if (!routed.empty()) {
-        return routed;
-    }
+struct Routes {
+    std::set<uint64_t> routed;   // carry the route to the internet
+    std::set<uint64_t> gateways; // hold a default route of their own
+};
+
+// Every interface with a default route (IPv4 or IPv6), from the whole routing table.
+std::set<uint64_t> default_route_interfaces() {
+    std::set<uint64_t> gateways;
     MIB_IPFORWARD_TABLE2* raw = nullptr;
     if (GetIpForwardTable2(AF_UNSPEC, &raw) != NO_ERROR || raw == nullptr) {
-        return routed;
+        return gateways;
     }
     const MibTablePtr<MIB_IPFORWARD_TABLE2> table(raw);
     for (ULONG i = 0; i < table->NumEntries; ++i) {
         const MIB_IPFORWARD_ROW2& row = table->Table[i];
         if (row.DestinationPrefix.PrefixLength == 0) {
-            routed.insert(row.InterfaceLuid.Value);
+            gateways.insert(row.InterfaceLuid.Value);
         }
     }
-    return routed;
+    return gateways;
+}
+
+// The route to the internet is the best route to the two probes, or, when neither lookup works, every
+// default route. Every adapter needs the default routes anyway, so the table is read every time.
+Routes read_routes() {
+    Routes routes;
+    add_best_route(ipv4_probe(), routes.routed);
+    add_best_route(ipv6_probe(), routes.routed);
+    routes.gateways = default_route_interfaces();
+    if (routes.routed.empty()) {
+        routes.routed = routes.gateways;
+    }
+    return routes;
 }
 
 InterfaceRow to_row(const MIB_IF_ROW2& row) {
@@ -107,13 +119,14 @@ Inventory take_inventory() {
     try {
         Inventory inventory;
         inventory.timestamp = monotonic_nanoseconds();
-        const std::set<uint64_t> routed = routed_interfaces();
+        const Routes routes = read_routes();
         inventory.interfaces.reserve(table->NumEntries);
         for (ULONG i = 0; i < table->NumEntries; ++i) {
             const MIB_IF_ROW2& row = table->Table[i];
             const uint64_t luid = row.InterfaceLuid.Value;
             inventory.counters[luid] = {row.InOctets, row.OutOctets};
-            inventory.interfaces.push_back(describe_interface(to_row(row), routed.contains(luid)));
+            inventory.interfaces.push_back(describe_interface(to_row(row), routes.routed.contains(luid),
+                                                              routes.gateways.contains(luid)));
         }
         inventory.valid = true;
         return inventory;

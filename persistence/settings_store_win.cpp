@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/wide_text_win.h"
 #include "persistence/atomic_file_win.h"
+#include "persistence/data_import.h"
 #include "persistence/settings_store.h"
 
 namespace tide {
@@ -120,15 +122,28 @@ bool has_data_files(const std::wstring& folder) {
     return false;
 }
 
-bool copy_data_files(const std::wstring& from, const std::wstring& to) {
-    bool all = true;
+std::vector<std::string> copy_data_files(const std::wstring& from, const std::wstring& to) {
+    std::vector<std::string> left_behind;
     for (const wchar_t* name : k_data_file_names) {
         const std::wstring source = data_file_path(from, name);
-        if (file_exists(source)) {
-            all = CopyFileW(source.c_str(), data_file_path(to, name).c_str(), TRUE) && all;
+        if (!file_exists(source)) {
+            continue;
+        }
+        const std::string narrow = to_utf8(name);
+        // A file far beyond the limit is not read into memory at all.
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        const bool sized = GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data) != 0;
+        const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        const bool too_large = sized && size > import_limit(narrow);
+        // The bytes judged are the bytes written: a file changing meanwhile cannot slip through.
+        const std::optional<std::string> bytes = too_large ? std::nullopt : read_file_bytes(source);
+        const std::wstring target = data_file_path(to, name);
+        if (too_large || judge_installed_file(narrow, bytes) != ImportProblem::none || file_exists(target) ||
+            !write_file_atomically(target, *bytes)) {
+            left_behind.push_back(narrow);
         }
     }
-    return all;
+    return left_behind;
 }
 
 std::wstring data_file_path(const std::wstring& folder, std::wstring_view name) {

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "persistence/data_location.h"
 #include "persistence/settings.h"
@@ -27,9 +28,10 @@ DataLocation data_location_of_run();
 // Whether the folder holds one of the program's files (k_data_file_names).
 bool has_data_files(const std::wstring& folder);
 
-// Copies each of the program's files that `from` holds into `to`, never over a file already there;
-// `from` is left as it was. True when every file there was copied.
-bool copy_data_files(const std::wstring& from, const std::wstring& to);
+// Copies each of the program's files that `from` holds into `to` when it reads as the program's own and
+// is no larger than the program writes it (judge_installed_file), never over a file already there;
+// `from` is left as it was. The names of the files there that were left behind.
+std::vector<std::string> copy_data_files(const std::wstring& from, const std::wstring& to);
 
 // The full path of the running program (long paths too); empty when the system does not give it.
 std::wstring program_path();

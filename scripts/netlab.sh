@@ -22,9 +22,13 @@
 # (10.77.0.1:8000), TIDE_LAB_BYTES (the file's size) and TIDE_LAB_LINK, a script that changes the
 # client's side of the link: `sh "$TIDE_LAB_LINK" unlink|link|down|up` (unlink deletes the veth pair,
 # link creates it again with its addresses and route: a new interface with counters at 0), or limits
-# the server's sending rate: `sh "$TIDE_LAB_LINK" rate KB_PER_S` (0: no limit).
-# With --router the command also gets TIDE_LAB_HOME_SERVER (192.168.77.20:8000) and TIDE_LAB_LOG, a file
-# where the link script writes a line "ACTION STATUS" when an action has finished, and the script has
+# the server's sending rate: `sh "$TIDE_LAB_LINK" rate KB_PER_S` (0: no limit). `side-link` adds a
+# second link (tl2) to the server's namespace on a network of its own (10.78.0.0/24) without a gateway,
+# as a host-only or shared network has: TIDE_LAB_SIDE_SERVER (10.78.0.1:8000) serves the file over it
+# once its line is in TIDE_LAB_LOG (below; until then the address is reached over the first link), and
+# `side-unlink` deletes it. TIDE_LAB_LOG is a file where the link script writes a line "ACTION STATUS"
+# when side-link, side-unlink or an action of the router has finished. With --router the command also
+# gets TIDE_LAB_HOME_SERVER (192.168.77.20:8000), and the script has
 # `other-fetch` (the other host downloads the file through the router), `router-stop`, `router-start`
 # (miniupnpd), `upnp-reset` and `upnp-count` (writes "upnp-count N" with N the packets counted since).
 # The addresses exist only inside the lab's namespaces. Exits with the command's status.
@@ -107,6 +111,16 @@ link)
     ip -n $client_ns link set tl0 up
     ip -n $client_ns route replace default via $gateway ;;
 unlink) ip -n $client_ns link del tl0 ;;
+side-link)
+    ip -n $client_ns link add tl2 type veth peer name tl3 netns $server_ns
+    ip -n $server_ns addr add 10.78.0.1/24 dev tl3
+    ip -n $server_ns link set tl3 up
+    ip -n $client_ns addr add 10.78.0.2/24 dev tl2
+    ip -n $client_ns link set tl2 up
+    echo "side-link 0" >>"$lab/log" ;;
+side-unlink) # the tests after this one find the lab as it was
+    ip -n $client_ns link del tl2
+    echo "side-unlink 0" >>"$lab/log" ;;
 down) ip -n $client_ns link set tl0 down ;;
 up)
     ip -n $client_ns link set tl0 up
@@ -141,7 +155,7 @@ rate) # the server's side sends at most \$2 KB/s (0: unlimited), smoothly: no bu
     else
         tc -n $server_ns qdisc replace dev tl1 root tbf rate "\$2"kbps burst 16kb latency 50ms
     fi ;;
-*) echo "link.sh: unlink, link, down, up, rate KB/s or a router action" >&2; exit 2 ;;
+*) echo "link.sh: unlink, link, down, up, side-link, side-unlink, rate KB/s or a router action" >&2; exit 2 ;;
 esac
 EOF
 
@@ -200,12 +214,13 @@ ip netns exec "$server_ns" python3 -m http.server 8000 --bind 0.0.0.0 --director
     >/dev/null 2>&1 &
 server_pid=$!
 export TIDE_LAB_SERVER=10.77.0.1:8000 TIDE_LAB_URL=http://10.77.0.1:8000/blob
-export TIDE_LAB_BYTES=$((mb * 1024 * 1024)) TIDE_LAB_LINK="$lab/link.sh"
+export TIDE_LAB_BYTES=$((mb * 1024 * 1024)) TIDE_LAB_LINK="$lab/link.sh" TIDE_LAB_SIDE_SERVER=10.78.0.1:8000
+export TIDE_LAB_LOG="$lab/log"
 if ((router)); then
     ip netns exec "$other_ns" python3 -m http.server 8000 --bind 192.168.77.20 --directory "$lab/www" \
         >/dev/null 2>&1 &
     other_pid=$!
-    export TIDE_LAB_HOME_SERVER=192.168.77.20:8000 TIDE_LAB_LOG="$lab/log"
+    export TIDE_LAB_HOME_SERVER=192.168.77.20:8000
     sh "$lab/link.sh" router-start
     ip netns exec "$client_ns" curl -sf -o /dev/null "$router_description" ||
         { echo "netlab.sh: the lab's router does not answer" >&2; cat "$lab/miniupnpd.out" >&2; exit 1; }

@@ -3,13 +3,15 @@
 # Tidemeter-<version>-portable.zip, SHA256SUMS, the winget manifests (winget/) and the Scoop manifest
 # (scoop/). The version is the project version in CMakeLists.txt.
 #
-#   bash scripts/release.sh [--homepage URL] [BASE_URL]
+#   bash scripts/release.sh [--homepage URL] [--updates URL] [BASE_URL]
 #
 # BASE_URL is the address the two downloads will be published under (the manifests' InstallerUrl and
 # url; @VERSION@ in it becomes the version). Without it a placeholder under example.invalid stands
 # there and the manifests are drafts, marked so in them and said so here, never to be submitted.
 # --homepage gives the project's web page to the manifests (winget's PublisherUrl and PackageUrl,
-# Scoop's homepage); without it they name none. Every artefact takes its time from the last commit
+# Scoop's homepage) and to the program (its "Official website" menu item, About box, portable README and
+# installed entry); --updates gives the program the page "Check for updates..." opens. Without them
+# none is named, and the program leaves out the menu items that would open it. Every artefact takes its time from the last commit
 # (SOURCE_DATE_EPOCH, unless set), so the same commit gives the same bytes. The script checks that
 # itself: it builds the program a second time in another folder (build/release-check, without the
 # compiler cache), packs it again and fails when any artefact differs.
@@ -18,15 +20,20 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$ROOT"
 
 homepage=
+updates=
 while [ $# -gt 0 ]; do
     case $1 in
     --homepage) [ $# -ge 2 ] || { echo "--homepage needs an address" >&2; exit 2; }; homepage=$2; shift 2 ;;
     --homepage=*) homepage=${1#--homepage=}; shift ;;
-    -*) echo "usage: release.sh [--homepage URL] [BASE_URL]" >&2; exit 2 ;;
+    --updates) [ $# -ge 2 ] || { echo "--updates needs an address" >&2; exit 2; }; updates=$2; shift 2 ;;
+    --updates=*) updates=${1#--updates=}; shift ;;
+    -*) echo "usage: release.sh [--homepage URL] [--updates URL] [BASE_URL]" >&2; exit 2 ;;
     *) break ;;
     esac
 done
 base_url=${1:-}
+# Given every time: the build folder's cache would otherwise keep a previous release's addresses.
+addresses=(-DTIDE_HOMEPAGE="$homepage" -DTIDE_UPDATES_URL="$updates")
 ensure_packages nsis
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
     SOURCE_DATE_EPOCH=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null) ||
@@ -43,7 +50,9 @@ pack() {
     local stage="$out/stage/Tidemeter-$version-portable"
     mkdir -p "$stage"
     cp "$build/Tidemeter.exe" "$stage/Tidemeter.exe"
-    sed -e "s/@VERSION@/$version/" -e 's/$/\r/' installer/portable-readme.txt >"$stage/README.txt"
+    local home=(-e "s|@HOMEPAGE@|$homepage|")
+    [ -n "$homepage" ] || home=(-e '/@HOMEPAGE@/d')
+    sed -e "s/@VERSION@/$version/" "${home[@]}" -e 's/$/\r/' installer/portable-readme.txt >"$stage/README.txt"
     sed -e 's/$/\r/' installer/portable-marker.txt >"$stage/Tidemeter.portable"
     touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
     makensis -V2 -DGENERATED="$generated" -DEXE="$stage/Tidemeter.exe" \
@@ -55,12 +64,12 @@ pack() {
 # build FOLDER: configures and builds Tidemeter.exe there, with the release's settings.
 build() {
     cmake -S "$ROOT" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DTIDE_TESTS=OFF >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DTIDE_TESTS=OFF "${addresses[@]}" >/dev/null
     cmake --build "$1" --target Tidemeter
 }
 
 started=$SECONDS
-cmake --preset windows >/dev/null
+cmake --preset windows "${addresses[@]}" >/dev/null
 cmake --build --preset windows --target Tidemeter
 generated="$ROOT/build/windows/generated"
 version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$generated/version.nsh")

@@ -175,8 +175,11 @@ TEST(WarningsFile, RoundTripsAndDropsRecordsThatAreNotOurs) {
     const std::string text = warnings_file_text(given);
     EXPECT_EQ(warnings_from_file_text(text), given);
     // What an earlier version reads: the most recently current record of each.
-    const JsonValue document = *parse_json(text);
-    EXPECT_EQ(serialize_json(*find_member(document, "daily"), 0),
+    const std::optional<JsonValue> document = parse_json(text);
+    ASSERT_TRUE(document.has_value());
+    const JsonValue* daily = find_member(*document, "daily");
+    ASSERT_NE(daily, nullptr);
+    EXPECT_EQ(serialize_json(*daily, 0),
               R"({"first_day":19800,"last_day":19800,"limit_mb":500,"level":100})");
     EXPECT_EQ(warnings_from_file_text(warnings_file_text({})), GivenWarnings{});
 

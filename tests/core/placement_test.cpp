@@ -79,21 +79,86 @@ TEST(TaskbarAnchor, CentresInTheStripAndKeepsTheReserve) {
     // too low a strip, a vertical taskbar or none: the work-area anchor
     EXPECT_EQ(taskbar_anchor(bottom, 100, 41, {2, 0, 0, 8}, 0),
               work_area_anchor(bottom, 100, 41, {2, 0, 0, 8}));
+    EXPECT_EQ(taskbar_anchor(bottom, 100, 40, {2, 0, 0, 8}, 0), (ScreenRect{1172, 760, 1272, 800})); // fills it
     const DisplayInfo left = screen(TaskbarEdge::left);
     EXPECT_EQ(taskbar_anchor(left, 100, 30, {2, 0, 0, 8}, 0), work_area_anchor(left, 100, 30, {2, 0, 0, 8}));
+    // a monitor of no width (as a taskbar window of no width reports one)
+    DisplayInfo narrow = bottom;
+    narrow.monitor.left = narrow.monitor.right = narrow.work.left = narrow.work.right = 100;
+    EXPECT_EQ(taskbar_anchor(narrow, 100, 30, {2, 0, 0, 8}, 0), work_area_anchor(narrow, 100, 30, {2, 0, 0, 8}));
+}
+
+// The chosen display's id, or "(none)": a test reads no null display.
+std::string id_of(const DisplayInfo* display) {
+    return display != nullptr ? display->id : "(none)";
 }
 
 TEST(ChooseDisplay, ByIdThenPrimaryThenFirst) {
     std::vector<DisplayInfo> displays{screen(TaskbarEdge::bottom, "A", false),
                                       screen(TaskbarEdge::bottom, "B", true),
                                       screen(TaskbarEdge::bottom, "C", false)};
-    EXPECT_EQ(choose_display(displays, "C")->id, "C");
-    EXPECT_EQ(choose_display(displays, "gone")->id, "B"); // a disconnected display
-    EXPECT_EQ(choose_display(displays, "")->id, "B");
-    EXPECT_EQ(choose_display(displays, "c")->id, "B"); // exact bytes only
+    EXPECT_EQ(id_of(choose_display(displays, "C")), "C");
+    EXPECT_EQ(id_of(choose_display(displays, "gone")), "B"); // a disconnected display
+    EXPECT_EQ(id_of(choose_display(displays, "")), "B");
+    EXPECT_EQ(id_of(choose_display(displays, "c")), "B"); // exact bytes only
     displays[1].primary = false;
-    EXPECT_EQ(choose_display(displays, "gone")->id, "A");
+    EXPECT_EQ(id_of(choose_display(displays, "gone")), "A");
     EXPECT_EQ(choose_display({}, "A"), nullptr);
+}
+
+// Two monitors with the paths Windows gives (the form of EnumDisplayDevicesW's DeviceID with
+// EDD_GET_DEVICE_INTERFACE_NAME) and a third whose system gave none: its device name is its id.
+std::vector<DisplayInfo> desk_with_paths() {
+    std::vector<DisplayInfo> displays{
+        screen(TaskbarEdge::bottom, "\\\\?\\DISPLAY#GSM5B09#5&1&UID4352#{e6f07b5f}"),
+        screen(TaskbarEdge::bottom, "\\\\?\\DISPLAY#DEL40A3#5&2&UID4353#{e6f07b5f}", false),
+        screen(TaskbarEdge::bottom, "\\\\.\\DISPLAY5", false)};
+    displays[0].device_name = "\\\\.\\DISPLAY1";
+    displays[1].device_name = "\\\\.\\DISPLAY2";
+    displays[2].device_name = "\\\\.\\DISPLAY5";
+    return displays;
+}
+
+TEST(AdoptDevicePaths, OldNamesOfMonitorsPresentBecomeTheirPaths) {
+    const std::vector<DisplayInfo> desk = desk_with_paths();
+    Settings s;
+    s.compact.monitor_id = "\\\\.\\DISPLAY2";
+    s.desktop.monitor_id = "\\\\.\\DISPLAY9"; // not there now: kept for when it comes back
+    s.compact.monitor_offsets = {{"\\\\.\\DISPLAY2", 1, 1},
+                                 {"\\\\.\\DISPLAY3", 5, 5},
+                                 {desk[1].id, 2, 2},
+                                 {"\\\\.\\DISPLAY1", 3, 3},
+                                 {"\\\\.\\DISPLAY5", 4, 4}};
+    EXPECT_TRUE(adopt_device_paths(s, desk));
+    EXPECT_EQ(s.compact.monitor_id, desk[1].id);
+    EXPECT_EQ(s.desktop.monitor_id, "\\\\.\\DISPLAY9");
+    const std::vector<MonitorOffset> expected{
+        {"\\\\.\\DISPLAY3", 5, 5}, {desk[1].id, 2, 2}, {desk[0].id, 3, 3}, {"\\\\.\\DISPLAY5", 4, 4}};
+    EXPECT_EQ(s.compact.monitor_offsets, expected);
+    // Once: nothing is left to rename.
+    EXPECT_FALSE(adopt_device_paths(s, desk));
+    s.desktop.monitor_id = "\\\\.\\DISPLAY1";
+    EXPECT_TRUE(adopt_device_paths(s, desk));
+    EXPECT_EQ(s.desktop.monitor_id, desk[0].id);
+}
+
+TEST(KeepPresentPlaces, PlacesOfMonitorsPresentCountAsUsed) {
+    const std::vector<DisplayInfo> desk = desk_with_paths();
+    std::vector<MonitorOffset> offsets{
+        {desk[1].id, 1, 0}, {"gone", 2, 0}, {desk[0].id, 3, 0}, {"away", 4, 0}};
+    keep_present_places(offsets, desk);
+    const std::vector<MonitorOffset> expected{
+        {"gone", 2, 0}, {"away", 4, 0}, {desk[1].id, 1, 0}, {desk[0].id, 3, 0}};
+    EXPECT_EQ(offsets, expected);
+    // Sixteen places, the present monitor's the oldest: a 17th monitor forgets one that is not there.
+    offsets = {{desk[1].id, 1, 0}};
+    for (int i = 0; i < 15; ++i) {
+        offsets.push_back({"old" + std::to_string(i), 0, 0});
+    }
+    keep_present_places(offsets, desk);
+    remember_monitor_offset(offsets, "new", 0, 0);
+    EXPECT_NE(find_monitor_offset(offsets, desk[1].id), nullptr);
+    EXPECT_EQ(find_monitor_offset(offsets, "old0"), nullptr);
 }
 
 TEST(DisplayAtCenter, LastMonitorHoldingTheCentre) {
@@ -101,8 +166,9 @@ TEST(DisplayAtCenter, LastMonitorHoldingTheCentre) {
     DisplayInfo right = screen(TaskbarEdge::bottom, "R", false);
     right.monitor = right.work = {1280, 0, 2560, 800};
     const std::vector<DisplayInfo> displays{left, right};
-    EXPECT_EQ(display_at_center(displays, {1200, 10, 1300, 40})->id, "L"); // centre 1250
-    EXPECT_EQ(display_at_center(displays, {1240, 10, 1340, 40})->id, "R"); // centre 1290
+    EXPECT_EQ(id_of(display_at_center(displays, {1200, 10, 1300, 40})), "L"); // centre 1250
+    EXPECT_EQ(id_of(display_at_center(displays, {1240, 10, 1340, 40})), "R"); // centre 1290
+    EXPECT_EQ(id_of(display_at_center(displays, {1230, 10, 1330, 40})), "R"); // centre 1280, R's first column
     EXPECT_EQ(display_at_center(displays, {-300, 10, -100, 40}), nullptr);
 }
 
@@ -131,7 +197,11 @@ INSTANTIATE_TEST_SUITE_P(
                       OnScreenCase{{1250, 990, 1350, 1020}, {1280, 990, 1380, 1020}},
                       // more than half off every work area: bottom right of the primary, 8 pixels in
                       OnScreenCase{{1200, 750, 1300, 790}, {1172, 712, 1272, 752}},
-                      OnScreenCase{{-5000, -5000, -4900, -4970}, {1172, 722, 1272, 752}}));
+                      OnScreenCase{{-5000, -5000, -4900, -4970}, {1172, 722, 1272, 752}},
+                      // less than half on it
+                      OnScreenCase{{-60, 100, 40, 130}, {1172, 722, 1272, 752}},
+                      // a single pixel is a rectangle too
+                      OnScreenCase{{10, 10, 11, 11}, {10, 10, 11, 11}}));
 
 TEST(KeepOnScreen, NoMonitorsLeavesTheRectangle) {
     EXPECT_EQ(keep_on_screen({1, 2, 3, 4}, {}), (ScreenRect{1, 2, 3, 4}));
@@ -156,6 +226,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, Snap,
                                            SnapCase{{1170, 720, 1270, 750}, 12, {1180, 730, 1280, 760}},
                                            SnapCase{{-5, -12, 95, 18}, 12, {0, 0, 100, 30}},
                                            SnapCase{{1170, 720, 1270, 750}, 0, {1170, 720, 1270, 750}},
+                                           SnapCase{{1168, 100, 1268, 130}, 12, {1180, 100, 1280, 130}},
+                                           SnapCase{{500, 718, 600, 748}, 12, {500, 730, 600, 760}},
                                            // left wins over right for a window as wide as the area
                                            SnapCase{{5, 5, 1285, 35}, 12, {0, 0, 1280, 30}}));
 

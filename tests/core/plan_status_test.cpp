@@ -179,7 +179,10 @@ TEST(PlanWarner, KeepsEachPeriodsWarningsThroughClockChanges) {
                 << name << " at step " << (&step - steps.data());
         }
         PlanWarner restarted; // the file keeps every period's record
-        restarted.load(*warnings_from_file_text(warnings_file_text(warner.records())));
+        const std::optional<GivenWarnings> saved =
+            warnings_from_file_text(warnings_file_text(warner.records()));
+        ASSERT_TRUE(saved.has_value()) << name;
+        restarted.load(*saved);
         EXPECT_EQ(restarted.records(), warner.records()) << name;
     }
 }

@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,11 @@ struct ChoiceCase {
     std::optional<uint64_t> previous;
     std::optional<uint64_t> expected;
 };
+
+// The case's name alone: its bytes hold heap addresses that change from build to build.
+void PrintTo(const ChoiceCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ChooseInterface : public testing::TestWithParam<ChoiceCase> {};
 
@@ -144,6 +150,10 @@ struct ScoreCase {
     int expected;
 };
 
+void PrintTo(const ScoreCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class InterfaceScore : public testing::TestWithParam<ScoreCase> {};
 
 TEST_P(InterfaceScore, AddsRouteHardwareMediumAndSpeed) {
@@ -176,6 +186,10 @@ struct KindCase {
     K expected;
 };
 
+void PrintTo(const KindCase& c, std::ostream* os) {
+    *os << c.type << (c.hardware ? " hardware" : " software");
+}
+
 class ClassifyInterface : public testing::TestWithParam<KindCase> {};
 
 TEST_P(ClassifyInterface, MapsTypeAndHardwareFlag) {
@@ -198,6 +212,9 @@ TEST(DescribeInterface, UsableNeedsUpAndNoFilter) {
     InterfaceRow row;
     row.type = k_if_type_ethernet;
     row.oper_up = true;
+    row.receive_link_speed = k_unknown_speed;
+    EXPECT_EQ(describe_interface(row, false).link_speed, 0u);
+    row.receive_link_speed = 0;
     EXPECT_TRUE(describe_interface(row, false).usable);
     row.filter = true;
     EXPECT_FALSE(describe_interface(row, false).usable);
@@ -214,6 +231,7 @@ TEST(TicksToNanoseconds, AvoidsOverflowForLongUptimes) {
     EXPECT_EQ(ticks_to_nanoseconds(year_ticks, frequency), int64_t{3600} * 24 * 365 * 1'000'000'000 + 700);
     EXPECT_EQ(ticks_to_nanoseconds(1'000, 3), 333'333'333'333);
     EXPECT_EQ(ticks_to_nanoseconds(5, 0), 0);
+    EXPECT_EQ(ticks_to_nanoseconds(7, 1), 7'000'000'000);
 }
 
 } // namespace

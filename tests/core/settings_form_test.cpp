@@ -441,6 +441,8 @@ TEST(SettingsLayout, PlacesScaleHalfAwayFromZero) {
     EXPECT_EQ(scale_to_dpi(-3, 144), -5);
     EXPECT_EQ(scale_to_dpi(28, 0), 28);
     EXPECT_EQ(scale_rect({16, 16, 548, 394}, 120), (DipRect{20, 20, 685, 493}));
+    ASSERT_NE(find_control(id_desktop_opacity), nullptr);
+    ASSERT_NE(find_control(id_compact_lock), nullptr);
     const ControlRects slider = control_rects(*find_control(id_desktop_opacity));
     EXPECT_EQ(slider.label, (DipRect{28, 178, 250, 32}));
     EXPECT_EQ(slider.control, (DipRect{286, 174, 214, 30}));

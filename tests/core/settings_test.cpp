@@ -169,6 +169,17 @@ const FileCase k_file_cases[] = {
     {"DesktopHasNoMonitorPlaces",
      "{" REV3 R"("desktop": {"every_taskbar": true, "monitor_offsets": [{"monitor": "A", "x": 1, "y": 1}]}})",
      [](Settings&) {}, 0},
+    // A floating compact section of revision 2 becomes the desktop's, which keeps no monitor places.
+    {"OldFloatingCompactLosesItsMonitorPlaces",
+     R"({"defaults_rev": 2, "compact": {"mode": 1, "monitor_offsets": [{"monitor": "A", "x": 1, "y": 2}]}})",
+     [](Settings& s) {
+         s.desktop = s.compact;
+         s.desktop.mode = 1;
+         s.desktop.native_style = s.desktop.embed_in_taskbar = s.desktop.on_taskbar = false;
+         s.compact.enabled = false;
+         s.compact.monitor_offsets = {{"A", 1, 2}};
+     },
+     1},
     {"OldFloatingCompactBecomesDesktop",
      R"({"defaults_rev": 2, "compact": {"mode": 1, "layout": 3, "theme": "Arctic", "opacity_pct": 50,
         "native_style": true, "floating_rect": {"l": 1, "t": 2, "r": 300, "b": 400}}})",
@@ -294,6 +305,15 @@ TEST(SettingsFile, MonitorIdLongerThan256BytesIsEmptied) {
         Settings settings = read_text(R"({"desktop": {"monitor_id": ")" + bytes(length) + "\"}}");
         EXPECT_EQ(repair_settings(settings), repairs);
         EXPECT_EQ(settings.desktop.monitor_id, repairs ? "" : bytes(length));
+    }
+}
+
+TEST(SettingsFile, MonitorPlaceIdOf256BytesStays) {
+    for (const auto& [length, repairs] : {std::pair{256u, 0u}, std::pair{257u, 1u}}) {
+        Settings settings = read_text(R"({"defaults_rev": 3, "compact": {"monitor_offsets": [{"monitor": ")" +
+                                      bytes(length) + R"(", "x": 1, "y": 2}]}})");
+        EXPECT_EQ(repair_settings(settings), repairs);
+        EXPECT_EQ(settings.compact.monitor_offsets.size(), repairs ? 0u : 1u) << length;
     }
 }
 

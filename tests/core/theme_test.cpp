@@ -66,7 +66,9 @@ TEST(Palettes, NineOpaquePalettesInTableOrder) {
         const Theme& theme = palettes()[i];
         EXPECT_EQ(theme.name, names[i]);
         for (std::string_view key : k_color_keys) {
-            EXPECT_EQ(theme_color(const_cast<Theme&>(theme), key)->a, 255) << theme.name << " " << key;
+            const Rgba* color = theme_color(const_cast<Theme&>(theme), key);
+            ASSERT_NE(color, nullptr) << key;
+            EXPECT_EQ(color->a, 255) << theme.name << " " << key;
         }
         EXPECT_EQ(find_palette(names[i]), &theme);
     }
@@ -133,6 +135,7 @@ class ResolveTheme : public ::testing::TestWithParam<ResolveCase> {};
 TEST_P(ResolveTheme, PicksThePalette) {
     const ResolveCase& c = GetParam();
     const std::map<std::string, std::string> colors = {{"bg", "#010203"}};
+    ASSERT_NE(find_palette(c.palette), nullptr) << c.palette;
     Theme expected = *find_palette(c.palette);
     expected.name = std::string(c.result_name);
     EXPECT_EQ(resolve_theme(c.name, colors, c.appearance), expected);
@@ -151,6 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ResolveTheme, CustomLaysValidColoursOverMidnight) {
     const std::map<std::string, std::string> colors = {
         {"upload", "#FF000080"}, {"foo", "#123456"}, {"text", "red"}};
+    ASSERT_NE(find_palette("Midnight"), nullptr);
     Theme expected = *find_palette("Midnight");
     expected.name = "Custom";
     expected.upload = Rgba{255, 0, 0, 128};

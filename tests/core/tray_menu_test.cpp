@@ -39,7 +39,10 @@ const TrayMenuItem& submenu(const TrayMenu& menu) {
 }
 
 TEST(TrayMenu, EntriesInOrderWithTheirTexts) {
-    const TrayMenu menu = build_tray_menu({}, nullptr, key_text);
+    TrayMenuState state;
+    state.website = true;
+    state.updates_page = true;
+    const TrayMenu menu = build_tray_menu(state, nullptr, key_text);
     std::vector<std::pair<uint32_t, std::string>> seen;
     for (const auto& item : menu.items) {
         switch (item.kind) {
@@ -56,6 +59,27 @@ TEST(TrayMenu, EntriesInOrderWithTheirTexts) {
         {110, "[menu.check_updates]"},
         {0, "-"}, {104, "[menu.website]"}, {105, "[menu.about]"}, {0, "-"}, {106, "[menu.exit]"}};
     EXPECT_EQ(seen, expected);
+}
+
+// A build given no address offers neither page; each address brings its own item alone.
+TEST(TrayMenu, OffersOnlyThePagesTheBuildNames) {
+    const auto ids = [](const TrayMenuState& state) {
+        std::vector<uint32_t> found;
+        for (const auto& item : build_tray_menu(state, nullptr, key_text).items) {
+            if (item.id == cmd_website || item.id == cmd_check_updates) {
+                found.push_back(item.id);
+            }
+        }
+        return found;
+    };
+    TrayMenuState state;
+    EXPECT_EQ(ids(state), std::vector<uint32_t>{});
+    EXPECT_EQ(build_tray_menu(state, nullptr, key_text).items.size(), 18u);
+    state.website = true;
+    EXPECT_EQ(ids(state), std::vector<uint32_t>{cmd_website});
+    state.website = false;
+    state.updates_page = true;
+    EXPECT_EQ(ids(state), std::vector<uint32_t>{cmd_check_updates});
 }
 
 TEST(TrayMenu, PausedOffersResume) {
@@ -177,6 +201,10 @@ TEST(TrayMenu, StoredListResolvesTheCommand) {
     EXPECT_EQ(interface_for_command(listed, 204), std::nullopt);
     EXPECT_EQ(interface_for_command(listed, 200), std::nullopt);
     EXPECT_EQ(interface_for_command(listed, 300), std::nullopt);
+    // Beyond the last identifier even with every identifier in use.
+    const std::vector<InterfaceInfo> full(100, iface(5, "d", InterfaceKind::ethernet));
+    EXPECT_EQ(interface_for_command(full, 299), std::optional<uint64_t>(5));
+    EXPECT_EQ(interface_for_command(full, 300), std::nullopt);
 }
 
 }  // namespace

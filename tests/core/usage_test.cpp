@@ -340,9 +340,14 @@ TEST(UsageJson, MonthsHoldWholePeriodsAndKeptDaysWin) {
     store.prune(19831, 19, 1); // 2024-04-18: 19800 is folded, 19801 stays
     EXPECT_EQ(store.days().size(), 1u);
     const std::string text = usage_file_text(store);
-    const JsonValue document = *parse_json(text);
-    EXPECT_EQ(serialize_json(*find_member(document, "days"), 0), "[[19801,20,2]]");
-    EXPECT_EQ(serialize_json(*find_member(document, "months"), 0), "[[19783,19813,30,3]]");
+    const std::optional<JsonValue> document = parse_json(text);
+    ASSERT_TRUE(document.has_value());
+    const JsonValue* days = find_member(*document, "days");
+    const JsonValue* months = find_member(*document, "months");
+    ASSERT_NE(days, nullptr);
+    ASSERT_NE(months, nullptr);
+    EXPECT_EQ(serialize_json(*days, 0), "[[19801,20,2]]");
+    EXPECT_EQ(serialize_json(*months, 0), "[[19783,19813,30,3]]");
     EXPECT_EQ(usage_from_file_text(text), store);
 
     // Against a kept day of 5 and 2: part of the whole, the day wins, the day alone, one more each;
@@ -394,7 +399,9 @@ TEST(UsageJson, ReadsWellFormedDaysOnly) {
         {R"({"days": [[1, 1, 1]])", "-"}};
     for (const auto& [text, days] : cases) {
         const std::optional<UsageStore> store = usage_from_file_text(text);
-        EXPECT_EQ(store ? serialize_json(*find_member(usage_to_json(*store), "days"), 0) : "-", days) << text;
+        const std::optional<JsonValue> written = store ? std::optional(usage_to_json(*store)) : std::nullopt;
+        const JsonValue* kept = written ? find_member(*written, "days") : nullptr;
+        EXPECT_EQ(kept ? serialize_json(*kept, 0) : "-", days) << text;
     }
     // Written with one number per line, and read back.
     UsageStore store;

@@ -20,5 +20,11 @@ TEST(Version, IsTheProjectVersion) {
     EXPECT_EQ(k_app_version, match[1].str());
 }
 
+// The addresses are the ones CMake was given (TIDE_HOMEPAGE, TIDE_UPDATES_URL), empty when none.
+TEST(Version, NamesNoAddressTheBuildDidNotGive) {
+    EXPECT_EQ(k_homepage, TIDE_TEST_HOMEPAGE);
+    EXPECT_EQ(k_updates_page, TIDE_TEST_UPDATES_URL);
+}
+
 } // namespace
 } // namespace tide

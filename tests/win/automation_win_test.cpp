@@ -20,6 +20,7 @@
 #include "compact/compact_window_win.h"
 #include "persistence/atomic_file_win.h"
 #include "presentation/theme.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/program_win.h"
 #include "tests/win/temp_folder_win.h"
 #include "tests/win/wait_win.h"
@@ -132,7 +133,7 @@ TEST_P(Readable, DashboardElementsFollowTheViewAndTheKeyboard) {
     MainWindow window;
     window.set_text_provider(&patterns);
     ASSERT_TRUE(window.create(GetModuleHandleW(nullptr), nullptr, settings));
-    window.apply(settings, *find_palette("Midnight"), rtl);
+    window.apply(settings, test::palette("Midnight"), rtl);
     window.set_graph_state(300, false);
     SetWindowPos(window.hwnd(), nullptr, 40, 30, 800, 600, SWP_NOZORDER);
     window.show(true);
@@ -221,7 +222,7 @@ TEST_P(Readable, UsageChartIsAListOfNamedBars) {
     UsageWindowSettings place;
     place.x = 60;
     place.y = 40;
-    ASSERT_TRUE(window.open(GetModuleHandleW(nullptr), nullptr, place, *find_palette("Midnight"), rtl, L"en",
+    ASSERT_TRUE(window.open(GetModuleHandleW(nullptr), nullptr, place, test::palette("Midnight"), rtl, L"en",
                             &patterns));
     SetCursorPos(0, 0);
     window.update(view);

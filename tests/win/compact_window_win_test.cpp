@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/app_win.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/temp_folder_win.h"
 #include "base/messages_win.h"
 #include "compact/compact_window_win.h"
@@ -188,7 +189,7 @@ protected:
 class CompactThemes : public CompactScreen, public testing::WithParamInterface<const char*> {};
 
 TEST_P(CompactThemes, BackgroundInsideBorderOnTheEdgeErrorColourWhenUnavailable) {
-    const Theme theme = *find_palette(GetParam());
+    const Theme theme = test::palette(GetParam());
     show(desktop_at(200, 200), theme, sample_content());
     const RECT r = rect_of(window_.hwnd());
     EXPECT_EQ(r.left, 200);
@@ -213,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(DarkAndLight, CompactThemes, testing::Values("Midnight"
 TEST_F(CompactScreen, NativeStyleDrawsNoBox) {
     CompactSettings settings = desktop_at(300, 300);
     settings.native_style = true;
-    show(settings, *find_palette("Midnight"), sample_content());
+    show(settings, test::palette("Midnight"), sample_content());
     const RECT r = rect_of(window_.hwnd());
     ASSERT_EQ(r.left, 300);
     // The taskbar's text colour (white without a light taskbar) shows once the paint reached the screen.
@@ -231,7 +232,7 @@ TEST_F(CompactScreen, NativeStyleDrawsNoBox) {
 }
 
 TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
-    show(desktop_at(400, 300), *find_palette("Midnight"), sample_content());
+    show(desktop_at(400, 300), test::palette("Midnight"), sample_content());
     const RECT start = rect_of(window_.hwnd());
     const POINT grab{start.left + 4, start.top + 4}; // on the box, beside the text
     ASSERT_TRUE(drag_until(grab, {grab.x + 60, grab.y + 40},
@@ -253,7 +254,7 @@ TEST_F(CompactScreen, DragMovesSnapsAndALockedOneStays) {
 
     CompactSettings locked = window_.settings();
     locked.locked = true;
-    window_.apply(locked, *find_palette("Midnight"), false);
+    window_.apply(locked, test::palette("Midnight"), false);
     const RECT before = rect_of(window_.hwnd());
     const POINT lock_grab{before.left + 4, before.top + 4};
     // A click on it still reaches it (the arrow cursor, no move loop): nothing was posted afterwards.
@@ -285,7 +286,7 @@ TEST_F(CompactScreen, TaskbarReadOutSitsAtTheTaskbarAnchor) {
     set_display_source([display] { return std::vector<DisplayInfo>{display}; });
     CompactSettings settings; // the taskbar section's defaults
     settings.native_style = false;
-    show(settings, *find_palette("Midnight"), sample_content());
+    show(settings, test::palette("Midnight"), sample_content());
     const RECT r = rect_of(window_.hwnd());
     const ScreenRect expected =
         taskbar_anchor(display, r.right - r.left, r.bottom - r.top, {2, 0, 0, 8}, scale_to_dpi(260, 96));
@@ -318,7 +319,7 @@ TEST_F(CompactScreen, ClickThroughLetsTheClickReachTheWindowBelow) {
     ASSERT_NE(below, nullptr);
     CompactSettings settings = desktop_at(500, 400);
     settings.click_through = true;
-    show(settings, *find_palette("Midnight"), sample_content());
+    show(settings, test::palette("Midnight"), sample_content());
     const RECT r = rect_of(window_.hwnd());
     ASSERT_EQ(r.left, 500);
     std::thread([&] {
@@ -333,7 +334,7 @@ TEST_F(CompactScreen, ClickThroughLetsTheClickReachTheWindowBelow) {
 }
 
 TEST_F(CompactScreen, ThousandsOfUpdatesKeepMemoryFlat) {
-    show(desktop_at(600, 100), *find_palette("Graphite"), sample_content());
+    show(desktop_at(600, 100), test::palette("Graphite"), sample_content());
     auto update = [&](int i) {
         const std::wstring value = std::to_wstring(100 + i % 900) + L"." + std::to_wstring(i % 10) + L" Mbps";
         window_.set_content({value, value, L"Download", L"Upload", i % 50 != 0});
@@ -427,7 +428,7 @@ TEST(CompactShowcase, DISABLED_AllLayouts) {
             s.floating_rect = ScreenRect{left, top, left + 100, top + 30};
             auto window = std::make_unique<ui::CompactWindow>();
             window->create(GetModuleHandleW(nullptr), recorder.window());
-            window->apply(s, *find_palette(s.theme), rtl);
+            window->apply(s, test::palette(s.theme), rtl);
             window->set_content(layout == 5 && row == 1
                                     ? ui::CompactContent{L"\u2014", L"\u2014", L"", L"", false}
                                     : content);

@@ -410,8 +410,12 @@ TEST_F(Controller, SettingsHeldAtStartUpAreReadLaterAndSavedAgain) {
     ASSERT_TRUE(saved) << "the settings stayed read-only";
     const auto written = read_json(settings_path_);
     ASSERT_TRUE(written.has_value());
-    EXPECT_EQ(find_member(*written, "language")->as_string(), "fr") << "the user's settings were replaced";
-    EXPECT_EQ(find_member(*written, "history_mode")->as_number(), 1);
+    const JsonValue* language = find_member(*written, "language");
+    const JsonValue* mode = find_member(*written, "history_mode");
+    ASSERT_NE(language, nullptr);
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(language->as_string(), "fr") << "the user's settings were replaced";
+    EXPECT_EQ(mode->as_number(), 1);
 }
 
 // A portable copy that cannot save still takes up its settings once another program lets go of the
@@ -469,6 +473,48 @@ TEST_F(Controller, AFirstPortableStartCopiesTheInstalledFilesOnYesAndAsksOnce) {
     // Asked again, the question would hold the start-up until the wait for the window gives up.
     RunningApp again(options);
     EXPECT_NE(again.window(), nullptr) << "asked a second time";
+}
+
+// The installed copy's usage held by another program: Yes copies the settings and says, before the
+// program runs, that the usage was left behind.
+TEST_F(Controller, APartialPortableImportNamesWhatWasNotCopied) {
+    TempFolder installed;
+    const std::string settings = loopback_settings(1);
+    UsageStore earlier;
+    earlier.add(local_day_number() - 1, 123'456, 7'890);
+    ASSERT_TRUE(write_file_atomically(installed / L"settings.json", settings));
+    ASSERT_TRUE(write_file_atomically(installed / L"usage.json", usage_file_text(earlier)));
+    HANDLE held =
+        CreateFileW((installed / L"usage.json").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    app::AppOptions options{folder_.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}};
+    options.data_mode = DataMode::portable;
+    options.installed_folder = installed.path();
+    std::wstring notice;
+    std::thread answer([&notice] {
+        EXPECT_TRUE(answer_message_box(IDYES)) << "no question";
+        EXPECT_TRUE(wait_for(
+            [&notice] {
+                HWND box = FindWindowExW(nullptr, nullptr, L"#32770", L"Tidemeter");
+                wchar_t text[1024] = {};
+                if (box == nullptr || GetDlgItem(box, IDOK) == nullptr ||
+                    GetDlgItemTextW(box, 0xFFFF, text, 1024) == 0) {
+                    return false;
+                }
+                notice = text;
+                return answer_message_box(IDOK);
+            },
+            30s))
+            << "nothing said";
+    });
+    RunningApp running(options);
+    answer.join();
+    CloseHandle(held);
+    ASSERT_NE(running.window(), nullptr);
+    EXPECT_EQ(read_file_bytes(settings_path_).value_or(""), settings);
+    EXPECT_FALSE(file_exists(usage_path_));
+    EXPECT_NE(notice.find(L"usage.json"), std::wstring::npos) << notice;
+    EXPECT_EQ(notice.find(L"settings.json"), std::wstring::npos) << notice;
 }
 
 TEST_F(Controller, UsageHeldAtStartUpKeepsItsDaysAndGainsThisRun) {

@@ -15,6 +15,7 @@
 #include "persistence/usage_win.h"
 #include "presentation/theme.h"
 #include "tests/win/lab_win.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/program_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/shell_double_win.h"
@@ -67,7 +68,7 @@ bool exit_program(const test::Program& program) {
 TEST(LabDataPlanProgram, WarnsOnceWhenTrafficUsesUpTheMonthlyLimit) {
     test::ShellDouble shell;
     ASSERT_TRUE(shell.ready());
-    const Theme theme = *find_palette("Midnight");
+    const Theme theme = test::palette("Midnight");
 
     auto data = std::make_unique<test::TempFolder>();
     UsageStore seeded;

@@ -1,6 +1,7 @@
 // Tidemeter.exe in the private network lab (scripts/netlab.sh) while its only link is deleted and
 // created again (a new interface whose counters start at 0) and taken down and up: usage.json counts
-// every byte that crossed the link once, counting this PC's interface or every adapter.
+// every byte that crossed the link once, counting this PC's interface or every adapter; and every
+// adapter leaves out a second link without a gateway.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -86,6 +87,52 @@ TEST_P(LabLink, ARecreatedAndABouncedLinkCountEveryByteOnce) {
 INSTANTIATE_TEST_SUITE_P(Lab, LabLink, testing::Values(0, 1), [](const testing::TestParamInfo<int>& info) {
     return std::string(info.param == 0 ? "ThisPcsInterface" : "EveryAdapter");
 });
+
+// A second link without a gateway, as ICS, a hotspot or a host-only network has, carries its own
+// traffic: every adapter counts only the link with the default route.
+TEST(LabLink, EveryAdapterLeavesOutALinkWithoutAGateway) {
+    test::ShellDouble shell;
+    ASSERT_TRUE(shell.ready());
+    auto data = std::make_unique<test::TempFolder>();
+    ASSERT_TRUE(write_file_atomically(*data / L"settings.json", settings_counting(1)));
+    test::Program program = test::start_program(L"--minimized", std::move(data));
+    ASSERT_TRUE(program.process);
+    test::ProgramGuard guard{program};
+    ASSERT_TRUE(test::wait_for([&] { return shell.tip_shows(L"Download "); }, 60s));
+    const auto fetch_and_measure = [&] {
+        const size_t mark = shell.mark();
+        const uint64_t received = test::lab_fetch();
+        return test::wait_for([&] { return shell.fell_to(mark, L"Download ", L"Download 0.0 "); }, 30s)
+                   ? received
+                   : 0;
+    };
+
+    // Until the side link is up its server's address is reached over the first link.
+    ASSERT_EQ(test::lab_run("side-link"), "0");
+    struct SideLink {
+        ~SideLink() { test::lab_run("side-unlink"); } // the next test finds one link, pass or fail
+    } side_link;
+    // Samples go by with the side link in the table before it carries the files that must not count.
+    uint64_t fetched = fetch_and_measure();
+    ASSERT_GT(fetched, 0u);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_GT(test::lab_fetch("TIDE_LAB_SIDE_SERVER"), 0u);
+    }
+    const uint64_t received = fetch_and_measure();
+    ASSERT_GT(received, 0u);
+    fetched += received;
+
+    PostMessageW(test::window_of(program.id, k_controller_class), k_msg_dashboard_button, k_button_exit, 0);
+    ASSERT_TRUE(test::wait_for([&] { return test::has_ended(program); }, 60s));
+    const auto text = read_file_bytes(*program.data / L"usage.json");
+    ASSERT_TRUE(text.has_value());
+    const auto saved = usage_from_file_text(*text);
+    ASSERT_TRUE(saved.has_value()) << *text;
+    const uint64_t counted = saved->sum(local_day_number() - 1, local_day_number() + 1).download;
+    // Three side files would be 12 MB more; the margin is the headers of the two counted ones.
+    EXPECT_GE(counted, fetched);
+    EXPECT_LE(counted, fetched + fetched * 66 / 1448 + 16'384);
+}
 
 // Samples 10 s apart: a file fetched right after one has crossed before the next. The program ended
 // at once, by its Exit (as the installer ends it too) or by the end of the Windows session, still

@@ -72,9 +72,10 @@ inline bool lab_link(const char* action) {
     return true;
 }
 
-// Runs an action of the router lab (other-fetch, router-stop, router-start, upnp-reset, upnp-count)
-// and waits for its line in the lab's log: what it wrote after the action's name ("0" when it
-// worked, the count for upnp-count), empty when it did not finish in time.
+// Runs an action of the link script that reports its end (side-link, side-unlink, and the router lab's
+// other-fetch, router-stop, router-start, upnp-reset, upnp-count) and waits for its line in the lab's
+// log: what it wrote after the action's name ("0" when it worked, the count for upnp-count), empty when
+// it did not finish in time.
 inline std::string lab_run(const std::string& action,
                            std::chrono::seconds timeout = std::chrono::seconds(120)) {
     std::string path = "Z:" + lab_variable("TIDE_LAB_LOG");

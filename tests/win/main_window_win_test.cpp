@@ -23,6 +23,7 @@
 #include "presentation/theme.h"
 #include "ui/dashboard/dashboard_layout.h"
 #include "ui/usage/usage_window_win.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/private_memory_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
@@ -86,7 +87,7 @@ protected:
         settings.height = 600;
         ASSERT_NE(recorder.hwnd(), nullptr);
         ASSERT_TRUE(window.create(GetModuleHandleW(nullptr), recorder.hwnd(), settings));
-        window.apply(settings, *find_palette("Midnight"), false);
+        window.apply(settings, test::palette("Midnight"), false);
         window.set_graph_state(120, false); // not one of the ranges
         SetWindowPos(window.hwnd(), nullptr, 40, 30, 800, 600, SWP_NOZORDER);
     }
@@ -148,7 +149,7 @@ TEST_F(Dashboard, HasItsClassAndEightControlsInOrder) {
     MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&exit_button), 2);
     EXPECT_EQ(exit_button.left, 470);
     EXPECT_EQ(exit_button.top, client.bottom + 10 - 96 + 40 + 4);
-    window.apply(settings, *find_palette("Midnight"), true);
+    window.apply(settings, test::palette("Midnight"), true);
     GetWindowRect(control(3007), &exit_button);
     MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&exit_button), 2);
     EXPECT_EQ(exit_button.left, client.right - 120 - 470);
@@ -318,7 +319,7 @@ TEST_F(Dashboard, ClosesAndMinimisesToTheTray) {
 
     settings.close_to_tray = false;
     settings.minimize_to_tray = false;
-    window.apply(settings, *find_palette("Midnight"), false);
+    window.apply(settings, test::palette("Midnight"), false);
     SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindowVisible(window.hwnd()));
     posts = take_posts();
@@ -385,7 +386,7 @@ TEST_F(Dashboard, PaintsTheThemeAndAKnownHistory) {
     ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
 
     for (const char* name : {"Midnight", "Minimal White"}) {
-        const Theme& theme = *find_palette(name);
+        const Theme& theme = test::palette(name);
         window.apply(settings, theme, false);
         window.update(view);
         UpdateWindow(window.hwnd());
@@ -427,7 +428,7 @@ TEST_F(Dashboard, PaintsTheThemeAndAKnownHistory) {
 TEST_F(Dashboard, ALostTargetIsLetGoByBothWindowsThatShareIt) {
     UsageWindow usage;
     ASSERT_TRUE(
-        usage.open(GetModuleHandleW(nullptr), nullptr, {}, *find_palette("Midnight"), false, L"en", nullptr));
+        usage.open(GetModuleHandleW(nullptr), nullptr, {}, test::palette("Midnight"), false, L"en", nullptr));
     window.show(true);
     ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
     const auto paint = [](HWND w) {
@@ -489,7 +490,7 @@ TEST_F(Dashboard, ARefreshRepaintsOnlyWhatChanged) {
     for (int64_t t = 0; t < 120; ++t) {
         view.points.push_back({1000 + t, true, 2.5e6, 1e6});
     }
-    const Theme& theme = *find_palette("Midnight");
+    const Theme& theme = test::palette("Midnight");
     window.show(true);
     ASSERT_TRUE(pump_until([&] { return window.is_visible(); }));
     window.update(view);
@@ -646,7 +647,7 @@ TEST_F(Dashboard, ManyOpensResizesAndRebuildsKeepMemoryFlat) {
             if (i % 50 == 0) {
                 MainWindow other; // built, painted in the other direction and destroyed
                 other.create(GetModuleHandleW(nullptr), recorder.hwnd(), settings);
-                other.apply(settings, *find_palette("Minimal White"), true);
+                other.apply(settings, test::palette("Minimal White"), true);
                 other.show(true);
                 UpdateWindow(other.hwnd());
             }

@@ -15,6 +15,7 @@
 #include "compact/fullscreen_win.h"
 #include "compact/taskbar_host_win.h"
 #include "presentation/theme.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/test_taskbar_win.h"
 
 namespace tide {
@@ -94,7 +95,7 @@ protected:
         ASSERT_TRUE(readout_.create(GetModuleHandleW(nullptr), controller_));
         readout_.set_taskbar_host(
             std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13, std::move(buttons)));
-        readout_.apply(settings, *find_palette("Midnight"), false);
+        readout_.apply(settings, test::palette("Midnight"), false);
         readout_.set_content({L"12.3 Mbit/s", L"1.2 Mbit/s", L"", L"", true});
         readout_.show(true);
     }
@@ -395,7 +396,7 @@ TEST_F(TaskbarHostTest, SecondaryMonitorWithoutItsTaskbarIsNotEmbedded) {
     settings.monitor_id = "\\\\.\\DISPLAY2";
     ASSERT_TRUE(readout_.create(GetModuleHandleW(nullptr), controller_));
     readout_.set_taskbar_host(std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13));
-    readout_.apply(settings, *find_palette("Midnight"), false);
+    readout_.apply(settings, test::palette("Midnight"), false);
     readout_.show(true);
     EXPECT_FALSE(readout_.embedded());
     EXPECT_GE(window_rect(readout_.hwnd()).left, 1280);
@@ -415,7 +416,7 @@ TEST_F(TaskbarHostTest, SecondaryTaskbarThatDrawsItsClockKeepsItsRoom) {
     settings.monitor_id = "\\\\.\\DISPLAY2";
     ASSERT_TRUE(readout_.create(GetModuleHandleW(nullptr), controller_));
     readout_.set_taskbar_host(std::make_unique<ShellTaskbarHost>(controller_, WM_APP + 13));
-    readout_.apply(settings, *find_palette("Midnight"), false);
+    readout_.apply(settings, test::palette("Midnight"), false);
     readout_.set_content({L"12.3 Mbit/s", L"1.2 Mbit/s", L"", L"", true});
     readout_.show(true);
     ASSERT_TRUE(host().use_automation());

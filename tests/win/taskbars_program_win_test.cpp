@@ -203,8 +203,9 @@ TEST_F(TwoMonitors, SecondaryPlaceIsKeptForItsMonitor) {
                 const JsonValue& place = places->elements()[0];
                 const JsonValue* monitor = find_member(place, "monitor");
                 const JsonValue* x = find_member(place, "x");
+                const JsonValue* main_x = find_member(compact, "offset_x");
                 return monitor && monitor->as_string() == side_.id && x && x->as_number() == -150 &&
-                       find_member(compact, "offset_x")->as_number() == 0;
+                       main_x && main_x->as_number() == 0;
             },
             15s))
             << text;
@@ -243,6 +244,37 @@ TEST_F(TwoMonitors, TheReadoutFollowsTheMainTaskbarToTheSecondMonitor) {
             << every_taskbar;
         exit_program(program);
     }
+}
+
+// A place an earlier version kept under the monitor's device name (\\.\DISPLAY2) is read once under
+// the monitor's own path, which the file keeps from then on.
+TEST_F(TwoMonitors, APlaceUnderTheOldNameMovesToTheMonitorsPath) {
+    ASSERT_NE(side_.id, side_.device_name) << "Wine gives each monitor a device interface path";
+    ASSERT_EQ(side_.id.rfind("\\\\?\\", 0), 0u) << side_.id;
+    auto data = std::make_unique<test::TempFolder>();
+    std::string escaped;
+    for (const char c : side_.device_name) {
+        escaped += c == '\\' ? "\\\\" : std::string(1, c);
+    }
+    const std::string text = R"({"schema_version": 1, "language": "en", "compact": {"every_taskbar": true,
+        "embed_in_taskbar": false, "monitor_offsets": [{"monitor": ")" +
+                             escaped + R"(", "x": -100, "y": 0}]}})";
+    ASSERT_TRUE(write_file_atomically(*data / L"settings.json", text));
+    test::Program program = test::start_program(L"--minimized", std::move(data));
+    ASSERT_TRUE(program.process);
+    test::ProgramGuard guard{program};
+    ASSERT_TRUE(pump_until([&] { return one_on_each_taskbar(program.id); }, 60s));
+    exit_program(program);
+    const auto json = parse_json(read_file_bytes(*program.data / L"settings.json").value_or(""));
+    const JsonValue* compact = json ? find_member(*json, "compact") : nullptr;
+    const JsonValue* places = find_member(compact, "monitor_offsets");
+    ASSERT_NE(places, nullptr);
+    ASSERT_EQ(places->elements().size(), 1u);
+    const JsonValue* monitor = find_member(places->elements()[0], "monitor");
+    const JsonValue* x = find_member(places->elements()[0], "x");
+    ASSERT_TRUE(monitor != nullptr && x != nullptr);
+    EXPECT_EQ(monitor->as_string(), side_.id);
+    EXPECT_EQ(x->as_number(), -100);
 }
 
 TEST_F(TwoMonitors, WithoutTheSettingThereIsOneReadout) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "presentation/theme.h"
+#include "tests/win/palette_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
 #include "tests/win/window_text_win.h"
@@ -50,7 +51,7 @@ TEST(UsageWindow, OneWindowPaintsTheSeededDayAndMirrorsInRightToLeft) {
     place.x = 60;
     place.y = 40;
     for (const bool rtl : {false, true}) {
-        const Theme& theme = *find_palette(rtl ? "Minimal White" : "Midnight");
+        const Theme& theme = test::palette(rtl ? "Minimal White" : "Midnight");
         ASSERT_TRUE(window.open(GetModuleHandleW(nullptr), nullptr, place, theme, rtl, L"en", nullptr));
         const HWND first = window.hwnd();
         EXPECT_EQ(test::class_of(first), k_usage_class);
@@ -109,7 +110,7 @@ TEST(UsageWindow, ArrowsOnTheViewSwitchStayInThePair) {
     UsageWindowSettings place;
     place.x = 60;
     place.y = 40;
-    ASSERT_TRUE(window.open(GetModuleHandleW(nullptr), nullptr, place, *find_palette("Midnight"), false,
+    ASSERT_TRUE(window.open(GetModuleHandleW(nullptr), nullptr, place, test::palette("Midnight"), false,
                             L"en", nullptr));
     window.update(seeded_view());
     SetForegroundWindow(window.hwnd());
