@@ -95,6 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CleanCase{"surrogate encoded", "\xED\xA0\x80", 20,
                               "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
                     CleanCase{"four-byte emoji kept", "\xF0\x9F\x98\x80", 20, "\xF0\x9F\x98\x80"},
+                    CleanCase{"four-byte ideograph kept", "\xF0\xA0\x80\x80", 20, "\xF0\xA0\x80\x80"},
+                    CleanCase{"least three-byte letter kept", "\xE0\xA0\x80", 20, "\xE0\xA0\x80"},
                     CleanCase{"blanks at both ends trimmed", "  a b  ", 20, "a b"},
                     CleanCase{"only controls", "\r\n\t", 20, ""},
                     CleanCase{"exactly the limit", "abcde", 5, "abcde"},
@@ -155,6 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DriveCase{"other case", "\\device\\harddiskvolume1\\a.exe", "C:\\a.exe"},
                     DriveCase{"no volume holds it", "\\Device\\HarddiskVolume2\\a.exe", ""},
                     DriveCase{"the device alone", "\\Device\\HarddiskVolume1", ""},
+                    DriveCase{"another first letter", "/Device/HarddiskVolume1\\a.exe", ""},
                     DriveCase{"a package name", "Microsoft.WindowsStore_8wekyb3d8bbwe", ""}));
 
 TEST(DrivePath, SkipsADriveWithoutADevice) {
