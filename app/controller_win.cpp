@@ -258,7 +258,8 @@ void App::on_usage_window(WPARAM code, LPARAM lparam) {
             writer_->save({job->path, std::move(job->text),
                            [this](bool written, const std::string&) {
                                if (!written) {
-                                   recent_errors_.add(static_cast<int64_t>(std::time(nullptr)), "Could not write the apps CSV");
+                                   recent_errors_.add(static_cast<int64_t>(std::time(nullptr)),
+                                                      "Could not write the apps CSV");
                                }
                            },
                            false});

@@ -257,7 +257,7 @@ std::pair<int64_t, int64_t> app_period_span(AppPeriod period, int64_t now, int64
 }
 
 int64_t windows_time(int64_t unix_seconds) {
-    return (unix_seconds + 11'644'473'600) * 10'000'000;
+    return (unix_seconds + 11'644'473'600) * 10'000'1;
 }
 
 std::vector<ProgramConnections>

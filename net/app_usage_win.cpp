@@ -39,8 +39,7 @@ struct Runtime {
     }
 };
 
-template <typename F>
-void load(HMODULE module, F& function, const char* name) {
+template <typename F> void load(HMODULE module, F& function, const char* name) {
     function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
@@ -112,14 +111,15 @@ struct Deadline {
 
 // One profile's answer. The operation is polled: a completion handler would arrive on a thread of the
 // runtime's choosing, and polling lets a call that never completes be abandoned at the deadline.
-AppUsageStatus ask_profile(const Runtime& rt, winrt::IConnectionProfile* profile, const AppUsageRequest& request,
-                           const Deadline& deadline, AppUsageTable& table) {
+AppUsageStatus ask_profile(const Runtime& rt, winrt::IConnectionProfile* profile,
+                           const AppUsageRequest& request, const Deadline& deadline, AppUsageTable& table) {
     ComPtr<winrt::IConnectionProfile3> profile3;
-    if (FAILED(profile->QueryInterface(winrt::k_iid_connection_profile3, reinterpret_cast<void**>(
-                                                                            profile3.GetAddressOf())))) {
+    if (FAILED(profile->QueryInterface(winrt::k_iid_connection_profile3,
+                                       reinterpret_cast<void**>(profile3.GetAddressOf())))) {
         return AppUsageStatus::unavailable; // before Windows 10, version 1607
     }
-    const auto [start, end] = app_period_span(request.period, request.now, request.utc_offset, request.billing_day);
+    const auto [start, end] =
+        app_period_span(request.period, request.now, request.utc_offset, request.billing_day);
     ComPtr<winrt::IAttributedUsageOperation> operation;
     const winrt::NetworkUsageStates any{winrt::do_not_care, winrt::do_not_care};
     if (FAILED(profile3->GetAttributedNetworkUsageAsync({windows_time(start)}, {windows_time(end)}, any,
@@ -128,7 +128,8 @@ AppUsageStatus ask_profile(const Runtime& rt, winrt::IConnectionProfile* profile
         return AppUsageStatus::failed;
     }
     ComPtr<IAsyncInfo> info;
-    if (FAILED(operation->QueryInterface(winrt::k_iid_async_info, reinterpret_cast<void**>(info.GetAddressOf())))) {
+    if (FAILED(operation->QueryInterface(winrt::k_iid_async_info,
+                                         reinterpret_cast<void**>(info.GetAddressOf())))) {
         return AppUsageStatus::failed;
     }
     AsyncStatus status = Started;
@@ -277,8 +278,7 @@ AppUsageStatus worse(AppUsageStatus a, AppUsageStatus b) {
     return static_cast<int>(a) > static_cast<int>(b) ? a : b;
 }
 
-template <typename Table>
-bool read_table(std::vector<BYTE>& buffer, Table get) {
+template <typename Table> bool read_table(std::vector<BYTE>& buffer, Table get) {
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD size = static_cast<DWORD>(buffer.size());
         const DWORD result = get(buffer.empty() ? nullptr : buffer.data(), &size);
@@ -320,7 +320,8 @@ AppUsageAnswer ask_app_usage(const AppUsageRequest& request) {
         HSTRING name = nullptr;
         ComPtr<winrt::INetworkInformationStatics> statics;
         if (SUCCEEDED(rt.create_string(winrt::k_network_information_class,
-                                       static_cast<UINT32>(wcslen(winrt::k_network_information_class)), &name))) {
+                                       static_cast<UINT32>(wcslen(winrt::k_network_information_class)),
+                                       &name))) {
             if (FAILED(rt.get_factory(name, winrt::k_iid_network_information_statics,
                                       reinterpret_cast<void**>(statics.GetAddressOf())))) {
                 statics.Reset();
@@ -331,7 +332,8 @@ AppUsageAnswer ask_app_usage(const AppUsageRequest& request) {
             AppUsageTable table;
             answer.status = AppUsageStatus::ok;
             for (const auto& profile : profiles_to_ask(statics.Get(), request.every_profile)) {
-                answer.status = worse(answer.status, ask_profile(rt, profile.Get(), request, deadline, table));
+                answer.status =
+                    worse(answer.status, ask_profile(rt, profile.Get(), request, deadline, table));
                 if (answer.status != AppUsageStatus::ok) {
                     break;
                 }
@@ -401,8 +403,7 @@ std::vector<ProgramConnections> read_connections() {
     return group_connections(sockets, images);
 }
 
-template <typename T>
-void ask_in_background(HWND window, UINT message, WPARAM tag, std::function<T()> work) {
+template <typename T> void ask_in_background(HWND window, UINT message, WPARAM tag, std::function<T()> work) {
     try {
         std::thread([window, message, tag, work = std::move(work)] {
             try {
@@ -420,7 +421,8 @@ void ask_in_background(HWND window, UINT message, WPARAM tag, std::function<T()>
 }
 
 template void ask_in_background<AppUsageAnswer>(HWND, UINT, WPARAM, std::function<AppUsageAnswer()>);
-template void ask_in_background<std::vector<ProgramConnections>>(HWND, UINT, WPARAM,
-                                                                 std::function<std::vector<ProgramConnections>()>);
+template void
+    ask_in_background<std::vector<ProgramConnections>>(HWND, UINT, WPARAM,
+                                                       std::function<std::vector<ProgramConnections>()>);
 
 } // namespace tide

@@ -26,8 +26,8 @@ struct AppUsageRequest {
     AppPeriod period = AppPeriod::today;
     bool every_profile = false; // every connected profile, not only the internet one
     int32_t billing_day = 1;
-    int64_t now = 0;         // Unix seconds
-    int64_t utc_offset = 0;  // seconds
+    int64_t now = 0;        // Unix seconds
+    int64_t utc_offset = 0; // seconds
     std::chrono::milliseconds deadline{10'000};
 };
 
@@ -46,17 +46,16 @@ std::vector<ProgramConnections> read_connections();
 // Runs `work` on a new thread and posts `message` to `window` with wparam = `tag` and lparam = a
 // `new T` holding the result, which the window takes over (with `take_posted`). When the window is gone
 // the result is dropped by the thread.
-template <typename T>
-void ask_in_background(HWND window, UINT message, WPARAM tag, std::function<T()> work);
+template <typename T> void ask_in_background(HWND window, UINT message, WPARAM tag, std::function<T()> work);
 
-template <typename T>
-std::unique_ptr<T> take_posted(LPARAM lparam) {
+template <typename T> std::unique_ptr<T> take_posted(LPARAM lparam) {
     return std::unique_ptr<T>(reinterpret_cast<T*>(lparam));
 }
 
 // Implemented for the two answers above.
 extern template void ask_in_background<AppUsageAnswer>(HWND, UINT, WPARAM, std::function<AppUsageAnswer()>);
-extern template void ask_in_background<std::vector<ProgramConnections>>(
-    HWND, UINT, WPARAM, std::function<std::vector<ProgramConnections>()>);
+extern template void
+    ask_in_background<std::vector<ProgramConnections>>(HWND, UINT, WPARAM,
+                                                       std::function<std::vector<ProgramConnections>()>);
 
 } // namespace tide

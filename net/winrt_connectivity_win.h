@@ -24,7 +24,12 @@ struct NetworkUsageStates {
     TriState shared;
 };
 
-enum NetworkConnectivityLevel : INT32 { level_none = 0, local_access = 1, constrained = 2, internet_access = 3 };
+enum NetworkConnectivityLevel : INT32 {
+    level_none = 0,
+    local_access = 1,
+    constrained = 2,
+    internet_access = 3
+};
 
 // {f769b039-eca2-45eb-ade1-b0368b756c49}
 MIDL_INTERFACE("f769b039-eca2-45eb-ade1-b0368b756c49")
@@ -37,12 +42,11 @@ IAttributedNetworkUsage : public IInspectable {
 };
 
 // IVectorView<T> for an interface T: the same slots whatever T is.
-template <typename T>
-struct IVectorView : public IInspectable {
-    virtual HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, T * *item) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Size(UINT32 * size) = 0;
-    virtual HRESULT STDMETHODCALLTYPE IndexOf(T * item, UINT32 * index, boolean * found) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetMany(UINT32 start, UINT32 capacity, T * *items, UINT32 * actual) = 0;
+template <typename T> struct IVectorView : public IInspectable {
+    virtual HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, T** item) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Size(UINT32* size) = 0;
+    virtual HRESULT STDMETHODCALLTYPE IndexOf(T* item, UINT32* index, boolean* found) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMany(UINT32 start, UINT32 capacity, T** items, UINT32* actual) = 0;
 };
 
 using IAttributedUsageVector = IVectorView<IAttributedNetworkUsage>;
@@ -72,17 +76,16 @@ IConnectionProfile : public IInspectable {
     virtual HRESULT STDMETHODCALLTYPE GetDataPlanStatus(IInspectable * *value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_NetworkAdapter(IInspectable * *value) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetLocalUsage(DateTime start, DateTime end, IInspectable * *value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetLocalUsagePerRoamingStates(DateTime start, DateTime end, INT32 states,
-                                                                    IInspectable * *value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetLocalUsagePerRoamingStates(DateTime start, DateTime end,
+                                                                    INT32 states, IInspectable * *value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_NetworkSecuritySettings(IInspectable * *value) = 0;
 };
 
 // Windows 10, version 1607 and later.
 MIDL_INTERFACE("578c2528-4cd9-4161-8045-201cfd5b115c")
 IConnectionProfile3 : public IInspectable {
-    virtual HRESULT STDMETHODCALLTYPE GetAttributedNetworkUsageAsync(DateTime start, DateTime end,
-                                                                     NetworkUsageStates states,
-                                                                     IAttributedUsageOperation * *operation) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributedNetworkUsageAsync(
+        DateTime start, DateTime end, NetworkUsageStates states, IAttributedUsageOperation * *operation) = 0;
 };
 
 using IConnectionProfileVector = IVectorView<IConnectionProfile>;
@@ -101,6 +104,7 @@ inline constexpr GUID k_iid_connection_profile3 = {
 inline constexpr GUID k_iid_async_info = {
     0x00000036, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-inline constexpr wchar_t k_network_information_class[] = L"Windows.Networking.Connectivity.NetworkInformation";
+inline constexpr wchar_t k_network_information_class[] =
+    L"Windows.Networking.Connectivity.NetworkInformation";
 
 } // namespace tide::winrt

@@ -42,18 +42,23 @@ constexpr HRESULT k_e_illegal_state_change = static_cast<HRESULT>(0x8000000D);
 constexpr HRESULT k_e_illegal_delegate_assignment = static_cast<HRESULT>(0x80000018);
 
 constexpr GUID k_iid_unknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr GUID k_iid_inspectable = {0xaf86e2e0, 0xb12d, 0x4c6a, {0x9c, 0x5a, 0xd7, 0xaa, 0x65, 0x10, 0x1e, 0x90}};
+constexpr GUID k_iid_inspectable = {
+    0xaf86e2e0, 0xb12d, 0x4c6a, {0x9c, 0x5a, 0xd7, 0xaa, 0x65, 0x10, 0x1e, 0x90}};
 constexpr GUID k_iid_activation_factory = {0x00000035, 0x0000, 0x0000, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr GUID k_iid_async_info = {0x00000036, 0x0000, 0x0000, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr GUID k_iid_statics = {0x5074f851, 0x950d, 0x4165, {0x9c, 0x15, 0x36, 0x56, 0x19, 0x48, 0x1e, 0xea}};
 constexpr GUID k_iid_profile = {0x71ba143c, 0x598e, 0x49d0, {0x84, 0xeb, 0x8f, 0xeb, 0xae, 0xdc, 0xc1, 0x95}};
-constexpr GUID k_iid_profile3 = {0x578c2528, 0x4cd9, 0x4161, {0x80, 0x45, 0x20, 0x1c, 0xfd, 0x5b, 0x11, 0x5c}};
+constexpr GUID k_iid_profile3 = {
+    0x578c2528, 0x4cd9, 0x4161, {0x80, 0x45, 0x20, 0x1c, 0xfd, 0x5b, 0x11, 0x5c}};
 constexpr GUID k_iid_usage = {0xf769b039, 0xeca2, 0x45eb, {0xad, 0xe1, 0xb0, 0x36, 0x8b, 0x75, 0x6c, 0x49}};
 // IVectorView<AttributedNetworkUsage>, IAsyncOperation<that>, its completed handler, and
 // IVectorView<ConnectionProfile>: the documented type-signature hash of each.
-constexpr GUID k_iid_usage_vector = {0x6e7c44ad, 0x7753, 0x5437, {0x9f, 0x79, 0x97, 0x0d, 0x39, 0x1f, 0xf7, 0xc4}};
-constexpr GUID k_iid_operation = {0x9d8a4113, 0xe7f3, 0x552d, {0x9a, 0x8c, 0x1c, 0x25, 0xe2, 0x13, 0x72, 0x53}};
-constexpr GUID k_iid_profile_vector = {0x6db1b492, 0x3852, 0x5df8, {0xa2, 0x9d, 0x69, 0x44, 0x00, 0x2f, 0x58, 0xd4}};
+constexpr GUID k_iid_usage_vector = {
+    0x6e7c44ad, 0x7753, 0x5437, {0x9f, 0x79, 0x97, 0x0d, 0x39, 0x1f, 0xf7, 0xc4}};
+constexpr GUID k_iid_operation = {
+    0x9d8a4113, 0xe7f3, 0x552d, {0x9a, 0x8c, 0x1c, 0x25, 0xe2, 0x13, 0x72, 0x53}};
+constexpr GUID k_iid_profile_vector = {
+    0x6db1b492, 0x3852, 0x5df8, {0xa2, 0x9d, 0x69, 0x44, 0x00, 0x2f, 0x58, 0xd4}};
 
 enum class Status : INT32 { started = 0, completed = 1, canceled = 2, error = 3 };
 
@@ -107,8 +112,7 @@ HRESULT make_string(const std::wstring& text, HSTRING* out) {
 }
 
 // The base of every object here: reference counting and the IInspectable part.
-template <typename Interface>
-class Object : public Interface {
+template <typename Interface> class Object : public Interface {
 public:
     virtual ~Object() = default;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
@@ -127,7 +131,9 @@ public:
         *iids = nullptr;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HSTRING* name) override { return make_string(class_name(), name); }
+    HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HSTRING* name) override {
+        return make_string(class_name(), name);
+    }
     HRESULT STDMETHODCALLTYPE GetTrustLevel(TrustLevel* level) override {
         if (level == nullptr) {
             return E_POINTER;
@@ -142,7 +148,8 @@ protected:
         if (out == nullptr) {
             return E_POINTER;
         }
-        if (IsEqualGUID(asked, k_iid_unknown) || IsEqualGUID(asked, k_iid_inspectable) || IsEqualGUID(asked, own)) {
+        if (IsEqualGUID(asked, k_iid_unknown) || IsEqualGUID(asked, k_iid_inspectable) ||
+            IsEqualGUID(asked, own)) {
             *out = static_cast<Interface*>(this);
             AddRef();
             return S_OK;
@@ -174,10 +181,14 @@ struct AppData {
 class Usage final : public Object<IUsage> {
 public:
     explicit Usage(AppData data) : data_(std::move(data)) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return answer(iid, k_iid_usage, out); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        return answer(iid, k_iid_usage, out);
+    }
     HRESULT STDMETHODCALLTYPE get_BytesSent(UINT64* value) override { return put(value, data_.sent); }
     HRESULT STDMETHODCALLTYPE get_BytesReceived(UINT64* value) override { return put(value, data_.received); }
-    HRESULT STDMETHODCALLTYPE get_AttributionId(HSTRING* value) override { return make_string(data_.id, value); }
+    HRESULT STDMETHODCALLTYPE get_AttributionId(HSTRING* value) override {
+        return make_string(data_.id, value);
+    }
     HRESULT STDMETHODCALLTYPE get_AttributionName(HSTRING* value) override {
         return make_string(data_.name, value);
     }
@@ -197,21 +208,21 @@ private:
         *value = v;
         return S_OK;
     }
-    std::wstring class_name() const override { return L"Windows.Networking.Connectivity.AttributedNetworkUsage"; }
+    std::wstring class_name() const override {
+        return L"Windows.Networking.Connectivity.AttributedNetworkUsage";
+    }
     AppData data_;
 };
 
 // --- IVectorView<T> over interface pointers.
-template <typename T>
-struct IView : IInspectable {
+template <typename T> struct IView : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, T** item) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Size(UINT32* size) = 0;
     virtual HRESULT STDMETHODCALLTYPE IndexOf(T* item, UINT32* index, boolean* found) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetMany(UINT32 start, UINT32 capacity, T** items, UINT32* actual) = 0;
 };
 
-template <typename T>
-class View final : public Object<IView<T>> {
+template <typename T> class View final : public Object<IView<T>> {
 public:
     View(std::vector<T*> items, const GUID& iid, std::wstring name)
         : items_(std::move(items)), iid_(iid), name_(std::move(name)) {}
@@ -220,7 +231,9 @@ public:
             item->Release();
         }
     }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return this->answer(iid, iid_, out); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        return this->answer(iid, iid_, out);
+    }
     HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, T** item) override {
         if (item == nullptr) {
             return E_POINTER;
@@ -393,8 +406,8 @@ public:
             items.push_back(new Usage(app));
         }
         *results = new View<IUsage>(std::move(items), k_iid_usage_vector,
-                                     L"Windows.Foundation.Collections.IVectorView`1<"
-                                     L"Windows.Networking.Connectivity.AttributedNetworkUsage>");
+                                    L"Windows.Foundation.Collections.IVectorView`1<"
+                                    L"Windows.Networking.Connectivity.AttributedNetworkUsage>");
         return S_OK;
     }
 
@@ -540,12 +553,13 @@ struct IProfile : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE GetDataPlanStatus(IInspectable** value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_NetworkAdapter(IInspectable** value) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetLocalUsage(DateTime start, DateTime end, IInspectable** value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetLocalUsagePerRoamingStates(DateTime start, DateTime end, INT32 states,
-                                                                    IInspectable** value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetLocalUsagePerRoamingStates(DateTime start, DateTime end,
+                                                                    INT32 states, IInspectable** value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_NetworkSecuritySettings(IInspectable** value) = 0;
 };
 struct IProfile3 : IInspectable {
-    virtual HRESULT STDMETHODCALLTYPE GetAttributedNetworkUsageAsync(DateTime start, DateTime end, UsageStates states,
+    virtual HRESULT STDMETHODCALLTYPE GetAttributedNetworkUsageAsync(DateTime start, DateTime end,
+                                                                     UsageStates states,
                                                                      IOperation** operation) = 0;
 };
 
@@ -556,7 +570,9 @@ public:
 
     ULONG STDMETHODCALLTYPE AddRef() override { return Object<IProfile>::AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return Object<IProfile>::Release(); }
-    HRESULT STDMETHODCALLTYPE GetIids(ULONG* count, IID** iids) override { return Object<IProfile>::GetIids(count, iids); }
+    HRESULT STDMETHODCALLTYPE GetIids(ULONG* count, IID** iids) override {
+        return Object<IProfile>::GetIids(count, iids);
+    }
     HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HSTRING* name) override {
         return Object<IProfile>::GetRuntimeClassName(name);
     }
@@ -587,7 +603,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetDataPlanStatus(IInspectable**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_NetworkAdapter(IInspectable**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetLocalUsage(DateTime, DateTime, IInspectable**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetLocalUsagePerRoamingStates(DateTime, DateTime, INT32, IInspectable**) override {
+    HRESULT STDMETHODCALLTYPE GetLocalUsagePerRoamingStates(DateTime, DateTime, INT32,
+                                                            IInspectable**) override {
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE get_NetworkSecuritySettings(IInspectable**) override { return E_NOTIMPL; }
@@ -635,7 +652,9 @@ class Factory final : public Object<IFactory>, public IStatics {
 public:
     ULONG STDMETHODCALLTYPE AddRef() override { return Object<IFactory>::AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return Object<IFactory>::Release(); }
-    HRESULT STDMETHODCALLTYPE GetIids(ULONG* count, IID** iids) override { return Object<IFactory>::GetIids(count, iids); }
+    HRESULT STDMETHODCALLTYPE GetIids(ULONG* count, IID** iids) override {
+        return Object<IFactory>::GetIids(count, iids);
+    }
     HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HSTRING* name) override {
         return Object<IFactory>::GetRuntimeClassName(name);
     }
@@ -666,9 +685,9 @@ public:
         for (size_t i = 0; i < data.profiles.size(); ++i) {
             items.push_back(new Profile(data.profiles[i], data.mode, data.delay_ms, static_cast<int>(i)));
         }
-        *value = new View<IProfile>(
-            std::move(items), k_iid_profile_vector,
-            L"Windows.Foundation.Collections.IVectorView`1<Windows.Networking.Connectivity.ConnectionProfile>");
+        *value = new View<IProfile>(std::move(items), k_iid_profile_vector,
+                                    L"Windows.Foundation.Collections.IVectorView`1<Windows.Networking."
+                                    L"Connectivity.ConnectionProfile>");
         return S_OK;
     }
     // No internet: S_OK with no profile, as documented.
@@ -691,7 +710,8 @@ private:
 
 } // namespace
 
-extern "C" __declspec(dllexport) HRESULT WINAPI DllGetActivationFactory(HSTRING class_id, IInspectable** factory) {
+extern "C" __declspec(dllexport) HRESULT WINAPI
+    DllGetActivationFactory(HSTRING class_id, IInspectable** factory) {
     if (factory == nullptr) {
         return E_POINTER;
     }

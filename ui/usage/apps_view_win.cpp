@@ -106,8 +106,8 @@ bool AppsView::create(HINSTANCE instance, HWND parent, int dpi, AppsContext cont
     }
     // A control parent: Tab and the arrows walk into its controls from the usage window's.
     const DWORD ex_style = WS_EX_CONTROLPARENT | (context_.rtl ? WS_EX_LAYOUTRTL : 0);
-    if (CreateWindowExW(ex_style, k_usage_apps_class, L"", WS_CHILD | WS_CLIPCHILDREN, 0, 0, 10, 10, parent, nullptr,
-                        instance, static_cast<WindowProcedure*>(this)) == nullptr) {
+    if (CreateWindowExW(ex_style, k_usage_apps_class, L"", WS_CHILD | WS_CLIPCHILDREN, 0, 0, 10, 10, parent,
+                        nullptr, instance, static_cast<WindowProcedure*>(this)) == nullptr) {
         return false;
     }
     build_controls();
@@ -116,8 +116,8 @@ bool AppsView::create(HINSTANCE instance, HWND parent, int dpi, AppsContext cont
 
 void AppsView::apply(AppsContext context, int dpi) {
     const bool rebuild = context.rtl != context_.rtl || dpi != dpi_;
-    const bool source_changed = context.every_profile != context_.every_profile ||
-                                context.billing_day != context_.billing_day;
+    const bool source_changed =
+        context.every_profile != context_.every_profile || context.billing_day != context_.billing_day;
     context_ = std::move(context);
     dpi_ = dpi;
     if (hwnd_ == nullptr) {
@@ -149,8 +149,9 @@ void AppsView::build_controls() {
     background_.reset(CreateSolidBrush(colour(context_.theme.bg)));
     const DWORD reading = context_.rtl ? WS_EX_RTLREADING : 0;
     const auto make = [&](const wchar_t* cls, int id, DWORD style, DWORD ex) {
-        const HWND child = CreateWindowExW(ex | reading, cls, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, hwnd_,
-                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+        const HWND child =
+            CreateWindowExW(ex | reading, cls, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
         if (child != nullptr && font_) {
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         }
@@ -161,7 +162,8 @@ void AppsView::build_controls() {
     make(L"BUTTON", k_id_apps_30_days, BS_AUTORADIOBUTTON | BS_PUSHLIKE, 0);
     // Each list's caption is the static before it: a screen reader names the list by it.
     make(L"STATIC", k_id_apps_caption, WS_GROUP | SS_NOPREFIX, 0);
-    const DWORD list_style = WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER;
+    const DWORD list_style =
+        WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER;
     for (const int id : {k_id_apps_list, k_id_apps_connections}) {
         if (id == k_id_apps_connections) {
             make(L"STATIC", k_id_apps_note, SS_NOPREFIX, 0);
@@ -185,8 +187,9 @@ void AppsView::build_controls() {
 }
 
 void AppsView::destroy_controls() {
-    for (const int id : {k_id_apps_today, k_id_apps_period, k_id_apps_30_days, k_id_apps_caption, k_id_apps_list,
-                         k_id_apps_note, k_id_apps_connections_caption, k_id_apps_connections}) {
+    for (const int id :
+         {k_id_apps_today, k_id_apps_period, k_id_apps_30_days, k_id_apps_caption, k_id_apps_list,
+          k_id_apps_note, k_id_apps_connections_caption, k_id_apps_connections}) {
         if (const HWND child = GetDlgItem(hwnd_, id); child != nullptr) {
             DestroyWindow(child);
         }
@@ -235,11 +238,14 @@ void AppsView::layout() {
     const int free = std::max(height - s(28 + 8 + 20 + 22 + 20), s(80));
     const int apps_height = free * 3 / 5;
     int y = s(36);
-    SetWindowPos(GetDlgItem(hwnd_, k_id_apps_caption), nullptr, 0, y, width, s(18), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(GetDlgItem(hwnd_, k_id_apps_caption), nullptr, 0, y, width, s(18),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     y += s(20);
-    SetWindowPos(GetDlgItem(hwnd_, k_id_apps_list), nullptr, 0, y, width, apps_height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(GetDlgItem(hwnd_, k_id_apps_list), nullptr, 0, y, width, apps_height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     y += apps_height + s(2);
-    SetWindowPos(GetDlgItem(hwnd_, k_id_apps_note), nullptr, 0, y, width, s(18), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(GetDlgItem(hwnd_, k_id_apps_note), nullptr, 0, y, width, s(18),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     y += s(22);
     SetWindowPos(GetDlgItem(hwnd_, k_id_apps_connections_caption), nullptr, 0, y, width, s(18),
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -306,9 +312,8 @@ void AppsView::ask_connections() {
         return; // the last reading is still on its way
     }
     reading_connections_ = true;
-    ask_in_background<std::vector<ProgramConnections>>(hwnd_, k_msg_apps_connections, 0, [] {
-        return read_connections();
-    });
+    ask_in_background<std::vector<ProgramConnections>>(hwnd_, k_msg_apps_connections, 0,
+                                                       [] { return read_connections(); });
 }
 
 void AppsView::on_apps(WPARAM serial, std::unique_ptr<AppUsageAnswer> answer) {
@@ -362,7 +367,8 @@ void AppsView::fill_apps() {
     }
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (size_t i = 0; i < apps_.size(); ++i) {
-        set_row(list, static_cast<int>(i), {app_name(apps_[i]), bytes(apps_[i].received), bytes(apps_[i].sent), L""});
+        set_row(list, static_cast<int>(i),
+                {app_name(apps_[i]), bytes(apps_[i].received), bytes(apps_[i].sent), L""});
     }
     trim_rows(list, static_cast<int>(apps_.size()));
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
@@ -389,12 +395,24 @@ void AppsView::fill_connections() {
 void AppsView::show_note() {
     const char* key = "apps.asking";
     switch (phase_) {
-    case Phase::asking: key = "apps.asking"; break;
-    case Phase::shown: key = "apps.lag"; break;
-    case Phase::empty: key = "apps.empty"; break;
-    case Phase::unavailable: key = "apps.unavailable"; break;
-    case Phase::failed: key = "apps.failed"; break;
-    case Phase::timed_out: key = "apps.no_answer"; break;
+    case Phase::asking:
+        key = "apps.asking";
+        break;
+    case Phase::shown:
+        key = "apps.lag";
+        break;
+    case Phase::empty:
+        key = "apps.empty";
+        break;
+    case Phase::unavailable:
+        key = "apps.unavailable";
+        break;
+    case Phase::failed:
+        key = "apps.failed";
+        break;
+    case Phase::timed_out:
+        key = "apps.no_answer";
+        break;
     }
     SetDlgItemTextW(hwnd_, k_id_apps_note, context_.text(key).c_str());
 }
@@ -403,10 +421,14 @@ void AppsView::show_note() {
 // share of the largest row. The mirrored list mirrors the bars too.
 LRESULT AppsView::on_custom_draw(NMLVCUSTOMDRAW* draw) {
     switch (draw->nmcd.dwDrawStage) {
-    case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
-    case CDDS_ITEMPREPAINT: return CDRF_NOTIFYSUBITEMDRAW;
-    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: break;
-    default: return CDRF_DODEFAULT;
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+        return CDRF_NOTIFYSUBITEMDRAW;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+        break;
+    default:
+        return CDRF_DODEFAULT;
     }
     const auto row = static_cast<size_t>(draw->nmcd.dwItemSpec);
     if (draw->iSubItem != k_bar_column || row >= apps_.size()) {
@@ -425,7 +447,8 @@ LRESULT AppsView::on_custom_draw(NMLVCUSTOMDRAW* draw) {
     const uint64_t total = app_total(app);
     const int pad = scale_to_dpi(4, dpi_);
     const int full = std::max<int>(cell.right - cell.left - 2 * pad, 0);
-    const int length = static_cast<int>(full * app_bar_fraction(total, apps_.empty() ? 0 : app_total(apps_[0])));
+    const int length =
+        static_cast<int>(full * app_bar_fraction(total, apps_.empty() ? 0 : app_total(apps_[0])));
     const int down = total == 0 ? 0 : static_cast<int>(length * (static_cast<double>(app.received) / total));
     const RECT received{cell.left + pad, cell.top + pad, cell.left + pad + down, cell.bottom - pad};
     const RECT sent{received.right, received.top, cell.left + pad + length, received.bottom};
@@ -454,7 +477,8 @@ void AppsView::export_csv(HWND owner, HWND app_hwnd) const {
     }
     auto job = std::make_unique<AppsExport>(
         AppsExport{file_name, apps_csv_text(apps_, to_utf8(context_.text("apps.system")))});
-    if (PostMessageW(app_hwnd, k_msg_usage_window, k_usage_export_apps, reinterpret_cast<LPARAM>(job.get()))) {
+    if (PostMessageW(app_hwnd, k_msg_usage_window, k_usage_export_apps,
+                     reinterpret_cast<LPARAM>(job.get()))) {
         job.release(); // the controller's now
     }
 }
@@ -480,7 +504,8 @@ LRESULT AppsView::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLORSTATIC: {
         const auto dc = reinterpret_cast<HDC>(wparam);
         const bool note = GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == k_id_apps_note;
-        const bool trouble = phase_ == Phase::unavailable || phase_ == Phase::failed || phase_ == Phase::timed_out;
+        const bool trouble =
+            phase_ == Phase::unavailable || phase_ == Phase::failed || phase_ == Phase::timed_out;
         SetTextColor(dc, colour(note ? (trouble ? context_.theme.warning : context_.theme.text_muted)
                                      : context_.theme.text));
         SetBkColor(dc, colour(context_.theme.bg));
@@ -492,7 +517,8 @@ LRESULT AppsView::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             const AppPeriod chosen = id == k_id_apps_today    ? AppPeriod::today
                                      : id == k_id_apps_period ? AppPeriod::billing
                                                               : AppPeriod::last_30_days;
-            if ((id == k_id_apps_today || id == k_id_apps_period || id == k_id_apps_30_days) && chosen != period_) {
+            if ((id == k_id_apps_today || id == k_id_apps_period || id == k_id_apps_30_days) &&
+                chosen != period_) {
                 period_ = chosen;
                 apps_.clear();
                 fill_apps();

@@ -36,8 +36,8 @@ inline constexpr int k_id_apps_connections_caption = 4127;
 inline constexpr int k_id_apps_connections = 4128;
 
 // Answers of the worker threads, to the view's window.
-inline constexpr UINT k_msg_apps_answer = WM_APP + 60;       // wParam the request's number, lParam AppUsageAnswer*
-inline constexpr UINT k_msg_apps_connections = WM_APP + 61;  // lParam std::vector<ProgramConnections>*
+inline constexpr UINT k_msg_apps_answer = WM_APP + 60; // wParam the request's number, lParam AppUsageAnswer*
+inline constexpr UINT k_msg_apps_connections = WM_APP + 61; // lParam std::vector<ProgramConnections>*
 
 // wParam of the controller's k_msg_usage_window for an export of the Apps view; lParam an AppsExport*
 // that the controller takes over.
@@ -110,8 +110,8 @@ private:
     AppPeriod period_ = AppPeriod::today;
     bool shown_ = false;
     Phase phase_ = Phase::asking;
-    WPARAM serial_ = 0;     // the request whose answer counts
-    bool asking_ = false;   // an answer to serial_ is awaited
+    WPARAM serial_ = 0;   // the request whose answer counts
+    bool asking_ = false; // an answer to serial_ is awaited
     bool reading_connections_ = false;
     std::vector<AppUsage> apps_;
     std::vector<ProgramConnections> connections_;

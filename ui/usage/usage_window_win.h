@@ -40,7 +40,7 @@ struct UsageView {
     UsageLimits limits;
     int64_t today = 0;
     std::function<std::wstring(uint64_t)> format_bytes; // may be empty: no figures then
-    bool every_profile = false; // the Apps view counts every connected profile
+    bool every_profile = false;                         // the Apps view counts every connected profile
 };
 
 class UsageWindow final : public WindowProcedure {
