@@ -19,6 +19,7 @@
 #include "tests/win/program_win.h"
 #include "tests/win/wait_win.h"
 #include "ui/usage/apps_view_win.h"
+#include "presentation/theme.h"
 #include "ui/usage/usage_window_win.h"
 
 namespace tide {
@@ -108,6 +109,26 @@ public:
     }
 
     bool ready() const { return view_ != nullptr; }
+
+    // Exit as the user does (the program saves its files), then every file of its data folder as one text.
+    std::string exit_and_read_files() {
+        PostMessageW(controller_, k_msg_dashboard_button, k_button_exit, 0);
+        WaitForSingleObject(program_.process.get(), 30'000);
+        std::string all;
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = FindFirstFileW((program_.data->path() + L"\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) {
+            return all;
+        }
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                std::wstring(found.cFileName) != L"answer.json") {
+                all += read_file_bytes(program_.data->path() + L"\\" + found.cFileName).value_or("");
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return all;
+    }
     bool alive() const { return !test::has_ended(program_); }
     HWND usage() const { return usage_; }
     HWND control(int id) const { return GetDlgItem(view_, id); }
@@ -224,7 +245,7 @@ private:
 TEST(AppsView, ListsTheStandInsAppsLargestFirstWithTheirFigures) {
     const StandInClass stand_in;
     ASSERT_TRUE(stand_in.registered());
-    const AppsProgram program("complete");
+    AppsProgram program("complete");
     ASSERT_TRUE(program.ready());
     ASSERT_TRUE(wait_for([&] { return program.rows(ui::k_id_apps_list) == 4; }, 60s))
         << program.rows(ui::k_id_apps_list);
@@ -242,8 +263,11 @@ TEST(AppsView, ListsTheStandInsAppsLargestFirstWithTheirFigures) {
         }
     }
     EXPECT_EQ(program.note(), L"as Windows counted it, up to an hour ago");
-    // Keyboard: the list is a Tab stop of its own.
-    EXPECT_NE(GetWindowLongW(program.control(ui::k_id_apps_list), GWL_STYLE) & WS_TABSTOP, 0);
+    // No app figure reaches the program's files: only the user's export writes them.
+    const std::string files = program.exit_and_read_files();
+    EXPECT_NE(files.find("schema_version"), std::string::npos) << "the settings were saved";
+    EXPECT_EQ(files.find("firefox"), std::string::npos);
+    EXPECT_EQ(files.find("Microsoft Store"), std::string::npos);
 }
 
 TEST(AppsView, EveryAdapterSumsEveryConnectedProfile) {
@@ -315,6 +339,68 @@ TEST(LabAppsView, NamesAProgramHoldingATcpConnection) {
     ASSERT_TRUE(program.ready());
     EXPECT_TRUE(wait_for([&] { return program.lists_program(L"tide_win_tests.exe"); }, 30s))
         << program.programs();
+}
+
+// The view in this process: Tab reaches the list, the arrows walk it, the lists carry their names for a
+// screen reader, and right to left mirrors the view and puts the switch's Apps half at the far (left) end.
+TEST(AppsViewWindow, TabReachesTheListArrowsWalkItAndRightToLeftMirrors) {
+    const StandInClass stand_in;
+    test::TempFolder folder;
+    const std::wstring answer = folder / L"answer.json";
+    ASSERT_TRUE(write_file_atomically(answer, answer_text("complete")));
+    SetEnvironmentVariableW(L"TIDE_STANDIN_USAGE", answer.c_str());
+    ui::UsageWindow window;
+    UsageWindowSettings place;
+    place.x = 40;
+    place.y = 30;
+    for (const bool rtl : {false, true}) {
+        ASSERT_TRUE(window.open(GetModuleHandleW(nullptr), nullptr, place, *find_palette("Midnight"), rtl,
+                                L"en", nullptr));
+        ui::UsageView view;
+        view.format_bytes = [](uint64_t v) { return std::to_wstring(v); };
+        window.update(std::move(view));
+        SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(ui::k_id_usage_apps, BN_CLICKED), 0);
+        ASSERT_TRUE(window.showing_apps());
+        const HWND apps_view = FindWindowExW(window.hwnd(), nullptr, ui::k_usage_apps_class, nullptr);
+        ASSERT_NE(apps_view, nullptr);
+        const HWND list = GetDlgItem(apps_view, ui::k_id_apps_list);
+        ASSERT_TRUE(test::pump_until([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 4; }, 60s));
+
+        // Names: the caption before each list, and the list's own text; each row by its app.
+        wchar_t text[128] = {};
+        GetWindowTextW(GetWindow(list, GW_HWNDPREV), text, 128);
+        EXPECT_STREQ(text, L"apps.list");
+        GetWindowTextW(list, text, 128);
+        EXPECT_STREQ(text, L"apps.list");
+        const HWND connections = GetDlgItem(apps_view, ui::k_id_apps_connections);
+        GetWindowTextW(GetWindow(connections, GW_HWNDPREV), text, 128);
+        EXPECT_STREQ(text, L"apps.connected_now");
+        LVITEMW item{};
+        item.pszText = text;
+        item.cchTextMax = 128;
+        SendMessageW(list, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item));
+        EXPECT_STREQ(text, L"Microsoft Store");
+
+        // Tab from the span switch lands on the list; Home and Down walk its rows.
+        SetForegroundWindow(window.hwnd());
+        SetFocus(GetDlgItem(apps_view, ui::k_id_apps_today));
+        MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        EXPECT_TRUE(IsDialogMessageW(window.hwnd(), &tab));
+        EXPECT_EQ(GetFocus(), list);
+        SendMessageW(list, WM_KEYDOWN, VK_HOME, 0);
+        EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
+        SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+        EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+
+        EXPECT_EQ((GetWindowLongW(apps_view, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0, rtl);
+        RECT days{};
+        RECT apps{};
+        GetWindowRect(GetDlgItem(window.hwnd(), k_id_usage_days), &days);
+        GetWindowRect(GetDlgItem(window.hwnd(), ui::k_id_usage_apps), &apps);
+        EXPECT_EQ(apps.left < days.left, rtl) << "Apps at the far end of the switch";
+        window.close();
+    }
+    SetEnvironmentVariableW(L"TIDE_STANDIN_USAGE", nullptr);
 }
 
 } // namespace
