@@ -39,20 +39,24 @@ void append_utf8(std::string& out, char32_t c) {
 char32_t next_code_point(std::string_view text, size_t& i) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
-    size_t length = 0;
-    char32_t c = 0;
-    char32_t least = 0;
     if (lead < 0x80) {
         ++i;
         return lead;
     }
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, c = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, c = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, c = lead & 0x07, least = 0x10000;
-    } else {
+    // The sequence's length, the lead's own bits and the least code point that needs that length.
+    struct Form {
+        size_t length;
+        char32_t bits;
+        char32_t least;
+    };
+    const Form form = (lead & 0xE0) == 0xC0   ? Form{2, lead & 0x1Fu, 0x80}
+                      : (lead & 0xF0) == 0xE0 ? Form{3, lead & 0x0Fu, 0x800}
+                      : (lead & 0xF8) == 0xF0 ? Form{4, lead & 0x07u, 0x10000}
+                                              : Form{1, 0, 0};
+    const size_t length = form.length;
+    char32_t c = form.bits;
+    const char32_t least = form.least;
+    if (length == 1) {
         ++i;
         return 0xFFFD;
     }
@@ -245,8 +249,8 @@ std::string apps_csv_text(const std::vector<AppUsage>& apps, std::string_view sy
 
 std::pair<int64_t, int64_t> app_period_span(AppPeriod period, int64_t now, int64_t offset,
                                             int32_t billing_day) {
-    const auto floor_div = [](int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); };
-    const int64_t today = floor_div(now + offset, 86400);
+    const int64_t local = now + offset;
+    const int64_t today = local >= 0 ? local / 86400 : -((86399 - local) / 86400); // whole days, rounded down
     int64_t first = today;
     if (period == AppPeriod::last_30_days) {
         first = today - 29;
@@ -257,7 +261,7 @@ std::pair<int64_t, int64_t> app_period_span(AppPeriod period, int64_t now, int64
 }
 
 int64_t windows_time(int64_t unix_seconds) {
-    return (unix_seconds + 11'644'473'600) * 10'000'1;
+    return (unix_seconds + 11'644'473'600) * 10'000'000;
 }
 
 std::vector<ProgramConnections>

@@ -390,6 +390,10 @@ std::vector<ProgramConnections> read_connections() {
             }
         }
     }
+    return name_connections(sockets);
+}
+
+std::vector<ProgramConnections> name_connections(const std::vector<SocketOwner>& sockets) {
     std::set<uint32_t> pids;
     for (const SocketOwner& s : sockets) {
         if (s.pid != 0 && s.pid != 4) {

@@ -42,6 +42,8 @@ AppUsageAnswer ask_app_usage(const AppUsageRequest& request);
 
 // The programs with TCP connections or UDP endpoints now, IPv4 and IPv6.
 std::vector<ProgramConnections> read_connections();
+// The sockets grouped by the image names of their processes (the second half of read_connections).
+std::vector<ProgramConnections> name_connections(const std::vector<SocketOwner>& sockets);
 
 // Runs `work` on a new thread and posts `message` to `window` with wparam = `tag` and lparam = a
 // `new T` holding the result, which the window takes over (with `take_posted`). When the window is gone

@@ -96,6 +96,11 @@ INSTANTIATE_TEST_SUITE_P(
                               "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
                     CleanCase{"four-byte emoji kept", "\xF0\x9F\x98\x80", 20, "\xF0\x9F\x98\x80"},
                     CleanCase{"four-byte ideograph kept", "\xF0\xA0\x80\x80", 20, "\xF0\xA0\x80\x80"},
+                    CleanCase{"least four-byte letter kept", "\xF0\x90\x80\x80", 20, "\xF0\x90\x80\x80"},
+                    CleanCase{"cut inside the first letter",
+                              "\xD9\x85"
+                              "ab",
+                              1, "\xE2\x80\xA6"},
                     CleanCase{"least three-byte letter kept", "\xE0\xA0\x80", 20, "\xE0\xA0\x80"},
                     CleanCase{"blanks at both ends trimmed", "  a b  ", 20, "a b"},
                     CleanCase{"only controls", "\r\n\t", 20, ""},
@@ -302,6 +307,18 @@ TEST(AppUsageTable, LargestTotalFirstThenByName) {
         names.push_back(app.name);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Sent", "Alpha", "Bravo", "Small"}));
+}
+
+TEST(AppUsageTable, ATieGoesByNameWhateverTheOrderGiven) {
+    for (const bool alpha_first : {true, false}) {
+        AppUsageTable table;
+        const AppUsageRecord alpha = rec("", "Alpha", 10, 10);
+        const AppUsageRecord bravo = rec("", "Bravo", 15, 5);
+        table.add_profile(alpha_first ? std::vector<AppUsageRecord>{alpha, bravo}
+                                      : std::vector<AppUsageRecord>{bravo, alpha});
+        EXPECT_EQ(table.sorted()[0].name, "Alpha") << alpha_first;
+        EXPECT_EQ(table.sorted()[1].name, "Bravo") << alpha_first;
+    }
 }
 
 TEST(AppUsageTable, ATieOfNameGoesById) {

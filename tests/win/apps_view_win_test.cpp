@@ -186,13 +186,12 @@ public:
         return line;
     }
 
-    bool lists_program(const std::wstring& name) const {
+    int tcp_total() const {
+        int total = 0;
         for (int row = 0; row < rows(ui::k_id_apps_connections); ++row) {
-            if (cell(ui::k_id_apps_connections, row, 0) == name) {
-                return true;
-            }
+            total += _wtoi(cell(ui::k_id_apps_connections, row, 1).c_str());
         }
-        return false;
+        return total;
     }
 
 private:
@@ -327,18 +326,30 @@ INSTANTIATE_TEST_SUITE_P(
                     TroubleCase{"old", L"Windows keeps no per-app figures here.", 60s}),
     [](const testing::TestParamInfo<TroubleCase>& info) { return std::string(info.param.mode); });
 
-// In the network lab: this test process holds a TCP connection to the lab's server, and the program
-// names it among the programs connected now.
-TEST(LabAppsView, NamesAProgramHoldingATcpConnection) {
+// In the network lab: a TCP connection this test process opens to the lab's server while the view is shown
+// joins the list within its refreshes. Wine 8 gives such a connection no owner (process 0, measured here in
+// the lab and on the loopback), so it is counted under the system; on Windows it is the test program's row.
+// Naming by process is checked below with this process's own id.
+TEST(LabAppsView, CountsAConnectionOpenedWhileShown) {
     const std::string server = test::lab_variable("TIDE_LAB_SERVER");
     ASSERT_FALSE(server.empty()) << "runs in scripts/netlab.sh";
-    const HeldConnection held(server);
-    ASSERT_TRUE(held.connected());
     StandInClass::remove();
     const AppsProgram program("complete");
     ASSERT_TRUE(program.ready());
-    EXPECT_TRUE(wait_for([&] { return program.lists_program(L"tide_win_tests.exe"); }, 30s))
-        << program.programs();
+    const int before = program.tcp_total();
+    const HeldConnection held(server);
+    ASSERT_TRUE(held.connected());
+    EXPECT_TRUE(wait_for([&] { return program.tcp_total() == before + 1; }, 30s))
+        << before << " " << program.programs();
+}
+
+// A process's sockets are named by its image: this test program's own.
+TEST(AppsConnections, NamesAProcessByItsImage) {
+    const std::vector<ProgramConnections> rows =
+        name_connections({{GetCurrentProcessId(), true}, {GetCurrentProcessId(), false}, {0, true}});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], (ProgramConnections{"tide_win_tests.exe", false, 1, 1}));
+    EXPECT_EQ(rows[1], (ProgramConnections{"", true, 1, 0}));
 }
 
 // The view in this process: Tab reaches the list, the arrows walk it, the lists carry their names for a
