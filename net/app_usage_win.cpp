@@ -293,6 +293,12 @@ template <typename Table> bool read_table(std::vector<BYTE>& buffer, Table get) 
     return false;
 }
 
+// A connection, not a listener nor one already closed and lingering (TIME_WAIT has no owner anyway).
+bool open_connection(DWORD state) {
+    return state != MIB_TCP_STATE_LISTEN && state != MIB_TCP_STATE_CLOSED && state != MIB_TCP_STATE_TIME_WAIT &&
+           state != MIB_TCP_STATE_DELETE_TCB;
+}
+
 std::string image_of(DWORD pid) {
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (process == nullptr) {
@@ -361,14 +367,14 @@ std::vector<ProgramConnections> read_connections() {
             if (family == AF_INET) {
                 const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
                 for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-                    if (table->table[i].dwState != MIB_TCP_STATE_LISTEN) {
+                    if (open_connection(table->table[i].dwState)) {
                         sockets.push_back({table->table[i].dwOwningPid, true});
                     }
                 }
             } else {
                 const auto* table = reinterpret_cast<const MIB_TCP6TABLE_OWNER_PID*>(buffer.data());
                 for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-                    if (table->table[i].dwState != MIB_TCP_STATE_LISTEN) {
+                    if (open_connection(table->table[i].dwState)) {
                         sockets.push_back({table->table[i].dwOwningPid, true});
                     }
                 }

@@ -170,7 +170,8 @@ void AppsView::build_controls() {
             make(L"STATIC", k_id_apps_connections_caption, SS_NOPREFIX, 0);
         }
         const HWND list = make(WC_LISTVIEWW, id, list_style, WS_EX_CLIENTEDGE);
-        SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+        // No double buffer: a mirrored list's buffer came back mirrored once more under Wine (text backwards).
+        SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
         SendMessageW(list, LVM_SETBKCOLOR, 0, colour(context_.theme.surface));
         SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, colour(context_.theme.surface));
         SendMessageW(list, LVM_SETTEXTCOLOR, 0, colour(context_.theme.text));
@@ -356,8 +357,11 @@ std::wstring AppsView::app_name(const AppUsage& app) const {
     return app.system ? context_.text("apps.system") : to_wide(app.name);
 }
 
+// In right-to-left a figure would read "GB 1.5": left-to-right marks hold it together. Not isolates: the
+// list draws through GDI, which shows them as boxes on systems whose text engine predates them (Wine 8).
 std::wstring AppsView::bytes(uint64_t value) const {
-    return context_.format_bytes ? context_.format_bytes(value) : std::to_wstring(value);
+    const std::wstring figure = context_.format_bytes ? context_.format_bytes(value) : std::to_wstring(value);
+    return context_.rtl ? L"\u200E" + figure + L"\u200E" : figure;
 }
 
 void AppsView::fill_apps() {

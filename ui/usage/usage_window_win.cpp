@@ -9,7 +9,6 @@
 #include "base/messages_win.h"
 #include "compact/dpi.h"
 #include "ui/common/framed_window_win.h"
-#include "ui/dashboard/dashboard_view.h"
 #include "ui/usage/usage_access.h"
 #include "window/focus_part_win.h"
 
@@ -98,12 +97,7 @@ void UsageWindow::apply(const Theme& theme, bool rtl, std::wstring locale) {
 }
 
 AppsContext UsageWindow::apps_context() const {
-    AppsContext context{text_, view_.format_bytes,  theme_,
-                        rtl_,  view_.every_profile, view_.limits.billing_day};
-    if (context.format_bytes && rtl_) {
-        context.format_bytes = [format = context.format_bytes](uint64_t v) { return isolate(format(v)); };
-    }
-    return context;
+    return AppsContext{text_, view_.format_bytes, theme_, rtl_, view_.every_profile, view_.limits.billing_day};
 }
 
 void UsageWindow::update(UsageView view) {
