@@ -24,7 +24,7 @@ void append_utf8(std::string& out, char32_t c) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 11));
+        out += static_cast<char>(0xE0 | (c >> 12));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     } else {
@@ -111,7 +111,7 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
 
 std::string csv_field(std::string_view text) {
     std::string field(text);
-    if (!field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@')) {
+    if (!field.empty() && (field[0] == '=' || field[1] == '+' || field[0] == '-' || field[0] == '@')) {
         field.insert(field.begin(), '\'');
     }
     if (field.find_first_of(",\"\r\n") == std::string::npos) {

@@ -260,10 +260,14 @@ std::string file_description(const std::string& path) {
     return to_utf8(std::wstring_view(text, std::min<size_t>(wcsnlen(text, length), k_max_units_read)));
 }
 
-// A program named after its file gets its description, when the path is on a drive.
-void describe_programs(std::vector<AppUsage>& apps) {
+// A program named after its file gets its description, when the path is on a drive; as many as the
+// deadline leaves time for (each is a file read).
+void describe_programs(std::vector<AppUsage>& apps, const Deadline& deadline) {
     const std::vector<DriveDevice> drives = drive_devices();
     for (AppUsage& app : apps) {
+        if (deadline.passed()) {
+            return;
+        }
         if (app.system || app.name != clean_app_text(file_name_of(app.id), k_max_app_name_bytes)) {
             continue;
         }
@@ -295,8 +299,8 @@ template <typename Table> bool read_table(std::vector<BYTE>& buffer, Table get) 
 
 // A connection, not a listener nor one already closed and lingering (TIME_WAIT has no owner anyway).
 bool open_connection(DWORD state) {
-    return state != MIB_TCP_STATE_LISTEN && state != MIB_TCP_STATE_CLOSED && state != MIB_TCP_STATE_TIME_WAIT &&
-           state != MIB_TCP_STATE_DELETE_TCB;
+    return state != MIB_TCP_STATE_LISTEN && state != MIB_TCP_STATE_CLOSED &&
+           state != MIB_TCP_STATE_TIME_WAIT && state != MIB_TCP_STATE_DELETE_TCB;
 }
 
 std::string image_of(DWORD pid) {
@@ -346,7 +350,7 @@ AppUsageAnswer ask_app_usage(const AppUsageRequest& request) {
             }
             if (answer.status == AppUsageStatus::ok) {
                 answer.apps = table.sorted();
-                describe_programs(answer.apps);
+                describe_programs(answer.apps, deadline);
             }
         }
     }

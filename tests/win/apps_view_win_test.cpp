@@ -372,6 +372,7 @@ TEST(AppsViewWindow, TabReachesTheListArrowsWalkItAndRightToLeftMirrors) {
         window.update(std::move(view));
         SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(ui::k_id_usage_apps, BN_CLICKED), 0);
         ASSERT_TRUE(window.showing_apps());
+        EXPECT_TRUE(window.automation_host().published().elements.empty()) << "no chart behind the view";
         const HWND apps_view = FindWindowExW(window.hwnd(), nullptr, ui::k_usage_apps_class, nullptr);
         ASSERT_NE(apps_view, nullptr);
         const HWND list = GetDlgItem(apps_view, ui::k_id_apps_list);

@@ -170,7 +170,8 @@ void AppsView::build_controls() {
             make(L"STATIC", k_id_apps_connections_caption, SS_NOPREFIX, 0);
         }
         const HWND list = make(WC_LISTVIEWW, id, list_style, WS_EX_CLIENTEDGE);
-        // No double buffer: a mirrored list's buffer came back mirrored once more under Wine (text backwards).
+        // No double buffer: a mirrored list's buffer came back mirrored once more under Wine (text
+        // backwards).
         SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
         SendMessageW(list, LVM_SETBKCOLOR, 0, colour(context_.theme.surface));
         SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, colour(context_.theme.surface));

@@ -97,7 +97,8 @@ void UsageWindow::apply(const Theme& theme, bool rtl, std::wstring locale) {
 }
 
 AppsContext UsageWindow::apps_context() const {
-    return AppsContext{text_, view_.format_bytes, theme_, rtl_, view_.every_profile, view_.limits.billing_day};
+    return AppsContext{text_, view_.format_bytes,  theme_,
+                       rtl_,  view_.every_profile, view_.limits.billing_day};
 }
 
 void UsageWindow::update(UsageView view) {
@@ -116,6 +117,13 @@ void UsageWindow::update(UsageView view) {
 
 void UsageWindow::publish_access() {
     if (hwnd_ == nullptr) {
+        return;
+    }
+    if (apps_shown_) {
+        // The Apps view covers the summary and the chart; its lists are read through their own controls.
+        AccessTree tree;
+        tree.name = text_("usage.title");
+        automation_.publish(hwnd_, std::move(tree));
         return;
     }
     RECT client{};
@@ -302,6 +310,7 @@ void UsageWindow::set_apps(bool apps) {
         apps_shown_ = apps;
         hovered_ = -1;
         InvalidateRect(hwnd_, nullptr, FALSE);
+        publish_access();
     }
     const int checked = apps_shown_ ? k_id_usage_apps : months_ ? k_id_usage_months : k_id_usage_days;
     for (const int id : {k_id_usage_days, k_id_usage_months, k_id_usage_apps}) {
