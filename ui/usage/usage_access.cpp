@@ -23,8 +23,8 @@ std::wstring bar_access_name(const UsageBar& bar, const UsageAccessInput& in, bo
                                        bytes(bar.totals.upload)});
 }
 
-AccessTree usage_access(const UsageAccessInput& in, const UsageGeometry& g, int dpi, bool rtl,
-                        int highlighted, bool chart_focused, const UsageAccessTexts& texts) {
+AccessTree usage_access(const UsageAccessInput& in, const UsageGeometry& g, int dpi, bool rtl, int highlighted,
+                        bool chart_focused, const UsageAccessTexts& texts) {
     AccessTree tree;
     tree.name = texts.title;
     const auto add = [&tree, dpi](std::wstring name, std::wstring value, const DipRect& box, AccessRole role,

@@ -20,9 +20,9 @@ struct UsageAccessInput {
     std::array<std::wstring, 4> summary_values;
     std::array<std::wstring, 4> summary_details;
     std::wstring note;
-    uint64_t limit = 0;                                 // of the view shown; 0: none
-    std::function<std::wstring(uint64_t)> format_bytes; // may be empty: no figures then
-    std::function<std::wstring(const UsageBar&)> date;  // "Sun 29 November 2026", "November 2026"
+    uint64_t limit = 0;                                  // of the view shown; 0: none
+    std::function<std::wstring(uint64_t)> format_bytes;  // may be empty: no figures then
+    std::function<std::wstring(const UsageBar&)> date;   // "Sun 29 November 2026", "November 2026"
 };
 
 // The language's texts: "access.bar", "access.bar_over_daily", "access.bar_over_monthly",
@@ -43,7 +43,7 @@ std::wstring bar_access_name(const UsageBar& bar, const UsageAccessInput& in, bo
                              const UsageAccessTexts& texts);
 
 // The chart takes the focus when `chart_focused`; the highlighted bar then, while there is one.
-AccessTree usage_access(const UsageAccessInput& in, const UsageGeometry& g, int dpi, bool rtl,
-                        int highlighted, bool chart_focused, const UsageAccessTexts& texts);
+AccessTree usage_access(const UsageAccessInput& in, const UsageGeometry& g, int dpi, bool rtl, int highlighted,
+                        bool chart_focused, const UsageAccessTexts& texts);
 
 } // namespace tide
