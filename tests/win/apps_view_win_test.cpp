@@ -9,10 +9,14 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
+#include "app/app_win.h"
 #include "base/messages_win.h"
 #include "persistence/atomic_file_win.h"
 #include "tests/win/lab_win.h"
@@ -413,6 +417,50 @@ TEST(AppsViewWindow, TabReachesTheListArrowsWalkItAndRightToLeftMirrors) {
         window.close();
     }
     SetEnvironmentVariableW(L"TIDE_STANDIN_USAGE", nullptr);
+}
+
+// The controller writes what the Apps view's export hands it (the only way an app figure reaches a file),
+// through its writer, and frees it.
+TEST(AppsExport, TheControllerWritesTheViewsCsv) {
+    test::TempFolder folder;
+    ASSERT_TRUE(write_file_atomically(
+        folder / L"settings.json",
+        R"({"language": "en", "compact": {"enabled": false}, "desktop": {"enabled": false}})"));
+    app::App app(
+        app::AppOptions{folder.path(), RunValue{HKEY_CURRENT_USER, L"Software\\Tidemeter.Tests\\Run"}});
+    std::atomic<DWORD> thread_id{0};
+    std::atomic<bool> done{false};
+    std::thread thread([&] {
+        thread_id = GetCurrentThreadId();
+        app.run(GetModuleHandleW(nullptr), true);
+        done = true;
+    });
+    HWND controller = nullptr;
+    wait_for(
+        [&] {
+            HWND window = nullptr;
+            while ((window = FindWindowExW(nullptr, window, k_controller_class, nullptr)) != nullptr) {
+                if (thread_id != 0 && GetWindowThreadProcessId(window, nullptr) == thread_id) {
+                    controller = window;
+                    return true;
+                }
+            }
+            return done.load();
+        },
+        30s);
+    ASSERT_NE(controller, nullptr);
+    const std::wstring path = folder / L"apps.csv";
+    const std::string text = "app,id,download_bytes,upload_bytes\nfirefox.exe,,1536,512\n";
+    auto job = std::make_unique<ui::AppsExport>(ui::AppsExport{path, text});
+    ASSERT_TRUE(PostMessageW(controller, k_msg_usage_window, ui::k_usage_export_apps,
+                             reinterpret_cast<LPARAM>(job.get())));
+    job.release(); // the controller's now
+    EXPECT_TRUE(wait_for([&] { return read_file_bytes(path) == text; }, 30s));
+    while (!done) {
+        PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
+        wait_for([&] { return done.load(); }, 2s);
+    }
+    thread.join();
 }
 
 } // namespace
