@@ -32,7 +32,9 @@
 
 #include "persistence/json.h"
 
-namespace {
+// A named namespace, not an anonymous one: the compiler may assume that nothing outside this file
+// implements an interface of an anonymous namespace, and the client's completion handler does.
+namespace tide_standin {
 
 using namespace tide;
 
@@ -708,7 +710,9 @@ private:
     std::wstring class_name() const override { return L"Windows.Networking.Connectivity.NetworkInformation"; }
 };
 
-} // namespace
+} // namespace tide_standin
+
+using namespace tide_standin;
 
 extern "C" __declspec(dllexport) HRESULT WINAPI
     DllGetActivationFactory(HSTRING class_id, IInspectable** factory) {
