@@ -111,7 +111,7 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
 
 std::string csv_field(std::string_view text) {
     std::string field(text);
-    if (!field.empty() && (field[0] == '=' || field[1] == '+' || field[0] == '-' || field[0] == '@')) {
+    if (!field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@')) {
         field.insert(field.begin(), '\'');
     }
     if (field.find_first_of(",\"\r\n") == std::string::npos) {
