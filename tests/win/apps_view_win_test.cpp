@@ -409,6 +409,11 @@ TEST(AppsViewWindow, TabReachesTheListArrowsWalkItAndRightToLeftMirrors) {
         EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
 
         EXPECT_EQ((GetWindowLongW(apps_view, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0, rtl);
+        // Another theme colours the lists at once.
+        const Theme& light = *find_palette("Minimal White");
+        window.apply(light, rtl, L"en");
+        EXPECT_EQ(static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0)),
+                  RGB(light.surface.r, light.surface.g, light.surface.b));
         RECT days{};
         RECT apps{};
         GetWindowRect(GetDlgItem(window.hwnd(), k_id_usage_days), &days);

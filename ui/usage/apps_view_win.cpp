@@ -131,6 +131,7 @@ void AppsView::apply(AppsContext context, int dpi) {
         fill_apps();
         fill_connections();
     } else {
+        apply_colours(); // a theme of its own, or the system's light or dark mode changed
         refresh_texts();
     }
     if (source_changed && shown_) {
@@ -146,7 +147,6 @@ void AppsView::build_controls() {
         SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
         font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
     }
-    background_.reset(CreateSolidBrush(colour(context_.theme.bg)));
     const DWORD reading = context_.rtl ? WS_EX_RTLREADING : 0;
     const auto make = [&](const wchar_t* cls, int id, DWORD style, DWORD ex) {
         const HWND child =
@@ -173,9 +173,6 @@ void AppsView::build_controls() {
         // No double buffer: a mirrored list's buffer came back mirrored once more under Wine (text
         // backwards).
         SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-        SendMessageW(list, LVM_SETBKCOLOR, 0, colour(context_.theme.surface));
-        SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, colour(context_.theme.surface));
-        SendMessageW(list, LVM_SETTEXTCOLOR, 0, colour(context_.theme.text));
         const int columns = id == k_id_apps_list ? 4 : 3;
         for (int c = 0; c < columns; ++c) {
             add_column(list, c, L"", scale_to_dpi(100, dpi_), c > 0 && c < k_bar_column);
@@ -185,7 +182,19 @@ void AppsView::build_controls() {
                         : period_ == AppPeriod::billing ? k_id_apps_period
                                                         : k_id_apps_30_days;
     CheckRadioButton(hwnd_, k_id_apps_today, k_id_apps_30_days, checked);
+    apply_colours();
     refresh_texts();
+}
+
+void AppsView::apply_colours() {
+    background_.reset(CreateSolidBrush(colour(context_.theme.bg)));
+    for (const int id : {k_id_apps_list, k_id_apps_connections}) {
+        const HWND list = GetDlgItem(hwnd_, id);
+        SendMessageW(list, LVM_SETBKCOLOR, 0, colour(context_.theme.surface));
+        SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, colour(context_.theme.surface));
+        SendMessageW(list, LVM_SETTEXTCOLOR, 0, colour(context_.theme.text));
+        InvalidateRect(list, nullptr, TRUE);
+    }
 }
 
 void AppsView::destroy_controls() {

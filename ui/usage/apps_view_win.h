@@ -91,6 +91,7 @@ private:
     void build_controls();
     void destroy_controls();
     void refresh_texts();
+    void apply_colours();
     void layout();
     void ask_apps();
     void ask_connections();

@@ -406,6 +406,8 @@ LRESULT UsageWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
         destroy_controls();
         build_controls();
+        apps_view_.apply(apps_context(), dpi_); // its own controls and font at the new size
+        layout();
         return 0;
     }
     case WM_MOUSEMOVE:
