@@ -165,6 +165,12 @@ INSTANTIATE_TEST_SUITE_P(
                     DriveCase{"another first letter", "/Device/HarddiskVolume1\\a.exe", ""},
                     DriveCase{"a package name", "Microsoft.WindowsStore_8wekyb3d8bbwe", ""}));
 
+// Letters at both ends of the alphabet compare without case.
+TEST(DrivePath, IgnoresTheCaseOfAAndZ) {
+    EXPECT_EQ(drive_path("\\DEVICE\\HARDDISKVOLUME1\\a.exe", k_drives), "C:\\a.exe");
+    EXPECT_EQ(drive_path("\\device\\zz\\a.exe", {{"Z:", "\\Device\\ZZ"}}), "Z:\\a.exe");
+}
+
 TEST(DrivePath, SkipsADriveWithoutADevice) {
     EXPECT_EQ(drive_path("\\a.exe", {{"E:", ""}}), "");
 }

@@ -575,6 +575,16 @@ LRESULT AppsView::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     }
 }
 
+HWND create_apps_switch(HWND usage_window, HINSTANCE instance, DWORD ex_style, HFONT font) {
+    const HWND apps = CreateWindowExW(
+        ex_style, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON | BS_PUSHLIKE, 0, 0, 10, 10,
+        usage_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(k_id_usage_apps)), instance, nullptr);
+    if (apps != nullptr && font != nullptr) {
+        SendMessageW(apps, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    return apps;
+}
+
 void place_apps_switch(HWND usage_window, int dpi, bool rtl) {
     const HWND apps = GetDlgItem(usage_window, k_id_usage_apps);
     const HWND days = GetDlgItem(usage_window, 4101);

@@ -120,6 +120,9 @@ private:
     Gdi background_;
 };
 
+// The switch's Apps half, after Months in the same group of push-like radio buttons.
+HWND create_apps_switch(HWND usage_window, HINSTANCE instance, DWORD ex_style, HFONT font);
+
 // Places the switch's Apps half at the far end of the usage window's switch, moving Days and Months
 // inwards by its width. Called after the usage window laid out its own controls.
 void place_apps_switch(HWND usage_window, int dpi, bool rtl);

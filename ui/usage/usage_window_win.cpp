@@ -201,15 +201,8 @@ void UsageWindow::build_controls() {
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
         }
         if (kind.id == k_id_usage_months) {
-            const HWND apps = CreateWindowExW(
-                ex_style, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON | BS_PUSHLIKE, 0, 0, 10,
-                10, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(k_id_usage_apps)), instance_,
-                nullptr);
-            if (apps != nullptr && ui_font_) {
-                SendMessageW(apps, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
-            }
-            create_focus_part(hwnd_, instance_,
-                              k_id_chart_part); // the chart comes between the switch and the buttons
+            create_apps_switch(hwnd_, instance_, ex_style, ui_font_.get()); // the switch's third half
+            create_focus_part(hwnd_, instance_, k_id_chart_part); // the chart comes between the switch and the buttons
         }
     }
     refresh_texts();
