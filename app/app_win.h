@@ -119,7 +119,7 @@ private:
     void open_usage_window();
     void refresh_usage_window();
     void announce_state(const ReadoutState& now, const TextLookup& text);
-    void on_usage_window(WPARAM code);
+    void on_usage_window(WPARAM code, LPARAM lparam);
 
     // commands_win.cpp: the tray menu, its commands and the settings routines
     void dispatch_command(uint32_t id);

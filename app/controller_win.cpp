@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <chrono>
+#include <ctime>
+#include <memory>
 #include <mutex>
 
 #include "app/app_win.h"
@@ -99,7 +101,7 @@ LRESULT App::handle_controller_message(HWND window, UINT message, WPARAM wparam,
         writer_->deliver_outcomes();
         return 0;
     case k_msg_usage_window:
-        on_usage_window(wparam);
+        on_usage_window(wparam, lparam);
         return 0;
     case k_msg_taskbar_buttons:
         for_each_taskbar_display([](ui::CompactWindow& display) {
@@ -264,11 +266,24 @@ void App::on_dashboard_button(WPARAM code, LPARAM value) {
     }
 }
 
-void App::on_usage_window(WPARAM code) {
+void App::on_usage_window(WPARAM code, LPARAM lparam) {
     if (code == k_usage_placed) {
         schedule_settings_save();
     } else if (code == k_usage_export) {
         export_usage();
+    } else if (code == ui::k_usage_export_apps) {
+        // The Apps view's figures reach a file only here, where the user asked for it.
+        const auto job = std::unique_ptr<ui::AppsExport>(reinterpret_cast<ui::AppsExport*>(lparam));
+        if (job) {
+            writer_->save({job->path, std::move(job->text),
+                           [this](bool written, const std::string&) {
+                               if (!written) {
+                                   recent_errors_.add(static_cast<int64_t>(std::time(nullptr)),
+                                                      "Could not write the apps CSV");
+                               }
+                           },
+                           false});
+        }
     }
 }
 

@@ -121,6 +121,7 @@ void App::refresh_usage_window() {
     }
     view.limits = limits;
     view.today = today;
+    view.every_profile = settings_.monitoring.source == 1;
     view.format_bytes = [plain](uint64_t value) { return to_wide(plain(value)); };
     usage_window_.update(std::move(view));
 }

@@ -54,7 +54,7 @@ if [ -z "${TIDE_LAB_URL:-}" ]; then
 fi
 export TIDE_PREFIX="$ROOT/build/wine-gallery"
 prepare_prefix
-cmake --preset windows >/dev/null && cmake --build --preset windows --target Tidemeter tide_probe >/dev/null ||
+cmake --preset windows >/dev/null && cmake --build --preset windows --target Tidemeter tide_probe tide_winrt_standin >/dev/null ||
     { echo "build failed" >&2; exit 1; }
 "$WINESERVER" -k 2>/dev/null
 "$WINESERVER" -w
@@ -69,6 +69,21 @@ trap 'stop_traffic; "$WINESERVER" -k 2>/dev/null; stop_xvfb' EXIT
 "$WINESERVER" -p
 data_dir=$(wine_data_dir)
 shot=$(mktemp --suffix=.png)
+
+# The Apps view's figures come from the tests' stand-in Windows Runtime class (Wine has none),
+# registered in this prefix and reading a few programs' bytes from a file named by its variable.
+apps_answer="$ROOT/build/gallery-apps.json"
+cat >"$apps_answer" <<'JSON'
+{"mode": "complete", "delay_ms": 300, "internet": 0, "profiles": [{"level": 3, "apps": [
+ {"id": "\\Device\\HarddiskVolume3\\Program Files\\Mozilla Firefox\\firefox.exe", "name": "", "sent": 52000000, "received": 1480000000},
+ {"id": "Microsoft.WindowsStore_8wekyb3d8bbwe", "name": "Microsoft Store", "sent": 1000000, "received": 640000000},
+ {"id": "", "name": "", "sent": 3000000, "received": 210000000},
+ {"id": "\\Device\\HarddiskVolume3\\Program Files\\Steam\\steam.exe", "name": "", "sent": 4000000, "received": 96000000},
+ {"id": "\\Device\\HarddiskVolume3\\Tools\\backup.exe", "name": "", "sent": 88000000, "received": 2000000}]}]}
+JSON
+"$WINE" reg add 'HKLM\Software\Microsoft\WindowsRuntime\ActivatableClassId\Windows.Networking.Connectivity.NetworkInformation' \
+    /v DllPath /t REG_SZ /d "Z:${ROOT//\//\\}\\build\\windows\\tide_winrt_standin.dll" /f >/dev/null 2>&1
+export TIDE_STANDIN_USAGE="Z:${apps_answer//\//\\}"
 
 # save NAME X Y WIDTH HEIGHT: crops the last screenshot into $out/NAME.png, clipped to the screen.
 save() {
@@ -243,6 +258,11 @@ capture() {
                 sleep 3
                 grab
                 save "usage-months-$suffix" "$x" "$y" "$w" "$h"
+                xdotool mousemove 1150 700
+                tide_probe post Tidemeter.Usage 0x0111 4105 0 >/dev/null # "Apps"
+                sleep 4 # the stand-in answers after 300 ms; the connections after their first reading
+                grab
+                save "usage-apps-$suffix" "$x" "$y" "$w" "$h"
                 xdotool mousemove 1150 700
                 tide_probe post Tidemeter.Usage 0x0010 0 0 >/dev/null # closed again
             else

@@ -103,9 +103,9 @@ TEST(UsageWindow, OneWindowPaintsTheSeededDayAndMirrorsInRightToLeft) {
     }
 }
 
-// The view switch is a pair of its own: the arrow keys, handed to the dialog navigation as the program's
-// loop does, move between its halves and never into the chart's Tab stop after it.
-TEST(UsageWindow, ArrowsOnTheViewSwitchStayInThePair) {
+// The view switch is a group of its own: the arrow keys, handed to the dialog navigation as the program's
+// loop does, move between its three halves and never into the chart's Tab stop after it.
+TEST(UsageWindow, ArrowsOnTheViewSwitchStayInItsGroup) {
     UsageWindow window;
     UsageWindowSettings place;
     place.x = 60;
@@ -119,10 +119,11 @@ TEST(UsageWindow, ArrowsOnTheViewSwitchStayInThePair) {
         WPARAM key;
         int to;
     };
-    for (const Case& c : {Case{k_id_usage_months, VK_RIGHT, k_id_usage_days},
-                          Case{k_id_usage_months, VK_DOWN, k_id_usage_days},
-                          Case{k_id_usage_days, VK_LEFT, k_id_usage_months},
-                          Case{k_id_usage_days, VK_UP, k_id_usage_months}}) {
+    for (const Case& c :
+         {Case{k_id_usage_months, VK_RIGHT, k_id_usage_apps},
+          Case{k_id_usage_months, VK_DOWN, k_id_usage_apps}, Case{k_id_usage_apps, VK_RIGHT, k_id_usage_days},
+          Case{k_id_usage_apps, VK_LEFT, k_id_usage_months}, Case{k_id_usage_days, VK_LEFT, k_id_usage_apps},
+          Case{k_id_usage_days, VK_UP, k_id_usage_apps}}) {
         SetFocus(GetDlgItem(window.hwnd(), c.from));
         MSG key{GetFocus(), WM_KEYDOWN, c.key, 0, 0, {}};
         EXPECT_TRUE(IsDialogMessageW(window.hwnd(), &key));

@@ -181,6 +181,9 @@ void UsageWindow::draw(ID2D1RenderTarget* target, float width, float height) {
     plot_rect_ = g.plot;
     draw_text(target, text_("usage.title"), g.title, 20, DWRITE_FONT_WEIGHT_BOLD, text.Get());
     draw_text(target, view_.note, g.note, 12, DWRITE_FONT_WEIGHT_NORMAL, warning.Get());
+    if (apps_shown_) {
+        return; // the Apps view covers the rest
+    }
 
     // Each cell is one layout of three lines: caption, figure, and the line under it.
     for (size_t i = 0; i < g.summary.size(); ++i) {

@@ -68,7 +68,10 @@ bool UsageWindow::open(HINSTANCE instance, HWND app_hwnd, const UsageWindowSetti
     }
     dpi_ = window_dpi(hwnd_);
     build_controls();
+    apps_view_.create(instance, hwnd_, dpi_, apps_context());
+    layout();
     ShowWindow(hwnd_, SW_SHOW);
+    set_apps(apps_shown_); // a view shown when the window last closed asks again now
     SetForegroundWindow(hwnd_);
     return true;
 }
@@ -88,11 +91,24 @@ void UsageWindow::apply(const Theme& theme, bool rtl, std::wstring locale) {
     } else {
         refresh_texts();
     }
+    apps_view_.apply(apps_context(), dpi_);
+    set_apps(apps_shown_);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+AppsContext UsageWindow::apps_context() const {
+    return AppsContext{text_, view_.format_bytes,  theme_,
+                       rtl_,  view_.every_profile, view_.limits.billing_day};
+}
+
 void UsageWindow::update(UsageView view) {
+    const bool source_changed =
+        view.every_profile != view_.every_profile || view.limits.billing_day != view_.limits.billing_day;
+    const bool first = !view_.format_bytes;
     view_ = std::move(view);
+    if (source_changed || first) {
+        apps_view_.apply(apps_context(), dpi_);
+    }
     if (hwnd_ != nullptr && IsWindowVisible(hwnd_) && !IsIconic(hwnd_)) {
         InvalidateRect(hwnd_, nullptr, FALSE);
         publish_access();
@@ -101,6 +117,13 @@ void UsageWindow::update(UsageView view) {
 
 void UsageWindow::publish_access() {
     if (hwnd_ == nullptr) {
+        return;
+    }
+    if (apps_shown_) {
+        // The Apps view covers the summary and the chart; its lists are read through their own controls.
+        AccessTree tree;
+        tree.name = text_("usage.title");
+        automation_.publish(hwnd_, std::move(tree));
         return;
     }
     RECT client{};
@@ -178,6 +201,7 @@ void UsageWindow::build_controls() {
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
         }
         if (kind.id == k_id_usage_months) {
+            create_apps_switch(hwnd_, instance_, ex_style, ui_font_.get()); // the switch's third half
             create_focus_part(hwnd_, instance_, k_id_chart_part); // the chart comes between the switch and the buttons
         }
     }
@@ -185,8 +209,10 @@ void UsageWindow::build_controls() {
 }
 
 void UsageWindow::destroy_controls() {
-    if (const HWND part = GetDlgItem(hwnd_, k_id_chart_part); part != nullptr) {
-        DestroyWindow(part);
+    for (const int id : {k_id_chart_part, k_id_usage_apps}) {
+        if (const HWND child = GetDlgItem(hwnd_, id); child != nullptr) {
+            DestroyWindow(child);
+        }
     }
     for (const int id : k_usage_control_order) {
         if (const HWND child = GetDlgItem(hwnd_, id); child != nullptr) {
@@ -202,10 +228,10 @@ void UsageWindow::refresh_texts() {
     SetWindowTextW(hwnd_, text_("usage.title").c_str());
     SetDlgItemTextW(hwnd_, k_id_usage_days, text_("usage.days").c_str());
     SetDlgItemTextW(hwnd_, k_id_usage_months, text_("usage.months").c_str());
+    SetDlgItemTextW(hwnd_, k_id_usage_apps, text_("usage.apps").c_str());
     SetDlgItemTextW(hwnd_, k_id_usage_export, text_("usage.export").c_str());
     SetDlgItemTextW(hwnd_, k_id_usage_close, text_("button.close").c_str());
-    CheckRadioButton(hwnd_, k_id_usage_days, k_id_usage_months,
-                     months_ ? k_id_usage_months : k_id_usage_days);
+    set_apps(apps_shown_);
     layout();
 }
 
@@ -238,6 +264,10 @@ void UsageWindow::layout() {
                          SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
+    place_apps_switch(hwnd_, dpi_, rtl_);
+    // The Apps view covers the summary and the chart, between the switch and the buttons.
+    apps_view_.place({scale_to_dpi(24, dpi_), scale_to_dpi(70, dpi_), client.right - scale_to_dpi(24, dpi_),
+                      client.bottom - scale_to_dpi(52, dpi_)});
 }
 
 void UsageWindow::save_placement() {
@@ -264,8 +294,25 @@ void UsageWindow::set_months(bool months) {
         InvalidateRect(hwnd_, nullptr, FALSE);
         publish_access();
     }
-    CheckRadioButton(hwnd_, k_id_usage_days, k_id_usage_months,
-                     months_ ? k_id_usage_months : k_id_usage_days);
+    set_apps(false);
+}
+
+// The switch's three halves; the chart's place in the Tab order goes while the Apps view covers it.
+void UsageWindow::set_apps(bool apps) {
+    if (apps != apps_shown_) {
+        apps_shown_ = apps;
+        hovered_ = -1;
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        publish_access();
+    }
+    const int checked = apps_shown_ ? k_id_usage_apps : months_ ? k_id_usage_months : k_id_usage_days;
+    for (const int id : {k_id_usage_days, k_id_usage_months, k_id_usage_apps}) {
+        SendDlgItemMessageW(hwnd_, id, BM_SETCHECK, id == checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    if (const HWND part = GetDlgItem(hwnd_, k_id_chart_part); part != nullptr) {
+        ShowWindow(part, apps_shown_ ? SW_HIDE : SW_SHOW);
+    }
+    apps_view_.show(apps_shown_ && hwnd_ != nullptr);
 }
 
 void UsageWindow::on_command(int id, int code) {
@@ -277,8 +324,13 @@ void UsageWindow::on_command(int id, int code) {
     case k_id_usage_months:
         set_months(id == k_id_usage_months);
         return;
+    case k_id_usage_apps:
+        set_apps(true);
+        return;
     case k_id_usage_export:
-        if (app_hwnd_ != nullptr) {
+        if (apps_shown_) {
+            apps_view_.export_csv(hwnd_, app_hwnd_);
+        } else if (app_hwnd_ != nullptr) {
             PostMessageW(app_hwnd_, k_msg_usage_window, k_usage_export, 0);
         }
         return;
@@ -347,6 +399,8 @@ LRESULT UsageWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
         destroy_controls();
         build_controls();
+        apps_view_.apply(apps_context(), dpi_); // its own controls and font at the new size
+        layout();
         return 0;
     }
     case WM_MOUSEMOVE:

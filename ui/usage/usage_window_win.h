@@ -20,6 +20,7 @@
 
 #include "persistence/settings.h"
 #include "presentation/theme.h"
+#include "ui/usage/apps_view_win.h"
 #include "ui/usage/usage_chart.h"
 #include "window/automation_win.h"
 #include "window/window_procedure_win.h"
@@ -39,6 +40,7 @@ struct UsageView {
     UsageLimits limits;
     int64_t today = 0;
     std::function<std::wstring(uint64_t)> format_bytes; // may be empty: no figures then
+    bool every_profile = false;                         // the Apps view counts every connected profile
 };
 
 class UsageWindow final : public WindowProcedure {
@@ -62,6 +64,7 @@ public:
     HWND hwnd() const { return hwnd_; }
     bool is_open() const { return hwnd_ != nullptr; }
     bool showing_months() const { return months_; }
+    bool showing_apps() const { return apps_shown_; }
     // The place as the user left it, taken back by the controller before a settings save; only once the
     // window has been opened in this run (before that it holds nothing of the user's).
     const UsageWindowSettings& placement() const { return place_; }
@@ -87,6 +90,8 @@ private:
     void on_command(int id, int code);
     void on_mouse_move(LPARAM lparam);
     void set_months(bool months);
+    void set_apps(bool apps);
+    AppsContext apps_context() const;
     void set_hovered(int index);
     void on_chart_key(WPARAM key);
     void publish_access();
@@ -122,6 +127,8 @@ private:
     Font ui_font_;
     std::map<std::wstring, Microsoft::WRL::ComPtr<IDWriteTextLayout>> layouts_;
     AutomationHost automation_;
+    bool apps_shown_ = false;
+    AppsView apps_view_;
 };
 
 } // namespace tide::ui
