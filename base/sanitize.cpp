@@ -158,8 +158,43 @@ void cut_to_length(std::string& text, size_t max_bytes) {
 
 } // namespace
 
+std::string remove_invisible_controls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char b = byte_at(text, i);
+        const unsigned char b1 = i + 1 < text.size() ? byte_at(text, i + 1) : 0;
+        const unsigned char b2 = i + 2 < text.size() ? byte_at(text, i + 2) : 0;
+        if (b == 0xC2 && b1 >= 0x80 && b1 <= 0x9F) { // C1 controls
+            i += 2;
+            continue;
+        }
+        if (b == 0xD8 && b1 == 0x9C) { // U+061C arabic letter mark
+            i += 2;
+            continue;
+        }
+        if (b == 0xE2 && b1 == 0x80 && (b2 == 0x8E || b2 == 0x8F || (b2 >= 0xAA && b2 <= 0xAE))) {
+            i += 3; // U+200E, U+200F, U+202A to U+202E
+            continue;
+        }
+        if (b == 0xE2 && b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9) { // U+2066 to U+2069
+            i += 3;
+            continue;
+        }
+        if (b == 0xE2 && b1 == 0x80 && (b2 == 0xA8 || b2 == 0xA9)) { // U+2028, U+2029
+            out.push_back(' ');
+            i += 3;
+            continue;
+        }
+        out.push_back(text[i]);
+        ++i;
+    }
+    return out;
+}
+
 std::string sanitize_text(std::string_view text, size_t max_bytes) {
-    std::string plain(text);
+    std::string plain = remove_invisible_controls(text);
     for (char& c : plain) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F) {
