@@ -63,6 +63,9 @@ RouterCounter::Result RouterCounter::update(const RouterAnswer& answer) {
     for (size_t i = 0; i < answer.links.size(); ++i) {
         const LinkReading& reading = answer.links[i];
         Line& line = lines_[i];
+        if (!reading.answered) {
+            continue;
+        }
         const auto made_again = [&](const Track& track) {
             return reading.uptime_s && track.base &&
                    *reading.uptime_s < static_cast<uint64_t>(answer.time - track.base->time) / 1'000'000'000;

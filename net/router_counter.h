@@ -16,6 +16,7 @@ enum class LinkState : int32_t { unknown = 0, up = 1, down = 2 };
 
 // One WANDevice's readings of one sample.
 struct LinkReading {
+    bool answered = true; // its totals were read; one that was not keeps its baseline
     uint64_t received = 0;
     uint64_t sent = 0;
     LinkState state = LinkState::unknown;

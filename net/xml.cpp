@@ -45,9 +45,9 @@ bool is_xml_char(uint32_t code) {
     return (code < 0xD800 || code > 0xDFFF) && code != 0xFFFE && code != 0xFFFF && code <= 0x10FFFF;
 }
 
-// The whole document is UTF-8 of XML characters only: XmlLite refuses anything else, and the two
-// readers must agree.
-bool valid_characters(std::string_view text) {
+} // namespace
+
+bool valid_xml_characters(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
@@ -86,6 +86,8 @@ bool valid_characters(std::string_view text) {
     }
     return true;
 }
+
+namespace {
 
 // Resolves the references in character data or an attribute value; nullopt for an unknown one.
 std::optional<std::string> resolve_references(std::string_view raw) {
@@ -153,7 +155,7 @@ public:
     explicit Tokenizer(std::string_view text) : text_(text) {}
 
     std::optional<XmlTree> run() {
-        if (!valid_characters(text_)) {
+        if (!valid_xml_characters(text_)) {
             return std::nullopt;
         }
         if (text_.substr(0, 3) == "\xEF\xBB\xBF") {

@@ -60,4 +60,8 @@ private:
 // "]]>" outside a CDATA section, as XmlLite refuses them.
 std::optional<XmlTree> parse_xml(std::string_view text);
 
+// The document is UTF-8 of characters XML allows: no control character but tab, line feed and carriage
+// return, no surrogate, not U+FFFE or U+FFFF.
+bool valid_xml_characters(std::string_view text);
+
 } // namespace tide

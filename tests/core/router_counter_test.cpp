@@ -39,8 +39,8 @@ TEST_P(Counter, CountsWhatTheRouterCounted) {
     for (const Step& step : GetParam().steps) {
         SCOPED_TRACE(step.ms);
         RouterAnswer answer{step.answered, step.udn, {}, step.ms * 1'000'000};
-        answer.links.push_back(
-            {step.total, step.total, step.state, GetParam().rate_bits, GetParam().rate_bits, step.uptime_s});
+        answer.links.push_back({true, step.total, step.total, step.state, GetParam().rate_bits,
+                                GetParam().rate_bits, step.uptime_s});
         const RouterCounter::Result after = counter.update(answer);
         EXPECT_EQ(after.valid, step.answered);
         EXPECT_EQ(after.received - before.received, step.counted);
@@ -120,15 +120,19 @@ INSTANTIATE_TEST_SUITE_P(Table, Counter, testing::ValuesIn(k_counter_cases),
 TEST(Counter, EveryLinkThatIsUpCounts) {
     RouterCounter counter;
     const auto answer = [](int64_t s, uint64_t a, LinkState a_state, uint64_t b) {
-        return RouterAnswer{true,
-                            "A",
-                            {{a, 0, a_state, 0, 0, std::nullopt}, {b, 0, LinkState::up, 0, 0, std::nullopt}},
-                            s * 1'000'000'000};
+        return RouterAnswer{
+            true,
+            "A",
+            {{true, a, 0, a_state, 0, 0, std::nullopt}, {b > 0, b, 0, LinkState::up, 0, 0, std::nullopt}},
+            s * 1'000'000'000};
     };
     EXPECT_EQ(counter.update(answer(0, 100, LinkState::up, 5'000)).received, 0u);
     EXPECT_EQ(counter.update(answer(1, 300, LinkState::up, 5'050)).received, 250u);
     EXPECT_EQ(counter.update(answer(2, 900, LinkState::down, 5'100)).received, 300u);
     EXPECT_EQ(counter.update(answer(3, 1'000, LinkState::up, 5'100)).received, 400u);
+    // The second link does not answer; the first counts, the second keeps its baseline.
+    EXPECT_EQ(counter.update(answer(4, 1'100, LinkState::up, 0)).received, 500u);
+    EXPECT_EQ(counter.update(answer(5, 1'100, LinkState::up, 5'300)).received, 700u);
 }
 
 struct BudgetCase {
