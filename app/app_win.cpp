@@ -57,8 +57,7 @@ int App::run(HINSTANCE instance, bool start_minimized) {
     apply_settings();
     refresh_ui();
     const int compact_mode = settings_.compact.mode;
-    if ((!start_minimized && !settings_.main_window.start_minimized && compact_mode != 2) ||
-        compact_mode == 3) {
+    if ((!start_minimized && !settings_.main_window.start_minimized && compact_mode != 2) || compact_mode == 3) {
         show_dashboard();
     }
 
@@ -80,12 +79,12 @@ int App::run(HINSTANCE instance, bool start_minimized) {
 }
 
 void App::shut_down() {
-    dashboard_.show(false);   // at once: the saves below may wait on a slow disk
+    dashboard_.show(false); // at once: the saves below may wait on a slow disk
     settings_dialog_.close(); // unapplied edits are dropped, as with Cancel
     usage_window_.close();    // keeps its place for the save below
     count_last_bytes();
     sampler_thread_.stop_and_join();
-    take_in_sample();    // a sample published after the wait above still counts
+    take_in_sample(); // a sample published after the wait above still counts
     save_settings_now(); // takes the displays' positions back first
     save_usage_now();
     side_displays_.clear();
@@ -229,8 +228,7 @@ void App::tell_cannot_save() {
     if (localizer_.rtl) {
         flags |= MB_RIGHT | MB_RTLREADING;
     }
-    MessageBoxW(controller_window_, localizer_.wide_text("portable.cannot_save").c_str(), L"Tidemeter",
-                flags);
+    MessageBoxW(controller_window_, localizer_.wide_text("portable.cannot_save").c_str(), L"Tidemeter", flags);
 }
 
 // At logon the shell can refuse the icon without ever sending "TaskbarCreated" afterwards: the icon
@@ -273,8 +271,7 @@ int App::run_message_loop() {
         if (settings_dialog_.handle_dialog_message(message)) {
             continue;
         }
-        if (const HWND dashboard = dashboard_.hwnd();
-            dashboard != nullptr && IsDialogMessageW(dashboard, &message)) {
+        if (const HWND dashboard = dashboard_.hwnd(); dashboard != nullptr && IsDialogMessageW(dashboard, &message)) {
             continue;
         }
         // Tab between its buttons, Escape closes it.
