@@ -316,7 +316,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "<r>a\xF4\x90\x80\x80"
                 "b</r>",
                 false},
-        XmlCase{"BracketsInText", "<r>a]]b</r>", true}, XmlCase{"CdataEndInText", "<r>a]]>b</r>", false}),
+        XmlCase{"BracketsInText", "<r>a]]b</r>", true}, XmlCase{"CdataEndInText", "<r>a]]>b</r>", false},
+        XmlCase{"BlanksBeforeTheRoot", " \n<r>a</r>", true}, XmlCase{"TextBeforeTheRoot", "x\n<r>a</r>", false}),
     [](const auto& info) { return info.param.name; });
 
 std::string answer(const std::string& response, const std::string& value) {
