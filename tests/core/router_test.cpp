@@ -317,7 +317,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "b</r>",
                 false},
         XmlCase{"BracketsInText", "<r>a]]b</r>", true}, XmlCase{"CdataEndInText", "<r>a]]>b</r>", false},
-        XmlCase{"BlanksBeforeTheRoot", " \n<r>a</r>", true}, XmlCase{"TextBeforeTheRoot", "x\n<r>a</r>", false}),
+        XmlCase{"BlanksBeforeTheRoot", " \n<r>a</r>", true},
+        XmlCase{"TextBeforeTheRoot", "x\n<r>a</r>", false}),
     [](const auto& info) { return info.param.name; });
 
 std::string answer(const std::string& response, const std::string& value) {
@@ -357,6 +358,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"NotANumber", answer(k_received, "<NewTotalBytesReceived>12a</NewTotalBytesReceived>"),
                    std::nullopt},
         AnswerCase{"Empty", answer(k_received, "<NewTotalBytesReceived/>"), std::nullopt},
+        AnswerCase{"NotAnEnvelope", "<NewTotalBytesReceived>7</NewTotalBytesReceived>", std::nullopt},
         AnswerCase{"TheOtherTotal",
                    answer("GetTotalBytesSentResponse", "<NewTotalBytesSent>5</NewTotalBytesSent>"),
                    std::nullopt},
@@ -371,6 +373,14 @@ INSTANTIATE_TEST_SUITE_P(
                    padded(answer(k_received, "<NewTotalBytesReceived>7</NewTotalBytesReceived>"), 16'385),
                    std::nullopt}),
     [](const auto& info) { return info.param.name; });
+
+// References become UTF-8 of one to four bytes.
+TEST(Xml, ResolvesReferences) {
+    const std::optional<XmlTree> tree =
+        parse_xml("<r>&#x7F;&#233;&#x263A;&#x1F600;&lt;&amp;&gt;&quot;&apos;</r>");
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(tree->elements[0].text, "\x7F\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80<&>\"'");
+}
 
 TEST(Answers, LinkPropertiesAndUptime) {
     const std::string response = "GetCommonLinkPropertiesResponse";

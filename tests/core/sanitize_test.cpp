@@ -111,6 +111,20 @@ INSTANTIATE_TEST_SUITE_P(
              "b",
              "a\xE2\x81\xAA"
              "b"},
+        Case{"FirstC1",
+             "a\xC2\x80"
+             "b",
+             "ab"},
+        Case{"LastBeforeC1",
+             "a\xC2"
+             "b",
+             "a\xC2"
+             "b"},
+        Case{"EmbeddingsAndOverrides",
+             "\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD"
+             "x\xE2\x81\xA7\xE2\x81\xA8",
+             "x"},
+        Case{"CutSequenceKept", "a\xE2\x80", "a\xE2\x80"},
         Case{"NextLine",
              "a\xC2\x85"
              "b",
