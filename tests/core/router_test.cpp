@@ -99,6 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
         UrlCase{"PortZero", "http://192.168.1.1:0/c", std::nullopt, false},
         UrlCase{"PortTooLarge", "http://192.168.1.1:65536/c", std::nullopt, false},
         UrlCase{"NetworkPath", "//192.168.1.1/c", std::nullopt, false},
+        UrlCase{"AbsoluteUrlInBlanks", " http://192.168.1.254/c \r\n",
+                HttpUrl{ip(192, 168, 1, 254), 80, "/c"}, true},
+        UrlCase{"ColonInPath", "/a:b", HttpUrl{ip(192, 168, 1, 1), 5000, "/a:b"}, true},
+        UrlCase{"PortOfFiveDigits", "http://192.168.1.1:00080/c", HttpUrl{ip(192, 168, 1, 1), 80, "/c"},
+                true},
+        UrlCase{"PortOfSixDigits", "http://192.168.1.1:000080/c", std::nullopt, false},
+        UrlCase{"TildeInPath", "/c~", HttpUrl{ip(192, 168, 1, 1), 5000, "/c~"}, true},
+        UrlCase{"DeleteInPath", "/c\x7F", std::nullopt, false},
+        UrlCase{"LetterInAddress", "http://192.168.1.1a/c", std::nullopt, false},
         UrlCase{"SpaceInPath", "/c d", std::nullopt, false},
         UrlCase{"LineBreakInPath", "/c\r\nHost: x", std::nullopt, false}),
     [](const auto& info) { return info.param.name; });
@@ -318,7 +327,14 @@ INSTANTIATE_TEST_SUITE_P(
                 false},
         XmlCase{"BracketsInText", "<r>a]]b</r>", true}, XmlCase{"CdataEndInText", "<r>a]]>b</r>", false},
         XmlCase{"BlanksBeforeTheRoot", " \n<r>a</r>", true},
-        XmlCase{"TextBeforeTheRoot", "x\n<r>a</r>", false}),
+        XmlCase{"TextBeforeTheRoot", "x\n<r>a</r>", false},
+        XmlCase{"CdataInTheRoot", "<r><![CDATA[x]]></r>", true},
+        XmlCase{"CdataBeforeTheRoot", "<![CDATA[x]]><r>a</r>", false},
+        XmlCase{"ByteOrderMark", "\xEF\xBB\xBF<r>a</r>", true},
+        XmlCase{"Utf8LastPlane",
+                "<r>a\xF4\x8F\xBF\xBD"
+                "b</r>",
+                true}),
     [](const auto& info) { return info.param.name; });
 
 std::string answer(const std::string& response, const std::string& value) {
