@@ -178,6 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         DescriptionCase{"Igd1", description("", k_service, " /ctl/CmnIfCfg "), "/ctl/CmnIfCfg"},
         DescriptionCase{"Igd2WanDevice2", description("", k_service, "/c", "WANDevice:2"), "/c"},
+        DescriptionCase{"WanDeviceMisspelt", description("", k_service, "/c", "WANDevicX:1"), nullptr},
         DescriptionCase{"UrlBaseOnTheNetwork",
                         description("<URLBase>http://192.168.1.1:80/base/</URLBase>", k_service, "c"),
                         "/base/c"},
@@ -227,7 +228,9 @@ std::string wan_device(const std::string& control, const std::string& connection
            "<serviceType>" +
            k_service + "</serviceType><controlURL>" + control +
            "</controlURL></service></serviceList><deviceList><device><deviceType>urn:schemas-upnp-org:"
-           "device:WANConnectionDevice:1</deviceType><serviceList><service><serviceType>" +
+           "device:WANConnectionDevice:1</deviceType><serviceList><service><serviceType>urn:schemas-upnp-org:"
+           "service:WANEthernetLinkConfig:1</serviceType><controlURL>/link</controlURL></"
+           "service><service><serviceType>" +
            connection_service + "</serviceType><controlURL>" + control +
            "/conn</controlURL></service></serviceList></device></deviceList></device>";
 }
@@ -330,6 +333,7 @@ INSTANTIATE_TEST_SUITE_P(
         XmlCase{"TextBeforeTheRoot", "x\n<r>a</r>", false},
         XmlCase{"CdataInTheRoot", "<r><![CDATA[x]]></r>", true},
         XmlCase{"CdataBeforeTheRoot", "<![CDATA[x]]><r>a</r>", false},
+        XmlCase{"CdataUnterminated", "<r><![CDATA[a</r>", false},
         XmlCase{"ByteOrderMark", "\xEF\xBB\xBF<r>a</r>", true},
         XmlCase{"Utf8LastPlane",
                 "<r>a\xF4\x8F\xBF\xBD"
@@ -393,9 +397,9 @@ INSTANTIATE_TEST_SUITE_P(
 // References become UTF-8 of one to four bytes.
 TEST(Xml, ResolvesReferences) {
     const std::optional<XmlTree> tree =
-        parse_xml("<r>&#x7F;&#233;&#x263A;&#x1F600;&lt;&amp;&gt;&quot;&apos;</r>");
+        parse_xml("<r>&#x7F;&#233;&#x263a;&#x1F600;&#x10FFFD;&lt;&amp;&gt;&quot;&apos;</r>");
     ASSERT_TRUE(tree);
-    EXPECT_EQ(tree->elements[0].text, "\x7F\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80<&>\"'");
+    EXPECT_EQ(tree->elements[0].text, "\x7F\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80\xF4\x8F\xBF\xBD<&>\"'");
 }
 
 TEST(Answers, LinkPropertiesAndUptime) {

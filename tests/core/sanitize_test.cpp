@@ -72,6 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DeviceNameInCapitals", "UUID:ABCDEF01::urn", "UUID:<id>::urn"},
         Case{"DeviceNameOfSevenDigitsKept", "uuid:abcdef0 x", "uuid:abcdef0 x"},
         Case{"DeviceMarkerAtEnd", "name uuid:", "name uuid:"},
+        Case{"DeviceNameOfNines", "uuid:99999999 x", "uuid:<id> x"},
+        Case{"NotADeviceMarker", "xuid:abcdef01 x", "xuid:abcdef01 x"},
         // Bidirectional and C1 controls go, line and paragraph separators become blanks.
         Case{"RightToLeftOverride",
              "Box\xE2\x80\xAE"
