@@ -334,6 +334,7 @@ INSTANTIATE_TEST_SUITE_P(
         XmlCase{"CdataInTheRoot", "<r><![CDATA[x]]></r>", true},
         XmlCase{"CdataBeforeTheRoot", "<![CDATA[x]]><r>a</r>", false},
         XmlCase{"CdataUnterminated", "<r><![CDATA[a</r>", false},
+        XmlCase{"NameOfEdgeCharacters", "<z9Z_-.>a</z9Z_-.>", true},
         XmlCase{"ByteOrderMark", "\xEF\xBB\xBF<r>a</r>", true},
         XmlCase{"Utf8LastPlane",
                 "<r>a\xF4\x8F\xBF\xBD"
