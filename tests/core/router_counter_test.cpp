@@ -149,6 +149,7 @@ TEST(LinkBudget, IsExactAndSaturates) {
           BudgetCase{29'400'000'000, 1'250'000'000, 36'750'000'000},
           BudgetCase{60'000'000'000, 1'250'000'000, 75'000'000'000}, BudgetCase{1'500'000, 1'000'000, 1'500},
           BudgetCase{999, 1'000'000, 0}, BudgetCase{0, 1'250'000'000, 0},
+          BudgetCase{2'000'000'000, 9'223'372'036'854'775'807, 18'446'744'073'709'551'614u},
           BudgetCase{-1'000'000'000, 1'250'000'000, 0},
           BudgetCase{9'223'372'036'854'775'807, 125'000'000'000, 18'446'744'073'709'551'615u}}) {
         EXPECT_EQ(link_budget(c.elapsed_ns, c.bytes_per_second), c.budget) << c.elapsed_ns;

@@ -334,6 +334,8 @@ INSTANTIATE_TEST_SUITE_P(
         XmlCase{"CdataInTheRoot", "<r><![CDATA[x]]></r>", true},
         XmlCase{"CdataBeforeTheRoot", "<![CDATA[x]]><r>a</r>", false},
         XmlCase{"CdataUnterminated", "<r><![CDATA[a</r>", false},
+        XmlCase{"ReferenceOfTenCharacters", "<r>&#x0000041;</r>", true},
+        XmlCase{"ReferenceOfElevenCharacters", "<r>&#x00000041;</r>", false},
         XmlCase{"NameOfEdgeCharacters", "<z9Z_-.>a</z9Z_-.>", true},
         XmlCase{"ByteOrderMark", "\xEF\xBB\xBF<r>a</r>", true},
         XmlCase{"Utf8LastPlane",
@@ -401,6 +403,25 @@ TEST(Xml, ResolvesReferences) {
         parse_xml("<r>&#x7F;&#233;&#x263a;&#x1F600;&#x10FFFD;&lt;&amp;&gt;&quot;&apos;</r>");
     ASSERT_TRUE(tree);
     EXPECT_EQ(tree->elements[0].text, "\x7F\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80\xF4\x8F\xBF\xBD<&>\"'");
+}
+
+// An empty element adds nothing to its parent's text.
+TEST(Xml, KeepsTheTextAroundAnEmptyElement) {
+    const std::optional<XmlTree> tree = parse_xml("<r>a<e/>b<f a='1'/>c</r>");
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(tree->elements[0].text, "abc");
+}
+
+// Names are kept up to 128 bytes, cut on a character boundary.
+TEST(Descriptions, NamesAreCutAt128Bytes) {
+    const auto named = [](const std::string& name) {
+        return read_description(replaced(description("", k_service, "/c"), "Home &amp; Garden", name),
+                                k_location);
+    };
+    const std::string name128 = std::string(126, 'n') + "\xC3\xA9";
+    ASSERT_TRUE(named(name128));
+    EXPECT_EQ(named(name128)->friendly_name, name128);
+    EXPECT_EQ(named(std::string(127, 'n') + "\xC3\xA9")->friendly_name, std::string(127, 'n'));
 }
 
 TEST(Answers, LinkPropertiesAndUptime) {

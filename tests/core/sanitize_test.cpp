@@ -73,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DeviceNameOfSevenDigitsKept", "uuid:abcdef0 x", "uuid:abcdef0 x"},
         Case{"DeviceMarkerAtEnd", "name uuid:", "name uuid:"},
         Case{"DeviceNameOfNines", "uuid:99999999 x", "uuid:<id> x"},
+        Case{"AddressWithNines", "x a9@b9 y", "x <email> y"},
         Case{"NotADeviceMarker", "xuid:abcdef01 x", "xuid:abcdef01 x"},
         // Bidirectional and C1 controls go, line and paragraph separators become blanks.
         Case{"RightToLeftOverride",
