@@ -26,6 +26,15 @@ TEST(SpreadOverDays, ANightsSilenceGoesOnItsDays) {
     EXPECT_EQ(spread_over_days({5, 6}, 0, k_day_100 + 2, utc), (Days{{100, {5, 6}}}));
 }
 
+// A span of more than a year puts the bytes on its last 366 days.
+TEST(SpreadOverDays, ASpanOfMoreThanAYearKeepsItsLastYear) {
+    const TimeZoneState utc;
+    const Days days = spread_over_days({366'000, 0}, 600 * k_day, 1'000 * k_day, utc);
+    ASSERT_EQ(days.size(), 367u); // the 366 days before day 1000, and day 1000 with nothing
+    EXPECT_EQ(days.front(), (std::pair<int64_t, DayTotals>{634, {1'000, 0}}));
+    EXPECT_EQ(days.back(), (std::pair<int64_t, DayTotals>{1'000, {0, 0}}));
+}
+
 TEST(SpreadOverDays, FollowsTheLocalMidnight) {
     TimeZoneState berlin; // UTC + 1 h: local midnight is 23:00 UTC
     berlin.bias_min = -60;

@@ -334,6 +334,9 @@ INSTANTIATE_TEST_SUITE_P(
         XmlCase{"CdataInTheRoot", "<r><![CDATA[x]]></r>", true},
         XmlCase{"CdataBeforeTheRoot", "<![CDATA[x]]><r>a</r>", false},
         XmlCase{"CdataUnterminated", "<r><![CDATA[a</r>", false},
+        XmlCase{"EmptyProcessingInstruction", "<?><r>a</r>", false},
+        XmlCase{"ReferenceInAttribute", "<r a='&amp;'>a</r>", true},
+        XmlCase{"UnknownReferenceInAttribute", "<r a='&nbsp;'>a</r>", false},
         XmlCase{"ReferenceOfTenCharacters", "<r>&#x0000041;</r>", true},
         XmlCase{"ReferenceOfElevenCharacters", "<r>&#x00000041;</r>", false},
         XmlCase{"NameOfEdgeCharacters", "<z9Z_-.>a</z9Z_-.>", true},
@@ -400,9 +403,10 @@ INSTANTIATE_TEST_SUITE_P(
 // References become UTF-8 of one to four bytes.
 TEST(Xml, ResolvesReferences) {
     const std::optional<XmlTree> tree =
-        parse_xml("<r>&#x7F;&#233;&#x263a;&#x1F600;&#x10FFFD;&lt;&amp;&gt;&quot;&apos;</r>");
+        parse_xml("<r>&#x7F;&#x80;&#233;&#x263a;&#x1F600;&#x10FFFD;&lt;&amp;&gt;&quot;&apos;</r>");
     ASSERT_TRUE(tree);
-    EXPECT_EQ(tree->elements[0].text, "\x7F\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80\xF4\x8F\xBF\xBD<&>\"'");
+    EXPECT_EQ(tree->elements[0].text,
+              "\x7F\xC2\x80\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80\xF4\x8F\xBF\xBD<&>\"'");
 }
 
 // An empty element adds nothing to its parent's text.
