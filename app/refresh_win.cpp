@@ -7,6 +7,7 @@
 #include "app/app_win.h"
 #include "base/messages_win.h"
 #include "base/wide_text_win.h"
+#include "net/day_share.h"
 #include "persistence/usage_win.h"
 
 namespace tide::app {
@@ -34,19 +35,24 @@ void App::take_in_sample() {
     if (!current_sample_.source_problem.empty()) {
         recent_errors_.add(now, current_sample_.source_problem);
     }
-    // The store is fed whatever history_mode says; saving decides what is kept.
-    if (usage_counter_.feed(usage_.store, local_day_number(), current_sample_.session_received,
-                            current_sample_.session_sent)) {
+    // The store is fed whatever history_mode says; saving decides what is kept. A sample that covers a
+    // silence (a night asleep) puts its bytes on the days it covers.
+    UsageStore growth;
+    if (usage_counter_.feed(growth, 0, current_sample_.session_received, current_sample_.session_sent)) {
+        for (const auto& [day, bytes] :
+             spread_over_days(growth.get(0), current_sample_.counted_since, now, current_time_zone())) {
+            usage_.store.add(day, bytes.download, bytes.upload);
+        }
         usage_.dirty = true;
     }
 }
 
 // Before the usage is saved for the last time (exit, the end of the session): what crossed since the
-// last sample, up to an interval's worth, is measured and counted rather than lost.
+// last sample, up to an interval's worth, is measured and counted rather than lost. When the wait runs
+// out, the latest sample published is still taken in (the store counts each sample's growth once).
 void App::count_last_bytes() {
-    if (sampler_thread_.measure_now(k_last_sample_limit_ms)) {
-        take_in_sample();
-    }
+    sampler_thread_.measure_now(k_last_sample_limit_ms);
+    take_in_sample();
 }
 
 void App::refresh_ui() {

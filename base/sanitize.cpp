@@ -1,6 +1,9 @@
 // Scrubbing of free text: control bytes, profile user names, e-mail addresses, device names, length.
 #include "base/sanitize.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace tide {
 namespace {
 
@@ -158,8 +161,40 @@ void cut_to_length(std::string& text, size_t max_bytes) {
 
 } // namespace
 
+std::string remove_invisible_controls(std::string_view text) {
+    // UTF-8 of U+200E, U+200F, U+061C, U+202A to U+202E and U+2066 to U+2069.
+    constexpr std::string_view k_bidi[] = {"\xE2\x80\x8E", "\xE2\x80\x8F", "\xD8\x9C",     "\xE2\x80\xAA",
+                                           "\xE2\x80\xAB", "\xE2\x80\xAC", "\xE2\x80\xAD", "\xE2\x80\xAE",
+                                           "\xE2\x81\xA6", "\xE2\x81\xA7", "\xE2\x81\xA8", "\xE2\x81\xA9"};
+    constexpr std::string_view k_separators[] = {"\xE2\x80\xA8", "\xE2\x80\xA9"}; // U+2028, U+2029
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto starts = [&](std::string_view sequence) {
+            return text.substr(0, sequence.size()) == sequence;
+        };
+        const std::string_view* bidi = std::find_if(std::begin(k_bidi), std::end(k_bidi), starts);
+        const std::string_view* separator =
+            std::find_if(std::begin(k_separators), std::end(k_separators), starts);
+        const std::string_view pair = text.substr(0, 2);
+        if (bidi != std::end(k_bidi)) {
+            text.remove_prefix(bidi->size());
+        } else if (separator != std::end(k_separators)) {
+            out.push_back(' ');
+            text.remove_prefix(separator->size());
+        } else if (pair.size() == 2 && pair[0] == '\xC2' && static_cast<unsigned char>(pair[1]) >= 0x80 &&
+                   static_cast<unsigned char>(pair[1]) <= 0x9F) {
+            text.remove_prefix(2); // a C1 control: U+0080 to U+009F
+        } else {
+            out.push_back(text.front());
+            text.remove_prefix(1);
+        }
+    }
+    return out;
+}
+
 std::string sanitize_text(std::string_view text, size_t max_bytes) {
-    std::string plain(text);
+    std::string plain = remove_invisible_controls(text);
     for (char& c : plain) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F) {

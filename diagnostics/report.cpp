@@ -46,12 +46,28 @@ void line(std::string& out, std::string_view text) {
     out.push_back('\n');
 }
 
-// Identifiers shorter than this would hit ordinary words and figures and hide nothing worth hiding.
-constexpr size_t k_min_identifier_bytes = 4;
+// Identifiers shorter than this would hit ordinary words and figures ("1000" as a serial number is
+// also a sampling interval) and hide nothing worth hiding.
+constexpr size_t k_min_identifier_bytes = 6;
 
-void replace_all(std::string& text, std::string_view what, std::string_view with) {
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
-        text.replace(at, what.size(), with);
+bool is_word_byte(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Replaces `what` where it stands as a whole token: not inside a longer word or figure.
+void replace_tokens(std::string& text, std::string_view what, std::string_view with) {
+    size_t at = text.find(what);
+    while (at != std::string::npos) {
+        const size_t end = at + what.size();
+        const bool whole =
+            (at == 0 || !is_word_byte(text[at - 1])) && (end == text.size() || !is_word_byte(text[end]));
+        if (whole) {
+            text.replace(at, what.size(), with);
+            at = text.find(what, at + with.size());
+        } else {
+            at = text.find(what, at + 1);
+        }
     }
 }
 
@@ -141,7 +157,7 @@ std::string build_diagnostics_report(const DiagnosticsInput& in) {
     for (const std::string& identifier : in.identifiers) {
         for (const std::string& form : {identifier, cleaned(identifier)}) {
             if (form.size() >= k_min_identifier_bytes) {
-                replace_all(out, form, "<id>");
+                replace_tokens(out, form, "<id>");
             }
         }
     }
@@ -162,8 +178,7 @@ std::string format_utc_iso8601(int64_t unix_seconds) {
     const auto day = static_cast<long long>(date.day);
 
     char buffer[80];
-    std::snprintf(buffer, sizeof buffer, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
-                  year, month, day,
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", year, month, day,
                   static_cast<long long>(second_of_day / 3600),
                   static_cast<long long>(second_of_day / 60 % 60),
                   static_cast<long long>(second_of_day % 60));

@@ -34,7 +34,7 @@ struct DiagnosticsInput {
     std::string status_word;              // see diagnostics_status_word
     int language_standard = 0;            // yyyymm of the language revision the program was built against
     int interval_ms = 0;
-    std::string data_mode; // where the files live (data_mode_text); no line when empty
+    std::string data_mode;                       // where the files live (data_mode_text); no line when empty
     std::vector<DiagnosticsDisplay> displays;    // monitor enumeration order
     std::vector<DiagnosticsError> recent_errors; // oldest first
 };
@@ -50,8 +50,9 @@ std::string_view diagnostics_status_word(bool paused, int status);
 // The English name of a counted source ("This PC's interface" for a code it does not know).
 std::string_view diagnostics_source_name(int source);
 
-// The report text (UTF-8, "\n" line ends, no byte-order mark). Every identifier of the input, wherever
-// it turns up, is written as "<id>".
+// The report text (UTF-8, "\n" line ends, no byte-order mark). Every identifier of the input of at
+// least six bytes is written as "<id>" wherever it stands as a whole token; a shorter one identifies
+// nothing and would only hide ordinary figures.
 std::string build_diagnostics_report(const DiagnosticsInput& input);
 
 // "YYYY-MM-DDTHH:MM:SSZ" for Unix seconds in UTC; times before 1970 work (floor semantics).

@@ -1,6 +1,6 @@
 // Fuzz target for what a router sends: the discovery reply, the description and the SOAP answers. No
 // input may crash the readers, and whatever they accept keeps their promises.
-#include "net/router.h"
+#include "net/router_protocol.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,18 +22,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
-    if (const std::optional<tide::RouterDescription> description =
-            tide::read_description(text, location, network)) {
-        if (!tide::on_network(network, description->control.address) ||
-            description->control.path.find_first_of(" \r\n") != std::string::npos) {
-            std::abort();
+    if (const std::optional<tide::RouterDescription> description = tide::read_description(text, location)) {
+        for (const tide::WanLink& link : description->links) {
+            if (link.common.address != location.address ||
+                link.common.path.find_first_of(" \r\n") != std::string::npos ||
+                (link.connection && link.connection->address != location.address)) {
+                std::abort();
+            }
         }
     }
     for (const tide::RouterAction action :
          {tide::RouterAction::total_received, tide::RouterAction::total_sent}) {
         (void)tide::read_total(text, action);
     }
-    (void)tide::read_link_up(text);
+    (void)tide::read_link_properties(text);
+    (void)tide::on_network(network, location.address);
     (void)tide::resolve_url(location, text);
     return 0;
 }

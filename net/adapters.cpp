@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "net/plausible.h"
 #include "net/sampler.h"
 
 namespace tide {
@@ -56,7 +57,6 @@ SourceReading read_adapters(AdapterTotals& totals, const Inventory& inventory) {
     }
     const int64_t elapsed = inventory.timestamp - totals.previous_time;
     const bool timed = elapsed >= RateMeter::k_min_interval && elapsed <= RateMeter::k_max_interval;
-    const double seconds = static_cast<double>(elapsed) / 1e9;
 
     std::map<uint64_t, InterfaceCounters> current;
     for (const uint64_t luid : counted_adapters(inventory)) {
@@ -69,9 +69,9 @@ SourceReading read_adapters(AdapterTotals& totals, const Inventory& inventory) {
         }
         const uint64_t received = now.received - before->second.received;
         const uint64_t sent = now.sent - before->second.sent;
-        // The same limit the single interface has: a driver resetting its counter to a huge value.
-        if (timed && (static_cast<double>(received) * 8.0 / seconds > RateMeter::k_max_rate ||
-                      static_cast<double>(sent) * 8.0 / seconds > RateMeter::k_max_rate)) {
+        // The same rule the single interface has: a driver resetting its counter to a huge value.
+        if (timed && (!plausible_rise(received, elapsed, k_interface_bytes_per_second) ||
+                      !plausible_rise(sent, elapsed, k_interface_bytes_per_second))) {
             continue;
         }
         totals.received += received;

@@ -1,5 +1,6 @@
-// The router client: SSDP over Winsock, the description and the SOAP requests over WinHTTP, their XML
-// through XmlLite into the portable readers.
+// The router client: SSDP over Winsock, the description and the SOAP requests over WinHTTP (asynchronous,
+// so that every request has a deadline whatever the router sends), their XML through XmlLite into the
+// portable readers.
 #include "net/router_win.h"
 
 // clang-format off
@@ -7,6 +8,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 #include <iphlpapi.h>
+#include <netioapi.h>
 #include <winhttp.h>
 #include <shlwapi.h>
 #include <objidl.h>
@@ -14,23 +16,31 @@
 #include <wrl/client.h>
 // clang-format on
 
+#include <algorithm>
 #include <cstring>
+#include <ctime>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/sanitize.h"
 #include "base/wide_text_win.h"
 #include "net/inventory.h"
-#include "net/router.h"
+#include "net/router_address.h"
+#include "net/router_counter.h"
+#include "net/router_protocol.h"
 
 namespace tide {
 namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr DWORD k_timeout_ms = 2000;
+constexpr DWORD k_action_deadline_ms = 2000;
+constexpr DWORD k_description_deadline_ms = 4000;
 constexpr uint64_t k_listen_ms = 2000;
+constexpr DWORD k_stop_check_ms = 50;       // how soon a wait notices the stop flag
 constexpr int k_failures_before_search = 3; // samples in a row without an answer
 constexpr uint64_t k_search_pause_ms = 10'000;
 constexpr int k_link_samples = 5;
@@ -85,9 +95,30 @@ std::wstring address_text(uint32_t address) {
            std::to_wstring((address >> 8) & 0xFF) + L"." + std::to_wstring(address & 0xFF);
 }
 
-// The networks of the interfaces that are up, IPv4 only.
-std::vector<LocalNetwork> local_networks() {
+// Waits for `event` until `deadline` (GetTickCount64) or until `stop` is set; true when it was signalled.
+bool wait_until(HANDLE event, uint64_t deadline, const std::atomic<bool>& stop) {
+    while (!stop.load()) {
+        const uint64_t now = GetTickCount64();
+        if (now >= deadline) {
+            return false;
+        }
+        const auto slice = static_cast<DWORD>(std::min<uint64_t>(deadline - now, k_stop_check_ms));
+        if (WaitForSingleObject(event, slice) == WAIT_OBJECT_0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// This PC's IPv4 interfaces that are up, with their networks and default gateways, and every IPv4
+// address of its own.
+struct Interfaces {
     std::vector<LocalNetwork> networks;
+    std::vector<uint32_t> own;
+};
+
+Interfaces local_interfaces() {
+    Interfaces found;
     ULONG size = 16 * 1024;
     std::vector<unsigned char> buffer;
     ULONG result = ERROR_BUFFER_OVERFLOW;
@@ -98,32 +129,49 @@ std::vector<LocalNetwork> local_networks() {
             reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
     if (result != NO_ERROR) {
-        return networks;
+        return found;
+    }
+    // The default gateway of each interface, from the routing table (which Wine fills too).
+    std::vector<std::pair<NET_IFINDEX, uint32_t>> gateways;
+    MIB_IPFORWARD_TABLE2* routes = nullptr;
+    if (GetIpForwardTable2(AF_INET, &routes) == NO_ERROR && routes != nullptr) {
+        for (ULONG i = 0; i < routes->NumEntries; ++i) {
+            const MIB_IPFORWARD_ROW2& row = routes->Table[i];
+            const uint32_t hop = ntohl(row.NextHop.Ipv4.sin_addr.s_addr);
+            if (row.DestinationPrefix.PrefixLength == 0 && row.NextHop.si_family == AF_INET && hop != 0) {
+                gateways.emplace_back(row.InterfaceIndex, hop);
+            }
+        }
+        FreeMibTable(routes);
     }
     for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
          adapter = adapter->Next) {
-        if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) {
-            continue;
+        const bool usable =
+            adapter->OperStatus == IfOperStatusUp && adapter->IfType != IF_TYPE_SOFTWARE_LOOPBACK;
+        std::optional<uint32_t> gateway;
+        for (const auto& [index, hop] : gateways) {
+            if (index == adapter->IfIndex && !gateway) {
+                gateway = hop;
+            }
         }
         for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr; unicast = unicast->Next) {
             const sockaddr* address = unicast->Address.lpSockaddr;
             if (address == nullptr || address->sa_family != AF_INET) {
                 continue;
             }
-            const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(address);
-            networks.push_back({ntohl(ipv4->sin_addr.s_addr), static_cast<int>(unicast->OnLinkPrefixLength)});
+            const uint32_t own = ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr);
+            found.own.push_back(own);
+            if (usable) {
+                found.networks.push_back({own, static_cast<int>(unicast->OnLinkPrefixLength), gateway});
+            }
         }
     }
-    return networks;
+    return found;
 }
 
-struct Candidate {
-    HttpUrl location;
-    LocalNetwork network;
-};
-
-// Sends both searches from every network's own address and collects the first usable reply.
-std::optional<Candidate> search(const std::vector<LocalNetwork>& networks) {
+// Sends both searches from every network's own address and collects the replies of the whole window:
+// the router is chosen among all of them, not taken from whoever answers first.
+std::vector<SsdpOrigin> search(const std::vector<LocalNetwork>& networks, const std::atomic<bool>& stop) {
     std::vector<Socket> sockets;
     std::vector<LocalNetwork> socket_networks;
     sockaddr_in group{};
@@ -131,6 +179,9 @@ std::optional<Candidate> search(const std::vector<LocalNetwork>& networks) {
     group.sin_port = htons(1900);
     group.sin_addr.s_addr = htonl(0xEFFFFFFA); // 239.255.255.250
     for (const LocalNetwork& network : networks) {
+        if (!network.gateway) {
+            continue; // no router to find there
+        }
         Socket s;
         s.handle = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         if (s.handle == INVALID_SOCKET) {
@@ -157,8 +208,9 @@ std::optional<Candidate> search(const std::vector<LocalNetwork>& networks) {
             socket_networks.push_back(network);
         }
     }
+    std::vector<SsdpOrigin> replies;
     const uint64_t deadline = GetTickCount64() + k_listen_ms;
-    while (!sockets.empty()) {
+    while (!sockets.empty() && !stop.load() && replies.size() < 64) {
         const uint64_t now = GetTickCount64();
         if (now >= deadline) {
             break;
@@ -168,9 +220,9 @@ std::optional<Candidate> search(const std::vector<LocalNetwork>& networks) {
         for (const Socket& s : sockets) {
             FD_SET(s.handle, &readable);
         }
-        const long wait_ms = static_cast<long>(deadline - now);
+        const long wait_ms = static_cast<long>(std::min<uint64_t>(deadline - now, k_stop_check_ms));
         timeval timeout{wait_ms / 1000, (wait_ms % 1000) * 1000};
-        if (select(0, &readable, nullptr, nullptr, &timeout) <= 0) {
+        if (select(0, &readable, nullptr, nullptr, &timeout) < 0) {
             break;
         }
         for (size_t i = 0; i < sockets.size(); ++i) {
@@ -188,14 +240,100 @@ std::optional<Candidate> search(const std::vector<LocalNetwork>& networks) {
             const std::optional<SsdpReply> reply =
                 read_ssdp_reply(std::string_view(datagram, static_cast<size_t>(n)));
             const std::optional<HttpUrl> location = reply ? parse_http_url(reply->location) : std::nullopt;
-            // The reply must come from the network it was asked on and point into it.
-            if (location && on_network(socket_networks[i], location->address) &&
-                on_network(socket_networks[i], ntohl(from.sin_addr.s_addr))) {
-                return Candidate{*location, socket_networks[i]};
+            if (location) {
+                replies.push_back({ntohl(from.sin_addr.s_addr), *location, socket_networks[i]});
             }
         }
     }
-    return std::nullopt;
+    return replies;
+}
+
+// One request's state, shared by the thread that waits for it and WinHTTP's callbacks: freed by
+// whichever of the two lets go last (the callbacks at the handle's closing), so that a request given
+// up at its deadline may still finish inside WinHTTP without touching freed memory.
+struct Exchange {
+    explicit Exchange(size_t max) : limit(max), done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+    ~Exchange() {
+        if (done != nullptr) {
+            CloseHandle(done);
+        }
+    }
+    void release() {
+        if (--references == 0) {
+            delete this;
+        }
+    }
+    void finish(bool success) {
+        if (!finished.exchange(true)) {
+            ok = success;
+            SetEvent(done);
+        }
+    }
+
+    std::atomic<int> references{2}; // the waiting thread and the request handle
+    std::atomic<bool> finished{false};
+    bool ok = false;
+    size_t limit;
+    std::string body;
+    char buffer[4096];
+    HANDLE done;
+};
+
+void CALLBACK on_request_event(HINTERNET request, DWORD_PTR context, DWORD status, void* info, DWORD length) {
+    auto* exchange = reinterpret_cast<Exchange*>(context);
+    if (exchange == nullptr) {
+        return;
+    }
+    switch (status) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+        if (!WinHttpReceiveResponse(request, nullptr)) {
+            exchange->finish(false);
+        }
+        break;
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE: {
+        DWORD code = 0;
+        DWORD size = sizeof(code);
+        if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                 WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX) ||
+            code != 200 || !WinHttpQueryDataAvailable(request, nullptr)) {
+            exchange->finish(false);
+        }
+        break;
+    }
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE: {
+        const DWORD available = info != nullptr ? *static_cast<DWORD*>(info) : 0;
+        if (available == 0) {
+            exchange->finish(true);
+        } else if (!WinHttpReadData(request, exchange->buffer,
+                                    std::min<DWORD>(available, sizeof(exchange->buffer)), nullptr)) {
+            exchange->finish(false);
+        }
+        break;
+    }
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+        if (length == 0) {
+            exchange->finish(true);
+        } else if (exchange->body.size() + length > exchange->limit) {
+            exchange->finish(false);
+        } else {
+            exchange->body.append(exchange->buffer, length);
+            if (!WinHttpQueryDataAvailable(request, nullptr)) {
+                exchange->finish(false);
+            }
+        }
+        break;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+        exchange->finish(false);
+        break;
+    case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+        exchange->finish(false);
+        exchange->release();
+        break;
+    default:
+        break;
+    }
 }
 
 // XmlLite, loaded from the system folder when first needed.
@@ -212,6 +350,12 @@ public:
         }
         if (create_ == nullptr) {
             return parse_xml(text); // the system's reader is missing: the portable one reads the same
+        }
+        // What the portable reader refuses is refused here too. XmlLite refuses control characters
+        // (also as references), invalid UTF-8 and "]]>" in text by itself; Wine's stand-in lets some
+        // through, and the program must not depend on which one it runs on.
+        if (!parse_xml(text)) {
+            return std::nullopt;
         }
         ComPtr<IStream> stream;
         stream.Attach(
@@ -268,16 +412,24 @@ private:
 
 class RouterClient final : public ReadingSource {
 public:
-    RouterClient() {
+    explicit RouterClient(const std::atomic<bool>& stop) : stop_(stop) {
         WSADATA data{};
-        winsock = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-        session.reset(WinHttpOpen(L"Tidemeter", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                  WINHTTP_NO_PROXY_BYPASS, 0));
-        if (session.handle != nullptr) {
-            WinHttpSetTimeouts(session.handle, static_cast<int>(k_timeout_ms), static_cast<int>(k_timeout_ms),
-                               static_cast<int>(k_timeout_ms), static_cast<int>(k_timeout_ms));
+        winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        session_.reset(WinHttpOpen(L"Tidemeter", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                   WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
+        if (session_.handle != nullptr) {
+            // The per-packet time-outs only back the deadline up; the deadline is what holds.
+            WinHttpSetTimeouts(session_.handle, static_cast<int>(k_action_deadline_ms),
+                               static_cast<int>(k_action_deadline_ms), static_cast<int>(k_action_deadline_ms),
+                               static_cast<int>(k_action_deadline_ms));
             DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-            WinHttpSetOption(session.handle, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy));
+            WinHttpSetOption(session_.handle, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy));
+            if (WinHttpSetStatusCallback(session_.handle, &on_request_event,
+                                         WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS |
+                                             WINHTTP_CALLBACK_FLAG_HANDLES,
+                                         0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+                session_.reset();
+            }
         }
     }
 
@@ -285,9 +437,9 @@ public:
     RouterClient& operator=(const RouterClient&) = delete;
 
     ~RouterClient() override {
-        connection.reset();
-        session.reset();
-        if (winsock) {
+        connection_.reset();
+        session_.reset();
+        if (winsock_) {
             WSACleanup();
         }
     }
@@ -295,185 +447,240 @@ public:
     SourceReading read() override;
 
 private:
-    // One request; the body of a 200 answer of at most `limit` bytes, or nothing.
+    // One request; the body of a 200 answer of at most `limit` bytes, or nothing when it did not come
+    // whole before the deadline.
     std::optional<std::string> request(const HttpUrl& url, const wchar_t* verb, const std::string& body,
-                                       const std::wstring& headers, size_t limit) {
-        if (connection.handle == nullptr) {
-            connection.reset(WinHttpConnect(session.handle, address_text(url.address).c_str(), url.port, 0));
-            if (connection.handle == nullptr) {
+                                       const std::wstring& headers, size_t limit, DWORD deadline_ms) {
+        const uint64_t deadline = GetTickCount64() + deadline_ms;
+        if (connection_.handle == nullptr || connected_to_ != url.address || connected_port_ != url.port) {
+            connection_.reset(
+                WinHttpConnect(session_.handle, address_text(url.address).c_str(), url.port, 0));
+            connected_to_ = url.address;
+            connected_port_ = url.port;
+            if (connection_.handle == nullptr) {
                 return std::nullopt;
             }
         }
         const std::wstring path = to_wide(url.path);
-        InternetHandle request(WinHttpOpenRequest(connection.handle, verb, path.c_str(), nullptr,
-                                                  WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
-        if (request.handle == nullptr) {
+        const HINTERNET handle = WinHttpOpenRequest(connection_.handle, verb, path.c_str(), nullptr,
+                                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
+        if (handle == nullptr) {
             return std::nullopt;
         }
+        auto* exchange = new (std::nothrow) Exchange(limit);
+        if (exchange == nullptr || exchange->done == nullptr) {
+            delete exchange;
+            WinHttpCloseHandle(handle);
+            return std::nullopt;
+        }
+        DWORD_PTR context = reinterpret_cast<DWORD_PTR>(exchange);
+        WinHttpSetOption(handle, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context));
         DWORD feature = WINHTTP_DISABLE_REDIRECTS;
-        WinHttpSetOption(request.handle, WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof(feature));
-        if (!WinHttpSendRequest(request.handle,
-                                headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+        WinHttpSetOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof(feature));
+        if (!WinHttpSendRequest(handle, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                                 static_cast<DWORD>(headers.size()), const_cast<char*>(body.data()),
-                                static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0) ||
-            !WinHttpReceiveResponse(request.handle, nullptr)) {
-            return std::nullopt;
+                                static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), context)) {
+            exchange->finish(false);
         }
-        DWORD status = 0;
-        DWORD size = sizeof(status);
-        if (!WinHttpQueryHeaders(request.handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                                 WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX) ||
-            status != 200) {
-            return std::nullopt;
+        const bool finished = wait_until(exchange->done, deadline, stop_);
+        std::optional<std::string> answer;
+        if (finished && exchange->ok) {
+            answer = std::move(exchange->body);
         }
-        std::string answer;
-        char buffer[4096];
-        DWORD read = 0;
-        do {
-            if (!WinHttpReadData(request.handle, buffer, sizeof(buffer), &read)) {
-                return std::nullopt;
-            }
-            if (answer.size() + read > limit) {
-                return std::nullopt;
-            }
-            answer.append(buffer, read);
-        } while (read > 0);
+        // Closing cancels whatever is still going on; the callbacks let go of the exchange at the end.
+        WinHttpCloseHandle(handle);
+        exchange->release();
+        if (!answer) {
+            connection_.reset(); // a connection that failed or dawdled is not used again
+        }
         return answer;
     }
 
     bool discover() {
-        last_search = GetTickCount64();
-        connection.reset();
-        const std::vector<LocalNetwork> networks = local_networks();
-        const std::optional<Candidate> candidate = winsock ? search(networks) : std::nullopt;
-        if (!candidate) {
+        last_search_ = GetTickCount64();
+        connection_.reset();
+        const Interfaces interfaces = local_interfaces();
+        const std::optional<SsdpOrigin> origin =
+            winsock_ ? choose_router(search(interfaces.networks, stop_), interfaces.own) : std::nullopt;
+        if (!origin) {
             return false;
         }
         const std::optional<std::string> text =
-            request(candidate->location, L"GET", {}, {}, k_max_description);
-        connection.reset(); // the description's server need not be the control URL's
-        std::optional<XmlTree> tree = text ? xml.parse(*text) : std::nullopt;
+            request(origin->location, L"GET", {}, {}, k_max_description, k_description_deadline_ms);
+        std::optional<XmlTree> tree = text ? xml_.parse(*text) : std::nullopt;
         std::optional<RouterDescription> found =
-            tree ? read_description(*tree, candidate->location, candidate->network) : std::nullopt;
+            tree ? read_description(*tree, origin->location) : std::nullopt;
         if (!found) {
-            problem = text ? "The router's description could not be read"
-                           : "The router's description did not arrive";
+            problem_ = text ? "The router's description could not be read"
+                            : "The router's description did not arrive";
             return false;
         }
-        router = std::move(found);
+        found->friendly_name = remove_invisible_controls(found->friendly_name);
+        found->model_name = remove_invisible_controls(found->model_name);
+        router_ = std::move(found);
+        links_.assign(router_->links.size(), LinkMemory{});
         return true;
     }
 
-    std::optional<XmlTree> ask(RouterAction action) {
+    std::optional<XmlTree> ask(const HttpUrl& control, RouterAction action, std::string_view service) {
         const std::wstring headers = L"Content-Type: text/xml; charset=\"utf-8\"\r\nSOAPAction: " +
-                                     to_wide(soap_action_header(action)) + L"\r\n";
-        const std::optional<std::string> text =
-            request(router->control, L"POST", soap_request_body(action), headers, k_max_answer);
+                                     to_wide(soap_action_header(action, service)) + L"\r\n";
+        const std::optional<std::string> text = request(control, L"POST", soap_request_body(action, service),
+                                                        headers, k_max_answer, k_action_deadline_ms);
         if (!text) {
-            connection.reset(); // a broken connection is opened again next time
             return std::nullopt;
         }
-        std::optional<XmlTree> tree = xml.parse(*text);
+        std::optional<XmlTree> tree = xml_.parse(*text);
         if (!tree) {
-            problem =
+            problem_ =
                 "The router's answer to " + std::string(soap_action_name(action)) + " could not be read";
         }
         return tree;
     }
 
-    RouterAnswer ask_all() {
-        RouterAnswer answer;
-        answer.udn = router->udn;
-        const std::optional<XmlTree> received = ask(RouterAction::total_received);
+    // What one link said this sample; not answered when its totals did not come.
+    LinkReading ask_link(const WanLink& link, size_t index) {
+        LinkMemory& memory = links_[index];
+        LinkReading reading;
+        reading.answered = false;
+        const std::optional<XmlTree> received =
+            ask(link.common, RouterAction::total_received, k_common_interface_config);
         const std::optional<uint64_t> received_value =
             received ? read_total(*received, RouterAction::total_received) : std::nullopt;
-        const std::optional<XmlTree> sent = received_value ? ask(RouterAction::total_sent) : std::nullopt;
+        const std::optional<XmlTree> sent =
+            received_value ? ask(link.common, RouterAction::total_sent, k_common_interface_config)
+                           : std::nullopt;
         const std::optional<uint64_t> sent_value =
             sent ? read_total(*sent, RouterAction::total_sent) : std::nullopt;
-        // The link's status changes rarely: asked every k_link_samples and after any failure, it costs a
-        // third less than the totals every sample.
-        const bool link_due = sent_value && samples_since_link >= k_link_samples;
-        const std::optional<XmlTree> link = link_due ? ask(RouterAction::link_properties) : std::nullopt;
-        const std::optional<bool> link_up = link ? read_link_up(*link) : std::nullopt;
+        if ((received && !received_value) || (sent && !sent_value)) {
+            problem_ = "The router answered without its counters";
+        }
+        if (!sent_value) {
+            memory.samples_since_link = k_link_samples;
+            return reading;
+        }
+        reading.answered = true;
+        reading.received = *received_value;
+        reading.sent = *sent_value;
+        // The link's state changes rarely: asked every k_link_samples, and every sample while it is
+        // down, so that counting resumes at the first answer after it is up again.
+        if (memory.samples_since_link >= k_link_samples || memory.state == LinkState::down) {
+            const std::optional<XmlTree> answer =
+                ask(link.common, RouterAction::link_properties, k_common_interface_config);
+            const std::optional<LinkProperties> properties =
+                answer ? read_link_properties(*answer) : std::nullopt;
+            memory.state = !properties      ? LinkState::unknown
+                           : properties->up ? LinkState::up
+                                            : LinkState::down;
+            if (properties) {
+                memory.downstream = properties->downstream;
+                memory.upstream = properties->upstream;
+            }
+            memory.samples_since_link = 0;
+        }
+        ++memory.samples_since_link;
+        reading.state = memory.state;
+        reading.downstream_bits = memory.downstream;
+        reading.upstream_bits = memory.upstream;
+        // A counter below the last one: the connection's uptime tells a reconnect from a glitch or a wrap.
+        const bool dropped =
+            memory.has_totals && (reading.received < memory.received || reading.sent < memory.sent);
+        if (dropped && link.connection) {
+            const std::optional<XmlTree> status =
+                ask(*link.connection, RouterAction::status_info, link.connection_service);
+            reading.uptime_s = status ? read_uptime(*status) : std::nullopt;
+        }
+        memory.has_totals = true;
+        memory.received = reading.received;
+        memory.sent = reading.sent;
+        return reading;
+    }
+
+    RouterAnswer ask_all() {
+        RouterAnswer answer;
+        answer.udn = router_->udn;
+        for (size_t i = 0; i < router_->links.size() && !stop_.load(); ++i) {
+            answer.links.push_back(ask_link(router_->links[i], i));
+            answer.answered |= answer.links.back().answered;
+        }
+        answer.answered = answer.answered && !stop_.load();
         answer.time = monotonic_nanoseconds();
-        if ((received && !received_value) || (sent && !sent_value) || (link && !link_up)) {
-            problem = "The router answered without its counters";
-        }
-        answer.answered = sent_value && (!link_due || link_up);
-        if (!answer.answered) {
-            samples_since_link = k_link_samples;
-            return answer;
-        }
-        if (link_due) {
-            last_link_up = *link_up;
-            samples_since_link = 0;
-        }
-        ++samples_since_link;
-        answer.received = *received_value;
-        answer.sent = *sent_value;
-        answer.link_up = last_link_up;
         return answer;
     }
 
     // A problem not reported since the router last answered well; a fixed text, nothing of the router's.
     std::string take_problem() {
-        std::string text = std::exchange(problem, std::string());
-        if (text.empty() || text == reported) {
+        std::string text = std::exchange(problem_, std::string());
+        if (text.empty() || text == reported_) {
             return {};
         }
-        reported = text;
+        reported_ = text;
         return text;
     }
 
-    InternetHandle session;
-    InternetHandle connection; // to the router found, kept for every sample
-    XmlLiteReader xml;
-    RouterCounter counter;
-    std::optional<RouterDescription> router;
-    int failures = 0;
-    uint64_t last_search = 0; // GetTickCount64; 0: never
-    std::string problem;
-    std::string reported;
-    bool winsock = false;
-    int samples_since_link = k_link_samples;
-    bool last_link_up = false;
+    struct LinkMemory {
+        int samples_since_link = k_link_samples;
+        LinkState state = LinkState::unknown;
+        uint64_t downstream = 0;
+        uint64_t upstream = 0;
+        bool has_totals = false;
+        uint64_t received = 0;
+        uint64_t sent = 0;
+    };
+
+    const std::atomic<bool>& stop_;
+    InternetHandle session_;
+    InternetHandle connection_; // to the router found, kept for every sample
+    uint32_t connected_to_ = 0;
+    uint16_t connected_port_ = 0;
+    XmlLiteReader xml_;
+    RouterCounter counter_;
+    std::optional<RouterDescription> router_;
+    std::vector<LinkMemory> links_;
+    int failures_ = 0;
+    uint64_t last_search_ = 0; // GetTickCount64; 0: never
+    std::string problem_;
+    std::string reported_;
+    bool winsock_ = false;
 };
 
 SourceReading RouterClient::read() {
     // A router that stopped answering may have come back with another address: search again, but
     // not more often than every k_search_pause_ms.
-    const bool search_due = last_search == 0 || GetTickCount64() - last_search >= k_search_pause_ms;
-    if ((!router || failures >= k_failures_before_search) && search_due && session.handle != nullptr) {
+    const bool search_due = last_search_ == 0 || GetTickCount64() - last_search_ >= k_search_pause_ms;
+    if ((!router_ || failures_ >= k_failures_before_search) && search_due && session_.handle != nullptr) {
         if (discover()) {
-            failures = 0;
+            failures_ = 0;
         }
     }
     RouterAnswer answer;
-    if (router) {
+    if (router_) {
         answer = ask_all();
     }
-    const RouterCounter::Result result = counter.update(answer);
+    const RouterCounter::Result result = counter_.update(answer);
     if (answer.answered) {
-        failures = 0;
-        reported.clear();
-    } else if (router) {
-        ++failures;
+        failures_ = 0;
+        reported_.clear();
+    } else if (router_) {
+        ++failures_;
     }
     SourceReading reading;
     reading.valid = result.valid;
     reading.status = answer.answered ? SourceStatus::ok
-                     : router        ? SourceStatus::router_not_answering
+                     : router_       ? SourceStatus::router_not_answering
                                      : SourceStatus::no_router;
     reading.received = result.received;
     reading.sent = result.sent;
-    reading.identity = result.epoch;
+    // The counter rule keeps its own baselines: its totals never jump, so one identity serves.
+    reading.identity = 1;
     reading.timestamp = answer.time;
+    reading.wall_time = static_cast<int64_t>(std::time(nullptr));
     reading.problem = take_problem();
-    if (router) {
-        reading.name = router->friendly_name;
-        reading.model = router->model_name;
-        reading.udn = router->udn;
-        reading.serial = router->serial_number;
+    if (router_) {
+        reading.name = router_->friendly_name;
+        reading.model = router_->model_name;
+        reading.udn = router_->udn;
+        reading.serial = router_->serial_number;
     }
     return reading;
 }
@@ -484,8 +691,8 @@ std::optional<XmlTree> read_xml(std::string_view text) {
     return XmlLiteReader().parse(text);
 }
 
-std::unique_ptr<ReadingSource> make_router_source() {
-    return std::make_unique<RouterClient>();
+std::unique_ptr<ReadingSource> make_router_source(const std::atomic<bool>& stop) {
+    return std::make_unique<RouterClient>(stop);
 }
 
 } // namespace tide

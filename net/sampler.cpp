@@ -1,6 +1,8 @@
 // Rate computation: turns successive inventories into published samples with rates and session totals.
 #include "net/sampler.h"
 
+#include "net/plausible.h"
+
 namespace tide {
 
 RateMeter::Reading RateMeter::update(uint64_t received, uint64_t sent, int64_t time, uint64_t luid) {
@@ -28,13 +30,14 @@ RateMeter::Reading RateMeter::update(uint64_t received, uint64_t sent, int64_t t
         reading.result = RateResult::counter_decreased;
         return reading;
     }
-    const double seconds = static_cast<double>(elapsed) / 1e9;
-    const double download = static_cast<double>(received - old.previous_received) * 8.0 / seconds;
-    const double upload = static_cast<double>(sent - old.previous_sent) * 8.0 / seconds;
-    if (download > k_max_rate || upload > k_max_rate) {
+    if (!plausible_rise(received - old.previous_received, elapsed, k_interface_bytes_per_second) ||
+        !plausible_rise(sent - old.previous_sent, elapsed, k_interface_bytes_per_second)) {
         reading.result = RateResult::implausible;
         return reading;
     }
+    const double seconds = static_cast<double>(elapsed) / 1e9;
+    const double download = static_cast<double>(received - old.previous_received) * 8.0 / seconds;
+    const double upload = static_cast<double>(sent - old.previous_sent) * 8.0 / seconds;
     reading.result = RateResult::ok;
     reading.download = download;
     reading.upload = upload;
@@ -69,7 +72,7 @@ void measure_totals(SamplerState& state, RateSample& sample, uint64_t received, 
                     uint64_t identity) {
     const RateMeter::Reading reading = state.meter.update(received, sent, time, identity);
     // A jump the meter found implausible (a driver resetting a counter to a huge value) is not
-    // traffic; counting it would put it into the day's usage for good.
+    // traffic: the one plausibility rule (net/plausible.h) decides for the session as for the rate.
     state.session.update(received, sent, identity, reading.result != RateResult::implausible);
     sample.session_received = state.session.total_received;
     sample.session_sent = state.session.total_sent;
@@ -131,13 +134,21 @@ RateSample compute_source_sample(SamplerState& state, MonitorSource source, cons
     sample.session_received = state.session.total_received;
     sample.session_sent = state.session.total_sent;
     if (!reading.valid) {
-        // No guesses: whatever passed while the source was silent is not counted.
+        // The session keeps its baseline: a source's totals are its own running sums, which decide
+        // for themselves what a silence was worth (the router's counters go on while it does not
+        // answer). The rate starts again after the silence.
         state.meter.has_previous = false;
-        state.session.has_previous = false;
         return sample;
     }
     sample.source_status = SourceStatus::ok;
+    const int64_t counted_since = state.session_wall_time;
+    const uint64_t before_received = state.session.total_received;
+    const uint64_t before_sent = state.session.total_sent;
     measure_totals(state, sample, reading.received, reading.sent, reading.timestamp, reading.identity);
+    if (state.session.total_received != before_received || state.session.total_sent != before_sent) {
+        sample.counted_since = counted_since;
+    }
+    state.session_wall_time = reading.wall_time;
     return sample;
 }
 

@@ -43,11 +43,15 @@ struct RateSample {
     std::string source_udn;   // identifiers of the router, for scrubbing reports; never shown
     std::string source_serial;
     std::string source_problem; // for the recent errors; said once by the source
+    // Unix seconds of the reading the session totals grew from, when this sample counted bytes and
+    // the source gave wall-clock times; 0 otherwise. The growth covers the time from there to now, so
+    // the bytes of a long silence (a night asleep) go on the days they crossed, not on the morning.
+    int64_t counted_since = 0;
 };
 
-// Rates from the change of one interface's counters between two inventories.
+// Rates from the change of one interface's counters between two inventories. A rise faster than
+// k_interface_bytes_per_second (net/plausible.h) is implausible.
 struct RateMeter {
-    static constexpr double k_max_rate = 1e12;                // bits per second
     static constexpr int64_t k_min_interval = 50'000'000;     // ns
     static constexpr int64_t k_max_interval = 60'000'000'000; // ns
 
@@ -86,14 +90,16 @@ struct SamplerState {
     RateMeter meter;
     SessionCounter session;
     MonitorSource source = MonitorSource::interface_; // the source of the last cycle
+    int64_t session_wall_time = 0; // unix seconds of the source reading the session baseline is from
 };
 
 // The chosen interface's counters (this PC's interface).
 RateSample compute_sample(SamplerState& state, const Inventory& inventory, const SamplerSelection& selection);
 
-// A source's cumulative totals (every adapter, the router) under the same rules: the first reading, a
-// new identity and a reading after one without an answer are baselines; a decrease or an implausible
-// jump counts nothing. A change of source is a new baseline too, so the session totals never jump.
+// A source's cumulative totals (every adapter, the router) under the same rules: the first reading and
+// a new identity are baselines; a decrease or an implausible jump counts nothing. A reading without an
+// answer restarts the rate but keeps the session's baseline: the source's running totals say what the
+// silence was worth. A change of source is a new baseline too, so the session totals never jump.
 RateSample compute_source_sample(SamplerState& state, MonitorSource source, const SourceReading& reading);
 
 } // namespace tide

@@ -23,7 +23,7 @@ struct SamplerLocal {
 
 RateSample measure_router(SamplerShared& shared, SamplerLocal& local) {
     if (!local.router && shared.make_router_source != nullptr) {
-        local.router = shared.make_router_source();
+        local.router = shared.make_router_source(shared.stop_flag);
     }
     SourceReading reading;
     reading.status = SourceStatus::no_router;
@@ -149,13 +149,13 @@ bool SamplerThread::measure_now(DWORD limit_ms) {
     return true;
 }
 
-void SamplerThread::stop_and_join() {
+void SamplerThread::stop_and_join(DWORD limit_ms) {
     if (!thread_) {
         return;
     }
     shared_->stop_flag.exchange(true);
     wake_sampler(*shared_);
-    WaitForSingleObject(thread_.get(), INFINITE);
+    WaitForSingleObject(thread_.get(), limit_ms);
     thread_.reset();
     thread_id_ = 0;
 }

@@ -47,8 +47,9 @@ struct SamplerShared {
     CONDITION_VARIABLE answered_changed = CONDITION_VARIABLE_INIT; // with sample_lock
     // Makes the router source while the router is chosen (on the sampler thread, which alone uses it
     // and drops it when another source is chosen); set before the thread starts. Without it the
-    // router source says that no router was found.
-    std::unique_ptr<ReadingSource> (*make_router_source)() = nullptr;
+    // router source says that no router was found. The source gives up whatever it waits for once the
+    // flag it gets (the stop flag) is set.
+    std::unique_ptr<ReadingSource> (*make_router_source)(const std::atomic<bool>& stop) = nullptr;
 };
 
 // Wakes the sampler now instead of after its interval.
@@ -69,8 +70,12 @@ public:
     // bytes since the last sample are counted before the program saves its usage and goes. False
     // while paused (nothing is measured then), without the thread, or when the time is up.
     bool measure_now(DWORD limit_ms);
-    // Sets the stop flag, signals the wake event and waits for the thread without a time limit.
-    void stop_and_join();
+    // Sets the stop flag, signals the wake event and waits for the thread, at most limit_ms: every wait
+    // of the thread, also a router's request, ends within a twentieth of a second of the flag, so the
+    // limit only guards against the unforeseen. A thread still running then is left to the process's
+    // end rather than holding Exit.
+    void stop_and_join(DWORD limit_ms = k_join_limit_ms);
+    static constexpr DWORD k_join_limit_ms = 2000;
     bool running() const { return static_cast<bool>(thread_); }
     DWORD id() const { return thread_id_; }
 

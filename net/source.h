@@ -31,6 +31,7 @@ struct SourceReading {
     uint64_t sent = 0;
     uint64_t identity = 0;
     int64_t timestamp = 0; // monotonic nanoseconds when the totals were read
+    int64_t wall_time = 0; // unix seconds when the totals were read; 0 when the source does not say
     std::string name;      // the router's friendly name; empty for this PC's sources
     std::string model;     // the router's model name
     std::string udn;       // the router's unique device name: an identifier, scrubbed from reports

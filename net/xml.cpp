@@ -36,6 +36,59 @@ void append_utf8(std::string& out, uint32_t code) {
     }
 }
 
+// The characters XML allows in a document, written or referenced: no control character but tab,
+// line feed and carriage return, no surrogate, not U+FFFE or U+FFFF.
+bool is_xml_char(uint32_t code) {
+    if (code < 0x20) {
+        return code == 0x09 || code == 0x0A || code == 0x0D;
+    }
+    return (code < 0xD800 || code > 0xDFFF) && code != 0xFFFE && code != 0xFFFF && code <= 0x10FFFF;
+}
+
+} // namespace
+
+bool valid_xml_characters(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t length = 1;
+        uint32_t code = lead;
+        uint32_t least = 0;
+        if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+            least = 0x10000;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+            least = 0x800;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+            least = 0x80;
+        } else if (lead >= 0x80) {
+            return false;
+        }
+        if (text.size() - i < length) {
+            return false;
+        }
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            code = code << 6 | (next & 0x3F);
+        }
+        if (code < least || !is_xml_char(code)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+namespace {
+
 // Resolves the references in character data or an attribute value; nullopt for an unknown one.
 std::optional<std::string> resolve_references(std::string_view raw) {
     std::string out;
@@ -85,7 +138,7 @@ std::optional<std::string> resolve_references(std::string_view raw) {
                 }
                 code = code * (hex ? 16 : 10) + value; // at most 8 digits: no overflow
             }
-            if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            if (!is_xml_char(code)) {
                 return std::nullopt;
             }
             append_utf8(out, code);
@@ -102,6 +155,9 @@ public:
     explicit Tokenizer(std::string_view text) : text_(text) {}
 
     std::optional<XmlTree> run() {
+        if (!valid_xml_characters(text_)) {
+            return std::nullopt;
+        }
         if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
             pos_ = 3;
         }
@@ -109,6 +165,10 @@ public:
             if (text_[pos_] != '<') {
                 const size_t next = text_.find('<', pos_);
                 const size_t end = next == std::string_view::npos ? text_.size() : next;
+                const std::string_view raw = text_.substr(pos_, end - pos_);
+                if (raw.find("]]>") != std::string_view::npos) {
+                    return std::nullopt; // only a CDATA section may end so
+                }
                 const std::optional<std::string> data = resolve_references(text_.substr(pos_, end - pos_));
                 if (!data || !characters(*data)) {
                     return std::nullopt;

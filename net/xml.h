@@ -55,7 +55,13 @@ private:
 
 // The portable tokenizer: elements, attributes (read and dropped), character data, CDATA, comments,
 // processing instructions and the five named and numeric character references. A document type
-// declaration is refused (no entity of the sender's is ever expanded), as is anything malformed.
+// declaration is refused (no entity of the sender's is ever expanded), as is anything malformed:
+// invalid UTF-8, a control character other than tab and line ends (written or as a reference) and
+// "]]>" outside a CDATA section, as XmlLite refuses them.
 std::optional<XmlTree> parse_xml(std::string_view text);
+
+// The document is UTF-8 of characters XML allows: no control character but tab, line feed and carriage
+// return, no surrogate, not U+FFFE or U+FFFF.
+bool valid_xml_characters(std::string_view text);
 
 } // namespace tide

@@ -30,7 +30,10 @@
 # when side-link, side-unlink or an action of the router has finished. With --router the command also
 # gets TIDE_LAB_HOME_SERVER (192.168.77.20:8000), and the script has
 # `other-fetch` (the other host downloads the file through the router), `router-stop`, `router-start`
-# (miniupnpd), `upnp-reset` and `upnp-count` (writes "upnp-count N" with N the packets counted since).
+# (miniupnpd), `upnp-reset` and `upnp-count` (writes "upnp-count N" with N the packets counted since),
+# `standin-start`, `standin-stop` (scripts/lab_router.py in miniupnpd's place, a router that misbehaves on demand, and
+# listeners on 192.168.77.10:5000 and 192.168.77.20:5000), `standin-mode normal|glitch|silent|trickle`
+# and `impostor-count` ("impostor-count N": the connections those listeners were offered).
 # The addresses exist only inside the lab's namespaces. Exits with the command's status.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -101,6 +104,19 @@ else
     ip -n $server_ns addr add 10.77.0.1/24 dev tl1
     ip -n $server_ns link set tl1 up"
 fi
+# Accepts connections on an address and port 5000 and writes one line for each into a file.
+cat >"$lab/impostor.py" <<'EOF'
+import socket, sys
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind((sys.argv[1], 5000))
+s.listen(8)
+while True:
+    c, _ = s.accept()
+    with open(sys.argv[2], "a") as log:
+        log.write("connection\n")
+    c.close()
+EOF
 cat >"$lab/link.sh" <<EOF
 #!/bin/sh
 set -e
@@ -143,6 +159,41 @@ router-start)
         sleep 0.1
     done
     echo "router-start 0" >>"$lab/log" ;;
+standin-start)
+    # The stand-in router (scripts/lab_router.py) in miniupnpd's place, and listeners on this PC's own
+    # address and on the other home host that count every connection made to them: its SSDP replies
+    # name both, and the program must follow neither.
+    if [ -s "$lab/miniupnpd.pid" ] && kill -0 "\$(cat "$lab/miniupnpd.pid")" 2>/dev/null; then
+        kill "\$(cat "$lab/miniupnpd.pid")"
+        while kill -0 "\$(cat "$lab/miniupnpd.pid")" 2>/dev/null; do sleep 0.1; done
+    fi
+    echo normal >"$lab/router.mode"
+    : >"$lab/impostor.log"
+    ip netns exec $router_ns python3 "$ROOT/scripts/lab_router.py" "$lab" wan0 192.168.77.1 \
+        >>"$lab/standin.out" 2>&1 </dev/null &
+    echo \$! >"$lab/standin.pids"
+    for ns_host in "$client_ns 192.168.77.10" "$other_ns 192.168.77.20"; do
+        set -- \$ns_host
+        ip netns exec "\$1" python3 "$lab/impostor.py" "\$2" "$lab/impostor.log" >/dev/null 2>&1 </dev/null &
+        echo \$! >>"$lab/standin.pids"
+    done
+    for _ in \$(seq 100); do
+        ip netns exec $client_ns curl -sf -o /dev/null $router_description && break
+        sleep 0.1
+    done
+    echo "standin-start 0" >>"$lab/log" ;;
+standin-mode) # normal, glitch, silent or trickle
+    echo "\$2" >"$lab/router.mode"
+    echo "standin-mode \$2 0" >>"$lab/log" ;;
+standin-stop)
+    for pid in \$(cat "$lab/standin.pids" 2>/dev/null); do
+        kill "\$pid" 2>/dev/null || true
+        while kill -0 "\$pid" 2>/dev/null; do sleep 0.1; done
+    done
+    : >"$lab/standin.pids"
+    echo "standin-stop 0" >>"$lab/log" ;;
+impostor-count)
+    echo "impostor-count \$(wc -l <"$lab/impostor.log")" >>"$lab/log" ;;
 upnp-reset)
     ip netns exec $router_ns nft reset counter ip tidelab upnp >/dev/null
     echo "upnp-reset 0" >>"$lab/log" ;;

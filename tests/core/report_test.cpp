@@ -146,6 +146,28 @@ TEST(DiagnosticsReport, NamesTheSourceAndHidesTheRoutersIdentifiers) {
     EXPECT_EQ(unnamed[9], "Router: (no name)");
 }
 
+// Identifiers go as whole tokens only, and only those long enough to identify anything.
+TEST(DiagnosticsReport, ReplacesOnlyWholeIdentifiers) {
+    struct Case {
+        const char* identifier;
+        const char* error;
+        const char* written;
+    };
+    for (const Case& c :
+         {Case{"1000", "serial 1000", "serial 1000"}, Case{"12345", "serial 12345", "serial 12345"},
+          Case{"123456", "serial 123456", "serial <id>"}, Case{"123456", "serial 1234567", "serial 1234567"},
+          Case{"123456", "serial 0123456", "serial 0123456"},
+          Case{"123456", "123456, 123456", "<id>, <id>"}}) {
+        DiagnosticsInput in = sample_input();
+        in.source = 2;
+        in.identifiers = {c.identifier};
+        in.recent_errors = {{0, c.error}};
+        const std::vector<std::string> lines = lines_of(build_diagnostics_report(in));
+        EXPECT_EQ(lines.end()[-1], std::string("  1970-01-01T00:00:00Z  ") + c.written) << c.identifier;
+        EXPECT_EQ(lines[10], "Sampling interval: 1000 ms");
+    }
+}
+
 struct DpiCase {
     int dpi;
     const char* percent;

@@ -218,14 +218,15 @@ const ReadingCase k_reading_cases[] = {
       {1'000, 8, 90'000'000, 900, S::measuring, R::interface_changed},
       {2'000, 8, 90'000'100, 910, S::connected, R::ok}},
      800.0, 100, 10},
-    {"NoAnswerCountsNothingAndResumesWithoutAJump",
+    // The source's running totals say what the silence was worth; the rate starts again after it.
+    {"NoAnswerKeepsTheBaseline",
      {{0, 7, 1'000, 10, S::measuring, R::first_sample},
       {1'000, 7, 2'000, 20, S::connected, R::ok},
       {2'000, 0, 0, 0, S::unavailable, R::first_sample},
       {3'000, 0, 0, 0, S::unavailable, R::first_sample},
       {4'000, 7, 50'000, 500, S::measuring, R::first_sample},
       {5'000, 7, 50'500, 520, S::connected, R::ok}},
-     4'000.0, 1'500, 30},
+     4'000.0, 49'500, 510},
 };
 // clang-format on
 

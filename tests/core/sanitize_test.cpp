@@ -71,7 +71,84 @@ INSTANTIATE_TEST_SUITE_P(
              "no answer from uuid:<id> at /ctl"},
         Case{"DeviceNameInCapitals", "UUID:ABCDEF01::urn", "UUID:<id>::urn"},
         Case{"DeviceNameOfSevenDigitsKept", "uuid:abcdef0 x", "uuid:abcdef0 x"},
-        Case{"DeviceMarkerAtEnd", "name uuid:", "name uuid:"}),
+        Case{"DeviceMarkerAtEnd", "name uuid:", "name uuid:"},
+        Case{"DeviceNameOfNines", "uuid:99999999 x", "uuid:<id> x"},
+        Case{"AddressWithNines", "x a9@b9 y", "x <email> y"},
+        Case{"NotADeviceMarker", "xuid:abcdef01 x", "xuid:abcdef01 x"},
+        // Bidirectional and C1 controls go, line and paragraph separators become blanks.
+        Case{"RightToLeftOverride",
+             "Box\xE2\x80\xAE"
+             "dlrow",
+             "Boxdlrow"},
+        Case{"LeftToRightEmbedding",
+             "a\xE2\x80\xAA"
+             "b",
+             "ab"},
+        Case{"LeftToRightMark",
+             "a\xE2\x80\x8E"
+             "b",
+             "ab"},
+        Case{"RightToLeftMark",
+             "a\xE2\x80\x8F"
+             "b",
+             "ab"},
+        Case{"ArabicLetterMark",
+             "a\xD8\x9C"
+             "b",
+             "ab"},
+        Case{"IsolateFirst",
+             "a\xE2\x81\xA6"
+             "b",
+             "ab"},
+        Case{"PopIsolate",
+             "a\xE2\x81\xA9"
+             "b",
+             "ab"},
+        Case{"ZeroWidthJoinerKept",
+             "a\xE2\x80\x8D"
+             "b",
+             "a\xE2\x80\x8D"
+             "b"},
+        Case{"IsolateNeighbourKept",
+             "a\xE2\x81\xAA"
+             "b",
+             "a\xE2\x81\xAA"
+             "b"},
+        Case{"FirstC1",
+             "a\xC2\x80"
+             "b",
+             "ab"},
+        Case{"LastBeforeC1",
+             "a\xC2"
+             "b",
+             "a\xC2"
+             "b"},
+        Case{"EmbeddingsAndOverrides",
+             "\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD"
+             "x\xE2\x81\xA7\xE2\x81\xA8",
+             "x"},
+        Case{"CutSequenceKept", "a\xE2\x80", "a\xE2\x80"},
+        Case{"NextLine",
+             "a\xC2\x85"
+             "b",
+             "ab"},
+        Case{"LastC1",
+             "a\xC2\x9F"
+             "b",
+             "ab"},
+        Case{"NoBreakSpaceKept",
+             "a\xC2\xA0"
+             "b",
+             "a\xC2\xA0"
+             "b"},
+        Case{"LineSeparator",
+             "a\xE2\x80\xA8"
+             "b",
+             "a b"},
+        Case{"ParagraphSeparator",
+             "a\xE2\x80\xA9"
+             "b",
+             "a b"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(SanitizeLength, ExactlyMaxIsNotCut) {

@@ -1,7 +1,9 @@
 // Tidemeter.exe in the router lab (scripts/netlab.sh --router): a real UPnP gateway (miniupnpd) between
 // the internet and a home with this PC and one more host. With the router as the source the whole
 // home's internet traffic is counted and the home's own is not; a router that stops and starts again
-// loses nothing and invents nothing; with this PC's interface nothing is sent to the router at all.
+// loses nothing and invents nothing; with this PC's interface nothing is sent to the router at all. Last,
+// a stand-in router (scripts/lab_router.py) that glitches, goes silent, trickles and names impostors
+// changes the usage only by what its counter moved, and Exit does not wait for it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -117,14 +119,55 @@ TEST(LabRouter, ARouterThatStopsAndStartsAgainLosesNothingAndInventsNothing) {
     ASSERT_TRUE(lab.tip_becomes(L"Download "));
     ASSERT_EQ(test::lab_run("router-stop"), "0");
     const bool silent = lab.tip_becomes(L"Router not answering");
-    // What crosses the router while it does not answer is not counted, neither then nor after.
+    // miniupnpd's counters are the WAN interface's: they go on while it is stopped, and what crossed
+    // the router meanwhile is counted once it answers again.
     EXPECT_EQ(test::lab_run("other-fetch"), "0");
     ASSERT_EQ(test::lab_run("router-start"), "0");
     ASSERT_TRUE(silent);
     ASSERT_TRUE(lab.tip_becomes(L"Download "));
     const uint64_t own = lab.fetch();
     ASSERT_GT(own, 0u);
-    expect_within_overhead(lab.counted_download(), own);
+    expect_within_overhead(lab.counted_download(), lab_file_bytes() + own);
+}
+
+// The stand-in router in miniupnpd's place for one test; miniupnpd again afterwards, also on failure.
+struct StandInRouter {
+    bool started = test::lab_run("standin-start") == "0";
+    ~StandInRouter() {
+        test::lab_run("standin-stop");
+        test::lab_run("router-start");
+    }
+};
+
+TEST(LabRouter, AHostileRouterChangesTheUsageOnlyByWhatItsCounterMoved) {
+    StandInRouter router;
+    ASSERT_TRUE(router.started);
+    RouterLab lab(2);
+    ASSERT_TRUE(lab.ready());
+    ASSERT_TRUE(lab.tip_becomes(L"Download "));
+
+    // One answer of 0 between two true ones: nothing counted.
+    ASSERT_EQ(test::lab_run("standin-mode glitch"), "0");
+    ASSERT_TRUE(test::wait_for([] { return test::lab_logged("glitch-served") > 0; }, 60s));
+
+    // 8 s without answers while the counter goes on: what it moved is counted when answers come back.
+    const auto silence = std::chrono::steady_clock::now();
+    ASSERT_EQ(test::lab_run("standin-mode silent"), "0");
+    ASSERT_TRUE(lab.tip_becomes(L"Router not answering"));
+    ASSERT_EQ(test::lab_run("other-fetch"), "0");
+    test::wait_for([&] { return std::chrono::steady_clock::now() - silence >= 8s; }, 30s);
+    ASSERT_EQ(test::lab_run("standin-mode normal"), "0");
+    ASSERT_TRUE(lab.tip_becomes(L"Download "));
+
+    // An answer that trickles a byte every 1.9 s: the read-outs say so, and Exit does not wait for it.
+    ASSERT_EQ(test::lab_run("standin-mode trickle"), "0");
+    ASSERT_TRUE(lab.tip_becomes(L"Router not answering"));
+    const auto exit = std::chrono::steady_clock::now();
+    const uint64_t counted = lab.counted_download();
+    EXPECT_LT(std::chrono::steady_clock::now() - exit, 3s);
+    expect_within_overhead(counted, lab_file_bytes());
+    // Its SSDP replies named this PC and the other home host before itself: neither was contacted.
+    EXPECT_EQ(test::lab_run("impostor-count"), "0");
 }
 
 } // namespace

@@ -72,16 +72,33 @@ inline bool lab_link(const char* action) {
     return true;
 }
 
+// The path of the lab's log as Wine sees it.
+inline std::string lab_log_path() {
+    std::string path = "Z:" + lab_variable("TIDE_LAB_LOG");
+    for (char& c : path) {
+        c = c == '/' ? '\\' : c;
+    }
+    return path;
+}
+
+// How many lines of the lab's log begin with `word` (the stand-in router writes "glitch-served 0").
+inline size_t lab_logged(const std::string& word) {
+    std::ifstream log(lab_log_path());
+    size_t found = 0;
+    std::string line;
+    while (std::getline(log, line)) {
+        found += line.rfind(word + " ", 0) == 0 ? 1 : 0;
+    }
+    return found;
+}
+
 // Runs an action of the link script that reports its end (side-link, side-unlink, and the router lab's
 // other-fetch, router-stop, router-start, upnp-reset, upnp-count) and waits for its line in the lab's
 // log: what it wrote after the action's name ("0" when it worked, the count for upnp-count), empty when
 // it did not finish in time.
 inline std::string lab_run(const std::string& action,
                            std::chrono::seconds timeout = std::chrono::seconds(120)) {
-    std::string path = "Z:" + lab_variable("TIDE_LAB_LOG");
-    for (char& c : path) {
-        c = c == '/' ? '\\' : c;
-    }
+    const std::string path = lab_log_path();
     const auto lines_for_action = [&] {
         std::vector<std::string> found;
         std::ifstream log(path);

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "net/router.h"
+#include "net/xml.h"
 
 namespace tide {
 namespace {
@@ -59,7 +59,32 @@ INSTANTIATE_TEST_SUITE_P(
         XmlCase{"AtTheDepthLimit", nested(XmlTreeBuilder::k_max_depth), true},
         XmlCase{"OnePastTheDepthLimit", nested(XmlTreeBuilder::k_max_depth + 1), false},
         XmlCase{"DocumentType", "<!DOCTYPE r [<!ENTITY a \"aaaa\">]><r>&a;</r>", false},
-        XmlCase{"Unclosed", "<root><device>", false}, XmlCase{"Mismatched", "<root><a></b></root>", false}),
+        XmlCase{"Unclosed", "<root><device>", false}, XmlCase{"Mismatched", "<root><a></b></root>", false},
+        // What XmlLite refuses (and the portable reader with it), each beside its passing twin.
+        XmlCase{"ReferenceToLetter", "<r>a&#65;b</r>", true},
+        XmlCase{"ReferenceToControl", "<r>a&#1;b</r>", false},
+        XmlCase{"RawControl",
+                "<r>a\x01"
+                "b</r>",
+                false},
+        XmlCase{"Utf8",
+                "<r>a\xC3\xA9"
+                "b</r>",
+                true},
+        XmlCase{"Utf8Truncated",
+                "<r>a\xC3"
+                "b</r>",
+                false},
+        XmlCase{"Utf8Overlong",
+                "<r>a\xC0\xAF"
+                "b</r>",
+                false},
+        XmlCase{"Utf8Surrogate",
+                "<r>a\xED\xA0\x80"
+                "b</r>",
+                false},
+        XmlCase{"BracketsInText", "<r>a]]b</r>", true}, XmlCase{"CdataEndInText", "<r>a]]>b</r>", false},
+        XmlCase{"BareDoctype", "<!DOCTYPE r><r>a</r>", false}),
     [](const auto& info) { return info.param.name; });
 
 } // namespace

@@ -181,7 +181,9 @@ TEST_F(SamplerFixture, AsksARouterSourceOnlyWhileTheRouterIsChosen) {
     thread.stop_and_join();
 
     shared.stop_flag = false;
-    shared.make_router_source = [] { return std::unique_ptr<ReadingSource>(new FakeRouter); };
+    shared.make_router_source = [](const std::atomic<bool>&) {
+        return std::unique_ptr<ReadingSource>(new FakeRouter);
+    };
     ASSERT_TRUE(thread.start(shared));
     ASSERT_TRUE(wait_for_sample([](const RateSample& s) { return s.result == RateResult::ok; }));
     EXPECT_EQ(published().source_name, "Fake router");
