@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "compact/compact_window_win.h"
 #include "compact/taskbar_readouts.h"
 #include "net/inventory.h"
+#include "net/network_identity_win.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
 #include "persistence/file_writer.h"
@@ -143,6 +145,11 @@ private:
     void take_in_sample();
     void count_last_bytes();
 
+    // network_win.cpp: which network the bytes belong to
+    void follow_network(uint64_t now_ms);
+    void count_sample_bytes(uint64_t now_ms);
+    NetworkNames network_names() const;
+
     // plan_win.cpp: data-plan limits and their warnings
     void read_given_warnings();
     void save_given_warnings();
@@ -164,6 +171,12 @@ private:
     MonitorStatus previous_status_ = MonitorStatus::measuring;
     std::optional<ReadoutState> readout_state_; // what the read-outs last announced from; none before the first refresh
     UsageCounter usage_counter_;       // turns session totals into usage increments
+    NetworkTracker network_tracker_;   // the networks of the last moments
+    NetworkChangeWatch network_watch_; // the system's word that routes or interfaces changed
+    std::optional<NetworkKey> network_key_; // the interface and gateway the network was looked up for
+    uint64_t network_checked_ms_ = 0;
+    uint64_t previous_sample_ms_ = 0;
+    std::map<int64_t, DayTotals> held_bytes_; // counted while the network was not known yet
     GraphHistory graph_history_;
     VisibleGraph visible_graph_;       // the visible points with the graph's frozen and rebuild flags
     UsageHistory usage_;

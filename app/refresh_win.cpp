@@ -35,10 +35,9 @@ void App::take_in_sample() {
         recent_errors_.add(now, current_sample_.source_problem);
     }
     // The store is fed whatever history_mode says; saving decides what is kept.
-    if (usage_counter_.feed(usage_.store, local_day_number(), current_sample_.session_received,
-                            current_sample_.session_sent)) {
-        usage_.dirty = true;
-    }
+    const uint64_t now_ms = GetTickCount64();
+    follow_network(now_ms);
+    count_sample_bytes(now_ms);
 }
 
 // Before the usage is saved for the last time (exit, the end of the session): what crossed since the
@@ -51,13 +50,23 @@ void App::count_last_bytes() {
 
 void App::refresh_ui() {
     const TextLookup text = text_lookup();
-    const RefreshInputs inputs{current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_,
-                               compact_format_, localizer_.rtl};
+    RefreshInputs inputs{
+        current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_, compact_format_,
+        localizer_.rtl};
+    if (const std::optional<NetworkIdentity>& network = network_tracker_.current()) {
+        inputs.network_name = network_display_name(usage_.store.networks(), network->id, network_names());
+        const KnownNetwork* known = usage_.store.networks().find(network->id);
+        inputs.network_metered = known != nullptr && known->is_metered();
+    }
     const StatusTexts status = compose_status_texts(inputs);
     const PlanView plan = update_data_plan(text);
-    const ui::CompactContent content{to_wide(status.compact_download), to_wide(status.compact_upload),
-                                     to_wide(status.download_label), to_wide(status.upload_label), status.active,
-                                     plan.used_up, to_wide(status.readout_name)};
+    const ui::CompactContent content{to_wide(status.compact_download),
+                                     to_wide(status.compact_upload),
+                                     to_wide(status.download_label),
+                                     to_wide(status.upload_label),
+                                     status.active,
+                                     plan.used_up,
+                                     to_wide(status.readout_name)};
     // The taskbar display first: the other taskbars' read-outs copy its picture.
     for_each_taskbar_display([&content](ui::CompactWindow& display) { display.set_content(content); });
     desktop_display_.set_content(content);
@@ -130,8 +139,8 @@ void App::refresh_dashboard(const RefreshInputs& inputs) {
     if (!dashboard_.is_visible()) {
         return;
     }
-    select_visible_points(graph_history_, static_cast<int64_t>(std::time(nullptr)), settings_.history_window_s,
-                          visible_graph_);
+    select_visible_points(graph_history_, static_cast<int64_t>(std::time(nullptr)),
+                          settings_.history_window_s, visible_graph_);
     const DashboardTexts texts =
         compose_dashboard_texts(inputs, usage_.store, local_day_number(), visible_graph_.points);
     DashboardView view;
