@@ -10,6 +10,7 @@
 #include <oleauto.h>
 
 #include <cstring>
+#include <utility>
 
 #include "base/wide_text_win.h"
 #include "persistence/network_usage.h"
@@ -41,19 +42,20 @@ bool unspecified(const SOCKADDR_INET& address) {
     return bytes.find_first_not_of('\0') == std::string::npos;
 }
 
-// The IPv4 default route of the interface with the lowest metric: its next hop.
-std::optional<SOCKADDR_INET> default_gateway(uint64_t luid) {
+// The IPv4 default route of the interface (of any interface for 0) with the lowest metric: its
+// interface and next hop.
+std::optional<std::pair<uint64_t, SOCKADDR_INET>> default_route(uint64_t luid) {
     PMIB_IPFORWARD_TABLE2 table = nullptr;
     if (GetIpForwardTable2(AF_INET, &table) != NO_ERROR || table == nullptr) {
         return std::nullopt;
     }
-    std::optional<SOCKADDR_INET> best;
+    std::optional<std::pair<uint64_t, SOCKADDR_INET>> best;
     ULONG best_metric = 0;
     for (ULONG i = 0; i < table->NumEntries; ++i) {
         const MIB_IPFORWARD_ROW2& row = table->Table[i];
-        if (row.InterfaceLuid.Value == luid && row.DestinationPrefix.PrefixLength == 0 &&
+        if ((luid == 0 || row.InterfaceLuid.Value == luid) && row.DestinationPrefix.PrefixLength == 0 &&
             !unspecified(row.NextHop) && (!best || row.Metric < best_metric)) {
-            best = row.NextHop;
+            best = std::pair{row.InterfaceLuid.Value, row.NextHop};
             best_metric = row.Metric;
         }
     }
@@ -148,7 +150,7 @@ using ResolveEntry = DWORD(WINAPI*)(PMIB_IPNET_ROW2);
 std::string gateway_mac_id(uint64_t luid, const SOCKADDR_INET& gateway) {
     PMIB_IPNET_TABLE2 table = nullptr;
     std::string id;
-    if (GetIpNetTable2(AF_UNSPEC, &table) == NO_ERROR && table != nullptr) {
+    if (GetIpNetTable2(AF_INET, &table) == NO_ERROR && table != nullptr) {
         for (ULONG i = 0; i < table->NumEntries && id.empty(); ++i) {
             const MIB_IPNET_ROW2& row = table->Table[i];
             if (row.InterfaceLuid.Value == luid && address_bytes(row.Address) == address_bytes(gateway) &&
@@ -187,17 +189,17 @@ void CALLBACK on_interface_change(PVOID context, PMIB_IPINTERFACE_ROW, MIB_NOTIF
 NetworkKey current_network_key(std::optional<uint64_t> luid) {
     NetworkKey key;
     if (!luid) {
+        // Wine's GetBestRoute2 fails without an interface: then the best default route of any.
         MIB_IPFORWARD_ROW2 route{};
         SOCKADDR_INET source{};
         const SOCKADDR_INET probe = internet_probe();
-        if (GetBestRoute2(nullptr, 0, nullptr, &probe, 0, &route, &source) != NO_ERROR) {
-            return key;
+        if (GetBestRoute2(nullptr, 0, nullptr, &probe, 0, &route, &source) == NO_ERROR) {
+            luid = route.InterfaceLuid.Value;
         }
-        luid = route.InterfaceLuid.Value;
     }
-    if (const std::optional<SOCKADDR_INET> gateway = default_gateway(*luid)) {
-        key.luid = *luid;
-        key.gateway = address_bytes(*gateway);
+    if (const auto route = default_route(luid.value_or(0))) {
+        key.luid = route->first;
+        key.gateway = address_bytes(route->second);
     }
     return key;
 }
