@@ -142,7 +142,7 @@ private:
 
     // refresh_win.cpp: the sample handler
     void on_sample();
-    void take_in_sample();
+    void take_in_sample(bool look_up_network);
     void count_last_bytes();
 
     // network_win.cpp: which network the bytes belong to

@@ -12,13 +12,13 @@
 namespace tide::app {
 
 void App::on_sample() {
-    take_in_sample();
+    take_in_sample(true);
     refresh_ui();
 }
 
 // The last published sample into the graph and the usage store. The store takes the growth of the
 // session totals, so the same sample taken in twice counts once.
-void App::take_in_sample() {
+void App::take_in_sample(bool look_up_network) {
     {
         std::lock_guard hold(sampler_.sample_lock);
         current_sample_ = sampler_.shared_sample;
@@ -36,7 +36,9 @@ void App::take_in_sample() {
     }
     // The store is fed whatever history_mode says; saving decides what is kept.
     const uint64_t now_ms = GetTickCount64();
-    follow_network(now_ms);
+    if (look_up_network) {
+        follow_network(now_ms);
+    }
     count_sample_bytes(now_ms);
 }
 
@@ -44,7 +46,7 @@ void App::take_in_sample() {
 // last sample, up to an interval's worth, is measured and counted rather than lost.
 void App::count_last_bytes() {
     if (sampler_thread_.measure_now(k_last_sample_limit_ms)) {
-        take_in_sample();
+        take_in_sample(false); // the network of the last moments: no lookup on the way out
     }
 }
 

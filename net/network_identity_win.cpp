@@ -145,6 +145,17 @@ ListAnswer ask_network_list(uint64_t luid) {
 
 using ResolveEntry = DWORD(WINAPI*)(PMIB_IPNET_ROW2);
 
+// Wine 8 lists ResolveIpNetEntry2 as a stub: GetProcAddress finds it, and a call raises. There the
+// neighbour table alone answers (it holds the gateway once any traffic went through it).
+ResolveEntry resolver() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<ResolveEntry>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"iphlpapi.dll"), "ResolveIpNetEntry2")));
+}
+
 // The gateway's MAC address from the neighbour table, after asking the system to resolve it where it
 // can (ResolveIpNetEntry2 is not in every iphlpapi: Wine 8 lacks it).
 std::string gateway_mac_id(uint64_t luid, const SOCKADDR_INET& gateway) {
@@ -163,8 +174,7 @@ std::string gateway_mac_id(uint64_t luid, const SOCKADDR_INET& gateway) {
     if (!id.empty()) {
         return id;
     }
-    static const auto resolve = reinterpret_cast<ResolveEntry>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"iphlpapi.dll"), "ResolveIpNetEntry2")));
+    static const ResolveEntry resolve = resolver();
     if (resolve != nullptr) {
         MIB_IPNET_ROW2 row{};
         row.Address = gateway;
