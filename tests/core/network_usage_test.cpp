@@ -563,3 +563,21 @@ TEST(NetworkTracker, GivesTheIntervalToTheNetworkThatCarriedMostOfIt) {
 
 } // namespace
 } // namespace tide
+
+namespace tide {
+namespace {
+
+TEST(NetworkUsageFile, NumbersUpToAThousandAreKept) {
+    const auto numbered = [](const char* number) {
+        const auto store = usage_from_file_text(
+            std::string(R"({"days": [], "networks": [{"id": "gw:a", "number": )") + number + "}]}");
+        return store ? store->networks().find("gw:a")->number : -1;
+    };
+    EXPECT_EQ(numbered("1000"), 1000);
+    EXPECT_EQ(numbered("1001"), 1); // out of range: the lowest free one
+    EXPECT_EQ(numbered("0"), 1);
+    EXPECT_EQ(numbered("1"), 1);
+}
+
+} // namespace
+} // namespace tide
