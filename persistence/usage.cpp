@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <set>
 #include <vector>
 
 namespace tide {
@@ -502,11 +503,31 @@ bool networks_from_json(const JsonValue& document, UsageStore& store) {
     const bool has_list = list && list->is_array();
     repaired = (list && !has_list) || repaired;
     if (has_list) {
+        // The most recently seen are chosen before any is listed: a file of thousands costs one sort.
+        std::vector<KnownNetwork> found;
+        std::set<std::string> ids;
         for (const JsonValue& entry : list->elements()) {
             std::optional<KnownNetwork> network = network_from_json(entry);
-            repaired = !network || !store.networks().restore(std::move(*network)) || repaired;
+            if (!network || !ids.insert(network->id).second) {
+                repaired = true;
+                continue;
+            }
+            found.push_back(std::move(*network));
         }
-        repaired = !store.networks().trim().empty() || repaired;
+        std::vector<size_t> order(found.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return found[a].last_seen > found[b].last_seen; });
+        if (order.size() > NetworkList::k_max_networks) {
+            order.resize(NetworkList::k_max_networks);
+            repaired = true;
+        }
+        std::sort(order.begin(), order.end());
+        for (const size_t i : order) {
+            store.networks().restore(std::move(found[i]));
+        }
     }
     const auto parts = [&](std::string_view key, size_t size, auto&& take) {
         const JsonValue* entries = find_member(document, key);
