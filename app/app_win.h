@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 #include "compact/taskbar_readouts.h"
 #include "compact/taskbar_watcher_win.h"
 #include "net/inventory.h"
+#include "net/network_identity_win.h"
 #include "net/sampler.h"
 #include "net/sampler_win.h"
 #include "persistence/file_writer.h"
@@ -142,8 +144,13 @@ private:
 
     // refresh_win.cpp: the sample handler
     void on_sample();
-    void take_in_sample();
+    void take_in_sample(bool look_up_network);
     void count_last_bytes();
+
+    // network_win.cpp: which network the bytes belong to
+    void follow_network(uint64_t now_ms);
+    void count_sample_bytes(uint64_t now_ms);
+    NetworkNames network_names() const;
 
     // plan_win.cpp: data-plan limits and their warnings
     void read_given_warnings();
@@ -164,9 +171,14 @@ private:
 
     RateSample current_sample_; // main thread's copy of the last published sample
     MonitorStatus previous_status_ = MonitorStatus::measuring;
-    std::optional<ReadoutState>
-        readout_state_;          // what the read-outs last announced from; none before the first refresh
-    UsageCounter usage_counter_; // turns session totals into usage increments
+    std::optional<ReadoutState> readout_state_; // what the read-outs last announced from; none before the first refresh
+    UsageCounter usage_counter_;       // turns session totals into usage increments
+    NetworkTracker network_tracker_;   // the networks of the last moments
+    NetworkChangeWatch network_watch_; // the system's word that routes or interfaces changed
+    std::optional<NetworkKey> network_key_; // the interface and gateway the network was looked up for
+    uint64_t network_checked_ms_ = 0;
+    uint64_t previous_sample_ms_ = 0;
+    std::map<int64_t, DayTotals> held_bytes_; // counted while the network was not known yet
     GraphHistory graph_history_;
     VisibleGraph visible_graph_; // the visible points with the graph's frozen and rebuild flags
     UsageHistory usage_;

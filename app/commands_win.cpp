@@ -200,7 +200,7 @@ void App::export_usage() {
     if (!path) {
         return;
     }
-    writer_->save({*path, usage_csv_text(usage_.store),
+    writer_->save({*path, usage_csv_text(usage_.store, network_names()),
                    [this](bool written, const std::string&) {
                        if (!written) {
                            usage_csv_failed(recent_errors_);

@@ -28,12 +28,23 @@ WarningRecords& records_of(GivenWarnings& records, PlanLimit limit) {
 
 } // namespace
 
+NetworkFilter plan_filter(const Settings& settings, const NetworkList& networks) {
+    NetworkFilter filter;
+    filter.counts = static_cast<PlanCounts>(std::clamp(settings.plan_counts, 0, 2));
+    filter.chosen = settings.plan_networks;
+    filter.networks = &networks;
+    return filter;
+}
+
 PlanView plan_view(const Settings& settings, const UsageStore& store, int64_t today, bool usage_complete) {
     PlanView view;
     view.today = today;
     view.active = settings.history_mode == 1 && usage_complete;
     view.period = billing_period(today, settings.billing_day);
-    view.used = plan_usage(store, today, settings.billing_day);
+    const NetworkFilter filter = plan_filter(settings, store.networks());
+    view.used = filter.counts == PlanCounts::every
+                    ? plan_usage(store, today, settings.billing_day)
+                    : plan_usage(store.counted(filter), today, settings.billing_day);
     view.monthly_limit = limit_bytes(settings.monthly_warning_mb);
     view.daily_limit = limit_bytes(settings.daily_warning_mb);
     view.used_up = view.active && (limit_used_up(view.used.period, view.monthly_limit) ||

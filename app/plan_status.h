@@ -24,7 +24,11 @@ struct PlanView {
     bool used_up = false; // a limit is fully used: the read-outs show their figures in the warning colour
 };
 
+// The networks the plan counts, by the settings' choice.
+NetworkFilter plan_filter(const Settings& settings, const NetworkList& networks);
+
 // usage_complete: the file's days are in the store; a file not read (yet) would give a partial total.
+// The figures count the networks the plan counts.
 PlanView plan_view(const Settings& settings, const UsageStore& store, int64_t today, bool usage_complete);
 
 struct PlanTextInputs {

@@ -7,19 +7,18 @@
 #include "app/app_win.h"
 #include "base/messages_win.h"
 #include "base/wide_text_win.h"
-#include "net/day_share.h"
 #include "persistence/usage_win.h"
 
 namespace tide::app {
 
 void App::on_sample() {
-    take_in_sample();
+    take_in_sample(true);
     refresh_ui();
 }
 
 // The last published sample into the graph and the usage store. The store takes the growth of the
 // session totals, so the same sample taken in twice counts once.
-void App::take_in_sample() {
+void App::take_in_sample(bool look_up_network) {
     {
         std::lock_guard hold(sampler_.sample_lock);
         current_sample_ = sampler_.shared_sample;
@@ -35,16 +34,12 @@ void App::take_in_sample() {
     if (!current_sample_.source_problem.empty()) {
         recent_errors_.add(now, current_sample_.source_problem);
     }
-    // The store is fed whatever history_mode says; saving decides what is kept. A sample that covers a
-    // silence (a night asleep) puts its bytes on the days it covers.
-    UsageStore growth;
-    if (usage_counter_.feed(growth, 0, current_sample_.session_received, current_sample_.session_sent)) {
-        for (const auto& [day, bytes] :
-             spread_over_days(growth.get(0), current_sample_.counted_since, now, current_time_zone())) {
-            usage_.store.add(day, bytes.download, bytes.upload);
-        }
-        usage_.dirty = true;
+    // The store is fed whatever history_mode says; saving decides what is kept.
+    const uint64_t now_ms = GetTickCount64();
+    if (look_up_network) {
+        follow_network(now_ms);
     }
+    count_sample_bytes(now_ms);
 }
 
 // Before the usage is saved for the last time (exit, the end of the session): what crossed since the
@@ -52,18 +47,28 @@ void App::take_in_sample() {
 // out, the latest sample published is still taken in (the store counts each sample's growth once).
 void App::count_last_bytes() {
     sampler_thread_.measure_now(k_last_sample_limit_ms);
-    take_in_sample();
+    take_in_sample(false); // the network of the last moments: no lookup on the way out
 }
 
 void App::refresh_ui() {
     const TextLookup text = text_lookup();
-    const RefreshInputs inputs{current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_,
-                               compact_format_, localizer_.rtl};
+    RefreshInputs inputs{
+        current_sample_, sampler_.pause_flag.load(), settings_, text, main_format_, compact_format_,
+        localizer_.rtl};
+    if (const std::optional<NetworkIdentity>& network = network_tracker_.current()) {
+        inputs.network_name = network_display_name(usage_.store.networks(), network->id, network_names());
+        const KnownNetwork* known = usage_.store.networks().find(network->id);
+        inputs.network_metered = known != nullptr && known->is_metered();
+    }
     const StatusTexts status = compose_status_texts(inputs);
     const PlanView plan = update_data_plan(text);
-    const ui::CompactContent content{to_wide(status.compact_download), to_wide(status.compact_upload),
-                                     to_wide(status.download_label), to_wide(status.upload_label), status.active,
-                                     plan.used_up, to_wide(status.readout_name)};
+    const ui::CompactContent content{to_wide(status.compact_download),
+                                     to_wide(status.compact_upload),
+                                     to_wide(status.download_label),
+                                     to_wide(status.upload_label),
+                                     status.active,
+                                     plan.used_up,
+                                     to_wide(status.readout_name)};
     // The taskbar display first: the other taskbars' read-outs copy its picture.
     for_each_taskbar_display([&content](ui::CompactWindow& display) { display.set_content(content); });
     desktop_display_.set_content(content);
@@ -137,8 +142,8 @@ void App::refresh_dashboard(const RefreshInputs& inputs) {
     if (!dashboard_.is_visible()) {
         return;
     }
-    select_visible_points(graph_history_, static_cast<int64_t>(std::time(nullptr)), settings_.history_window_s,
-                          visible_graph_);
+    select_visible_points(graph_history_, static_cast<int64_t>(std::time(nullptr)),
+                          settings_.history_window_s, visible_graph_);
     const DashboardTexts texts =
         compose_dashboard_texts(inputs, usage_.store, local_day_number(), visible_graph_.points);
     DashboardView view;

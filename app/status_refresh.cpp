@@ -14,9 +14,12 @@ std::string status_text(const RefreshInputs& in) {
         return in.text("status.paused");
     }
     switch (in.sample.status) {
-    case MonitorStatus::connected: return in.text("status.connected");
-    case MonitorStatus::measuring: return in.text("status.measuring");
-    case MonitorStatus::unavailable: break;
+    case MonitorStatus::connected:
+        return in.text("status.connected");
+    case MonitorStatus::measuring:
+        return in.text("status.measuring");
+    case MonitorStatus::unavailable:
+        break;
     }
     switch (in.sample.source_status) {
     case SourceStatus::router_not_answering:
@@ -49,7 +52,8 @@ std::string main_bytes(const RefreshInputs& in, uint64_t bytes) {
 }
 
 std::string bytes_pair(const RefreshInputs& in, const DayTotals& totals) {
-    return "\xE2\x86\x93 " + main_bytes(in, totals.download) + " \xE2\x86\x91 " + main_bytes(in, totals.upload);
+    return "\xE2\x86\x93 " + main_bytes(in, totals.download) + " \xE2\x86\x91 " +
+           main_bytes(in, totals.upload);
 }
 
 std::string rate_pair(const RefreshInputs& in, double download, double upload) {
@@ -64,6 +68,15 @@ NumberFormat main_number_format(const Settings& s, std::string_view code) {
 
 NumberFormat compact_number_format(const Settings& s, std::string_view code) {
     return make_number_format(code, s.digit_style == 1 && s.native_digits_compact, s.decimal_sep);
+}
+
+std::string network_line(const RefreshInputs& in) {
+    if (in.network_name.empty()) {
+        return {};
+    }
+    // A name may be written in the other direction than the text around it.
+    const std::string name = "\xE2\x81\xA8" + in.network_name + "\xE2\x81\xA9";
+    return in.network_metered ? format_placeholders(in.text("network.metered"), {name}) : name;
 }
 
 StatusTexts compose_status_texts(const RefreshInputs& in) {
@@ -83,8 +96,11 @@ StatusTexts compose_status_texts(const RefreshInputs& in) {
     if (in.paused || !connected) {
         out.tooltip = out.status_text;
     } else {
-        out.tooltip = format_placeholders(in.text("tip.speed"),
-                                          {main_speed(in, in.sample.download), main_speed(in, in.sample.upload)});
+        out.tooltip = format_placeholders(
+            in.text("tip.speed"), {main_speed(in, in.sample.download), main_speed(in, in.sample.upload)});
+    }
+    if (const std::string network = network_line(in); !network.empty()) {
+        out.tooltip += "\n" + network;
     }
     out.readout_name = connected ? format_placeholders(in.text("access.readout"),
                                                        {isolate_figure(out.compact_download, in.rtl),
@@ -128,6 +144,9 @@ DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore
                                        const std::vector<GraphPoint>& visible_points) {
     DashboardTexts out;
     out.status_text = status_text(in);
+    if (const std::string network = network_line(in); !network.empty()) {
+        out.status_text += " \xC2\xB7 " + network;
+    }
     out.interface_text = source_text(in.sample, in.text);
     out.download_label = in.text("label.download");
     out.upload_label = in.text("label.upload");
@@ -139,8 +158,9 @@ DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore
         out.download_text = std::string(k_no_value);
         out.upload_text = std::string(k_no_value);
     }
-    out.session_line = in.text("label.session_total") + ":  \xE2\x86\x93 " + main_bytes(in, in.sample.session_received) +
-                       "   \xE2\x86\x91 " + main_bytes(in, in.sample.session_sent);
+    out.session_line = in.text("label.session_total") + ":  \xE2\x86\x93 " +
+                       main_bytes(in, in.sample.session_received) + "   \xE2\x86\x91 " +
+                       main_bytes(in, in.sample.session_sent);
     if (in.settings.history_mode == 1) {
         out.history_line = in.text("label.today") + ": " + bytes_pair(in, usage.get(today)) + "    " +
                            in.text("label.week") + ": " + bytes_pair(in, usage.last_7_days(today)) + "    " +
@@ -148,9 +168,10 @@ DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore
     }
     const GraphStats stats = compute_graph_stats(visible_points);
     if (stats.count > 0) {
-        out.stats_line = in.text("stats.avg") + ": " + rate_pair(in, stats.download.avg, stats.upload.avg) + "    " +
-                         in.text("stats.min") + ": " + rate_pair(in, stats.download.min, stats.upload.min) + "    " +
-                         in.text("stats.max") + ": " + rate_pair(in, stats.download.max, stats.upload.max);
+        out.stats_line = in.text("stats.avg") + ": " + rate_pair(in, stats.download.avg, stats.upload.avg) +
+                         "    " + in.text("stats.min") + ": " +
+                         rate_pair(in, stats.download.min, stats.upload.min) + "    " + in.text("stats.max") +
+                         ": " + rate_pair(in, stats.download.max, stats.upload.max);
     }
     if (in.sample.source == MonitorSource::router && in.sample.source_status == SourceStatus::no_router) {
         // The status line has no room for it; the router has given no figures to sum up anyway.
@@ -163,9 +184,14 @@ DashboardTexts compose_dashboard_texts(const RefreshInputs& in, const UsageStore
 SampleEffects take_sample(MonitorStatus& previous_status, const RateSample& sample, int64_t now) {
     SampleEffects out;
     switch (sample.status) {
-    case MonitorStatus::connected: out.point = GraphPoint{now, true, sample.download, sample.upload}; break;
-    case MonitorStatus::unavailable: out.point = GraphPoint{now, false, 0.0, 0.0}; break;
-    case MonitorStatus::measuring: break;
+    case MonitorStatus::connected:
+        out.point = GraphPoint{now, true, sample.download, sample.upload};
+        break;
+    case MonitorStatus::unavailable:
+        out.point = GraphPoint{now, false, 0.0, 0.0};
+        break;
+    case MonitorStatus::measuring:
+        break;
     }
     out.network_lost =
         sample.status == MonitorStatus::unavailable && previous_status != MonitorStatus::unavailable;

@@ -35,8 +35,13 @@ struct RefreshInputs {
     const TextLookup& text;
     const NumberFormat& main_format;
     const NumberFormat& compact_format;
-    bool rtl = false; // numbers inside right-to-left text are wrapped in directional isolates
+    bool rtl = false;         // numbers inside right-to-left text are wrapped in directional isolates
+    std::string network_name; // the network the bytes go to, cleaned; empty before it is known
+    bool network_metered = false;
 };
+
+// "Home" or "Home (metered)"; empty without a name.
+std::string network_line(const RefreshInputs& in);
 
 // All UTF-8.
 struct StatusTexts {
@@ -45,7 +50,7 @@ struct StatusTexts {
     std::string compact_upload;
     std::string download_label;
     std::string upload_label;
-    bool active = false;          // the status is not unavailable
+    bool active = false; // the status is not unavailable
     std::string tooltip;
     std::string readout_name; // what a screen reader reads on a read-out: both rates, or the status
 };

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "persistence/colors.h"
+#include "persistence/network_usage.h"
 
 namespace tide {
 
@@ -385,6 +386,29 @@ void repair_monitor_offsets(Repairer& fix, std::vector<MonitorOffset>& offsets) 
     offsets = std::move(kept);
 }
 
+JsonValue plan_networks_to_json(const std::vector<std::string>& ids) {
+    std::vector<JsonValue> list;
+    for (const std::string& id : ids) {
+        list.emplace_back(id);
+    }
+    return JsonValue::array(std::move(list));
+}
+
+// Ids of the kind the usage history keeps, each once, at most k_max_plan_networks.
+void repair_plan_networks(Repairer& fix, std::vector<std::string>& ids) {
+    std::vector<std::string> kept;
+    for (std::string& id : ids) {
+        const bool unusable = !valid_network_id(id) || id == k_no_network_id;
+        if (unusable || std::find(kept.begin(), kept.end(), id) != kept.end() ||
+            kept.size() == k_max_plan_networks) {
+            fix.count_one();
+            continue;
+        }
+        kept.push_back(std::move(id));
+    }
+    ids = std::move(kept);
+}
+
 bool valid_font_family(const std::string& family) {
     return !family.empty() && family.size() <= 64 && std::none_of(family.begin(), family.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20;
@@ -417,6 +441,13 @@ Settings settings_from_json(const JsonValue& document) {
     read_int_member(root, "daily_warning_mb", s.daily_warning_mb);
     read_int_member(root, "monthly_warning_mb", s.monthly_warning_mb);
     read_int_member(root, "billing_day", s.billing_day);
+    read_int_member(root, "plan_counts", s.plan_counts);
+    if (const JsonValue* list = find_member(document, "plan_networks"); list && list->is_array()) {
+        // Kinds are checked here, ids by repair_settings: an entry of the wrong kind is one repair.
+        for (const JsonValue& id : list->elements()) {
+            s.plan_networks.push_back(id.is_string() ? id.as_string() : std::string());
+        }
+    }
     read_string_member(root, "font_family", s.font_family);
     read_int_member(root, "digit_style", s.digit_style);
     read_int_member(root, "decimal_sep", s.decimal_sep);
@@ -485,6 +516,8 @@ JsonValue settings_to_json(const Settings& s) {
         {"daily_warning_mb", s.daily_warning_mb},
         {"monthly_warning_mb", s.monthly_warning_mb},
         {"billing_day", s.billing_day},
+        {"plan_counts", s.plan_counts},
+        {"plan_networks", plan_networks_to_json(s.plan_networks)},
         {"font_family", s.font_family},
         {"digit_style", s.digit_style},
         {"decimal_sep", s.decimal_sep},
@@ -516,6 +549,8 @@ uint32_t repair_settings(Settings& s) {
     fix.clamp(s.monthly_warning_mb, 0, 100000000);
     fix.clamp(s.daily_warning_mb, 0, 100000000);
     fix.clamp(s.billing_day, 1, 31);
+    fix.set_if(above(s.plan_counts, 2), s.plan_counts, 0);
+    repair_plan_networks(fix, s.plan_networks);
     fix.set_if(!valid_font_family(s.font_family), s.font_family, std::string("Segoe UI"));
 
     for (auto it = s.custom_colors.begin(); it != s.custom_colors.end();) {

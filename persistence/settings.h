@@ -155,6 +155,9 @@ struct SettingsLoadResult {
 // The settings.json layout this version reads and writes; a higher number comes from a newer version.
 inline constexpr int32_t k_settings_schema_version = 1;
 
+// As many as the usage history remembers networks.
+inline constexpr size_t k_max_plan_networks = 64;
+
 // The whole record. A default-constructed value holds every default.
 struct Settings {
     int32_t schema_version = k_settings_schema_version;
@@ -174,8 +177,10 @@ struct Settings {
     int32_t daily_warning_mb = 0;
     int32_t monthly_warning_mb = 0;
     int32_t billing_day = 1; // day of the month a billing period starts; past a month's end, its last day
-    int32_t digit_style = 0; // 0 ASCII digits, 1 the language's own digits
-    int32_t decimal_sep = 0; // 0 by language, 1 point, 2 comma
+    int32_t plan_counts = 0; // which networks the plan counts: 0 every, 1 metered, 2 those in plan_networks
+    std::vector<std::string> plan_networks; // network ids, at most k_max_plan_networks
+    int32_t digit_style = 0;                // 0 ASCII digits, 1 the language's own digits
+    int32_t decimal_sep = 0;                // 0 by language, 1 point, 2 comma
     bool native_digits_compact = false;
     std::string font_family = "Segoe UI";
     std::map<std::string, std::string> custom_colors; // colour key -> colour text, in byte order of keys

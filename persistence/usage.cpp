@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <set>
 #include <vector>
 
 namespace tide {
@@ -54,6 +55,39 @@ CivilDate add_months(CivilDate date, int64_t months) {
 DayTotals minus_floored(const DayTotals& a, const DayTotals& b) {
     return {a.download > b.download ? a.download - b.download : 0,
             a.upload > b.upload ? a.upload - b.upload : 0};
+}
+
+DayTotals parts_sum(const NetworkParts& parts) {
+    DayTotals total;
+    for (const auto& [id, part] : parts) {
+        add_into(total, part);
+    }
+    return total;
+}
+
+void add_parts(NetworkParts& into, const NetworkParts& more) {
+    for (const auto& [id, part] : more) {
+        add_into(into[id], part);
+    }
+}
+
+// Cuts the parts, in id order, so that none of both directions adds up to more than the total; true
+// when anything was cut. Parts left at zero go.
+bool fit_parts(NetworkParts& parts, const DayTotals& total) {
+    DayTotals left = total;
+    bool cut = false;
+    for (auto it = parts.begin(); it != parts.end();) {
+        DayTotals& part = it->second;
+        if (part.download > left.download || part.upload > left.upload) {
+            cut = true;
+            part.download = std::min(part.download, left.download);
+            part.upload = std::min(part.upload, left.upload);
+        }
+        left.download -= part.download;
+        left.upload -= part.upload;
+        it = part == DayTotals{} ? parts.erase(it) : std::next(it);
+    }
+    return cut;
 }
 
 DayTotals day_sum(const std::map<int64_t, DayTotals>& days, int64_t first, int64_t last) {
@@ -137,6 +171,145 @@ void UsageStore::add(int64_t day, uint64_t download, uint64_t upload) {
     add_into(days_[day], DayTotals{download, upload});
 }
 
+void UsageStore::add(int64_t day, std::string_view network, uint64_t download, uint64_t upload) {
+    if (download == 0 && upload == 0) {
+        return;
+    }
+    add_into(days_[day], DayTotals{download, upload});
+    if (!network.empty()) {
+        NetworkParts& parts = network_days_[day];
+        const auto part = parts.try_emplace(std::string(network)).first;
+        add_into(part->second, DayTotals{download, upload});
+    }
+}
+
+void UsageStore::see_network(std::string_view id, std::string_view name, bool metered, int64_t day) {
+    if (const std::optional<std::string> dropped = networks_.see(id, name, metered, day)) {
+        forget_network(*dropped);
+    }
+}
+
+void UsageStore::assign_to_network(int64_t day, std::string_view network, const DayTotals& totals) {
+    const DayTotals other = network_get(day, {});
+    restore_part(day, network,
+                 DayTotals{std::min(totals.download, other.download), std::min(totals.upload, other.upload)});
+}
+
+void UsageStore::forget_network(std::string_view id) {
+    networks_.forget(id);
+    for (auto* parts : {&network_days_, &network_folded_}) {
+        for (auto it = parts->begin(); it != parts->end();) {
+            if (const auto part = it->second.find(id); part != it->second.end()) {
+                it->second.erase(part);
+            }
+            it = it->second.empty() ? parts->erase(it) : std::next(it);
+        }
+    }
+}
+
+DayTotals UsageStore::network_get(int64_t day, std::string_view network) const {
+    const auto parts = network_days_.find(day);
+    if (network.empty()) {
+        return minus_floored(get(day), parts == network_days_.end() ? DayTotals{} : parts_sum(parts->second));
+    }
+    if (parts == network_days_.end()) {
+        return {};
+    }
+    const auto part = parts->second.find(network);
+    return part == parts->second.end() ? DayTotals{} : part->second;
+}
+
+UsageStore UsageStore::counted(const NetworkFilter& filter) const {
+    if (filter.counts == PlanCounts::every) {
+        return *this;
+    }
+    UsageStore out;
+    for (const auto& [day, parts] : network_days_) {
+        for (const auto& [id, part] : parts) {
+            if (filter.counts_network(id)) {
+                out.add(day, part.download, part.upload);
+            }
+        }
+    }
+    for (const auto& [first_day, parts] : network_folded_) {
+        const auto period = folded_.find(first_day);
+        for (const auto& [id, part] : parts) {
+            if (period != folded_.end() && filter.counts_network(id)) {
+                out.add_folded(first_day, period->second.last_day, part);
+            }
+        }
+    }
+    return out;
+}
+
+void UsageStore::merge(const UsageStore& other) {
+    for (const auto& [day, totals] : other.days_) {
+        add_into(days_[day], totals);
+    }
+    for (const auto& [first_day, period] : other.folded_) {
+        add_folded(first_day, period.last_day, period.totals);
+    }
+    for (const auto& [day, parts] : other.network_days_) {
+        add_parts(network_days_[day], parts);
+    }
+    for (const auto& [first_day, parts] : other.network_folded_) {
+        add_parts(network_folded_[first_day], parts);
+    }
+    // This run's word on a network is newer; the user's names and flags are kept from the file.
+    for (const KnownNetwork& network : other.networks_.networks()) {
+        if (KnownNetwork* known = networks_.find(network.id)) {
+            if (known->user_name.empty()) {
+                known->user_name = network.user_name;
+            }
+            if (!known->user_metered) {
+                known->user_metered = network.user_metered;
+            }
+            known->last_seen = std::max(known->last_seen, network.last_seen);
+        } else {
+            networks_.restore(network);
+        }
+    }
+    for (const std::string& dropped : networks_.trim()) {
+        forget_network(dropped);
+    }
+    repair_networks();
+}
+
+bool UsageStore::repair_networks() {
+    bool cut = false;
+    const auto known = [&](const std::string& id) {
+        return id == k_no_network_id || networks_.find(id) != nullptr;
+    };
+    for (auto* parts : {&network_days_, &network_folded_}) {
+        const bool folded = parts == &network_folded_;
+        for (auto it = parts->begin(); it != parts->end();) {
+            cut = std::erase_if(it->second, [&](const auto& part) { return !known(part.first); }) > 0 || cut;
+            DayTotals total;
+            if (folded) {
+                const auto period = folded_.find(it->first);
+                total = period == folded_.end() ? DayTotals{} : period->second.totals;
+            } else {
+                total = get(it->first);
+            }
+            cut = fit_parts(it->second, total) || cut;
+            it = it->second.empty() ? parts->erase(it) : std::next(it);
+        }
+    }
+    return cut;
+}
+
+void UsageStore::restore_part(int64_t day, std::string_view network, const DayTotals& totals) {
+    if (totals != DayTotals{} && !network.empty()) {
+        add_into(network_days_[day][std::string(network)], totals);
+    }
+}
+
+void UsageStore::restore_folded_part(int64_t first_day, std::string_view network, const DayTotals& totals) {
+    if (totals != DayTotals{} && !network.empty()) {
+        add_into(network_folded_[first_day][std::string(network)], totals);
+    }
+}
+
 void UsageStore::add_folded(int64_t first_day, int64_t last_day, const DayTotals& totals) {
     if (totals == DayTotals{}) {
         return;
@@ -188,22 +361,246 @@ void UsageStore::prune(int64_t today, int32_t retention_days, int32_t billing_da
     for (auto it = days_.begin(); it != days_.end() && it->first < cut; it = days_.erase(it)) {
         const BillingPeriod period = billing_period(it->first, billing_day);
         add_folded(period.first_day, period.last_day, it->second);
+        if (const auto parts = network_days_.find(it->first); parts != network_days_.end()) {
+            add_parts(network_folded_[period.first_day], parts->second);
+            network_days_.erase(parts);
+        }
     }
     const int64_t oldest_kept = month_start(today, k_folded_months);
     std::erase_if(folded_, [&](const auto& entry) { return entry.second.last_day < oldest_kept; });
+    std::erase_if(network_folded_, [&](const auto& entry) { return !folded_.contains(entry.first); });
 }
 
 bool UsageCounter::feed(UsageStore& store, int64_t day, uint64_t session_received, uint64_t session_sent) {
+    return feed(store, day, {}, session_received, session_sent);
+}
+
+bool UsageCounter::feed(UsageStore& store, int64_t day, std::string_view network, uint64_t session_received,
+                        uint64_t session_sent) {
     const bool grew = valid_ && session_received >= previous_received_ && session_sent >= previous_sent_ &&
                       (session_received != previous_received_ || session_sent != previous_sent_);
     if (grew) {
-        store.add(day, session_received - previous_received_, session_sent - previous_sent_);
+        store.add(day, network, session_received - previous_received_, session_sent - previous_sent_);
     }
     previous_received_ = session_received;
     previous_sent_ = session_sent;
     valid_ = true;
     return grew;
 }
+
+namespace {
+
+JsonValue number(int64_t value) {
+    return JsonValue(static_cast<double>(value));
+}
+
+JsonValue bytes_value(uint64_t value) {
+    return JsonValue(static_cast<double>(value));
+}
+
+JsonValue network_to_json(const KnownNetwork& n) {
+    JsonValue object = JsonValue::object({{"id", n.id},
+                                          {"name", n.name},
+                                          {"number", n.number},
+                                          {"metered", n.metered},
+                                          {"last_seen", number(n.last_seen)}});
+    if (!n.user_name.empty()) {
+        object.append("user_name", n.user_name);
+    }
+    if (n.user_metered) {
+        object.append("user_metered", *n.user_metered);
+    }
+    return object;
+}
+
+void append_networks(JsonValue& document, const UsageStore& store) {
+    if (store.networks().empty() && store.network_days().empty() && store.network_folded().empty()) {
+        return;
+    }
+    std::vector<JsonValue> networks;
+    for (const KnownNetwork& n : store.networks().networks()) {
+        networks.push_back(network_to_json(n));
+    }
+    std::vector<JsonValue> days;
+    for (const auto& [day, parts] : store.network_days()) {
+        for (const auto& [id, part] : parts) {
+            days.push_back(JsonValue::array(
+                {number(day), JsonValue(id), bytes_value(part.download), bytes_value(part.upload)}));
+        }
+    }
+    std::vector<JsonValue> months;
+    for (const auto& [first_day, period] : store.folded()) {
+        NetworkParts whole;
+        if (const auto folded = store.network_folded().find(first_day);
+            folded != store.network_folded().end()) {
+            whole = folded->second;
+        }
+        for (auto day = store.network_days().lower_bound(first_day);
+             day != store.network_days().end() && day->first <= period.last_day; ++day) {
+            add_parts(whole, day->second);
+        }
+        for (const auto& [id, part] : whole) {
+            months.push_back(JsonValue::array({number(first_day), number(period.last_day), JsonValue(id),
+                                               bytes_value(part.download), bytes_value(part.upload)}));
+        }
+    }
+    document.append("networks", JsonValue::array(std::move(networks)));
+    document.append("network_days", JsonValue::array(std::move(days)));
+    document.append("network_months", JsonValue::array(std::move(months)));
+}
+
+bool file_day(const JsonValue& v) {
+    if (!v.is_number()) {
+        return false;
+    }
+    const double day = v.as_number();
+    return std::isfinite(day) && std::floor(day) == day && std::fabs(day) <= k_max_file_day;
+}
+
+bool file_bytes(const JsonValue& v) {
+    return v.is_number() && v.as_number() >= 0;
+}
+
+uint64_t bytes_of(const JsonValue& v) {
+    return static_cast<uint64_t>(std::min(v.as_number(), k_max_file_value));
+}
+
+std::optional<KnownNetwork> network_from_json(const JsonValue& entry) {
+    const JsonValue* id = find_member(entry, "id");
+    if (!entry.is_object() || !id || !id->is_string() || !valid_network_id(id->as_string()) ||
+        id->as_string() == k_no_network_id) {
+        return std::nullopt;
+    }
+    KnownNetwork n;
+    n.id = id->as_string();
+    const auto member = [&](std::string_view key) { return find_member(entry, key); };
+    if (const JsonValue* name = member("name"); name && name->is_string()) {
+        n.name = clean_network_name(name->as_string());
+    }
+    if (const JsonValue* name = member("user_name"); name && name->is_string()) {
+        n.user_name = clean_network_name(name->as_string());
+    }
+    if (const JsonValue* metered = member("metered"); metered && metered->is_bool()) {
+        n.metered = metered->as_bool();
+    }
+    if (const JsonValue* metered = member("user_metered"); metered && metered->is_bool()) {
+        n.user_metered = metered->as_bool();
+    }
+    if (const JsonValue* seen = member("last_seen"); seen && file_day(*seen)) {
+        n.last_seen = static_cast<int64_t>(seen->as_number());
+    }
+    if (const JsonValue* numbered = member("number");
+        numbered && numbered->is_number() && numbered->as_number() >= 1 && numbered->as_number() <= 1000) {
+        n.number = static_cast<int32_t>(numbered->as_number());
+    }
+    return n;
+}
+
+// The networks, then their parts; true when anything had to be left out or cut.
+bool networks_from_json(const JsonValue& document, UsageStore& store) {
+    bool repaired = false;
+    const JsonValue* list = find_member(document, "networks");
+    const bool has_list = list && list->is_array();
+    repaired = (list && !has_list) || repaired;
+    if (has_list) {
+        // The most recently seen are chosen before any is listed: a file of thousands costs one sort.
+        std::vector<KnownNetwork> found;
+        std::set<std::string> ids;
+        for (const JsonValue& entry : list->elements()) {
+            std::optional<KnownNetwork> network = network_from_json(entry);
+            if (!network || !ids.insert(network->id).second) {
+                repaired = true;
+                continue;
+            }
+            found.push_back(std::move(*network));
+        }
+        std::vector<size_t> order(found.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return found[a].last_seen > found[b].last_seen; });
+        if (order.size() > NetworkList::k_max_networks) {
+            order.resize(NetworkList::k_max_networks);
+            repaired = true;
+        }
+        std::sort(order.begin(), order.end());
+        for (const size_t i : order) {
+            store.networks().restore(std::move(found[i]));
+        }
+    }
+    const auto parts = [&](std::string_view key, size_t size, auto&& take) {
+        const JsonValue* entries = find_member(document, key);
+        if (!entries) {
+            return;
+        }
+        if (!entries->is_array()) {
+            repaired = true;
+            return;
+        }
+        for (const JsonValue& entry : entries->elements()) {
+            const std::vector<JsonValue>* e = entry.is_array() ? &entry.elements() : nullptr;
+            if (!e || e->size() != size || !file_day((*e)[0]) || !(*e)[size - 3].is_string() ||
+                !file_bytes((*e)[size - 2]) || !file_bytes((*e)[size - 1])) {
+                repaired = true;
+                continue;
+            }
+            const std::string& id = (*e)[size - 3].as_string();
+            if (id != k_no_network_id && !store.networks().find(id)) {
+                repaired = true;
+                continue;
+            }
+            take(*e, id, DayTotals{bytes_of((*e)[size - 2]), bytes_of((*e)[size - 1])});
+        }
+    };
+    parts("network_days", 4, [&](const std::vector<JsonValue>& e, const std::string& id, const DayTotals& t) {
+        store.restore_part(static_cast<int64_t>(e[0].as_number()), id, t);
+    });
+    // A period's folded part is its whole less its days still kept, as for the totals.
+    std::map<std::pair<int64_t, std::string>, DayTotals> whole;
+    parts("network_months", 5,
+          [&](const std::vector<JsonValue>& e, const std::string& id, const DayTotals& t) {
+              const auto first = static_cast<int64_t>(e[0].as_number());
+              const auto period = store.folded().find(first);
+              if (!file_day(e[1]) || period == store.folded().end() ||
+                  period->second.last_day != static_cast<int64_t>(e[1].as_number())) {
+                  repaired = true;
+                  return;
+              }
+              add_into(whole[{first, id}], t);
+          });
+    for (const auto& [key, total] : whole) {
+        const int64_t last = store.folded().at(key.first).last_day;
+        DayTotals kept;
+        for (auto day = store.network_days().lower_bound(key.first);
+             day != store.network_days().end() && day->first <= last; ++day) {
+            if (const auto part = day->second.find(key.second); part != day->second.end()) {
+                add_into(kept, part->second);
+            }
+        }
+        store.restore_folded_part(key.first, key.second, minus_floored(total, kept));
+    }
+    return store.repair_networks() || repaired;
+}
+
+std::string csv_name(std::string name) {
+    if (name.empty()) {
+        return name;
+    }
+    if (std::string_view("=+-@\t\r").find(name.front()) != std::string_view::npos) {
+        name.insert(name.begin(), '\'');
+    }
+    if (name.find_first_of(",\"\n\r") == std::string::npos && name.front() != ' ' && name.back() != ' ') {
+        return name;
+    }
+    std::string quoted = "\"";
+    for (const char c : name) {
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+} // namespace
 
 JsonValue usage_to_json(const UsageStore& store) {
     std::vector<JsonValue> days;
@@ -227,10 +624,11 @@ JsonValue usage_to_json(const UsageStore& store) {
     if (!months.empty()) {
         document.append("months", JsonValue::array(std::move(months)));
     }
+    append_networks(document, store);
     return document;
 }
 
-UsageStore usage_from_json(const JsonValue& document) {
+UsageStore usage_from_json(const JsonValue& document, UsageReadNotes* notes) {
     UsageStore store;
     // Not below zero and not NaN; anything larger than the store holds is cut to its limit.
     const auto in_range = [](double v) { return v >= 0; };
@@ -273,6 +671,10 @@ UsageStore usage_from_json(const JsonValue& document) {
         const DayTotals kept = day_sum(store.days(), first, static_cast<int64_t>(last));
         store.add_folded(first, static_cast<int64_t>(last), minus_floored(whole, kept));
     }
+    const bool repaired = networks_from_json(document, store);
+    if (notes) {
+        notes->networks_repaired = repaired;
+    }
     return store;
 }
 
@@ -280,23 +682,59 @@ std::string usage_file_text(const UsageStore& store) {
     return serialize_json(usage_to_json(store), 2);
 }
 
-std::optional<UsageStore> usage_from_file_text(std::string_view text) {
+std::optional<UsageStore> usage_from_file_text(std::string_view text, UsageReadNotes* notes) {
     const std::optional<JsonValue> document = parse_json(text);
     if (!document || !document->is_object()) {
         return std::nullopt;
     }
-    return usage_from_json(*document);
+    return usage_from_json(*document, notes);
 }
 
-std::string usage_csv_text(const UsageStore& store) {
-    std::string text = "date,download_bytes,upload_bytes\n";
-    for (const auto& [day, totals] : store.days()) {
+std::string network_display_name(const KnownNetwork& network, const NetworkNames& names) {
+    if (!network.user_name.empty()) {
+        return clean_network_name(network.user_name);
+    }
+    if (!network.name.empty()) {
+        return clean_network_name(network.name);
+    }
+    std::string text = names.numbered;
+    if (const size_t at = text.find("{0}"); at != std::string::npos) {
+        text.replace(at, 3, std::to_string(network.number));
+    }
+    return text;
+}
+
+std::string network_display_name(const NetworkList& networks, std::string_view id,
+                                 const NetworkNames& names) {
+    if (id == k_no_network_id) {
+        return names.none;
+    }
+    const KnownNetwork* network = networks.find(id);
+    return network ? network_display_name(*network, names) : names.other;
+}
+
+std::string usage_csv_text(const UsageStore& store, const NetworkNames& names) {
+    std::string text = "date,download_bytes,upload_bytes,network\n";
+    const auto line = [&](int64_t day, const DayTotals& totals, const std::string& name) {
+        if (totals == DayTotals{}) {
+            return;
+        }
         text += date_text(day);
         text += ',';
         text += std::to_string(totals.download);
         text += ',';
         text += std::to_string(totals.upload);
+        text += ',';
+        text += csv_name(name);
         text += '\n';
+    };
+    for (const auto& [day, totals] : store.days()) {
+        if (const auto parts = store.network_days().find(day); parts != store.network_days().end()) {
+            for (const auto& [id, part] : parts->second) {
+                line(day, part, network_display_name(store.networks(), id, names));
+            }
+        }
+        line(day, store.network_get(day, {}), names.other);
     }
     return text;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "persistence/json.h"
+#include "persistence/network_usage.h"
 
 namespace tide {
 
@@ -70,9 +71,14 @@ struct FoldedPeriod {
     friend bool operator==(const FoldedPeriod&, const FoldedPeriod&) = default;
 };
 
+// The part of one day (or one folded period) each network carried, by network id.
+using NetworkParts = std::map<std::string, DayTotals, std::less<>>;
+
 // Per-day totals in ascending day order, and for the days pruned from them the totals of their billing
 // periods. Every addition saturates at k_max_bytes; a day whose totals would both be zero is never
-// created.
+// created. Beside each total, the part each known network carried (and "No network"): the parts never
+// add up to more than the total, and what they leave is "Other networks" (days from before networks
+// were kept, networks forgotten or dropped from the list).
 class UsageStore {
 public:
     // 2^53: usage.json holds its numbers as doubles, which are exact up to here, so a saturated day
@@ -80,6 +86,8 @@ public:
     static constexpr uint64_t k_max_bytes = uint64_t{1} << 53;
 
     void add(int64_t day, uint64_t download, uint64_t upload);
+    // Adds to the day's total and to the network's part of it (k_no_network_id for none).
+    void add(int64_t day, std::string_view network, uint64_t download, uint64_t upload);
     // Adds to the folded part of the period starting on first_day.
     void add_folded(int64_t first_day, int64_t last_day, const DayTotals& totals);
     DayTotals get(int64_t day) const;
@@ -95,10 +103,39 @@ public:
     // months. Nothing is pruned while today lies more than k_clock_jump_days past every day counted
     // before it: a clock set far ahead is taken for a wrong clock until it has counted a second day.
     void prune(int64_t today, int32_t retention_days, int32_t billing_day);
+    // Empties the history; the known networks with their names stay.
     void clear() {
         days_.clear();
         folded_.clear();
+        network_days_.clear();
+        network_folded_.clear();
     }
+
+    // The network seen on the day (NetworkList::see); the days of a network dropped for it go to
+    // "Other networks".
+    void see_network(std::string_view id, std::string_view name, bool metered, int64_t day);
+    // Gives bytes already in the day's total, held by no network so far, to the network: at most what
+    // "Other networks" holds of the day, so nothing is counted twice.
+    void assign_to_network(int64_t day, std::string_view network, const DayTotals& totals);
+    // The network leaves the list; its days go to "Other networks" and the totals stay.
+    void forget_network(std::string_view id);
+    NetworkList& networks() { return networks_; }
+    const NetworkList& networks() const { return networks_; }
+    const std::map<int64_t, NetworkParts>& network_days() const { return network_days_; }
+    const std::map<int64_t, NetworkParts>& network_folded() const { return network_folded_; }
+    // The network's part of the day; for an empty id, "Other networks": what no part holds.
+    DayTotals network_get(int64_t day, std::string_view network) const;
+    // A store of the same days holding only what the filter counts (a copy when it counts every
+    // network), for the plan's figures and for one network's bars.
+    UsageStore counted(const NetworkFilter& filter) const;
+    // Adds another store's days, periods and networks (the file's, read after this run began).
+    void merge(const UsageStore& other);
+    // Parts of networks that are not known, of days or periods without a total, or that add up to more
+    // than their total are cut until they fit; true when anything had to be cut.
+    bool repair_networks();
+    // Parts read from a file, before repair_networks.
+    void restore_part(int64_t day, std::string_view network, const DayTotals& totals);
+    void restore_folded_part(int64_t first_day, std::string_view network, const DayTotals& totals);
 
     const std::map<int64_t, DayTotals>& days() const { return days_; }
     const std::map<int64_t, FoldedPeriod>& folded() const { return folded_; }
@@ -115,6 +152,9 @@ public:
 private:
     std::map<int64_t, DayTotals> days_;
     std::map<int64_t, FoldedPeriod> folded_; // by the period's first day
+    std::map<int64_t, NetworkParts> network_days_;
+    std::map<int64_t, NetworkParts> network_folded_; // by the period's first day, as folded_
+    NetworkList networks_;
 };
 
 // Turns the sampler's running session totals into additions to the day's entry.
@@ -124,6 +164,9 @@ public:
     // a drop in either adds nothing and counting starts again from the new values. True when the
     // store changed.
     bool feed(UsageStore& store, int64_t day, uint64_t session_received, uint64_t session_sent);
+    // The same, the growth going to the network's part of the day too.
+    bool feed(UsageStore& store, int64_t day, std::string_view network, uint64_t session_received,
+              uint64_t session_sent);
 
 private:
     uint64_t previous_received_ = 0;
@@ -135,22 +178,49 @@ private:
 inline constexpr int32_t k_usage_schema_version = 1;
 
 // {"schema_version": 1, "days": [[day, download, upload], ...],
-//  "months": [[first_day, last_day, download, upload], ...]}
-// A "months" element is a billing period's whole total: its folded part and its days still kept.
-// A reader that knows only "days" gets the days.
+//  "months": [[first_day, last_day, download, upload], ...],
+//  "networks": [{"id", "name", "number", "metered", "last_seen", "user_name"?, "user_metered"?}, ...],
+//  "network_days": [[day, id, download, upload], ...],
+//  "network_months": [[first_day, last_day, id, download, upload], ...]}
+// A "months" element is a billing period's whole total: its folded part and its days still kept; a
+// "network_months" element likewise for one network. A reader that knows only "days" gets the days,
+// and the network members are written only once there is a network.
 JsonValue usage_to_json(const UsageStore& store);
+
+// What reading found wrong beyond single malformed elements: said once in the recent errors.
+struct UsageReadNotes {
+    bool networks_repaired = false; // networks or their parts were left out or cut to fit the totals
+};
+
 // Reads "days" and "months" from an object; malformed elements are skipped and totals above
 // k_max_bytes (written by an earlier version) are cut to it. A period's total below what its kept days
-// sum to counts those days only: the days win.
-UsageStore usage_from_json(const JsonValue& document);
+// sum to counts those days only: the days win. The networks and their parts are read under the same
+// rules, kept to NetworkList::k_max_networks and cut to fit the totals, which never change for them.
+UsageStore usage_from_json(const JsonValue& document, UsageReadNotes* notes = nullptr);
 
 // The text of usage.json (indent 2, final line feed).
 std::string usage_file_text(const UsageStore& store);
 // The store held in the text of usage.json, or nothing when it is not JSON or not an object.
-std::optional<UsageStore> usage_from_file_text(std::string_view text);
+std::optional<UsageStore> usage_from_file_text(std::string_view text, UsageReadNotes* notes = nullptr);
 
-// "date,download_bytes,upload_bytes" and one line per day, line feeds only.
-std::string usage_csv_text(const UsageStore& store);
+// How networks are called where no name is known; the program's texts in the user's language.
+struct NetworkNames {
+    std::string other = "Other networks";
+    std::string none = "No network";
+    std::string numbered = "Network {0}";
+};
+
+// The user's name, the system's, or "Network <number>"; cleaned.
+std::string network_display_name(const KnownNetwork& network, const NetworkNames& names = {});
+// The same for an id: "No network", a known network, or "Other networks" for any other.
+std::string network_display_name(const NetworkList& networks, std::string_view id,
+                                 const NetworkNames& names = {});
+
+// "date,download_bytes,upload_bytes,network" and one line per day and network that carried bytes on
+// it, "Other networks" last; line feeds only. The network's name is quoted when it holds a comma, a
+// quote or a blank at either end, and starts with an apostrophe when a spreadsheet would take it for
+// a formula.
+std::string usage_csv_text(const UsageStore& store, const NetworkNames& names = {});
 
 // What pruning keeps: history_retention_days and billing_day from the settings.
 struct UsageKeeping {

@@ -37,7 +37,8 @@ void merge_usage_file(UsageHistory& history, RecentErrors& errors) {
         }
         return;
     }
-    const std::optional<UsageStore> loaded = usage_from_file_text(*bytes);
+    UsageReadNotes notes;
+    const std::optional<UsageStore> loaded = usage_from_file_text(*bytes, &notes);
     if (!loaded) {
         if (quarantine_file(history.path)) {
             errors.add(unix_now(), "Usage history file was unreadable and has been reset");
@@ -47,12 +48,11 @@ void merge_usage_file(UsageHistory& history, RecentErrors& errors) {
         }
         return;
     }
-    for (const auto& [day, totals] : loaded->days()) {
-        history.store.add(day, totals.download, totals.upload);
+    if (notes.networks_repaired) {
+        errors.add(unix_now(), "Usage history file named networks that could not be kept as they were; "
+                               "their bytes count under Other networks and the day totals are unchanged");
     }
-    for (const auto& [first_day, period] : loaded->folded()) {
-        history.store.add_folded(first_day, period.last_day, period.totals);
-    }
+    history.store.merge(*loaded);
 }
 
 } // namespace

@@ -34,17 +34,24 @@
 # `standin-start`, `standin-stop` (scripts/lab_router.py in miniupnpd's place, a router that misbehaves on demand, and
 # listeners on 192.168.77.10:5000 and 192.168.77.20:5000), `standin-mode normal|glitch|silent|trickle`
 # and `impostor-count` ("impostor-count N": the connections those listeners were offered).
+# --two-gateways  gives the command's namespace a second link to the server, as if it moved between two
+#         networks: "home" (10.77.0.0/24, its gateway's MAC 02:00:00:00:77:01) and "hotspot"
+#         (10.78.0.0/24, MAC 02:00:00:00:78:01), the default route via home first. The server's file
+#         is then also at TIDE_LAB_ROUTED_SERVER (10.99.0.1:8000), which only the default route
+#         reaches, and the link script has `home` and `hotspot` to move the default route.
 # The addresses exist only inside the lab's namespaces. Exits with the command's status.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 wine_session=0
 router=0
+two_gateways=0
 mb=4
 while [ $# -gt 0 ]; do
     case $1 in
     --wine) wine_session=1; shift ;;
     --router) router=1; shift ;;
+    --two-gateways) two_gateways=1; shift ;;
     --mb) mb=$2; shift 2 ;;
     *) break ;;
     esac
@@ -200,6 +207,8 @@ upnp-reset)
 upnp-count)
     n=\$(ip netns exec $router_ns nft list counter ip tidelab upnp | sed -n 's/.*packets \\([0-9]*\\).*/\\1/p')
     echo "upnp-count \$n" >>"$lab/log" ;;
+home) ip -n $client_ns route replace default via 10.77.0.1 ;;
+hotspot) ip -n $client_ns route replace default via 10.78.0.1 ;;
 rate) # the server's side sends at most \$2 KB/s (0: unlimited), smoothly: no bursts into big buffers
     if [ "\$2" = 0 ]; then
         tc -n $server_ns qdisc del dev tl1 root 2>/dev/null || true
@@ -258,6 +267,15 @@ deny 0-65535 0.0.0.0/0 0-65535
 EOF
 fi
 sh "$lab/link.sh" link || exit 1
+if ((two_gateways)); then
+    ip -n "$server_ns" link set tl1 address 02:00:00:00:77:01 &&
+        ip -n "$client_ns" link add tl2 type veth peer name tl3 netns "$server_ns" &&
+        ip -n "$server_ns" link set tl3 address 02:00:00:00:78:01 &&
+        ip -n "$server_ns" addr add 10.78.0.1/24 dev tl3 && ip -n "$server_ns" link set tl3 up &&
+        ip -n "$client_ns" addr add 10.78.0.2/24 dev tl2 && ip -n "$client_ns" link set tl2 up &&
+        ip -n "$server_ns" addr add 10.99.0.1/32 dev lo || exit 1
+    export TIDE_LAB_ROUTED_SERVER=10.99.0.1:8000
+fi
 
 mkdir -p "$lab/www"
 head -c $((mb * 1024 * 1024)) /dev/urandom >"$lab/www/blob"

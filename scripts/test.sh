@@ -64,9 +64,14 @@ stop_xvfb
 
 echo "== Windows tests with real traffic, in a private network lab"
 bash scripts/netlab.sh --wine ctest --test-dir build/windows --output-on-failure --timeout 300 -R '^Lab' \
-    -E '^LabRouter' 2>&1 | tee build/logs/lab.log
+    -E '^Lab(Router|Networks)' 2>&1 | tee build/logs/lab.log
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 count_ctest build/logs/lab.log
+echo "== Windows tests moving between two networks, in the network lab"
+bash scripts/netlab.sh --wine --two-gateways --mb 2 ctest --test-dir build/windows --output-on-failure \
+    --timeout 300 -R '^LabNetworks' 2>&1 | tee build/logs/lab-networks.log
+[ "${PIPESTATUS[0]}" = 0 ] || status=1
+count_ctest build/logs/lab-networks.log
 echo "== Windows tests with a real home router (miniupnpd), in the network lab"
 bash scripts/netlab.sh --wine --router ctest --test-dir build/windows --output-on-failure --timeout 300 \
     -R '^LabRouter' 2>&1 | tee build/logs/lab-router.log

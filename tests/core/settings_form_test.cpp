@@ -410,8 +410,9 @@ TEST(SettingsLayout, TableHoldsEveryIdOnceOnItsPage) {
             EXPECT_FALSE(list_entries(row.id).empty()) << row.id;
         }
     }
-    EXPECT_EQ(ids.size(), 38u); // with the two value labels, every id from 1001 to 1033, 1036 to 1041 and 1043
-    EXPECT_EQ(per_page, (std::array<int, k_page_count>{3, 6, 10, 8, 4, 7}));
+    EXPECT_EQ(ids.size(), 39u); // with the two value labels, every id from 1001 to 1033, 1036 to 1041, 1043 and 1060
+    EXPECT_EQ(per_page, (std::array<int, k_page_count>{3, 6, 10, 8, 4, 8}));
+    EXPECT_EQ(list_entries(id_plan_counts).size(), 3u); // every, metered and chosen networks
     EXPECT_EQ(find_control(id_compact_opacity_value), nullptr);
     EXPECT_EQ(form_fields().size(), settings_controls().size());
 }

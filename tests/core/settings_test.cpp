@@ -548,6 +548,8 @@ constexpr std::string_view k_default_file = R"({
   "daily_warning_mb": 0,
   "monthly_warning_mb": 0,
   "billing_day": 1,
+  "plan_counts": 0,
+  "plan_networks": [],
   "font_family": "Segoe UI",
   "digit_style": 0,
   "decimal_sep": 0,

@@ -416,14 +416,14 @@ TEST(UsageJson, ReadsWellFormedDaysOnly) {
 
 TEST(UsageCsv, HeaderThenOneLinePerDayInDayOrder) {
     UsageStore store;
-    EXPECT_EQ(usage_csv_text(store), "date,download_bytes,upload_bytes\n");
+    EXPECT_EQ(usage_csv_text(store), "date,download_bytes,upload_bytes,network\n");
     store.add(19724, 0, 1);
     store.add(19723, 1536, 512);
     store.add(-1, k_max, 0);
-    EXPECT_EQ(usage_csv_text(store), "date,download_bytes,upload_bytes\n"
-                                     "1969-12-31,9007199254740992,0\n"
-                                     "2024-01-01,1536,512\n"
-                                     "2024-01-02,0,1\n");
+    EXPECT_EQ(usage_csv_text(store), "date,download_bytes,upload_bytes,network\n"
+                                     "1969-12-31,9007199254740992,0,Other networks\n"
+                                     "2024-01-01,1536,512,Other networks\n"
+                                     "2024-01-02,0,1,Other networks\n");
 }
 
 } // namespace

@@ -193,7 +193,7 @@ TEST_F(UsageFile, CsvIsWrittenOrReported) {
     store.add(19723, 1536, 512);
     ASSERT_TRUE(write_usage_csv(folder_ / L"Tidemeter-usage.csv", store, errors_));
     EXPECT_EQ(read_file_bytes(folder_ / L"Tidemeter-usage.csv"),
-              "date,download_bytes,upload_bytes\n2024-01-01,1536,512\n");
+              "date,download_bytes,upload_bytes,network\n2024-01-01,1536,512,Other networks\n");
     ASSERT_TRUE(write_file_atomically(folder_ / L"blocker", "x"));
     EXPECT_FALSE(write_usage_csv(folder_ / L"blocker\\usage.csv", store, errors_));
     EXPECT_EQ(error_texts(), std::vector<std::string>{"Could not write the usage CSV"});

@@ -224,6 +224,16 @@ void store_billing_day(int value, Settings& s) {
     }
 }
 
+int load_plan_counts(const Settings& s) {
+    return std::clamp(s.plan_counts, 0, k_plan_counts_count - 1);
+}
+
+void store_plan_counts(int value, Settings& s) {
+    if (in_range(value, k_plan_counts_count)) {
+        s.plan_counts = value;
+    }
+}
+
 using S = Settings;
 using C = CompactSettings;
 using W = MainWindowSettings;
@@ -272,6 +282,7 @@ const std::array k_fields{
     FormField{id_billing_day, load_billing_day, store_billing_day},
     limit<&S::daily_warning_mb>(id_daily_limit),
     limit_unit<&S::daily_warning_mb>(id_daily_unit),
+    FormField{id_plan_counts, load_plan_counts, store_plan_counts},
 };
 
 } // namespace

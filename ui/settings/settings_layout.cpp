@@ -50,6 +50,7 @@ constexpr ControlEntry k_controls[] = {
     {id_billing_day, 5, list, 174, "settings.billing_day"},
     {id_daily_limit, 5, number, 212, "settings.daily_limit"},
     {id_daily_unit, 5, unit, 212, ""},
+    {id_plan_counts, 5, list, 250, "settings.plan_counts"},
 };
 
 constexpr std::array<std::string_view, k_page_count> k_page_keys{
@@ -202,6 +203,8 @@ std::vector<ListEntry> list_entries(int id) {
         return literal_entries({"MB", "GB"});
     case id_source:
         return {{"source.interface", true}, {"source.adapters", true}, {"source.router", true}};
+    case id_plan_counts:
+        return {{"plan.counts_every", true}, {"plan.counts_metered", true}, {"plan.counts_chosen", true}};
     default:
         return {};
     }

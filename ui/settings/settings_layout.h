@@ -65,10 +65,11 @@ enum ControlId : int {
     id_daily_unit = 1040,
     id_source = 1041, // its note below is id + 1
     id_every_taskbar = 1043,
+    id_plan_counts = 1060, // apart from the ids before it, which other pages may still take
 };
 
 inline constexpr int k_first_control_id = id_language;
-inline constexpr int k_last_control_id = id_every_taskbar;
+inline constexpr int k_last_control_id = id_plan_counts;
 
 // `number` is a box for a whole number with its label; `unit` is the small list beside the number box
 // before it (its id is the box's + 1), without a label of its own.
@@ -134,6 +135,7 @@ inline constexpr std::array<int32_t, 9> k_font_size_entries{8, 9, 10, 11, 12, 13
 inline constexpr std::array<int32_t, 7> k_unit_entries{0, 7, 8, 9, 2, 3, 4}; // speed unit codes
 inline constexpr std::array<int32_t, 5> k_retention_entries{7, 30, 90, 180, 365};
 inline constexpr int k_billing_day_count = 31;
+inline constexpr int k_plan_counts_count = 3; // every network, metered networks, chosen networks
 // The units a data limit is entered in: MB and GB (of 10^6 and 10^9 bytes).
 inline constexpr int k_unit_mb = 0;
 inline constexpr int k_unit_gb = 1;
@@ -158,7 +160,7 @@ inline constexpr std::array<int, 4> k_match_taskbar_dependents{id_compact_font_s
                                                                id_compact_opacity, id_compact_opacity_value};
 
 // Data limits need the history on disk: they are greyed out while it is not kept.
-inline constexpr std::array<int, 5> k_history_dependents{id_monthly_limit, id_monthly_unit, id_billing_day,
-                                                         id_daily_limit, id_daily_unit};
+inline constexpr std::array<int, 6> k_history_dependents{id_monthly_limit, id_monthly_unit, id_billing_day,
+                                                         id_daily_limit,   id_daily_unit,   id_plan_counts};
 
 } // namespace tide::ui
