@@ -103,7 +103,7 @@ void App::shut_down() {
     usage_window_.close();    // keeps its place for the save below
     count_last_bytes();
     sampler_thread_.stop_and_join();
-    take_in_sample(); // a sample published after the wait above still counts
+    take_in_sample(false); // a sample published after the wait above still counts
     save_settings_now(); // takes the displays' positions back first
     save_usage_now();
     side_displays_.clear();

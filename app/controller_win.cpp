@@ -132,7 +132,7 @@ void App::end_session() {
     save_settings_now();
     const int64_t measure_ms = last_measure_limit(elapsed_ms(), k_last_sample_limit_ms);
     if (measure_ms > 0 && sampler_thread_.measure_now(static_cast<DWORD>(measure_ms))) {
-        take_in_sample();
+        take_in_sample(false);
         save_usage_now(); // takes the waiting text's place, or follows the one being written
     }
     writer_->flush(std::chrono::milliseconds(session_time_left(elapsed_ms())));
