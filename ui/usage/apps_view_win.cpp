@@ -19,6 +19,10 @@ constexpr UINT_PTR k_timer_connections = 2; // reads the socket tables again
 constexpr UINT_PTR k_timer_watchdog = 3;    // a worker that never came back
 constexpr UINT k_apps_period_ms = 5 * 60 * 1000;
 constexpr UINT k_connections_period_ms = 2000;
+// A reading takes milliseconds. One that has not come back by then is given up, or a worker that never
+// reports (under Wine a worker started just as another ended was seen never to run) would stop the list
+// for as long as the view is shown.
+constexpr ULONGLONG k_connections_deadline_ms = 10'000;
 
 constexpr int k_bar_column = 3;
 
@@ -319,11 +323,14 @@ void AppsView::ask_apps() {
 }
 
 void AppsView::ask_connections() {
-    if (reading_connections_) {
+    const ULONGLONG now = GetTickCount64();
+    if (reading_connections_ && now - connections_asked_at_ < k_connections_deadline_ms) {
         return; // the last reading is still on its way
     }
     reading_connections_ = true;
-    ask_in_background<std::vector<ProgramConnections>>(hwnd_, k_msg_apps_connections, 0,
+    connections_asked_at_ = now;
+    ++connections_serial_;
+    ask_in_background<std::vector<ProgramConnections>>(hwnd_, k_msg_apps_connections, connections_serial_,
                                                        [] { return read_connections(); });
 }
 
@@ -355,9 +362,16 @@ void AppsView::on_apps(WPARAM serial, std::unique_ptr<AppUsageAnswer> answer) {
     show_note();
 }
 
-void AppsView::on_connections(std::unique_ptr<std::vector<ProgramConnections>> rows) {
-    reading_connections_ = false;
+void AppsView::on_connections(WPARAM serial, std::unique_ptr<std::vector<ProgramConnections>> rows) {
+    if (serial == connections_serial_) {
+        reading_connections_ = false;
+    }
+    // A reading given up that comes back after all still counts, unless a later one already shows.
+    if (serial <= connections_shown_) {
+        return;
+    }
     if (rows) {
+        connections_shown_ = serial;
         connections_ = std::move(*rows);
         fill_connections();
     }
@@ -568,7 +582,7 @@ LRESULT AppsView::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         on_apps(wparam, take_posted<AppUsageAnswer>(lparam));
         return 0;
     case k_msg_apps_connections:
-        on_connections(take_posted<std::vector<ProgramConnections>>(lparam));
+        on_connections(wparam, take_posted<std::vector<ProgramConnections>>(lparam));
         return 0;
     default:
         return DefWindowProcW(hwnd_, message, wparam, lparam);

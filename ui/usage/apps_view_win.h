@@ -37,7 +37,8 @@ inline constexpr int k_id_apps_connections = 4128;
 
 // Answers of the worker threads, to the view's window.
 inline constexpr UINT k_msg_apps_answer = WM_APP + 60; // wParam the request's number, lParam AppUsageAnswer*
-inline constexpr UINT k_msg_apps_connections = WM_APP + 61; // lParam std::vector<ProgramConnections>*
+inline constexpr UINT k_msg_apps_connections =
+    WM_APP + 61; // wParam the reading's number, lParam std::vector<ProgramConnections>*
 
 // wParam of the controller's k_msg_usage_window for an export of the Apps view; lParam an AppsExport*
 // that the controller takes over.
@@ -96,7 +97,7 @@ private:
     void ask_apps();
     void ask_connections();
     void on_apps(WPARAM serial, std::unique_ptr<AppUsageAnswer> answer);
-    void on_connections(std::unique_ptr<std::vector<ProgramConnections>> rows);
+    void on_connections(WPARAM serial, std::unique_ptr<std::vector<ProgramConnections>> rows);
     void fill_apps();
     void fill_connections();
     void show_note();
@@ -111,9 +112,12 @@ private:
     AppPeriod period_ = AppPeriod::today;
     bool shown_ = false;
     Phase phase_ = Phase::asking;
-    WPARAM serial_ = 0;   // the request whose answer counts
-    bool asking_ = false; // an answer to serial_ is awaited
-    bool reading_connections_ = false;
+    WPARAM serial_ = 0;                // the request whose answer counts
+    bool asking_ = false;              // an answer to serial_ is awaited
+    bool reading_connections_ = false; // a reading of the socket tables is on its way
+    WPARAM connections_serial_ = 0;    // the latest reading asked for
+    WPARAM connections_shown_ = 0;     // the reading whose rows the list shows
+    ULONGLONG connections_asked_at_ = 0;
     std::vector<AppUsage> apps_;
     std::vector<ProgramConnections> connections_;
     Gdi font_;
