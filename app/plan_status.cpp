@@ -32,6 +32,10 @@ NetworkFilter plan_filter(const Settings& settings, const NetworkList& networks)
     NetworkFilter filter;
     filter.counts = static_cast<PlanCounts>(std::clamp(settings.plan_counts, 0, 2));
     filter.chosen = settings.plan_networks;
+    if (filter.counts == PlanCounts::chosen && filter.chosen.empty()) {
+        // Chosen before any network was picked: a plan that counts nothing would never warn.
+        filter.counts = PlanCounts::every;
+    }
     filter.networks = &networks;
     return filter;
 }

@@ -485,6 +485,8 @@ TEST(PlanNetworks, CountOnlyTheNetworksChosen) {
     EXPECT_EQ(plan.view().used.today, uint64_t{0});
     plan.settings.plan_networks = {"gw:unknown"};
     EXPECT_EQ(plan.view().used.period, uint64_t{0});
+    plan.settings.plan_networks = {}; // chosen, none picked yet: every network, never nothing
+    EXPECT_EQ(plan.view().used.period, uint64_t{14'100'000});
 }
 
 TEST(PlanNetworks, AChangeOfChoiceRecountsAndWarnsNothingTwice) {
