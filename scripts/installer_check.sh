@@ -165,10 +165,13 @@ check "the zip holds the program and the portable marker" test -f "$copy/Tidemet
 mkdir -p "$copy/Data"
 printf '{\n  "schema_version": 1,\n  "monitoring": { "interval_ms": 2000 },\n  "history_mode": 1\n}\n' \
     >"$copy/Data/settings.json"
+# A day of history beside it: the copy reads and keeps it there (where it writes is the settings' folder).
+printf '{\n  "schema_version": 1,\n  "days": [[%d, 123456789, 5]]\n}\n' $(($(date +%s) / 86400 - 1)) \
+    >"$copy/Data/usage.json"
 start_portable "$copy"
 check "the portable copy starts" wait_until 60 running
 check "it ends and saves" end_program
-check "it writes its usage beside itself" test -f "$copy/Data/usage.json"
+check "its usage kept beside it" grep -q '123456789' "$copy/Data/usage.json"
 check "its settings are saved beside it" grep -q '"defaults_rev"' "$copy/Data/settings.json"
 check "its settings kept" grep -q '"interval_ms": 2000' "$copy/Data/settings.json"
 check "nothing in %APPDATA%" test ! -e "$data_dir"
