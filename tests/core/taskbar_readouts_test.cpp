@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  {{0, 11, true}}},
         // Auto-hidden: the window stays shown and slides off its edge, 2 pixels left on the monitor
-        // (rectangles measured on Windows 10 with a 40-pixel taskbar, issue 38).
+        // (the rectangle a user reported from Windows 10 with a 40-pixel taskbar; ABM_GETTASKBARPOS docs).
         SpotCase{"AutoHiddenMainKeepsItsReadout",
                  {k_main, k_side},
                  {with(k_main_bar, true, {0, 798, 1280, 838}), k_side_bar},
