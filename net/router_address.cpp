@@ -22,17 +22,6 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-std::string_view trim(std::string_view text) {
-    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && space(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && space(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // A path may go into a request line as it is: printable ASCII without spaces.
 bool valid_path(std::string_view path) {
     if (path.empty() || path.front() != '/') {
@@ -82,8 +71,19 @@ std::optional<uint32_t> parse_ipv4(std::string_view host) {
 
 } // namespace
 
+std::string_view trim_blanks(std::string_view text) {
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && space(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && space(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 std::optional<HttpUrl> parse_http_url(std::string_view text) {
-    text = trim(text);
+    text = trim_blanks(text);
     if (!starts_with_ignoring_case(text, "http://")) {
         return std::nullopt;
     }
@@ -114,7 +114,7 @@ std::optional<HttpUrl> parse_http_url(std::string_view text) {
 }
 
 std::optional<HttpUrl> resolve_url(const HttpUrl& base, std::string_view reference) {
-    reference = trim(reference);
+    reference = trim_blanks(reference);
     reference = reference.substr(0, reference.find('#'));
     if (reference.empty() || reference.substr(0, 2) == "//") {
         return std::nullopt;

@@ -11,6 +11,9 @@
 
 namespace tide {
 
+// The text without the blanks, tabs and line ends around it, as the UPnP texts allow.
+std::string_view trim_blanks(std::string_view text);
+
 struct HttpUrl {
     uint32_t address = 0; // IPv4, host order
     uint16_t port = 80;

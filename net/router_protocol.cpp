@@ -30,20 +30,9 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equal_ignoring_case(text.substr(0, prefix.size()), prefix);
 }
 
-std::string_view trim(std::string_view text) {
-    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && space(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && space(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // Cut at a character boundary, so that a long name stays valid UTF-8.
 std::string bounded(std::string_view text) {
-    text = trim(text);
+    text = trim_blanks(text);
     if (text.size() <= k_max_name) {
         return std::string(text);
     }
@@ -56,7 +45,7 @@ std::string bounded(std::string_view text) {
 
 // "urn:schemas-upnp-org:<prefix kind>:<kind>:<version>" for the kind named.
 bool is_type(std::string_view type, std::string_view prefix, std::string_view kind) {
-    const std::string_view text = trim(type);
+    const std::string_view text = trim_blanks(type);
     return text.size() > prefix.size() + kind.size() + 1 && text.substr(0, prefix.size()) == prefix &&
            text.substr(prefix.size(), kind.size()) == kind && text[prefix.size() + kind.size()] == ':';
 }
@@ -92,7 +81,7 @@ template <typename Visit> bool any_service(const XmlTree& tree, int device, Visi
 }
 
 std::optional<uint64_t> parse_unsigned(std::string_view text) {
-    const std::string_view digits = trim(text);
+    const std::string_view digits = trim_blanks(text);
     if (digits.empty() || digits.size() > 20) {
         return std::nullopt;
     }
@@ -167,7 +156,7 @@ std::optional<SsdpReply> read_ssdp_reply(std::string_view datagram) {
     if (end == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::string_view status = trim(datagram.substr(0, end));
+    const std::string_view status = trim_blanks(datagram.substr(0, end));
     if (!starts_with_ignoring_case(status, "HTTP/1.1 200") &&
         !starts_with_ignoring_case(status, "HTTP/1.0 200")) {
         return std::nullopt;
@@ -183,13 +172,13 @@ std::optional<SsdpReply> read_ssdp_reply(std::string_view datagram) {
         datagram.remove_prefix(end == std::string_view::npos ? datagram.size() : end + 1);
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos) {
-            if (trim(line).empty()) {
+            if (trim_blanks(line).empty()) {
                 break; // the end of the headers
             }
             return std::nullopt;
         }
-        const std::string_view name = trim(line.substr(0, colon));
-        const std::string_view value = trim(line.substr(colon + 1));
+        const std::string_view name = trim_blanks(line.substr(0, colon));
+        const std::string_view value = trim_blanks(line.substr(colon + 1));
         if (equal_ignoring_case(name, "location")) {
             reply.location = value;
         } else if (equal_ignoring_case(name, "st")) {
@@ -209,7 +198,7 @@ std::optional<RouterDescription> read_description(const XmlTree& tree, const Htt
         return std::nullopt;
     }
     HttpUrl base = location;
-    const std::string url_base(trim(tree.child_text(0, "URLBase")));
+    const std::string url_base(trim_blanks(tree.child_text(0, "URLBase")));
     if (!url_base.empty()) {
         const std::optional<HttpUrl> parsed = parse_http_url(url_base);
         if (!parsed || parsed->address != location.address) {
@@ -224,7 +213,8 @@ std::optional<RouterDescription> read_description(const XmlTree& tree, const Htt
     // Every URL names the router's own host, or the description is no router's.
     bool elsewhere = false;
     const auto resolved = [&](int service) -> std::optional<HttpUrl> {
-        const std::optional<HttpUrl> url = resolve_url(base, trim(tree.child_text(service, "controlURL")));
+        const std::optional<HttpUrl> url =
+            resolve_url(base, trim_blanks(tree.child_text(service, "controlURL")));
         elsewhere |= url && url->address != location.address;
         return url && url->address == location.address ? url : std::nullopt;
     };
@@ -235,7 +225,7 @@ std::optional<RouterDescription> read_description(const XmlTree& tree, const Htt
         }
         WanLink link;
         const bool counters = any_service(tree, device, [&](int service) {
-            if (trim(tree.child_text(service, "serviceType")) != k_common_interface_config) {
+            if (trim_blanks(tree.child_text(service, "serviceType")) != k_common_interface_config) {
                 return false;
             }
             const std::optional<HttpUrl> url = resolved(service);
@@ -248,7 +238,7 @@ std::optional<RouterDescription> read_description(const XmlTree& tree, const Htt
         any_subdevice(tree, device, [&](int connection_device) {
             return is_device(tree, connection_device, "WANConnectionDevice") &&
                    any_service(tree, connection_device, [&](int service) {
-                       const std::string type(trim(tree.child_text(service, "serviceType")));
+                       const std::string type(trim_blanks(tree.child_text(service, "serviceType")));
                        if (!is_type(type, k_service_prefix, "WANIPConnection") &&
                            !is_type(type, k_service_prefix, "WANPPPConnection")) {
                            return false;
@@ -329,7 +319,7 @@ std::optional<LinkProperties> read_link_properties(const XmlTree& tree) {
             response_field(tree, RouterAction::link_properties, field);
         return text ? parse_unsigned(*text).value_or(0) : 0;
     };
-    return LinkProperties{trim(*status) == "Up", rate("NewLayer1DownstreamMaxBitRate"),
+    return LinkProperties{trim_blanks(*status) == "Up", rate("NewLayer1DownstreamMaxBitRate"),
                           rate("NewLayer1UpstreamMaxBitRate")};
 }
 
