@@ -49,17 +49,17 @@ std::multiset<std::string> placeholders_of(const std::string& text) {
 // Texts that are rightly the same as the English ones: loan words, "OK", "Minimum", "Desktop".
 const std::map<std::string_view, std::set<std::string_view>>& same_as_english() {
     static const std::map<std::string_view, std::set<std::string_view>> allowed = {
-        {"es", {"group.general", "usage.total"}},
+        {"es", {"group.general", "usage.total", "settings.metered_no"}},
         {"fr", {"button.ok", "stats.min", "stats.max", "usage.total"}},
         {"de",
          {"label.download", "label.upload", "tip.speed", "button.ok", "stats.min", "stats.max",
-          "group.desktop", "group.dashboard"}},
+          "group.desktop", "group.dashboard", "settings.network_name"}},
         {"hi", {}},
         {"ar", {}},
         {"he", {}},
         {"pt-BR", {"label.download", "label.upload", "button.ok", "usage.total"}},
         {"ru", {}},
-        {"it", {"label.download", "label.upload", "button.ok", "group.desktop"}},
+        {"it", {"label.download", "label.upload", "button.ok", "group.desktop", "settings.metered_no"}},
         {"tr", {}},
         {"id", {"button.ok", "stats.min", "group.desktop", "usage.total"}},
         {"ja", {"button.ok"}},
