@@ -42,6 +42,9 @@ INSTANTIATE_TEST_SUITE_P(
                     PeriodCase{day(2024, 2, 28), 29, {day(2024, 1, 29), day(2024, 2, 28)}},
                     PeriodCase{day(2024, 2, 29), 29, {day(2024, 2, 29), day(2024, 3, 28)}},
                     PeriodCase{day(2024, 2, 29), 30, {day(2024, 2, 29), day(2024, 3, 29)}},
+                    // Centuries: 2100 has no 29 February, 2000 has one.
+                    PeriodCase{day(2100, 2, 28), 29, {day(2100, 2, 28), day(2100, 3, 28)}},
+                    PeriodCase{day(2000, 2, 29), 29, {day(2000, 2, 29), day(2000, 3, 28)}},
                     PeriodCase{day(2023, 3, 1), 30, {day(2023, 2, 28), day(2023, 3, 29)}},
                     PeriodCase{day(2023, 1, 31), 31, {day(2023, 1, 31), day(2023, 2, 27)}},
                     PeriodCase{day(2023, 2, 28), 31, {day(2023, 2, 28), day(2023, 3, 30)}},
