@@ -33,6 +33,11 @@ INSTANTIATE_TEST_SUITE_P(
     Table, CleanAppText,
     testing::Values(CleanCase{"plain", "Firefox", 20, "Firefox"},
                     CleanCase{"a tab and a line feed become blanks", "a\tb\nc", 20, "a b c"},
+                    // The first character of each length is as valid as any other.
+                    CleanCase{"U+0800 and U+10000 kept", "\xE0\xA0\x80\xF0\x90\x80\x80", 20,
+                              "\xE0\xA0\x80\xF0\x90\x80\x80"},
+                    CleanCase{"the last surrogate replaced", "a\xED\xBF\xBF", 20,
+                              "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
                     CleanCase{"DEL becomes a blank",
                               "a\x7F"
                               "b",

@@ -1,6 +1,7 @@
 // The router's protocol readers on good and hostile input, and which host may be the router.
 #include "net/router_address.h"
 #include "net/router_protocol.h"
+#include "net/xml.h"
 
 #include <gtest/gtest.h>
 
@@ -338,6 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
         XmlCase{"ReferenceInAttribute", "<r a='&amp;'>a</r>", true},
         XmlCase{"UnknownReferenceInAttribute", "<r a='&nbsp;'>a</r>", false},
         XmlCase{"ReferenceOfTenCharacters", "<r>&#x0000041;</r>", true},
+        XmlCase{"EmptyComment", "<r><!----></r>", true},
         XmlCase{"ReferenceOfElevenCharacters", "<r>&#x00000041;</r>", false},
         XmlCase{"NameOfEdgeCharacters", "<z9Z_-.>a</z9Z_-.>", true},
         XmlCase{"ByteOrderMark", "\xEF\xBB\xBF<r>a</r>", true},
@@ -407,6 +409,31 @@ TEST(Xml, ResolvesReferences) {
     ASSERT_TRUE(tree);
     EXPECT_EQ(tree->elements[0].text,
               "\x7F\xC2\x80\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80\xF4\x8F\xBF\xBD<&>\"'");
+}
+
+// Upper-case hexadecimal digits read as the lower-case ones.
+TEST(Xml, ReadsUpperCaseHexDigits) {
+    const std::optional<XmlTree> tree = parse_xml("<r>&#x4A;&#x4a;&#x4F;</r>");
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(tree->elements[0].text, "JJO");
+}
+
+// A sequence cut off by the end of the text is not a character.
+TEST(Xml, RefusesASequenceCutOffAtTheEnd) {
+    EXPECT_TRUE(valid_xml_characters("a\xC3\xA9"));
+    EXPECT_FALSE(valid_xml_characters("a\xC3"));
+    EXPECT_FALSE(valid_xml_characters("a\xE2\x98"));
+}
+
+// Whoever feeds the builder, one refused event spoils the tree even when the caller goes on.
+TEST(XmlBuilder, AnEventOutsideTheRootSpoilsTheTree) {
+    for (const int spoiler : {0, 1}) {
+        XmlTreeBuilder builder;
+        EXPECT_FALSE(spoiler == 0 ? builder.text("x") : builder.end()) << spoiler;
+        builder.start("r");
+        builder.end();
+        EXPECT_FALSE(builder.finish()) << spoiler;
+    }
 }
 
 // An empty element adds nothing to its parent's text.

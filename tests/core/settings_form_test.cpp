@@ -452,5 +452,21 @@ TEST(SettingsLayout, PlacesScaleHalfAwayFromZero) {
     EXPECT_EQ(opacity_text(8), "40%");
 }
 
+// The buttons make one row under the pages: Reset under the tab's left edge, Cancel ending under its
+// right edge, OK, Apply and Cancel the same width apart, all of one height.
+TEST(SettingsLayout, ButtonsLineUpWithThePages) {
+    const auto& b = settings_buttons();
+    for (const ButtonEntry& button : b) {
+        EXPECT_EQ(button.rect.y, b[0].rect.y) << button.text_key;
+        EXPECT_EQ(button.rect.height, 30) << button.text_key;
+        EXPECT_GE(button.rect.y, k_tab_rect.y + k_tab_rect.height) << button.text_key;
+        EXPECT_LE(button.rect.y + button.rect.height, k_client_size.height) << button.text_key;
+    }
+    EXPECT_EQ(b[0].rect.x, k_tab_rect.x);
+    EXPECT_EQ(b[3].rect.x + b[3].rect.width, k_tab_rect.x + k_tab_rect.width);
+    EXPECT_EQ(b[2].rect.x - (b[1].rect.x + b[1].rect.width), 8);
+    EXPECT_EQ(b[3].rect.x - (b[2].rect.x + b[2].rect.width), 8);
+}
+
 } // namespace
 } // namespace tide::ui

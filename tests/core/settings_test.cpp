@@ -89,6 +89,8 @@ const FileCase k_file_cases[] = {
     {"HistoryWindow", "{" REV3 R"("history_window_s": 120})", [](Settings&) {}, 1},
     {"MaxWidthBelowMinWidth", "{" REV3 R"("compact": {"max_w": 10, "min_w": 50}})",
      [](Settings& s) { s.compact.min_w = s.compact.max_w = 50; }, 2},
+    {"WidthsAtTheirLeast", "{" REV3 R"("compact": {"max_w": 20, "min_w": 20}})",
+     [](Settings& s) { s.compact.min_w = s.compact.max_w = 20; }, 0},
     {"MaxHeightBelowMinHeight", "{" REV3 R"("compact": {"max_h": 5000, "min_h": 0}})",
      [](Settings& s) {
          s.compact.max_h = 2000;
