@@ -428,7 +428,7 @@ TEST(NetworkUsageFile, PeriodPartsLessTheirKeptDaysAreFolded) {
     const auto store = usage_from_file_text(
         R"({"days": [[19723, 1000, 0]], "months": [[19700, 19730, 3000, 0]], "networks": [)" + k_home +
         R"(], "network_days": [[19723, "gw:h", 100, 0]], "network_months": [[19700, 19730, "gw:h", 500, 0],)"
-        R"( [19700, 19731, "gw:h", 9, 9], [19699, 19730, "gw:h", 9, 9]]})");
+        R"( [19700, 19731, "gw:h", 9, 9], [19699, 19730, "gw:h", 9, 9], [19700, 19730.5, "gw:h", 9, 9]]})");
     ASSERT_TRUE(store);
     EXPECT_EQ(store->network_folded().at(19700).at("gw:h"), (DayTotals{400, 0}));
     EXPECT_EQ(store->folded().at(19700).totals, (DayTotals{2000, 0}));
