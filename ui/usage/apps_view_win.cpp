@@ -114,7 +114,8 @@ bool AppsView::create(HINSTANCE instance, HWND parent, int dpi, AppsContext cont
                         nullptr, instance, static_cast<WindowProcedure*>(this)) == nullptr) {
         return false;
     }
-    build_controls();
+    // The controls come with the first showing: most openings of the usage window never show the
+    // apps, and two list views made and destroyed at every opening are memory the process keeps.
     return true;
 }
 
@@ -130,6 +131,11 @@ void AppsView::apply(AppsContext context, int dpi) {
     if (rebuild) {
         const LONG_PTR ex = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
         SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, context_.rtl ? ex | WS_EX_LAYOUTRTL : ex & ~WS_EX_LAYOUTRTL);
+    }
+    if (!built_) {
+        return; // built for the new context when first shown
+    }
+    if (rebuild) {
         destroy_controls();
         build_controls();
         fill_apps();
@@ -293,6 +299,11 @@ void AppsView::show(bool shown) {
         return;
     }
     shown_ = shown;
+    if (shown && !built_) {
+        build_controls();
+        built_ = true;
+        layout();
+    }
     ShowWindow(hwnd_, shown ? SW_SHOW : SW_HIDE);
     if (shown) {
         ask_apps();
@@ -514,6 +525,7 @@ void AppsView::export_csv(HWND owner, HWND app_hwnd) const {
 void AppsView::detach() {
     hwnd_ = nullptr;
     shown_ = false;
+    built_ = false;
     asking_ = false;
     reading_connections_ = false;
 }

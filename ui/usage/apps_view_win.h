@@ -111,6 +111,7 @@ private:
     AppsContext context_;
     AppPeriod period_ = AppPeriod::today;
     bool shown_ = false;
+    bool built_ = false; // the controls exist: from the first showing on
     Phase phase_ = Phase::asking;
     WPARAM serial_ = 0;                // the request whose answer counts
     bool asking_ = false;              // an answer to serial_ is awaited
