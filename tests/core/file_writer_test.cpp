@@ -32,6 +32,10 @@ struct QueueCase {
     std::string taken;
 };
 
+void PrintTo(const QueueCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class QueueTable : public testing::TestWithParam<QueueCase> {};
 
 TEST_P(QueueTable, TakesFilesInOrder) {
