@@ -160,15 +160,23 @@ TEST(ChosenUsage, ShowsOnlyTheChoicesBytes) {
     }
 }
 
-// Parts not yet cut to their total (as read, before repair) leave nothing to the others, and never a
-// figure wrapped around below zero.
-TEST(ChosenUsage, PartsAboveTheTotalLeaveTheOthersNothing) {
+// Parts not yet cut to their total (as read, before repair): above it, they leave nothing to the others and
+// never a figure wrapped around below zero; of a period without a total, they show nothing. A period only
+// home carried shows nothing of the hotspot.
+TEST(ChosenUsage, FoldedPartsShowOnlyWithinTheirPeriodsTotal) {
+    const int64_t april = day_from_civil({2024, 4, 1});
+    const int64_t june = day_from_civil({2024, 6, 1});
     UsageStore store = home_and_hotspot();
     store.add_folded(k_may, k_may_end, {1000, 100});
     store.restore_folded_part(k_may, "gw:home", {1001, 99});
-    const UsageStore other =
-        chosen_usage(store, filter(store, PlanCounts::every), {NetworkChoiceKind::other, {}});
+    store.restore_folded_part(april, "gw:home", {5, 5});
+    store.add_folded(june, june + 29, {300, 30});
+    store.restore_folded_part(june, "gw:home", {300, 30});
+    const NetworkFilter every = filter(store, PlanCounts::every);
+    const UsageStore other = chosen_usage(store, every, {NetworkChoiceKind::other, {}});
     EXPECT_EQ(other.sum(k_may, k_may_end), (DayTotals{0, 1}));
+    EXPECT_EQ(chosen_usage(store, every, network("gw:home")).folded().count(april), 0u);
+    EXPECT_TRUE(chosen_usage(store, every, network("gw:hotspot")).folded().empty());
 }
 
 TEST(PlanLimits, ApplyOnlyWhereTheBarsAreWhatThePlanCounts) {
