@@ -119,15 +119,6 @@ TEST(NetworkChoices, TheWantedChoiceKeepsItsKeyAndFallsBackToAll) {
     }
 }
 
-TEST(NetworkChoices, NamesComeFromTheLanguage) {
-    UsageStore store = home_and_hotspot();
-    store.add(k_today, std::string(k_no_network_id), 7, 0);
-    store.add(k_today - 1, 50, 5);
-    const NetworkChoiceTexts texts{"Alle", "Plan", {"Andere", "Keins", "Netz {0}"}};
-    EXPECT_EQ(labels(network_choices(store, filter(store, PlanCounts::metered), {}, texts)),
-              (std::vector<std::string>{"Alle", "Plan", "Home", "Netz 1", "Keins", "Andere"}));
-}
-
 // Today: home 600/60, hotspot 200/20, no network 7/0, and 193/20 of the day's total that no part holds.
 // May: home 3000/300, hotspot 1000/100, and 1000/100 that no part holds.
 TEST(ChosenUsage, ShowsOnlyTheChoicesBytes) {
