@@ -31,6 +31,7 @@
 #include "ui/dashboard/graph_model.h"
 #include "ui/dashboard/main_window_win.h"
 #include "ui/settings/settings_dialog_win.h"
+#include "ui/usage/usage_networks.h"
 #include "ui/usage/usage_window_win.h"
 
 namespace tide::app {
@@ -227,6 +228,9 @@ private:
     // window does (it reports there).
     std::optional<FileWriter> writer_;
     ui::UsageWindow usage_window_; // open only while the user looks at the history
+    // The usage window's network choice, for this run: kept by key, so that it outlives a changed list.
+    NetworkChoiceKey usage_network_;
+    std::vector<NetworkChoiceKey> usage_network_keys_; // the choices as the window was last given them
 };
 
 } // namespace tide::app

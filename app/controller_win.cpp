@@ -271,6 +271,13 @@ void App::on_usage_window(WPARAM code, LPARAM lparam) {
         schedule_settings_save();
     } else if (code == k_usage_export) {
         export_usage();
+    } else if (code == k_usage_network) {
+        // The index in the list the window was last given; any other number (another program's message
+        // too) changes nothing.
+        if (lparam >= 0 && static_cast<uint64_t>(lparam) < usage_network_keys_.size()) {
+            usage_network_ = usage_network_keys_[static_cast<size_t>(lparam)];
+            refresh_usage_window();
+        }
     } else if (code == ui::k_usage_export_apps) {
         // The Apps view's figures reach a file only here, where the user asked for it.
         const auto job = std::unique_ptr<ui::AppsExport>(reinterpret_cast<ui::AppsExport*>(lparam));

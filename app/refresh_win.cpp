@@ -106,10 +106,26 @@ void App::refresh_usage_window() {
     limits.daily = limit_bytes(settings_.daily_warning_mb);
     limits.monthly = limit_bytes(settings_.monthly_warning_mb);
     limits.billing_day = settings_.billing_day;
-    // Without the history on disk only this run's days count, whatever the store held before.
-    const UsageStore shown =
-        settings_.history_mode == 1 ? usage_.store : days_since(usage_.store, run_first_day_);
+    const NetworkFilter plan = plan_filter(settings_, usage_.store.networks());
+    const NetworkChoices choices = network_choices(
+        usage_.store, plan, usage_network_,
+        {localizer_.text("usage.network_all"), localizer_.text("usage.network_plan"), network_names()});
+    usage_network_ = choices.selected_key(); // a network forgotten leaves "All networks" chosen
+    usage_network_keys_.clear();
     ui::UsageView view;
+    for (const NetworkChoice& choice : choices.entries) {
+        usage_network_keys_.push_back(choice.key);
+        view.networks.push_back(to_wide(choice.label));
+    }
+    view.network_selected = choices.selected;
+    // The limits belong to the bars only when they show what the plan counts.
+    if (!plan_limits_apply(usage_.store, plan, usage_network_)) {
+        limits.daily = 0;
+        limits.monthly = 0;
+    }
+    const UsageStore chosen = chosen_usage(usage_.store, plan, usage_network_);
+    // Without the history on disk only this run's days count, whatever the store held before.
+    const UsageStore shown = settings_.history_mode == 1 ? chosen : days_since(chosen, run_first_day_);
     view.days = select_days(shown, today, limits);
     view.months = select_months(shown, today, limits);
     const auto plain = [units = settings_.main_units, format = main_format_](uint64_t value) {

@@ -38,6 +38,8 @@ inline constexpr WPARAM k_button_usage = 4;
 // wParam of k_msg_usage_window.
 inline constexpr WPARAM k_usage_placed = 1; // its place was saved (a settings save is due)
 inline constexpr WPARAM k_usage_export = 2; // "Export CSV…"
+// The network choice: lParam the index of the chosen entry in the list the window was last given.
+inline constexpr WPARAM k_usage_network = 4;
 
 inline constexpr UINT_PTR k_timer_settings_save = 1;   // one-second debounce
 inline constexpr UINT_PTR k_timer_usage_save = 2;      // periodic

@@ -213,5 +213,38 @@ TEST(UsageGeometry, ControlsAtTheFarEndInBothDirections) {
     EXPECT_FLOAT_EQ(g.plot.right(), 720 - 24 - 72) << "value labels on the right in right-to-left";
 }
 
+// The network choice across from the buttons: its label, then the list, 220 DIP or what is left before
+// Export (16 DIP apart), never under 100 DIP.
+TEST(UsageGeometry, NetworkChoiceAtTheReadingStartOfTheBottomRow) {
+    struct Row {
+        int width;
+        int height;
+        int dpi;
+        bool rtl;
+        int label_width;
+        std::vector<ControlPlace> expected;
+    };
+    const Row rows[] = {
+        {720, 500, 96, false, 60, {{4106, 24, 462, 60, 20}, {4107, 92, 456, 220, 200}}},
+        {720, 500, 96, true, 60, {{4106, 636, 462, 60, 20}, {4107, 408, 456, 220, 200}}},
+        {1080, 750, 144, false, 90, {{4106, 36, 693, 90, 30}, {4107, 138, 684, 330, 300}}},
+        {1080, 750, 144, true, 90, {{4106, 954, 693, 90, 30}, {4107, 612, 684, 330, 300}}},
+        // Export starts at width - 282: 220 DIP of room, then one less.
+        {610, 500, 96, false, 60, {{4106, 24, 462, 60, 20}, {4107, 92, 456, 220, 200}}},
+        {609, 500, 96, false, 60, {{4106, 24, 462, 60, 20}, {4107, 92, 456, 219, 200}}},
+        // 100 DIP of room, then one less: the list keeps its 100.
+        {490, 500, 96, false, 60, {{4106, 24, 462, 60, 20}, {4107, 92, 456, 100, 200}}},
+        {489, 500, 96, false, 60, {{4106, 24, 462, 60, 20}, {4107, 92, 456, 100, 200}}},
+        {720, 500, 96, false, 100, {{4106, 24, 462, 100, 20}, {4107, 132, 456, 220, 200}}},
+    };
+    for (const Row& row : rows) {
+        const std::vector<ControlPlace> controls =
+            layout_usage_controls(row.width, row.height, row.dpi, row.rtl);
+        EXPECT_EQ(layout_usage_network(controls, row.width, row.dpi, row.rtl, row.label_width), row.expected)
+            << row.width << " " << row.dpi << " " << row.rtl;
+    }
+    EXPECT_TRUE(layout_usage_network({}, 720, 96, false, 60).empty());
+}
+
 } // namespace
 } // namespace tide

@@ -1,5 +1,6 @@
 // The usage window as a user sees it: one window however often it is asked for, the theme's colours on
-// the screen with a seeded day's bar in the download colour, mirrored in right-to-left.
+// the screen with a seeded day's bar in the download colour, mirrored in right-to-left; its network
+// choice, alone and in the running program, where the bars and the limit line follow it.
 #include "ui/usage/usage_window_win.h"
 
 #include <windows.h>
@@ -7,10 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "base/messages_win.h"
+#include "persistence/atomic_file_win.h"
+#include "persistence/usage_win.h"
 #include "presentation/theme.h"
 #include "tests/win/palette_win.h"
+#include "tests/win/program_win.h"
 #include "tests/win/screen_pixels_win.h"
 #include "tests/win/wait_win.h"
 #include "tests/win/window_text_win.h"
@@ -20,6 +28,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::pump_until;
+using test::wait_for;
 
 // Whether the screen pixel shows the colour.
 bool shows(int x, int y, const Rgba& colour) {
@@ -130,6 +139,230 @@ TEST(UsageWindow, ArrowsOnTheViewSwitchStayInItsGroup) {
         EXPECT_EQ(GetDlgCtrlID(GetFocus()), c.to) << c.from << " " << c.key;
     }
     window.close();
+}
+
+// Stands in for the controller window: records the network choices the usage window posts to it.
+class Recorder {
+public:
+    Recorder() {
+        WNDCLASSEXW window_class{};
+        window_class.cbSize = sizeof(window_class);
+        window_class.lpfnWndProc = &Recorder::proc;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = L"Tidemeter.Test.UsageRecorder";
+        RegisterClassExW(&window_class);
+        window_ = CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  window_class.hInstance, this);
+    }
+    ~Recorder() { DestroyWindow(window_); }
+    HWND hwnd() const { return window_; }
+    std::vector<LPARAM> posted; // the entries chosen
+
+private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_NCCREATE) {
+            SetWindowLongPtrW(
+                window, GWLP_USERDATA,
+                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
+        } else if (message == k_msg_usage_window && wparam == k_usage_network) {
+            reinterpret_cast<Recorder*>(GetWindowLongPtrW(window, GWLP_USERDATA))->posted.push_back(lparam);
+            return 0;
+        }
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    HWND window_ = nullptr;
+};
+
+void send_key(WORD key) {
+    INPUT input[2]{};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = key;
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+void send_click(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof(input));
+    input.mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    SendInput(1, &input, sizeof(input));
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof(input));
+}
+
+std::wstring entry(HWND list, LRESULT i) {
+    wchar_t text[128] = {};
+    SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// The entry shown in the closed list (of a window in any process).
+std::wstring shown(HWND list) {
+    return entry(list, SendMessageW(list, CB_GETCURSEL, 0, 0));
+}
+
+UsageView networks_view(std::vector<std::wstring> networks, size_t selected) {
+    UsageView view = seeded_view();
+    view.networks = std::move(networks);
+    view.network_selected = selected;
+    return view;
+}
+
+// The list below the chart, named by the label right before it, after the chart in the Tab order; a key
+// press on it reports the entry's index and nothing else; the controller's word moves it, a refresh that
+// does not change that word leaves the user's pick alone.
+TEST(UsageWindow, NetworkChoiceReportsThePickAndFollowsTheController) {
+    Recorder recorder;
+    UsageWindow window;
+    UsageWindowSettings place;
+    place.x = 60;
+    place.y = 40;
+    for (const bool rtl : {false, true}) {
+        ASSERT_TRUE(window.open(GetModuleHandleW(nullptr), recorder.hwnd(), place, test::palette("Midnight"),
+                                rtl, L"en", nullptr));
+        window.update(networks_view({L"All networks", L"Home", L"Hotspot"}, 0));
+        const HWND list = GetDlgItem(window.hwnd(), k_id_usage_network);
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(test::class_of(list), L"ComboBox");
+        ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
+        EXPECT_EQ(entry(list, 2), L"Hotspot");
+        EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
+        EXPECT_EQ(test::text_of(GetWindow(list, GW_HWNDPREV)), L"usage.network");
+        EXPECT_EQ(test::class_of(GetWindow(list, GW_HWNDPREV)), L"Static");
+
+        // Across from the buttons: at the left, or at the right in right-to-left.
+        RECT list_rect{};
+        RECT export_rect{};
+        GetWindowRect(list, &list_rect);
+        GetWindowRect(GetDlgItem(window.hwnd(), k_id_usage_export), &export_rect);
+        EXPECT_EQ(list_rect.right <= export_rect.left, !rtl) << rtl;
+        EXPECT_EQ(list_rect.left >= export_rect.right, rtl) << rtl;
+        EXPECT_EQ((GetWindowLongW(list, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0, rtl);
+        const HWND chart =
+            GetNextDlgTabItem(window.hwnd(), GetDlgItem(window.hwnd(), k_id_usage_months), FALSE);
+        EXPECT_EQ(GetNextDlgTabItem(window.hwnd(), chart, FALSE), list);
+        EXPECT_EQ(GetNextDlgTabItem(window.hwnd(), list, FALSE),
+                  GetDlgItem(window.hwnd(), k_id_usage_export));
+
+        SetForegroundWindow(window.hwnd());
+        SetFocus(list);
+        recorder.posted.clear();
+        std::thread input([] { send_key(VK_DOWN); });
+        EXPECT_TRUE(pump_until([&] { return !recorder.posted.empty(); }, 20s)) << "no key arrived";
+        input.join();
+        EXPECT_EQ(recorder.posted, std::vector<LPARAM>{1});
+
+        window.update(networks_view({L"All networks", L"Home", L"Hotspot"}, 0));
+        EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 1) << "a refresh from before the pick";
+        window.update(networks_view({L"All networks", L"Home", L"Hotspot"}, 2));
+        EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 2);
+        window.update(networks_view({L"All networks", L"Home"}, 7)); // a network forgotten
+        EXPECT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 2);
+        EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
+
+        // The Apps view's figures follow no network: the choice goes while it is shown.
+        SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(k_id_usage_apps, BN_CLICKED), 0);
+        EXPECT_FALSE(IsWindowVisible(list));
+        SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(k_id_usage_days, BN_CLICKED), 0);
+        EXPECT_TRUE(IsWindowVisible(list));
+        EXPECT_EQ(recorder.posted, std::vector<LPARAM>{1}) << "only the key press reported a choice";
+        window.close();
+    }
+}
+
+// The running program with a day of home and hotspot traffic and a daily limit of a plan that counts the
+// hotspot: the bars and the limit line follow the choice made with the keyboard, and a choice posted
+// with an index the window never offered changes nothing.
+TEST(UsageWindowProgram, BarsAndLimitLineFollowTheNetworkChoice) {
+    const int64_t today = local_day_number();
+    UsageStore store;
+    store.see_network("gw:home", "Home", false, today);
+    store.see_network("gw:hotspot", "Hotspot", true, today);
+    store.add(today - 1, "gw:home", 2'000'000'000, 0);
+    store.add(today, "gw:home", 3'000'000'000, 0);
+    store.add(today, "gw:hotspot", 1'000'000'000, 0);
+    auto data = std::make_unique<test::TempFolder>();
+    ASSERT_TRUE(write_file_atomically(*data / L"usage.json", usage_file_text(store)));
+    ASSERT_TRUE(write_file_atomically(*data / L"settings.json", R"({"schema_version": 1, "defaults_rev": 3,
+        "language": "en", "compact": {"enabled": false}, "desktop": {"enabled": false},
+        "main_window": {"theme": "Midnight"}, "usage_window": {"width": 720, "height": 540, "x": 40, "y": 40},
+        "history_mode": 1, "daily_warning_mb": 1500, "plan_counts": 2, "plan_networks": ["gw:hotspot"]})"));
+    test::Program program = test::start_program(L"--minimized", std::move(data));
+    ASSERT_TRUE(program.process);
+    test::ProgramGuard guard{program};
+    HWND controller = nullptr;
+    ASSERT_TRUE(wait_for(
+        [&] { return (controller = test::window_of(program.id, k_controller_class)) != nullptr; }, 90s));
+    HWND usage = nullptr;
+    const bool opened = wait_for(
+        [&] {
+            PostMessageW(controller, k_msg_dashboard_button, k_button_usage, 0);
+            return wait_for([&] { return (usage = test::window_of(program.id, k_usage_class)) != nullptr; },
+                            5s);
+        },
+        60s);
+    ASSERT_TRUE(opened);
+    const HWND list = GetDlgItem(usage, k_id_usage_network);
+    ASSERT_TRUE(wait_for([&] { return SendMessageW(list, CB_GETCOUNT, 0, 0) >= 4; }, 30s));
+    EXPECT_EQ(entry(list, 1), L"Networks the plan counts");
+    EXPECT_EQ(entry(list, 2), L"Home");
+    EXPECT_EQ(entry(list, 3), L"Hotspot");
+
+    const Theme& theme = test::palette("Midnight");
+    // Yesterday's bar, by a pixel just above the plot's floor in the middle of its slot, and the limit
+    // line, by the warning colour anywhere in the plot: no bar of these figures is over a limit.
+    const auto shows = [&](bool yesterday, bool limit) {
+        RECT client{};
+        GetClientRect(usage, &client);
+        MapWindowPoints(usage, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        const float scale = static_cast<float>(GetDpiForWindow(usage)) / 96.0f;
+        const UsageGeometry g = usage_geometry(static_cast<float>(client.right - client.left) / scale,
+                                               static_cast<float>(client.bottom - client.top) / scale, false);
+        const BarShape bar = bar_shape(g.plot, k_usage_days - 2, k_usage_days, {1, 0}, 1.0, false);
+        const int x = client.left + static_cast<int>((bar.download.left + bar.download.width / 2) * scale);
+        const int y = client.top + static_cast<int>((g.plot.bottom() - 3) * scale);
+        const RECT plot{client.left + static_cast<int>(g.plot.left * scale),
+                        client.top + static_cast<int>(g.plot.top * scale),
+                        client.left + static_cast<int>(g.plot.right() * scale),
+                        client.top + static_cast<int>(g.plot.bottom() * scale)};
+        const int bar_pixels = test::count_near({x - 1, y - 1, x + 2, y + 2}, theme.download);
+        const int warning_pixels = test::count_near(plot, theme.warning);
+        return (bar_pixels == 9) == yesterday && (warning_pixels > 20) == limit;
+    };
+    const auto chosen = [&](const wchar_t* name, bool yesterday, bool limit) {
+        return wait_for([&] { return shown(list) == name && shows(yesterday, limit); }, 30s);
+    };
+    EXPECT_TRUE(chosen(L"All networks", true, false)) << "the plan counts only the hotspot: no limit line";
+
+    // Opened with a click and closed again, then a key press for each entry.
+    send_click(list);
+    ASSERT_TRUE(wait_for([&] { return SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0) != 0; }, 20s));
+    send_key(VK_ESCAPE);
+    ASSERT_TRUE(wait_for([&] { return SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0) == 0; }, 20s));
+    send_key(VK_DOWN);
+    EXPECT_TRUE(chosen(L"Networks the plan counts", false, true));
+    send_key(VK_DOWN);
+    EXPECT_TRUE(chosen(L"Home", true, false));
+    send_key(VK_DOWN);
+    EXPECT_TRUE(chosen(L"Hotspot", false, true)) << "the one network the plan counts";
+
+    // Entries the window never offered: nothing changes; the controller's own word moves the list.
+    PostMessageW(controller, k_msg_usage_window, k_usage_network, SendMessageW(list, CB_GETCOUNT, 0, 0));
+    PostMessageW(controller, k_msg_usage_window, k_usage_network, -1);
+    EXPECT_FALSE(wait_for([&] { return shown(list) != L"Hotspot"; }, 3s));
+    PostMessageW(controller, k_msg_usage_window, k_usage_network, 2);
+    EXPECT_TRUE(chosen(L"Home", true, false));
+    EXPECT_FALSE(test::has_ended(program));
+
+    PostMessageW(controller, k_msg_dashboard_button, k_button_exit, 0);
+    EXPECT_TRUE(wait_for([&] { return test::has_ended(program); }, 60s));
 }
 
 } // namespace

@@ -158,6 +158,33 @@ std::vector<ControlPlace> layout_usage_controls(int client_width, int client_hei
     return places;
 }
 
+std::vector<ControlPlace> layout_usage_network(const std::vector<ControlPlace>& controls, int client_width,
+                                               int dpi, bool rtl, int label_width) {
+    std::vector<ControlPlace> places;
+    const auto s = [dpi](int v) { return scale_to_dpi(v, dpi); };
+    int buttons_left = client_width; // in left-to-right terms
+    int top = 0;
+    for (const ControlPlace& place : controls) {
+        if (place.id == k_id_usage_export || place.id == k_id_usage_close) {
+            buttons_left = std::min(buttons_left, rtl ? client_width - place.x - place.width : place.x);
+            top = place.y;
+        }
+    }
+    if (buttons_left == client_width) {
+        return places;
+    }
+    const int label_left = s(24);
+    const int list_left = label_left + label_width + s(8);
+    const int list_width = std::clamp(buttons_left - s(16) - list_left, s(100), s(220));
+    const auto place = [&](int id, int left, int y, int width, int height) {
+        places.push_back({id, rtl ? client_width - left - width : left, y, width, height});
+    };
+    // The label's text sits level with the buttons' captions.
+    place(k_id_usage_network_label, label_left, top + s(6), label_width, s(20));
+    place(k_id_usage_network, list_left, top, list_width, s(200));
+    return places;
+}
+
 PixelSize usage_minimum_size(int dpi) {
     return {scale_to_dpi(560, dpi), scale_to_dpi(440, dpi)};
 }

@@ -89,6 +89,8 @@ inline constexpr int k_id_usage_days = 4101;
 inline constexpr int k_id_usage_months = 4102;
 inline constexpr int k_id_usage_export = 4103;
 inline constexpr int k_id_usage_close = 4104;
+inline constexpr int k_id_usage_network_label = 4106;
+inline constexpr int k_id_usage_network = 4107; // the network choice, a drop-down list
 inline constexpr std::array<int, 4> k_usage_control_order{k_id_usage_days, k_id_usage_months,
                                                           k_id_usage_export, k_id_usage_close};
 
@@ -99,6 +101,13 @@ using UsageCaptionWidths = std::array<int, 4>;
 // left in right-to-left). A caption that does not fit widens its control; empty below 2 pixels.
 std::vector<ControlPlace> layout_usage_controls(int client_width, int client_height, int dpi, bool rtl,
                                                 const UsageCaptionWidths& captions = {});
+
+// The network choice at the reading-start end of the bottom row, across from the buttons `controls`
+// (layout_usage_controls' places): its label, label_width pixels wide (what its caption needs), then the
+// drop-down list, 220 DIP wide or what is left before the buttons, never under 100 DIP. The list's
+// height is that of its dropped list. Empty without the buttons.
+std::vector<ControlPlace> layout_usage_network(const std::vector<ControlPlace>& controls, int client_width,
+                                               int dpi, bool rtl, int label_width);
 
 // 560 x 440 DIP in pixels.
 PixelSize usage_minimum_size(int dpi);

@@ -17,6 +17,7 @@ namespace {
 
 struct ControlKind {
     int id;
+    const wchar_t* window_class;
     DWORD style;
 };
 
@@ -24,12 +25,22 @@ struct ControlKind {
 // chart's part after Months starts a group of its own, which closes the pair.
 constexpr int k_id_chart_part = 4110; // the chart's place in the Tab order
 
+// The network choice comes after the chart, as it sits below it; its label right before it names it to a
+// screen reader.
 constexpr ControlKind k_kinds[] = {
-    {k_id_usage_days, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON | BS_PUSHLIKE},
-    {k_id_usage_months, WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON | BS_PUSHLIKE},
-    {k_id_usage_export, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON},
-    {k_id_usage_close, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON},
+    {k_id_usage_days, L"BUTTON",
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON | BS_PUSHLIKE},
+    {k_id_usage_months, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON | BS_PUSHLIKE},
+    {k_id_usage_network_label, L"STATIC", WS_CHILD | WS_VISIBLE | SS_NOPREFIX},
+    {k_id_usage_network, L"COMBOBOX",
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST},
+    {k_id_usage_export, L"BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON},
+    {k_id_usage_close, L"BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON},
 };
+
+COLORREF colorref(const Rgba& c) {
+    return RGB(c.r, c.g, c.b);
+}
 
 } // namespace
 
@@ -67,6 +78,7 @@ bool UsageWindow::open(HINSTANCE instance, HWND app_hwnd, const UsageWindowSetti
         return false;
     }
     dpi_ = window_dpi(hwnd_);
+    background_brush_.reset(CreateSolidBrush(colorref(theme_.bg)));
     build_controls();
     apps_view_.create(instance, hwnd_, dpi_, apps_context());
     layout();
@@ -85,6 +97,7 @@ void UsageWindow::apply(const Theme& theme, bool rtl, std::wstring locale) {
     if (hwnd_ == nullptr) {
         return;
     }
+    background_brush_.reset(CreateSolidBrush(colorref(theme_.bg)));
     if (direction_changed) {
         destroy_controls();
         build_controls();
@@ -105,9 +118,20 @@ void UsageWindow::update(UsageView view) {
     const bool source_changed =
         view.every_profile != view_.every_profile || view.limits.billing_day != view_.limits.billing_day;
     const bool first = !view_.format_bytes;
+    // The list is filled again only when it changed: a refresh every second must not close it under the
+    // user's pointer. The selection follows the controller only when its word changed, so that a refresh
+    // made before it took the user's pick does not take the pick back.
+    const bool networks_changed = view.networks != view_.networks;
+    const bool selection_changed = view.network_selected != view_.network_selected;
     view_ = std::move(view);
     if (source_changed || first) {
         apps_view_.apply(apps_context(), dpi_);
+    }
+    if (hwnd_ != nullptr && (networks_changed || selection_changed || first)) {
+        fill_networks();
+    }
+    if (hwnd_ != nullptr && networks_changed) {
+        layout(); // the dropped list's width
     }
     if (hwnd_ != nullptr && IsWindowVisible(hwnd_) && !IsIconic(hwnd_)) {
         InvalidateRect(hwnd_, nullptr, FALSE);
@@ -195,7 +219,7 @@ void UsageWindow::build_controls() {
     const DWORD ex_style = rtl_ ? WS_EX_LAYOUTRTL | WS_EX_RTLREADING : 0;
     for (const ControlKind& kind : k_kinds) {
         const HWND child =
-            CreateWindowExW(ex_style, L"BUTTON", L"", kind.style, 0, 0, 10, 10, hwnd_,
+            CreateWindowExW(ex_style, kind.window_class, L"", kind.style, 0, 0, 10, 10, hwnd_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)), instance_, nullptr);
         if (child != nullptr && ui_font_) {
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
@@ -209,7 +233,7 @@ void UsageWindow::build_controls() {
 }
 
 void UsageWindow::destroy_controls() {
-    for (const int id : {k_id_chart_part, k_id_usage_apps}) {
+    for (const int id : {k_id_chart_part, k_id_usage_apps, k_id_usage_network_label, k_id_usage_network}) {
         if (const HWND child = GetDlgItem(hwnd_, id); child != nullptr) {
             DestroyWindow(child);
         }
@@ -231,8 +255,35 @@ void UsageWindow::refresh_texts() {
     SetDlgItemTextW(hwnd_, k_id_usage_apps, text_("usage.apps").c_str());
     SetDlgItemTextW(hwnd_, k_id_usage_export, text_("usage.export").c_str());
     SetDlgItemTextW(hwnd_, k_id_usage_close, text_("button.close").c_str());
+    SetDlgItemTextW(hwnd_, k_id_usage_network_label, text_("usage.network").c_str());
+    fill_networks();
     set_apps(apps_shown_);
     layout();
+}
+
+void UsageWindow::fill_networks() {
+    const HWND list = GetDlgItem(hwnd_, k_id_usage_network);
+    if (list == nullptr) {
+        return;
+    }
+    const auto count = static_cast<size_t>(std::max<LRESULT>(SendMessageW(list, CB_GETCOUNT, 0, 0), 0));
+    bool same = count == view_.networks.size();
+    for (size_t i = 0; same && i < count; ++i) {
+        const LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, i, 0);
+        std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        same = std::wstring_view(text.c_str()) == view_.networks[i];
+    }
+    if (!same) {
+        SendMessageW(list, CB_RESETCONTENT, 0, 0);
+        for (const std::wstring& name : view_.networks) {
+            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        }
+    }
+    const WPARAM selected = view_.network_selected < view_.networks.size() ? view_.network_selected : 0;
+    if (SendMessageW(list, CB_GETCURSEL, 0, 0) != static_cast<LRESULT>(selected)) {
+        SendMessageW(list, CB_SETCURSEL, selected, 0);
+    }
 }
 
 void UsageWindow::layout() {
@@ -242,27 +293,57 @@ void UsageWindow::layout() {
     RECT client{};
     GetClientRect(hwnd_, &client);
     UsageCaptionWidths captions{};
+    int label_width = 0;
+    int widest_network = 0;
     if (const HDC dc = GetDC(hwnd_); dc != nullptr) {
         const HGDIOBJ old_font = ui_font_ ? SelectObject(dc, ui_font_.get()) : nullptr;
+        const auto width_of = [dc](std::wstring_view text) {
+            SIZE size{};
+            const bool measured =
+                !text.empty() && GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+            return measured ? static_cast<int>(size.cx) : 0;
+        };
         for (size_t i = 0; i < k_usage_control_order.size(); ++i) {
             wchar_t text[256] = {};
             const int length = GetDlgItemTextW(hwnd_, k_usage_control_order[i], text, 256);
-            SIZE size{};
-            if (length > 0 && GetTextExtentPoint32W(dc, text, length, &size)) {
-                captions[i] = size.cx + scale_to_dpi(24, dpi_);
+            if (const int width = width_of({text, static_cast<size_t>(std::max(length, 0))}); width > 0) {
+                captions[i] = width + scale_to_dpi(24, dpi_);
             }
+        }
+        label_width = width_of(text_("usage.network"));
+        for (const std::wstring& name : view_.networks) {
+            // The scroll bar's and the border's room beside the name.
+            widest_network = std::max(widest_network, width_of(name) + scale_to_dpi(32, dpi_));
         }
         if (old_font != nullptr) {
             SelectObject(dc, old_font);
         }
         ReleaseDC(hwnd_, dc);
     }
-    for (const ControlPlace& place :
-         layout_usage_controls(client.right, client.bottom, dpi_, rtl_, captions)) {
+    std::vector<ControlPlace> places =
+        layout_usage_controls(client.right, client.bottom, dpi_, rtl_, captions);
+    const std::vector<ControlPlace> network =
+        layout_usage_network(places, client.right, dpi_, rtl_, label_width + scale_to_dpi(2, dpi_));
+    places.insert(places.end(), network.begin(), network.end());
+    for (const ControlPlace& place : places) {
         if (const HWND child = GetDlgItem(hwnd_, place.id); child != nullptr) {
             SetWindowPos(child, nullptr, place.x, place.y, place.width, place.height,
                          SWP_NOZORDER | SWP_NOACTIVATE);
         }
+    }
+    const auto list_place = std::find_if(network.begin(), network.end(),
+                                         [](const ControlPlace& p) { return p.id == k_id_usage_network; });
+    if (const HWND list = GetDlgItem(hwnd_, k_id_usage_network);
+        list != nullptr && list_place != network.end()) {
+        // The closed list is as tall as its font makes it: level with the buttons' middle. The dropped list
+        // is as wide as its longest name needs, however narrow the closed one is.
+        RECT field{};
+        GetWindowRect(list, &field);
+        const int lower =
+            std::max(0, (scale_to_dpi(28, dpi_) - static_cast<int>(field.bottom - field.top)) / 2);
+        SetWindowPos(list, nullptr, list_place->x, list_place->y + lower, 0, 0,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+        SendMessageW(list, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest_network), 0);
     }
     place_apps_switch(hwnd_, dpi_, rtl_);
     // The Apps view covers the summary and the chart, between the switch and the buttons.
@@ -309,13 +390,23 @@ void UsageWindow::set_apps(bool apps) {
     for (const int id : {k_id_usage_days, k_id_usage_months, k_id_usage_apps}) {
         SendDlgItemMessageW(hwnd_, id, BM_SETCHECK, id == checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
-    if (const HWND part = GetDlgItem(hwnd_, k_id_chart_part); part != nullptr) {
-        ShowWindow(part, apps_shown_ ? SW_HIDE : SW_SHOW);
+    // The Apps view has figures of its own, which no network choice changes.
+    for (const int id : {k_id_chart_part, k_id_usage_network_label, k_id_usage_network}) {
+        if (const HWND child = GetDlgItem(hwnd_, id); child != nullptr) {
+            ShowWindow(child, apps_shown_ ? SW_HIDE : SW_SHOW);
+        }
     }
     apps_view_.show(apps_shown_ && hwnd_ != nullptr);
 }
 
 void UsageWindow::on_command(int id, int code) {
+    if (id == k_id_usage_network && code == CBN_SELCHANGE) {
+        const LRESULT chosen = SendDlgItemMessageW(hwnd_, id, CB_GETCURSEL, 0, 0);
+        if (chosen >= 0 && app_hwnd_ != nullptr) {
+            PostMessageW(app_hwnd_, k_msg_usage_window, k_usage_network, chosen);
+        }
+        return;
+    }
     if (code != BN_CLICKED) {
         return;
     }
@@ -358,6 +449,7 @@ void UsageWindow::on_mouse_move(LPARAM lparam) {
 void UsageWindow::detach() {
     layouts_.clear();
     ui_font_.reset();
+    background_brush_.reset();
     hwnd_ = nullptr;
     tracking_mouse_ = false;
     hovered_ = -1;
@@ -402,6 +494,16 @@ LRESULT UsageWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
         apps_view_.apply(apps_context(), dpi_); // its own controls and font at the new size
         layout();
         return 0;
+    }
+    case WM_CTLCOLORSTATIC: {
+        if (reinterpret_cast<HWND>(lparam) != GetDlgItem(hwnd_, k_id_usage_network_label)) {
+            return DefWindowProcW(hwnd_, message, wparam, lparam);
+        }
+        const auto dc = reinterpret_cast<HDC>(wparam);
+        SetTextColor(dc, colorref(theme_.text));
+        SetBkColor(dc, colorref(theme_.bg));
+        return reinterpret_cast<LRESULT>(background_brush_ ? background_brush_.get()
+                                                           : GetSysColorBrush(COLOR_WINDOW));
     }
     case WM_MOUSEMOVE:
         on_mouse_move(lparam);

@@ -41,6 +41,11 @@ struct UsageView {
     int64_t today = 0;
     std::function<std::wstring(uint64_t)> format_bytes; // may be empty: no figures then
     bool every_profile = false;                         // the Apps view counts every connected profile
+    // The network choice: "All networks", then the plan's networks and each network, as the controller
+    // lists them; the bars and limits above are the selected one's. The user's pick goes to the
+    // controller as its index in this list (k_usage_network), never applied here.
+    std::vector<std::wstring> networks;
+    size_t network_selected = 0;
 };
 
 class UsageWindow final : public WindowProcedure {
@@ -77,6 +82,7 @@ private:
         void operator()(HGDIOBJ object) const { DeleteObject(object); }
     };
     using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
+    using Brush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
 
     void attach(HWND window) override { hwnd_ = window; }
     LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -85,6 +91,7 @@ private:
     void build_controls();
     void destroy_controls();
     void refresh_texts();
+    void fill_networks();
     void layout();
     void save_placement();
     void on_command(int id, int code);
@@ -125,6 +132,7 @@ private:
     DipRect plot_rect_; // written by each paint, read by hit-testing
     UsageView view_;
     Font ui_font_;
+    Brush background_brush_; // behind the network choice's label, in the theme's colour
     std::map<std::wstring, Microsoft::WRL::ComPtr<IDWriteTextLayout>> layouts_;
     AutomationHost automation_;
     bool apps_shown_ = false;
