@@ -194,12 +194,24 @@ void UsageWindow::draw(ID2D1RenderTarget* target, float width, float height) {
                                             static_cast<UINT32>(view_.summary_values[i].size()) + 1};
         const std::wstring lines =
             view_.summary_labels[i] + L"\n" + view_.summary_values[i] + L"\n" + view_.summary_details[i];
-        IDWriteTextLayout* layout = layout_of(lines, 10.5f, DWRITE_FONT_WEIGHT_NORMAL, cell.width - 20, false,
-                                              [&](IDWriteTextLayout* l) {
-                                                  l->SetFontSize(12, {0, label_length + 1});
-                                                  l->SetFontSize(15, value_range);
-                                                  l->SetFontWeight(DWRITE_FONT_WEIGHT_SEMI_BOLD, value_range);
-                                              });
+        IDWriteTextLayout* layout = layout_of(
+            lines, 10.5f, DWRITE_FONT_WEIGHT_NORMAL, cell.width - 20, false, [&](IDWriteTextLayout* l) {
+                l->SetFontSize(12, {0, label_length + 1});
+                l->SetFontWeight(DWRITE_FONT_WEIGHT_SEMI_BOLD, value_range);
+                // A figure with its limit ("657.0 MB of 6.0 GB") can be wider than a narrow cell:
+                // smaller then, never cut.
+                const float room = l->GetMaxWidth();
+                float size = 15;
+                for (; size > 9; --size) {
+                    const ComPtr<IDWriteTextLayout> alone =
+                        create_text_layout(view_.summary_values[i], size, DWRITE_FONT_WEIGHT_SEMI_BOLD, rtl_);
+                    DWRITE_TEXT_METRICS m{};
+                    if (!alone || FAILED(alone->GetMetrics(&m)) || m.width <= room) {
+                        break;
+                    }
+                }
+                l->SetFontSize(size, value_range);
+            });
         if (layout != nullptr) {
             layout->SetDrawingEffect(text.Get(), value_range); // this paint's brush
             target->DrawTextLayout(D2D1::Point2F(cell.left + 10, cell.top + 5), layout, muted.Get(),
