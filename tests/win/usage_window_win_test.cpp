@@ -309,8 +309,14 @@ TEST(UsageWindowProgram, BarsAndLimitLineFollowTheNetworkChoice) {
         },
         60s);
     ASSERT_TRUE(opened);
-    const HWND list = GetDlgItem(usage, k_id_usage_network);
-    ASSERT_TRUE(wait_for([&] { return SendMessageW(list, CB_GETCOUNT, 0, 0) >= 4; }, 30s));
+    // The window is found as soon as it exists, which can be before its controls do.
+    HWND list = nullptr;
+    ASSERT_TRUE(wait_for(
+        [&] {
+            list = GetDlgItem(usage, k_id_usage_network);
+            return list != nullptr && SendMessageW(list, CB_GETCOUNT, 0, 0) >= 4;
+        },
+        30s));
     EXPECT_EQ(entry(list, 1), L"Networks the plan counts");
     EXPECT_EQ(entry(list, 2), L"Home");
     EXPECT_EQ(entry(list, 3), L"Hotspot");
