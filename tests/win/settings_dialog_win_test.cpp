@@ -123,7 +123,7 @@ TEST_F(SettingsDialogTest, TabsShowOnlyTheirOwnPage) {
     RECT client{};
     GetClientRect(window, &client);
     EXPECT_EQ(client.right, 580);
-    EXPECT_EQ(client.bottom, 468);
+    EXPECT_EQ(client.bottom, 510);
 
     for (int page : {0, 3, 1, 5, 2, 4}) {
         click_tab(page);
@@ -367,12 +367,17 @@ TEST_F(SettingsDialogTest, DISABLED_PagesForPictures) {
     localizer.initialise(language != nullptr ? language : "en", errors_);
     Settings settings;
     settings.compact.native_style = false;
+    settings.history_mode = 1;
+    settings.plan_counts = 2;
+    settings.plan_networks = {"nlm:{B}"};
     if (const char* source = std::getenv("TIDE_SHOT_SOURCE")) {
         settings.monitoring.source = std::atoi(source); // the longest note is the router's
     }
-    ASSERT_TRUE(dialog_.open(
-        GetModuleHandleW(nullptr), nullptr, settings,
-        [&](const char* key) { return localizer.wide_text(key); }, localizer.rtl, nullptr));
+    ASSERT_TRUE(dialog_.open(GetModuleHandleW(nullptr), nullptr, settings,
+                             [&](const char* key) { return localizer.wide_text(key); }, localizer.rtl,
+                             nullptr,
+                             {{"gw:a", "", "Network 1", false, std::nullopt},
+                              {"nlm:{B}", "Phone", "AndroidAP", true, std::nullopt}}));
     const std::string ready = std::string(folder) + "/ready";
     const std::string next = std::string(folder) + "/next";
     for (int page = 0; page < k_page_count; ++page) {

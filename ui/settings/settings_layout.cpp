@@ -57,10 +57,20 @@ constexpr std::array<std::string_view, k_page_count> k_page_keys{
     "group.general", "group.numbers", "group.taskbar", "group.desktop", "group.dashboard", "group.history"};
 
 constexpr std::array<ButtonEntry, 4> k_buttons{{
-    {k_reset_button_id, "settings.reset", {16, 422, 180, 30}},
-    {k_ok_button_id, "button.ok", {248, 422, 100, 30}},
-    {k_apply_button_id, "button.apply", {356, 422, 100, 30}},
-    {k_cancel_button_id, "button.cancel", {464, 422, 100, 30}},
+    {k_reset_button_id, "settings.reset", {16, 464, 180, 30}},
+    {k_ok_button_id, "button.ok", {248, 464, 100, 30}},
+    {k_apply_button_id, "button.apply", {356, 464, 100, 30}},
+    {k_cancel_button_id, "button.cancel", {464, 464, 100, 30}},
+}};
+
+// The list on the left under the plan's rows, the selected network's controls in a column beside it.
+constexpr std::array<NetworkControlPlace, 6> k_network_places{{
+    {id_networks, "settings.networks", {28, 290, 340, 20}, {28, 310, 340, 130}},
+    {id_networks_none, "settings.networks_none", {}, {32, 316, 332, 40}},
+    {id_network_name, "settings.network_name", {380, 290, 172, 20}, {380, 310, 172, 22}},
+    {id_network_metered, "settings.network_metered", {380, 338, 172, 20}, {380, 358, 172, 200}},
+    {id_network_counted, "settings.network_counted", {}, {380, 384, 172, 28}},
+    {id_network_forget, "settings.network_forget", {}, {380, 414, 120, 26}},
 }};
 
 std::vector<ListEntry> literal_entries(std::initializer_list<std::string_view> texts) {
@@ -154,6 +164,10 @@ const std::array<ButtonEntry, 4>& settings_buttons() {
     return k_buttons;
 }
 
+const std::array<NetworkControlPlace, 6>& network_control_places() {
+    return k_network_places;
+}
+
 std::vector<ListEntry> list_entries(int id) {
     switch (id) {
     case id_language: {
@@ -205,6 +219,10 @@ std::vector<ListEntry> list_entries(int id) {
         return {{"source.interface", true}, {"source.adapters", true}, {"source.router", true}};
     case id_plan_counts:
         return {{"plan.counts_every", true}, {"plan.counts_metered", true}, {"plan.counts_chosen", true}};
+    case id_network_metered: // in the order of MeteredChoice
+        return {{"settings.metered_windows", true},
+                {"settings.metered_yes", true},
+                {"settings.metered_no", true}};
     default:
         return {};
     }
