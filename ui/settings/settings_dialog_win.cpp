@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <shellscalingapi.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "base/wide_text_win.h"
@@ -129,8 +130,9 @@ bool SettingsDialog::create_window() {
     if (monitor != nullptr && GetMonitorInfoW(monitor, &info)) {
         work = info.rcWork;
     }
-    const int x = work.left + (work.right - work.left - width) / 2;
-    const int y = work.top + (work.bottom - work.top - height) / 2;
+    // Centred, but never with its caption above the work area, where it could not be dragged back.
+    const int x = std::max(work.left, work.left + (work.right - work.left - width) / 2);
+    const int y = std::max(work.top, work.top + (work.bottom - work.top - height) / 2);
 
     const std::wstring title = text("menu.settings");
     const HWND window = CreateWindowExW(ex_style, k_settings_class, title.c_str(), k_window_style, x, y,

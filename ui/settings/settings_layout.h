@@ -112,8 +112,8 @@ struct ControlRects {
 };
 ControlRects control_rects(const ControlEntry& row);
 
-inline constexpr DipRect k_client_size{0, 0, 580, 510};
-inline constexpr DipRect k_tab_rect{16, 16, 548, 436};
+inline constexpr DipRect k_client_size{0, 0, 580, 490};
+inline constexpr DipRect k_tab_rect{16, 16, 548, 416};
 
 struct ButtonEntry {
     int id;
