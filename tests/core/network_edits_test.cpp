@@ -15,116 +15,98 @@ std::vector<NetworkEntry> two_networks() {
     return {{"gw:a", "", "Network 1", false, std::nullopt}, {"nlm:{B}", "Phone", "AndroidAP", true, false}};
 }
 
-struct PlanCase {
-    const char* name;
-    Ids stored;
-    PlanNetworksChange change;
-    size_t limit;
-    Ids written;
-};
-
-class PlanNetworksRule : public testing::TestWithParam<PlanCase> {};
-
-TEST_P(PlanNetworksRule, TakesOnlyTheChangedChecks) {
-    const PlanCase& c = GetParam();
-    EXPECT_EQ(changed_plan_networks(c.stored, c.change, c.limit), c.written);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, PlanNetworksRule,
-    testing::Values(
-        PlanCase{"AddedGoesLast", {"gw:x"}, {{"gw:a"}, {}, {"gw:a"}}, 64, {"gw:x", "gw:a"}},
-        PlanCase{"RemovedKeepsTheOrder", {"gw:x", "gw:a", "gw:b"}, {{}, {"gw:a"}, {}}, 64, {"gw:x", "gw:b"}},
-        PlanCase{"AddedTwiceIsThereOnce", {"gw:a"}, {{"gw:a"}, {}, {"gw:a"}}, 64, {"gw:a"}},
-        PlanCase{"UnshownIdsStay", {"gw:gone", "gw:a"}, {{}, {"gw:a"}, {"gw:a"}}, 64, {"gw:gone"}},
-        PlanCase{"UpToTheLimitNothingIsCut", {"gw:u1"}, {{"gw:a"}, {}, {"gw:a"}}, 2, {"gw:u1", "gw:a"}},
-        PlanCase{"OnePastTheLimitCutsTheOldestUnshown",
-                 {"gw:u1", "gw:u2"},
-                 {{"gw:a"}, {}, {"gw:a"}},
-                 2,
-                 {"gw:u2", "gw:a"}},
-        PlanCase{"TwoPastCutTwoAndSpareShownOnes",
-                 {"gw:k", "gw:u1", "gw:u2"},
-                 {{"gw:a", "gw:b"}, {}, {"gw:k", "gw:a", "gw:b"}},
-                 3,
-                 {"gw:k", "gw:a", "gw:b"}},
-        PlanCase{"ShownOnesAreNeverCut", {"gw:k"}, {{"gw:a"}, {}, {"gw:k", "gw:a"}}, 1, {"gw:k", "gw:a"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct RenameCase {
-    const char* name;
-    size_t row;
-    std::string typed;
-    std::string shown;                      // the name after it
-    std::optional<std::string> handed_over; // the rename OK hands over
-};
-
-class RenameRule : public testing::TestWithParam<RenameCase> {};
-
-TEST_P(RenameRule, NamesAreCleanedAndOnlyChangesHandedOver) {
-    const RenameCase& c = GetParam();
-    NetworkEditor editor(two_networks(), {});
-    editor.rename(c.row, c.typed);
-    EXPECT_EQ(editor.name(c.row), c.shown);
-    const NetworkEdits edits = editor.edits();
-    if (c.handed_over) {
-        ASSERT_EQ(edits.renames.size(), 1u);
-        EXPECT_EQ(edits.renames.at(editor.id(c.row)), *c.handed_over);
-    } else {
-        EXPECT_TRUE(edits.renames.empty());
-    }
-    EXPECT_TRUE(edits.metered.empty());
-    EXPECT_TRUE(edits.forgotten.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, RenameRule,
-    testing::Values(
-        RenameCase{"NewName", 0, "Home", "Home", "Home"},
-        RenameCase{"ControlCharactersAndBlanksGo", 0, " Ho\x07me\t", "Home", "Home"},
-        RenameCase{"SixtyFourBytesStay", 0, std::string(64, 'x'), std::string(64, 'x'), std::string(64, 'x')},
-        RenameCase{"SixtyFiveAreCut", 0, std::string(65, 'x'), std::string(64, 'x'), std::string(64, 'x')},
-        RenameCase{"EmptyOnAnUnnamedOneIsNoChange", 0, "", "Network 1", std::nullopt},
-        RenameCase{"ItsOwnNameIsNoChange", 0, "Network 1", "Network 1", std::nullopt},
-        RenameCase{"EmptyDropsTheUsersName", 1, "", "AndroidAP", ""},
-        RenameCase{"TheSystemsNameDropsTheUsersName", 1, "AndroidAP", "AndroidAP", ""},
-        RenameCase{"TheSameNameIsNoChange", 1, "Phone", "Phone", std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct MeteredCase {
-    const char* name;
-    size_t row;
-    int choice;
-    bool metered;
-    std::optional<std::optional<bool>> handed_over;
-};
-
-class MeteredRule : public testing::TestWithParam<MeteredCase> {};
-
-TEST_P(MeteredRule, TheUsersWordWinsAndOnlyChangesAreHandedOver) {
-    const MeteredCase& c = GetParam();
-    NetworkEditor editor(two_networks(), {});
-    editor.set_metered(c.row, c.choice);
-    EXPECT_EQ(editor.metered(c.row), c.metered);
-    const NetworkEdits edits = editor.edits();
-    if (c.handed_over) {
-        ASSERT_EQ(edits.metered.size(), 1u);
-        EXPECT_EQ(edits.metered.at(editor.id(c.row)), *c.handed_over);
-    } else {
-        EXPECT_TRUE(edits.metered.empty());
+TEST(PlanNetworks, TakeOnlyTheChangedChecks) {
+    struct Case {
+        const char* name;
+        Ids stored;
+        PlanNetworksChange change;
+        size_t limit;
+        Ids written;
+    };
+    const Case cases[] = {
+        {"added goes last", {"gw:x"}, {{"gw:a"}, {}, {"gw:a"}}, 64, {"gw:x", "gw:a"}},
+        {"removed keeps the order", {"gw:x", "gw:a", "gw:b"}, {{}, {"gw:a"}, {}}, 64, {"gw:x", "gw:b"}},
+        {"added twice is there once", {"gw:a"}, {{"gw:a"}, {}, {"gw:a"}}, 64, {"gw:a"}},
+        {"unshown ids stay", {"gw:gone", "gw:a"}, {{}, {"gw:a"}, {"gw:a"}}, 64, {"gw:gone"}},
+        {"up to the limit", {"gw:u1"}, {{"gw:a"}, {}, {"gw:a"}}, 2, {"gw:u1", "gw:a"}},
+        {"one past cuts the oldest unshown",
+         {"gw:u1", "gw:u2"},
+         {{"gw:a"}, {}, {"gw:a"}},
+         2,
+         {"gw:u2", "gw:a"}},
+        {"two past cut two, shown ones spared",
+         {"gw:k", "gw:u1", "gw:u2"},
+         {{"gw:a", "gw:b"}, {}, {"gw:k", "gw:a", "gw:b"}},
+         3,
+         {"gw:k", "gw:a", "gw:b"}},
+        {"shown ones are never cut", {"gw:k"}, {{"gw:a"}, {}, {"gw:k", "gw:a"}}, 1, {"gw:k", "gw:a"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(changed_plan_networks(c.stored, c.change, c.limit), c.written) << c.name;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MeteredRule,
-                         testing::Values(MeteredCase{"Yes", 0, 1, true, std::optional<bool>{true}},
-                                         MeteredCase{"No", 0, 2, false, std::optional<bool>{false}},
-                                         MeteredCase{"AsWindowsWasAlready", 0, 0, false, std::nullopt},
-                                         MeteredCase{"AsWindowsDropsTheUsersWord", 1, 0, true,
-                                                     std::optional<bool>{}},
-                                         MeteredCase{"NoWasAlready", 1, 2, false, std::nullopt},
-                                         MeteredCase{"PastTheListIsIgnored", 0, 3, false, std::nullopt},
-                                         MeteredCase{"NoChoiceIsIgnored", 1, -1, false, std::nullopt}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// The name after typing, and the user_name OK hands over (none: no rename).
+TEST(NetworkEditor, NamesAreCleanedAndOnlyChangesHandedOver) {
+    struct Case {
+        size_t row;
+        std::string typed;
+        std::string shown;
+        std::optional<std::string> handed_over;
+    };
+    const Case cases[] = {
+        {0, "Home", "Home", "Home"},
+        {0, " Ho\x07me\t", "Home", "Home"}, // control characters and blanks go
+        {0, std::string(64, 'x'), std::string(64, 'x'), std::string(64, 'x')},
+        {0, std::string(65, 'x'), std::string(64, 'x'), std::string(64, 'x')},
+        {0, "", "Network 1", std::nullopt},          // not named before either
+        {0, "Network 1", "Network 1", std::nullopt}, // its own name
+        {1, "", "AndroidAP", ""},                    // the user's name dropped
+        {1, "AndroidAP", "AndroidAP", ""},           // the system's name: the user's dropped
+        {1, "Phone", "Phone", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        NetworkEditor editor(two_networks(), {});
+        editor.rename(c.row, c.typed);
+        EXPECT_EQ(editor.name(c.row), c.shown) << c.typed;
+        const NetworkEdits edits = editor.edits();
+        std::map<std::string, std::string> expected;
+        if (c.handed_over) {
+            expected[editor.id(c.row)] = *c.handed_over;
+        }
+        EXPECT_EQ(edits.renames, expected) << c.typed;
+        EXPECT_TRUE(edits.metered.empty() && edits.forgotten.empty());
+    }
+}
+
+// The flag after the choice, and the user_metered OK hands over (none: no change).
+TEST(NetworkEditor, TheUsersWordWinsAndOnlyChangesAreHandedOver) {
+    struct Case {
+        size_t row;
+        int choice;
+        bool metered;
+        std::optional<std::optional<bool>> handed_over;
+    };
+    const Case cases[] = {
+        {0, 1, true, std::optional<bool>{true}},
+        {0, 2, false, std::optional<bool>{false}},
+        {0, 0, false, std::nullopt},
+        {1, 0, true, std::optional<bool>{}},
+        {1, 2, false, std::nullopt},
+        {0, 3, false, std::nullopt},  // past the list: ignored
+        {1, -1, false, std::nullopt}, // no choice: ignored
+    };
+    for (const Case& c : cases) {
+        NetworkEditor editor(two_networks(), {});
+        editor.set_metered(c.row, c.choice);
+        EXPECT_EQ(editor.metered(c.row), c.metered) << c.row << " " << c.choice;
+        std::map<std::string, std::optional<bool>> expected;
+        if (c.handed_over) {
+            expected[editor.id(c.row)] = *c.handed_over;
+        }
+        EXPECT_EQ(editor.edits().metered, expected) << c.row << " " << c.choice;
+    }
+}
 
 TEST(NetworkEditor, RowsSayNameMeteredAndWhatEachPlanChoiceCounts) {
     NetworkEditor editor(two_networks(), {"nlm:{B}"});
@@ -240,10 +222,9 @@ TEST(NetworkControls, NeedTheHistoryASelectionAndForTheCheckChosenNetworks) {
         {id_networks, true, false, 0, true},         {id_networks, false, true, 2, false},
         {id_networks_none, true, false, 0, true},    {id_networks_none, false, false, 2, false},
         {id_network_name, true, true, 0, true},      {id_network_name, true, false, 0, false},
-        {id_network_name, false, true, 0, false},    {id_network_metered, true, false, 2, false},
-        {id_network_forget, true, true, 1, true},    {id_network_forget, false, true, 1, false},
-        {id_network_counted, true, true, 2, true},   {id_network_counted, true, true, 1, false},
-        {id_network_counted, true, false, 2, false}, {id_network_counted, false, true, 2, false},
+        {id_network_forget, false, true, 1, false},  {id_network_counted, true, true, 2, true},
+        {id_network_counted, true, true, 1, false},  {id_network_counted, true, false, 2, false},
+        {id_network_counted, false, true, 2, false},
     };
     for (const EnabledCase& c : cases) {
         EXPECT_EQ(network_control_enabled(c.id, c.history, c.selected, c.plan_counts), c.enabled)
