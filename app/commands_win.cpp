@@ -213,8 +213,10 @@ void App::open_settings() {
     take_back_window_settings();
     // Already open: only brought forward, with the user's unapplied edits.
     settings_dialog_.open(
-        instance_, controller_window_, settings_, [this](const char* key) { return localizer_.wide_text(key); },
-        localizer_.rtl, [this](const ui::SettingsEdit& edit) { apply_edited_settings(edit); });
+        instance_, controller_window_, settings_,
+        [this](const char* key) { return localizer_.wide_text(key); }, localizer_.rtl,
+        [this](const ui::SettingsEdit& edit) { apply_edited_settings(edit); },
+        network_entries(usage_.store.networks(), network_names()));
 }
 
 void App::apply_edited_settings(const ui::SettingsEdit& edit) {
@@ -227,6 +229,11 @@ void App::apply_edited_settings(const ui::SettingsEdit& edit) {
     hand_monitoring_to_sampler(outcome.interval_changed || outcome.source_changed);
     if (outcome.history_switched_on) {
         usage_.dirty = true;
+    }
+    // A forgotten network's days are merged at once: the file should not keep them past the change.
+    if (apply_network_edits(usage_.store, edit.networks)) {
+        usage_.dirty = true;
+        save_usage_now();
     }
     apply_settings();
     dashboard_.set_graph_state(settings_.history_window_s, visible_graph_.frozen);

@@ -60,6 +60,34 @@ EditOutcome merge_edited_settings(Settings& live, const ui::SettingsEdit& edit) 
     return out;
 }
 
+std::vector<ui::NetworkEntry> network_entries(const NetworkList& networks, const NetworkNames& names) {
+    std::vector<ui::NetworkEntry> entries;
+    for (KnownNetwork network : networks.networks()) {
+        ui::NetworkEntry entry{network.id, network.user_name, {}, network.metered, network.user_metered};
+        network.user_name.clear();
+        entry.unnamed_name = network_display_name(network, names);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+bool apply_network_edits(UsageStore& store, const ui::NetworkEdits& edits) {
+    bool changed = false;
+    for (const auto& [id, name] : edits.renames) {
+        changed = store.networks().rename(id, name) || changed;
+    }
+    for (const auto& [id, metered] : edits.metered) {
+        changed = store.networks().set_user_metered(id, metered) || changed;
+    }
+    for (const std::string& id : edits.forgotten) {
+        if (store.networks().find(id) != nullptr) {
+            store.forget_network(id);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
 void set_taskbar_display_setting(Settings& settings, bool on) {
     if (on) {
         settings.compact.on_taskbar = true;

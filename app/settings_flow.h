@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/tray_menu.h"
 #include "net/selection.h"
 #include "persistence/settings.h"
+#include "persistence/usage.h"
 #include "ui/settings/settings_edit.h"
 
 namespace tide {
@@ -27,6 +29,13 @@ struct EditOutcome {
 // have now (the `compact`/`desktop` offsets, monitor and floating rectangle, the dashboard's size and
 // position, which Reset would otherwise return to their defaults), and repairs the result.
 EditOutcome merge_edited_settings(Settings& live, const ui::SettingsEdit& edit);
+
+// The known networks as the settings window lists them, named in the user's language.
+std::vector<ui::NetworkEntry> network_entries(const NetworkList& networks, const NetworkNames& names);
+
+// The names, metered choices and forgotten networks from the settings window, made in the usage
+// history (a network it no longer knows is passed over). True when anything changed.
+bool apply_network_edits(UsageStore& store, const ui::NetworkEdits& edits);
 
 // The taskbar display on (on the taskbar, mode 0, enabled) or off (only `enabled` cleared).
 void set_taskbar_display_setting(Settings& settings, bool on);

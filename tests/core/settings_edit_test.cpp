@@ -87,5 +87,30 @@ TEST(EditRule, ResetChangesWhatItChangesAndNothingChangedElsewhere) {
     EXPECT_EQ(apply_edit(edits.edit(now), live), expected);
 }
 
+// The ticks go into the live list as it is then, and the list stays within its 64 ids.
+TEST(EditRule, PlanNetworksTakeOnlyTheChangedTicks) {
+    const EditTracker edits(Settings{});
+    SettingsEdit edit = edits.edit(edits.shown());
+    Settings live;
+    live.plan_networks = {"gw:x", "gw:a"}; // changed elsewhere
+    edit.plan_networks = {{"gw:b"}, {"gw:a"}, {"gw:a", "gw:b"}};
+    EXPECT_EQ(apply_edit(edit, live).plan_networks, (std::vector<std::string>{"gw:x", "gw:b"}));
+
+    live.plan_networks.clear();
+    for (int i = 0; i < 63; ++i) {
+        live.plan_networks.push_back("gw:" + std::to_string(i));
+    }
+    edit.plan_networks = {{"gw:b"}, {}, {"gw:b"}};
+    const std::vector<std::string> sixty_four = apply_edit(edit, live).plan_networks;
+    ASSERT_EQ(sixty_four.size(), 64u);
+    EXPECT_EQ(sixty_four.front(), "gw:0");
+    EXPECT_EQ(sixty_four.back(), "gw:b");
+    live.plan_networks.push_back("gw:63");
+    const std::vector<std::string> still = apply_edit(edit, live).plan_networks;
+    ASSERT_EQ(still.size(), 64u);
+    EXPECT_EQ(still.front(), "gw:1"); // the oldest id the window did not show made room
+    EXPECT_EQ(still.back(), "gw:b");
+}
+
 } // namespace
 } // namespace tide::ui

@@ -11,7 +11,7 @@ namespace {
 // and left alone.
 ui::SettingsEdit edit_to(const Settings& opened, const Settings& edited) {
     const ui::FormValues shown = ui::load_form(edited);
-    return {opened, edited, shown, shown};
+    return {opened, edited, shown, shown, {}, {}};
 }
 
 TEST(SamplerSelectionFrom, CopiesTheMonitoringSettings) {
@@ -95,6 +95,38 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"HistoryOn", [](Settings& s) { s.history_mode = 1; }, false, false, true},
         OutcomeCase{"Source", [](Settings& s) { s.monitoring.source = 2; }, false, false, false, true}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
+
+TEST(NetworkEntries, CarryTheUsersNameAndTheNameWithoutIt) {
+    NetworkList networks;
+    networks.see("gw:a", "", false, 100);
+    networks.see("nlm:{B}", "AndroidAP", true, 100);
+    networks.rename("gw:a", "Home");
+    networks.set_user_metered("nlm:{B}", false);
+    const std::vector<ui::NetworkEntry> entries = network_entries(networks, {"", "", "Netz {0}"});
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0], (ui::NetworkEntry{"gw:a", "Home", "Netz 1", false, std::nullopt}));
+    EXPECT_EQ(entries[1], (ui::NetworkEntry{"nlm:{B}", "", "AndroidAP", true, false}));
+}
+
+TEST(ApplyNetworkEdits, RenamesMarksAndForgetsWithTheTotalsUnchanged) {
+    UsageStore store;
+    store.see_network("gw:a", "", false, 100);
+    store.see_network("nlm:{B}", "AndroidAP", true, 100);
+    store.add(100, "gw:a", 1000, 10);
+    store.add(100, "nlm:{B}", 500, 5);
+    EXPECT_FALSE(apply_network_edits(store, {}));
+    EXPECT_FALSE(apply_network_edits(store, {{{"gw:gone", "X"}}, {{"gw:gone", true}}, {"gw:gone"}}));
+
+    EXPECT_TRUE(apply_network_edits(store, {{{"gw:a", "Home"}}, {}, {}}));
+    EXPECT_EQ(store.networks().find("gw:a")->user_name, "Home");
+    EXPECT_TRUE(apply_network_edits(store, {{}, {{"nlm:{B}", false}}, {}}));
+    EXPECT_EQ(store.networks().find("nlm:{B}")->user_metered, std::optional<bool>{false});
+    EXPECT_TRUE(apply_network_edits(store, {{}, {}, {"nlm:{B}"}}));
+    EXPECT_EQ(store.networks().find("nlm:{B}"), nullptr);
+    EXPECT_EQ(store.get(100), (DayTotals{1500, 15}));
+    EXPECT_EQ(store.network_get(100, ""), (DayTotals{500, 5})); // "Other networks"
+    EXPECT_EQ(store.network_get(100, "gw:a"), (DayTotals{1000, 10}));
+}
 
 TEST(SetTaskbarDisplay, OnPutsItOnTheTaskbarOffOnlyDisables) {
     Settings s;

@@ -2,6 +2,8 @@
 // the application's settings path into settings.json, closed at exit.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,11 +20,14 @@
 #include "persistence/json.h"
 #include "persistence/settings_store.h"
 #include "persistence/settings_store_win.h"
+#include "persistence/usage.h"
+#include "persistence/usage_win.h"
 #include "presentation/localization.h"
 #include "tests/core/odd_settings.h"
 #include "tests/win/program_win.h"
 #include "tests/win/temp_folder_win.h"
 #include "tests/win/tray_command_win.h"
+#include "tests/win/window_text_win.h"
 #include "ui/dashboard/dashboard_layout.h"
 #include "ui/dashboard/main_window_win.h"
 #include "ui/settings/settings_dialog_win.h"
@@ -225,6 +230,172 @@ TEST_F(SettingsInAppWithOddFile, ResetAndOkPutTheDashboardsRangeBackToFiveMinute
     ASSERT_TRUE(wait_for([&] { return !IsWindow(question); }, 30s));
     SendMessageW(GetDlgItem(dialog, ui::k_ok_button_id), BM_CLICK, 0, 0);
     EXPECT_EQ(SendMessageW(range, CB_GETCURSEL, 0, 0), range_position(300));
+}
+
+// A usage.json of two networks the day before: "Network 1" (no name of its own) and "Hotspot".
+class SettingsInAppWithNetworks : public SettingsInApp {
+protected:
+    static constexpr char k_home[] = "gw:02-00-00-00-00-0a";
+    static constexpr char k_hotspot[] = "gw:02-00-00-00-00-0b";
+
+    SettingsInAppWithNetworks() {
+        write_file_atomically(settings_path_, R"({"defaults_rev": 3, "language": "en", "history_mode": 1,
+                                                 "compact": {"enabled": false}})");
+        UsageStore store;
+        store.see_network(k_home, "", false, yesterday_);
+        store.see_network(k_hotspot, "Hotspot", false, yesterday_);
+        store.add(yesterday_, k_home, 7000, 700);
+        store.add(yesterday_, k_hotspot, 3000, 300);
+        store.add(yesterday_, 50, 5); // before networks were kept: "Other networks"
+        write_file_atomically(usage_path_, usage_file_text(store));
+    }
+
+    // Mouse input as the user gives it, at a point of a window's client area.
+    static void click(HWND window, POINT at) {
+        ClientToScreen(window, &at);
+        const auto send = [&](DWORD flags) {
+            INPUT input{};
+            input.type = INPUT_MOUSE;
+            input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+            input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+            input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+            SendInput(1, &input, sizeof(input));
+        };
+        send(0);
+        send(MOUSEEVENTF_LEFTDOWN);
+        send(MOUSEEVENTF_LEFTUP);
+    }
+    // Clicked again while `done` does not hold: a click before the window is up front goes elsewhere.
+    static bool click_until(HWND window, POINT at, const std::function<bool()>& done) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            click(window, at);
+            if (wait_for(done, 2s)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    static bool click_middle(HWND window, const std::function<bool()>& done) {
+        RECT r{};
+        GetClientRect(window, &r);
+        return click_until(window, {r.right / 2, r.bottom / 2}, done);
+    }
+    static void keys(std::initializer_list<WORD> virtual_keys) {
+        for (const WORD key : virtual_keys) {
+            INPUT input[2]{};
+            input[0].type = input[1].type = INPUT_KEYBOARD;
+            input[0].ki.wVk = input[1].ki.wVk = key;
+            input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            SendInput(2, input, sizeof(INPUT));
+        }
+    }
+    static void type(std::wstring_view text) {
+        for (const wchar_t c : text) {
+            INPUT input[2]{};
+            input[0].type = input[1].type = INPUT_KEYBOARD;
+            input[0].ki.wScan = input[1].ki.wScan = c;
+            input[0].ki.dwFlags = KEYEVENTF_UNICODE;
+            input[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+            SendInput(2, input, sizeof(INPUT));
+        }
+    }
+    // The list row that shows `name`; -1 for none.
+    static int row_named(HWND list, const std::wstring& name) {
+        const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < rows; ++row) {
+            wchar_t text[128] = {};
+            LVITEMW item{};
+            item.pszText = text;
+            item.cchTextMax = 128;
+            SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+            if (name == text) {
+                return row;
+            }
+        }
+        return -1;
+    }
+    static bool click_row(HWND list, int row) {
+        RECT r{};
+        r.left = LVIR_LABEL;
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+        return click_until(list, {(r.left + r.right) / 2, (r.top + r.bottom) / 2},
+                           [&] { return selected_row(list) == row; });
+    }
+    static bool dropped(HWND combo) { return SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }
+    // The window with the keyboard focus on the thread of `window`.
+    static HWND focus_of(HWND window) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+    }
+    static int selected_row(HWND list) {
+        return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
+    std::optional<UsageStore> stored_usage() const {
+        const auto bytes = read_file_bytes(usage_path_);
+        return bytes ? usage_from_file_text(*bytes) : std::nullopt;
+    }
+
+    const std::wstring usage_path_ = folder_ / L"usage.json";
+    const int64_t yesterday_ = local_day_number() - 1;
+};
+
+TEST_F(SettingsInAppWithNetworks, RenameMeteredChosenAndForgetReachUsageAndSettings) {
+    press_settings_button();
+    const HWND dialog = own_window(ui::k_settings_class);
+    ASSERT_NE(dialog, nullptr);
+    const HWND tabs = GetDlgItem(dialog, ui::k_tab_control_id);
+    RECT tab{};
+    SendMessageW(tabs, TCM_GETITEMRECT, 5, reinterpret_cast<LPARAM>(&tab));
+    const HWND list = GetDlgItem(dialog, ui::id_networks);
+    ASSERT_TRUE(click_until(tabs, {(tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2},
+                            [&] { return IsWindowVisible(list) != FALSE; }));
+    ASSERT_GE(row_named(list, L"Hotspot"), 0);
+    ASSERT_GE(row_named(list, L"Network 1"), 0);
+
+    ASSERT_TRUE(click_row(list, row_named(list, L"Hotspot")));
+    const HWND name = GetDlgItem(dialog, ui::id_network_name);
+    ASSERT_TRUE(wait_for([&] { return test::text_of(name) == L"Hotspot"; }, 20s));
+    ASSERT_TRUE(click_middle(name, [&] { return focus_of(dialog) == name; }));
+    SendMessageW(name, EM_SETSEL, 0, -1);
+    type(L"Phone");
+    ASSERT_TRUE(wait_for([&] { return row_named(list, L"Phone") >= 0; }, 20s)) << test::text_of(name).size();
+
+    const HWND metered = GetDlgItem(dialog, ui::id_network_metered);
+    ASSERT_TRUE(click_middle(metered, [&] { return dropped(metered); }));
+    keys({VK_DOWN, VK_RETURN}); // "As Windows says" -> "Yes"
+    ASSERT_TRUE(
+        wait_for([&] { return !dropped(metered) && SendMessageW(metered, CB_GETCURSEL, 0, 0) == 1; }, 20s));
+
+    const HWND counted = GetDlgItem(dialog, ui::id_network_counted);
+    EXPECT_FALSE(IsWindowEnabled(counted)); // the plan counts every network so far
+    const HWND counts = GetDlgItem(dialog, ui::id_plan_counts);
+    ASSERT_TRUE(click_middle(counts, [&] { return dropped(counts); }));
+    keys({VK_DOWN, VK_DOWN, VK_RETURN}); // "Chosen networks"
+    ASSERT_TRUE(wait_for([&] { return IsWindowEnabled(counted) != FALSE; }, 20s));
+    ASSERT_TRUE(
+        click_middle(counted, [&] { return SendMessageW(counted, BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+
+    ASSERT_TRUE(click_row(list, row_named(list, L"Network 1")));
+    ASSERT_TRUE(wait_for([&] { return test::text_of(name) == L"Network 1"; }, 20s));
+    ASSERT_TRUE(click_middle(GetDlgItem(dialog, ui::id_network_forget),
+                             [&] { return row_named(list, L"Network 1") < 0; }));
+    ASSERT_GE(row_named(list, L"Phone"), 0);
+
+    ASSERT_TRUE(click_middle(GetDlgItem(dialog, ui::k_ok_button_id), [&] { return !IsWindow(dialog); }));
+    std::optional<UsageStore> usage;
+    ASSERT_TRUE(
+        wait_for([&] { return (usage = stored_usage()) && usage->networks().find(k_home) == nullptr; }, 30s));
+    const KnownNetwork* hotspot = usage->networks().find(k_hotspot);
+    ASSERT_NE(hotspot, nullptr);
+    EXPECT_EQ(hotspot->user_name, "Phone");
+    EXPECT_EQ(hotspot->user_metered, std::optional<bool>{true});
+    EXPECT_EQ(usage->get(yesterday_), (DayTotals{10050, 1005}));
+    EXPECT_EQ(usage->network_get(yesterday_, k_hotspot), (DayTotals{3000, 300}));
+    EXPECT_EQ(usage->network_get(yesterday_, ""), (DayTotals{7050, 705})); // "Other networks"
+
+    ASSERT_TRUE(wait_for([this] { return stored({"plan_counts"}) == "2"; }, 20s));
+    EXPECT_EQ(stored({"plan_networks"}), R"(["gw:02-00-00-00-00-0b"])");
 }
 
 } // namespace

@@ -123,7 +123,7 @@ TEST_F(SettingsDialogTest, TabsShowOnlyTheirOwnPage) {
     RECT client{};
     GetClientRect(window, &client);
     EXPECT_EQ(client.right, 580);
-    EXPECT_EQ(client.bottom, 468);
+    EXPECT_EQ(client.bottom, 490);
 
     for (int page : {0, 3, 1, 5, 2, 4}) {
         click_tab(page);
@@ -356,6 +356,46 @@ TEST_F(SettingsDialogTest, EnterPressesOkAndEscapeCancels) {
     EXPECT_TRUE(applied_[0].main_window.start_minimized);
 }
 
+// The known networks need the history kept, say when there are none, and a check for the plan needs a
+// plan of chosen networks; Cancel hands none of their edits back.
+TEST_F(SettingsDialogTest, KnownNetworksFollowTheHistoryAndThePlansChoice) {
+    ASSERT_TRUE(open(Settings{}));
+    click_tab(5);
+    EXPECT_FALSE(IsWindowVisible(item(id_networks)));
+    EXPECT_TRUE(IsWindowVisible(item(id_networks_none)));
+    EXPECT_EQ(text_of(item(id_networks_none)), L"No network has been seen yet.");
+    EXPECT_EQ(text_of(GetWindow(item(id_networks), GW_HWNDPREV)), L"Known networks"); // its screen-reader name
+    EXPECT_FALSE(IsWindowEnabled(item(id_networks_none)));
+    press(id_persist_history);
+    EXPECT_TRUE(IsWindowEnabled(item(id_networks_none)));
+    EXPECT_FALSE(IsWindowEnabled(item(id_network_name))); // nothing to name
+    dialog_.close();
+
+    Settings kept;
+    kept.history_mode = 1;
+    live_ = kept;
+    ASSERT_TRUE(dialog_.open(
+        GetModuleHandleW(nullptr), nullptr, kept, [this](const char* key) { return english_.wide_text(key); },
+        false, [this](const SettingsEdit& edit) { applied_.push_back(apply_edit(edit, live_)); },
+        {{"gw:a", "", "Network 1", false, std::nullopt}}));
+    click_tab(5);
+    EXPECT_TRUE(IsWindowVisible(item(id_networks)));
+    EXPECT_FALSE(IsWindowVisible(item(id_networks_none)));
+    EXPECT_EQ(text_of(item(id_network_name)), L"Network 1");
+    EXPECT_TRUE(IsWindowEnabled(item(id_network_forget)));
+    EXPECT_FALSE(IsWindowEnabled(item(id_network_counted)));
+    key(id_plan_counts, VK_DOWN);
+    key(id_plan_counts, VK_DOWN); // chosen networks
+    EXPECT_TRUE(IsWindowEnabled(item(id_network_counted)));
+    press(id_network_counted);
+    EXPECT_TRUE(apply_enabled());
+    press(id_persist_history);
+    EXPECT_FALSE(IsWindowEnabled(item(id_networks)));
+    EXPECT_FALSE(IsWindowEnabled(item(id_network_counted)));
+    press(k_cancel_button_id);
+    EXPECT_TRUE(applied_.empty());
+}
+
 // Not a check: leaves each page on screen for a picture. Run with --gtest_also_run_disabled_tests and
 // TIDE_SHOT_LANGUAGE (en, ar, ...); the page number is written to TIDE_SHOT_DIR/ready, and the next page
 // follows when the file "next" appears there.
@@ -367,12 +407,17 @@ TEST_F(SettingsDialogTest, DISABLED_PagesForPictures) {
     localizer.initialise(language != nullptr ? language : "en", errors_);
     Settings settings;
     settings.compact.native_style = false;
+    settings.history_mode = 1;
+    settings.plan_counts = 2;
+    settings.plan_networks = {"nlm:{B}"};
     if (const char* source = std::getenv("TIDE_SHOT_SOURCE")) {
         settings.monitoring.source = std::atoi(source); // the longest note is the router's
     }
-    ASSERT_TRUE(dialog_.open(
-        GetModuleHandleW(nullptr), nullptr, settings,
-        [&](const char* key) { return localizer.wide_text(key); }, localizer.rtl, nullptr));
+    ASSERT_TRUE(dialog_.open(GetModuleHandleW(nullptr), nullptr, settings,
+                             [&](const char* key) { return localizer.wide_text(key); }, localizer.rtl,
+                             nullptr,
+                             {{"gw:a", "", "Network 1", false, std::nullopt},
+                              {"nlm:{B}", "Phone", "AndroidAP", true, std::nullopt}}));
     const std::string ready = std::string(folder) + "/ready";
     const std::string next = std::string(folder) + "/next";
     for (int page = 0; page < k_page_count; ++page) {

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <shellscalingapi.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "base/wide_text_win.h"
@@ -17,7 +18,7 @@ void init_common_controls_once() {
     static const bool done = [] {
         INITCOMMONCONTROLSEX init{};
         init.dwSize = sizeof(init);
-        init.dwICC = ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES;
+        init.dwICC = ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES;
         return InitCommonControlsEx(&init) != FALSE;
     }();
     (void)done;
@@ -70,7 +71,7 @@ bool register_class(HINSTANCE instance, WNDPROC proc) {
 } // namespace
 
 bool SettingsDialog::open(HINSTANCE instance, HWND controller, const Settings& settings, TextProvider text,
-                          bool rtl, ApplyCallback apply) {
+                          bool rtl, ApplyCallback apply, std::vector<NetworkEntry> networks) {
     if (hwnd_ != nullptr) {
         ShowWindow(hwnd_, SW_SHOWNORMAL);
         SetForegroundWindow(hwnd_);
@@ -80,6 +81,7 @@ bool SettingsDialog::open(HINSTANCE instance, HWND controller, const Settings& s
     instance_ = instance;
     controller_ = controller;
     edits_ = EditTracker(settings);
+    networks_ = NetworkEditor(std::move(networks), settings.plan_networks);
     text_provider_ = std::move(text);
     apply_callback_ = std::move(apply);
     rtl_ = rtl;
@@ -128,8 +130,9 @@ bool SettingsDialog::create_window() {
     if (monitor != nullptr && GetMonitorInfoW(monitor, &info)) {
         work = info.rcWork;
     }
-    const int x = work.left + (work.right - work.left - width) / 2;
-    const int y = work.top + (work.bottom - work.top - height) / 2;
+    // Centred, but never with its caption above the work area, where it could not be dragged back.
+    const int x = std::max(work.left, work.left + (work.right - work.left - width) / 2);
+    const int y = std::max(work.top, work.top + (work.bottom - work.top - height) / 2);
 
     const std::wstring title = text("menu.settings");
     const HWND window = CreateWindowExW(ex_style, k_settings_class, title.c_str(), k_window_style, x, y,
@@ -163,6 +166,8 @@ LRESULT SettingsDialog::handle_message(UINT message, WPARAM wparam, LPARAM lpara
         const auto* header = reinterpret_cast<const NMHDR*>(lparam);
         if (header != nullptr && header->idFrom == k_tab_control_id && header->code == TCN_SELCHANGE) {
             show_page(static_cast<int>(SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0)));
+        } else if (header != nullptr && header->idFrom == id_networks) {
+            on_network_notify(*header);
         }
         return 0;
     }
@@ -208,6 +213,9 @@ void SettingsDialog::on_command(int id, int code, HWND control) {
         DestroyWindow(hwnd_);
         return;
     }
+    if (control != nullptr && on_network_command(id, code)) {
+        return;
+    }
     if (control != nullptr && code == EN_CHANGE && find_control(id) != nullptr) {
         if (!loading_) {
             set_apply_enabled(true); // typed into a number box
@@ -223,8 +231,11 @@ void SettingsDialog::on_command(int id, int code, HWND control) {
     } else if (id == k_reset_button_id) {
         on_reset();
     } else {
-        if (id == id_match_taskbar || id == id_persist_history) {
+        if (id == id_match_taskbar || id == id_persist_history || id == id_plan_counts) {
             update_dependents();
+        }
+        if (id == id_plan_counts) {
+            fill_network_list(); // what the plan counts follows the choice
         }
         if (id == id_source) {
             set_source_note();
@@ -245,6 +256,7 @@ void SettingsDialog::on_reset() {
         return;
     }
     edits_.reset_to_defaults();
+    networks_.reset_plan(default_settings().plan_networks);
     show_values(edits_.shown());
 }
 
@@ -255,9 +267,11 @@ void SettingsDialog::on_dpi_changed(int dpi, const RECT& suggested) {
     const FormValues now = read_controls();
     const HWND apply_button = GetDlgItem(hwnd_, k_apply_button_id);
     const bool apply_enabled = apply_button != nullptr && IsWindowEnabled(apply_button);
+    const int network = selected_network();
     destroy_children();
     build_pages();
     show_values(now);
+    select_network(network);
     set_apply_enabled(apply_enabled);
     if (GetActiveWindow() == hwnd_) {
         restore_focus(); // the old children went with the focus; an inactive window stays inactive
@@ -359,6 +373,7 @@ void SettingsDialog::build_pages() {
             break;
         }
     }
+    build_network_controls();
     for (const ButtonEntry& button : settings_buttons()) {
         const DWORD kind = button.id == k_ok_button_id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
         add_child(L"BUTTON", text(button.text_key), kind | WS_VISIBLE | WS_TABSTOP, button.rect, button.id,
@@ -390,6 +405,7 @@ void SettingsDialog::show_page(int page) {
             ShowWindow(child, i == page ? SW_SHOWNA : SW_HIDE);
         }
     }
+    update_network_controls(); // the list or the line saying there is none
 }
 
 void SettingsDialog::show_values(const FormValues& values) {
@@ -417,6 +433,7 @@ void SettingsDialog::show_values(const FormValues& values) {
     loading_ = false;
     update_dependents();
     set_source_note();
+    fill_network_list(); // what the plan counts follows its choice
 }
 
 FormValues SettingsDialog::read_controls() const {
@@ -453,8 +470,11 @@ FormValues SettingsDialog::read_controls() const {
 
 void SettingsDialog::apply() {
     // Remembered before the callback, whose refresh may run messages that reach this window again.
-    const SettingsEdit edit = edits_.edit(read_controls());
+    SettingsEdit edit = edits_.edit(read_controls());
+    edit.plan_networks = networks_.plan_change();
+    edit.networks = networks_.edits();
     edits_.applied(edit);
+    networks_.applied();
     if (apply_callback_) {
         apply_callback_(edit);
     }
@@ -481,6 +501,7 @@ void SettingsDialog::update_dependents() {
     for (const int id : k_history_dependents) {
         EnableWindow(GetDlgItem(hwnd_, id), history ? TRUE : FALSE);
     }
+    update_network_controls();
 }
 
 void SettingsDialog::set_source_note() {

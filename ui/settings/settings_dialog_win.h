@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "persistence/settings.h"
+#include "ui/settings/network_edits.h"
 #include "ui/settings/settings_edit.h"
 #include "ui/settings/settings_form.h"
 #include "ui/settings/settings_layout.h"
@@ -21,7 +22,7 @@ inline constexpr wchar_t k_settings_class[] = L"Tidemeter.Settings";
 
 // Key to the text in the program's language.
 using TextProvider = std::function<std::wstring(const char* key)>;
-// Receives what the user changed each time the user presses OK or Apply.
+// Receives what the user changed each time the user presses OK or Apply, the network edits with it.
 using ApplyCallback = std::function<void(const SettingsEdit&)>;
 
 class SettingsDialog final : public WindowProcedure {
@@ -32,10 +33,10 @@ public:
     ~SettingsDialog() { close(); }
 
     // Creates the window on the monitor under the mouse cursor, or, when it is already open, shows and
-    // activates it (the arguments are then discarded: unapplied edits stay). False when the window
-    // could not be created.
+    // activates it (the arguments are then discarded: unapplied edits stay). `networks` are the known
+    // networks the History page lists. False when the window could not be created.
     bool open(HINSTANCE instance, HWND controller, const Settings& settings, TextProvider text, bool rtl,
-              ApplyCallback apply);
+              ApplyCallback apply, std::vector<NetworkEntry> networks = {});
     // Destroys the window without applying anything.
     void close();
 
@@ -86,10 +87,23 @@ private:
     void restore_focus();
     std::wstring text(std::string_view key) const;
 
+    // The known networks (settings_networks_win.cpp).
+    void build_network_controls();
+    void fill_network_list();
+    void show_network_row(int row);
+    void select_network(int row);
+    void load_network_controls();
+    void update_network_controls();
+    bool on_network_command(int id, int code); // true when it was one of theirs
+    void on_network_notify(const NMHDR& header);
+    int selected_network() const; // -1 for none
+    int plan_counts_shown() const;
+
     HWND hwnd_ = nullptr;
     HINSTANCE instance_ = nullptr;
     HWND controller_ = nullptr;
     EditTracker edits_;
+    NetworkEditor networks_;
     TextProvider text_provider_;
     ApplyCallback apply_callback_;
     bool rtl_ = false;

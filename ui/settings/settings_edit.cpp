@@ -54,6 +54,10 @@ Settings apply_edit(const SettingsEdit& edit, Settings live) {
             field.store(edit.now[field.id], live);
         }
     }
+    if (!edit.plan_networks.empty()) {
+        live.plan_networks =
+            changed_plan_networks(std::move(live.plan_networks), edit.plan_networks, k_max_plan_networks);
+    }
     return live;
 }
 

@@ -44,23 +44,34 @@ constexpr ControlEntry k_controls[] = {
     {id_close_to_tray, 4, check, 132, "settings.close_to_tray"},
     {id_start_minimized, 4, check, 166, "settings.start_minimized"},
     {id_persist_history, 5, check, 60, "settings.persist_history"},
-    {id_retention, 5, list, 98, "settings.retention"},
-    {id_monthly_limit, 5, number, 136, "settings.monthly_limit"},
-    {id_monthly_unit, 5, unit, 136, ""},
-    {id_billing_day, 5, list, 174, "settings.billing_day"},
-    {id_daily_limit, 5, number, 212, "settings.daily_limit"},
-    {id_daily_unit, 5, unit, 212, ""},
-    {id_plan_counts, 5, list, 250, "settings.plan_counts"},
+    {id_retention, 5, list, 94, "settings.retention"},
+    {id_monthly_limit, 5, number, 128, "settings.monthly_limit"},
+    {id_monthly_unit, 5, unit, 128, ""},
+    {id_billing_day, 5, list, 162, "settings.billing_day"},
+    {id_daily_limit, 5, number, 196, "settings.daily_limit"},
+    {id_daily_unit, 5, unit, 196, ""},
+    {id_plan_counts, 5, list, 230, "settings.plan_counts"},
 };
 
 constexpr std::array<std::string_view, k_page_count> k_page_keys{
     "group.general", "group.numbers", "group.taskbar", "group.desktop", "group.dashboard", "group.history"};
 
 constexpr std::array<ButtonEntry, 4> k_buttons{{
-    {k_reset_button_id, "settings.reset", {16, 422, 180, 30}},
-    {k_ok_button_id, "button.ok", {248, 422, 100, 30}},
-    {k_apply_button_id, "button.apply", {356, 422, 100, 30}},
-    {k_cancel_button_id, "button.cancel", {464, 422, 100, 30}},
+    {k_reset_button_id, "settings.reset", {16, 444, 180, 30}},
+    {k_ok_button_id, "button.ok", {248, 444, 100, 30}},
+    {k_apply_button_id, "button.apply", {356, 444, 100, 30}},
+    {k_cancel_button_id, "button.cancel", {464, 444, 100, 30}},
+}};
+
+// The History page's rows are closer than the other pages' to make room for these. The list on the
+// left under the plan's rows, the selected network's controls in a column beside it.
+constexpr std::array<NetworkControlPlace, 6> k_network_places{{
+    {id_networks, "settings.networks", {28, 270, 340, 20}, {28, 290, 340, 130}},
+    {id_networks_none, "settings.networks_none", {}, {32, 296, 332, 40}},
+    {id_network_name, "settings.network_name", {380, 270, 172, 20}, {380, 290, 172, 22}},
+    {id_network_metered, "settings.network_metered", {380, 318, 172, 20}, {380, 338, 172, 200}},
+    {id_network_counted, "settings.network_counted", {}, {380, 364, 172, 28}},
+    {id_network_forget, "settings.network_forget", {}, {380, 394, 120, 26}},
 }};
 
 std::vector<ListEntry> literal_entries(std::initializer_list<std::string_view> texts) {
@@ -154,6 +165,10 @@ const std::array<ButtonEntry, 4>& settings_buttons() {
     return k_buttons;
 }
 
+const std::array<NetworkControlPlace, 6>& network_control_places() {
+    return k_network_places;
+}
+
 std::vector<ListEntry> list_entries(int id) {
     switch (id) {
     case id_language: {
@@ -205,6 +220,10 @@ std::vector<ListEntry> list_entries(int id) {
         return {{"source.interface", true}, {"source.adapters", true}, {"source.router", true}};
     case id_plan_counts:
         return {{"plan.counts_every", true}, {"plan.counts_metered", true}, {"plan.counts_chosen", true}};
+    case id_network_metered: // in the order of MeteredChoice
+        return {{"settings.metered_windows", true},
+                {"settings.metered_yes", true},
+                {"settings.metered_no", true}};
     default:
         return {};
     }

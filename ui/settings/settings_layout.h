@@ -112,8 +112,8 @@ struct ControlRects {
 };
 ControlRects control_rects(const ControlEntry& row);
 
-inline constexpr DipRect k_client_size{0, 0, 580, 468};
-inline constexpr DipRect k_tab_rect{16, 16, 548, 394};
+inline constexpr DipRect k_client_size{0, 0, 580, 490};
+inline constexpr DipRect k_tab_rect{16, 16, 548, 416};
 
 struct ButtonEntry {
     int id;
@@ -154,6 +154,31 @@ std::vector<ListEntry> list_entries(int id);
 
 // The slider's value label: position × 5 and "%".
 std::string opacity_text(int position);
+
+// The known networks, under the plan's rows on the History page. They are not settings: their ids lie
+// past the form's, and what they change goes to the usage history.
+enum NetworkControlId : int {
+    id_networks = 1070,      // the list, with its heading right before it
+    id_networks_none = 1071, // "No network has been seen yet.", in the list's place while it is empty
+    id_network_name = 1072,  // the selected network's name box, with its label right before it
+    id_network_metered = 1073,
+    id_network_counted = 1074,
+    id_network_forget = 1075,
+};
+inline constexpr int k_networks_page = 5;
+
+// Each piece's place, and for the name box and the "Metered" list their labels' places.
+struct NetworkControlPlace {
+    int id;
+    std::string_view text_key; // the control's own text, or its label's
+    DipRect label;             // empty for controls without a label of their own
+    DipRect control;
+};
+// In creation (and Tab) order; the list's heading is its label.
+const std::array<NetworkControlPlace, 6>& network_control_places();
+// The list's columns: name, metered, counted; the widths in DIP of the first two (the last one takes
+// what is left).
+inline constexpr std::array<int, 2> k_network_column_widths{128, 80};
 
 // Controls that "Match the Windows taskbar" greys out while it is checked.
 inline constexpr std::array<int, 4> k_match_taskbar_dependents{id_compact_font_size, id_compact_theme,
