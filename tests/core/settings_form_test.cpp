@@ -468,5 +468,49 @@ TEST(SettingsLayout, ButtonsLineUpWithThePages) {
     EXPECT_EQ(b[3].rect.x - (b[2].rect.x + b[2].rect.width), 8);
 }
 
+// The known networks: the list under the page's labels, its note centred inside it, the selected
+// network's controls in one column ending where the page's lists end, each label right above its
+// control, and the column's last button ending level with the list.
+TEST(SettingsLayout, NetworkControlsLineUpWithThePage) {
+    const auto& p = network_control_places();
+    const auto right = [](const DipRect& r) { return r.x + r.width; };
+    const auto bottom = [](const DipRect& r) { return r.y + r.height; };
+    const ControlRects page_list = control_rects(*find_control(id_plan_counts));
+    ASSERT_EQ(p[0].id, id_networks);
+    ASSERT_EQ(p[1].id, id_networks_none);
+    EXPECT_EQ(p[0].control.x, page_list.label.x);
+    EXPECT_EQ(p[1].control.x - p[0].control.x, right(p[0].control) - right(p[1].control));
+    EXPECT_GT(p[1].control.y, p[0].control.y);
+    EXPECT_LT(right(p[0].control), p[2].control.x);
+    for (const NetworkControlPlace& place : p) {
+        if (place.label.width > 0) {
+            EXPECT_EQ(place.label.x, place.control.x) << place.text_key;
+            EXPECT_EQ(bottom(place.label), place.control.y) << place.text_key;
+            EXPECT_EQ(place.label.height, 20) << place.text_key;
+        }
+        if (place.id != id_networks && place.id != id_networks_none) {
+            EXPECT_EQ(place.control.x, p[2].control.x) << place.text_key;
+            EXPECT_LE(right(place.control), right(page_list.control)) << place.text_key;
+        }
+    }
+    EXPECT_EQ(right(p[2].control), right(page_list.control));
+    EXPECT_EQ(right(p[3].control), right(page_list.control));
+    EXPECT_EQ(right(p[4].control), right(page_list.control));
+    EXPECT_EQ(bottom(p[5].control), bottom(p[0].control));
+    EXPECT_LE(bottom(p[0].control), k_tab_rect.y + k_tab_rect.height);
+}
+
+// The History page's rows come closer than the other pages' (34 DIP apart, not 38) to make room for
+// the networks, from the same first row.
+TEST(SettingsLayout, HistoryRowsAreThirtyFourApart) {
+    std::vector<int> rows;
+    for (const ControlEntry& row : settings_controls()) {
+        if (row.page == k_networks_page && (rows.empty() || rows.back() != row.y)) {
+            rows.push_back(row.y);
+        }
+    }
+    EXPECT_EQ(rows, (std::vector<int>{60, 94, 128, 162, 196, 230}));
+}
+
 } // namespace
 } // namespace tide::ui
