@@ -27,6 +27,7 @@
 #include "tests/win/program_win.h"
 #include "tests/win/temp_folder_win.h"
 #include "tests/win/tray_command_win.h"
+#include "tests/win/user_input_win.h"
 #include "tests/win/window_text_win.h"
 #include "ui/dashboard/dashboard_layout.h"
 #include "ui/dashboard/main_window_win.h"
@@ -250,25 +251,10 @@ protected:
         write_file_atomically(usage_path_, usage_file_text(store));
     }
 
-    // Mouse input as the user gives it, at a point of a window's client area.
-    static void click(HWND window, POINT at) {
-        ClientToScreen(window, &at);
-        const auto send = [&](DWORD flags) {
-            INPUT input{};
-            input.type = INPUT_MOUSE;
-            input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-            input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-            input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
-            SendInput(1, &input, sizeof(input));
-        };
-        send(0);
-        send(MOUSEEVENTF_LEFTDOWN);
-        send(MOUSEEVENTF_LEFTUP);
-    }
     // Clicked again while `done` does not hold: a click before the window is up front goes elsewhere.
     static bool click_until(HWND window, POINT at, const std::function<bool()>& done) {
         for (int attempt = 0; attempt < 10; ++attempt) {
-            click(window, at);
+            test::click_at(window, at);
             if (wait_for(done, 2s)) {
                 return true;
             }
@@ -279,25 +265,6 @@ protected:
         RECT r{};
         GetClientRect(window, &r);
         return click_until(window, {r.right / 2, r.bottom / 2}, done);
-    }
-    static void keys(std::initializer_list<WORD> virtual_keys) {
-        for (const WORD key : virtual_keys) {
-            INPUT input[2]{};
-            input[0].type = input[1].type = INPUT_KEYBOARD;
-            input[0].ki.wVk = input[1].ki.wVk = key;
-            input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-            SendInput(2, input, sizeof(INPUT));
-        }
-    }
-    static void type(std::wstring_view text) {
-        for (const wchar_t c : text) {
-            INPUT input[2]{};
-            input[0].type = input[1].type = INPUT_KEYBOARD;
-            input[0].ki.wScan = input[1].ki.wScan = c;
-            input[0].ki.dwFlags = KEYEVENTF_UNICODE;
-            input[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-            SendInput(2, input, sizeof(INPUT));
-        }
     }
     // The list row that shows `name`; -1 for none.
     static int row_named(HWND list, const std::wstring& name) {
@@ -358,12 +325,12 @@ TEST_F(SettingsInAppWithNetworks, RenameMeteredChosenAndForgetReachUsageAndSetti
     ASSERT_TRUE(wait_for([&] { return test::text_of(name) == L"Hotspot"; }, 20s));
     ASSERT_TRUE(click_middle(name, [&] { return focus_of(dialog) == name; }));
     SendMessageW(name, EM_SETSEL, 0, -1);
-    type(L"Phone");
+    test::type_text(L"Phone");
     ASSERT_TRUE(wait_for([&] { return row_named(list, L"Phone") >= 0; }, 20s)) << test::text_of(name).size();
 
     const HWND metered = GetDlgItem(dialog, ui::id_network_metered);
     ASSERT_TRUE(click_middle(metered, [&] { return dropped(metered); }));
-    keys({VK_DOWN, VK_RETURN}); // "As Windows says" -> "Yes"
+    test::press_keys({VK_DOWN, VK_RETURN}); // "As Windows says" -> "Yes"
     ASSERT_TRUE(
         wait_for([&] { return !dropped(metered) && SendMessageW(metered, CB_GETCURSEL, 0, 0) == 1; }, 20s));
 
@@ -371,7 +338,7 @@ TEST_F(SettingsInAppWithNetworks, RenameMeteredChosenAndForgetReachUsageAndSetti
     EXPECT_FALSE(IsWindowEnabled(counted)); // the plan counts every network so far
     const HWND counts = GetDlgItem(dialog, ui::id_plan_counts);
     ASSERT_TRUE(click_middle(counts, [&] { return dropped(counts); }));
-    keys({VK_DOWN, VK_DOWN, VK_RETURN}); // "Chosen networks"
+    test::press_keys({VK_DOWN, VK_DOWN, VK_RETURN}); // "Chosen networks"
     ASSERT_TRUE(wait_for([&] { return IsWindowEnabled(counted) != FALSE; }, 20s));
     ASSERT_TRUE(
         click_middle(counted, [&] { return SendMessageW(counted, BM_GETCHECK, 0, 0) == BST_CHECKED; }));

@@ -20,6 +20,7 @@
 #include "tests/win/palette_win.h"
 #include "tests/win/program_win.h"
 #include "tests/win/screen_pixels_win.h"
+#include "tests/win/user_input_win.h"
 #include "tests/win/wait_win.h"
 #include "tests/win/window_text_win.h"
 
@@ -173,30 +174,6 @@ private:
     HWND window_ = nullptr;
 };
 
-void send_key(WORD key) {
-    INPUT input[2]{};
-    input[0].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = key;
-    input[1] = input[0];
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, input, sizeof(INPUT));
-}
-
-void send_click(HWND control) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof(input));
-    input.mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
-    SendInput(1, &input, sizeof(input));
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
-    SendInput(1, &input, sizeof(input));
-}
-
 std::wstring entry(HWND list, LRESULT i) {
     wchar_t text[128] = {};
     SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
@@ -254,7 +231,7 @@ TEST(UsageWindow, NetworkChoiceReportsThePickAndFollowsTheController) {
         SetForegroundWindow(window.hwnd());
         SetFocus(list);
         recorder.posted.clear();
-        std::thread input([] { send_key(VK_DOWN); });
+        std::thread input([] { test::press_keys({VK_DOWN}); });
         EXPECT_TRUE(pump_until([&] { return !recorder.posted.empty(); }, 20s)) << "no key arrived";
         input.join();
         EXPECT_EQ(recorder.posted, std::vector<LPARAM>{1});
@@ -348,15 +325,15 @@ TEST(UsageWindowProgram, BarsAndLimitLineFollowTheNetworkChoice) {
     EXPECT_TRUE(chosen(L"All networks", true, false)) << "the plan counts only the hotspot: no limit line";
 
     // Opened with a click and closed again, then a key press for each entry.
-    send_click(list);
+    test::click_middle(list);
     ASSERT_TRUE(wait_for([&] { return SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0) != 0; }, 20s));
-    send_key(VK_ESCAPE);
+    test::press_keys({VK_ESCAPE});
     ASSERT_TRUE(wait_for([&] { return SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0) == 0; }, 20s));
-    send_key(VK_DOWN);
+    test::press_keys({VK_DOWN});
     EXPECT_TRUE(chosen(L"Networks the plan counts", false, true));
-    send_key(VK_DOWN);
+    test::press_keys({VK_DOWN});
     EXPECT_TRUE(chosen(L"Home", true, false));
-    send_key(VK_DOWN);
+    test::press_keys({VK_DOWN});
     EXPECT_TRUE(chosen(L"Hotspot", false, true)) << "the one network the plan counts";
 
     // Entries the window never offered: nothing changes; the controller's own word moves the list.
