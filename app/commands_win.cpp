@@ -196,7 +196,7 @@ void App::export_diagnostics() {
 }
 
 void App::export_usage() {
-    const std::optional<std::wstring> path = ask_usage_csv_path(controller_window_);
+    const std::optional<std::wstring> path = ask_csv_path(controller_window_);
     if (!path) {
         return;
     }

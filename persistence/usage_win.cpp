@@ -3,7 +3,10 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
+#include <string_view>
 
 #include "persistence/atomic_file_win.h"
 
@@ -140,8 +143,10 @@ void usage_csv_failed(RecentErrors& errors) {
     errors.add(unix_now(), "Could not write the usage CSV");
 }
 
-std::optional<std::wstring> ask_usage_csv_path(HWND owner) {
-    wchar_t file_name[260] = L"Tidemeter-usage.csv";
+std::optional<std::wstring> ask_csv_path(HWND owner, const wchar_t* suggested) {
+    wchar_t file_name[260] = {};
+    const std::wstring_view name(suggested);
+    name.copy(file_name, std::min(name.size(), std::size(file_name) - 1));
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;

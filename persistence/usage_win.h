@@ -48,8 +48,8 @@ bool write_usage_csv(const std::wstring& path, const UsageStore& store, RecentEr
 // The CSV could not be written.
 void usage_csv_failed(RecentErrors& errors);
 
-// Asks for the CSV's file name with the save-file dialog owned by the given window; nothing when the
-// user cancels.
-std::optional<std::wstring> ask_usage_csv_path(HWND owner);
+// Asks for a CSV's file name with the save-file dialog owned by the given window, offering the name
+// given; nothing when the user cancels.
+std::optional<std::wstring> ask_csv_path(HWND owner, const wchar_t* suggested = L"Tidemeter-usage.csv");
 
 } // namespace tide

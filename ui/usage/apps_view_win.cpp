@@ -2,7 +2,6 @@
 #include "ui/usage/apps_view_win.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <algorithm>
 #include <ctime>
@@ -10,6 +9,7 @@
 #include "base/messages_win.h"
 #include "base/wide_text_win.h"
 #include "compact/dpi.h"
+#include "persistence/usage_win.h"
 
 namespace tide::ui {
 namespace {
@@ -502,20 +502,12 @@ void AppsView::export_csv(HWND owner, HWND app_hwnd) const {
     if (app_hwnd == nullptr) {
         return;
     }
-    wchar_t file_name[260] = L"Tidemeter-apps.csv";
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = L"CSV (*.csv)\0*.csv\0";
-    dialog.lpstrFile = file_name;
-    dialog.nMaxFile = static_cast<DWORD>(std::size(file_name));
-    dialog.lpstrDefExt = L"csv";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
-    if (!GetSaveFileNameW(&dialog)) {
+    const std::optional<std::wstring> file_name = ask_csv_path(owner, L"Tidemeter-apps.csv");
+    if (!file_name) {
         return;
     }
     auto job = std::make_unique<AppsExport>(
-        AppsExport{file_name, apps_csv_text(apps_, to_utf8(context_.text("apps.system")))});
+        AppsExport{*file_name, apps_csv_text(apps_, to_utf8(context_.text("apps.system")))});
     if (PostMessageW(app_hwnd, k_msg_usage_window, k_usage_export_apps,
                      reinterpret_cast<LPARAM>(job.get()))) {
         job.release(); // the controller's now
