@@ -151,9 +151,12 @@ void PrintTo(const DriveCase& c, std::ostream* out) {
 
 class DrivePath : public testing::TestWithParam<DriveCase> {};
 
-// Two volumes whose names share a start, as a machine with ten volumes has.
-const std::vector<DriveDevice> k_drives{{"C:", "\\Device\\HarddiskVolume1"},
-                                        {"D:", "\\Device\\HarddiskVolume10"}};
+// Two volumes whose names share a start, as a machine with ten volumes has; a drive without a device
+// (first, so that it would take every path were it not skipped) and one at the alphabet's end.
+const std::vector<DriveDevice> k_drives{{"E:", ""},
+                                        {"C:", "\\Device\\HarddiskVolume1"},
+                                        {"D:", "\\Device\\HarddiskVolume10"},
+                                        {"Z:", "\\Device\\ZZ"}};
 
 TEST_P(DrivePath, MapsTheDeviceToItsDriveLetter) {
     EXPECT_EQ(drive_path(GetParam().device_path, k_drives), GetParam().path) << GetParam().what;
@@ -168,17 +171,11 @@ INSTANTIATE_TEST_SUITE_P(
                     DriveCase{"no volume holds it", "\\Device\\HarddiskVolume2\\a.exe", ""},
                     DriveCase{"the device alone", "\\Device\\HarddiskVolume1", ""},
                     DriveCase{"another first letter", "/Device/HarddiskVolume1\\a.exe", ""},
-                    DriveCase{"a package name", "Microsoft.WindowsStore_8wekyb3d8bbwe", ""}));
-
-// Letters at both ends of the alphabet compare without case.
-TEST(DrivePath, IgnoresTheCaseOfAAndZ) {
-    EXPECT_EQ(drive_path("\\DEVICE\\HARDDISKVOLUME1\\a.exe", k_drives), "C:\\a.exe");
-    EXPECT_EQ(drive_path("\\device\\zz\\a.exe", {{"Z:", "\\Device\\ZZ"}}), "Z:\\a.exe");
-}
-
-TEST(DrivePath, SkipsADriveWithoutADevice) {
-    EXPECT_EQ(drive_path("\\a.exe", {{"E:", ""}}), "");
-}
+                    DriveCase{"a package name", "Microsoft.WindowsStore_8wekyb3d8bbwe", ""},
+                    // Letters at both ends of the alphabet compare without case.
+                    DriveCase{"upper case", "\\DEVICE\\HARDDISKVOLUME1\\a.exe", "C:\\a.exe"},
+                    DriveCase{"z in lower case", "\\device\\zz\\a.exe", "Z:\\a.exe"},
+                    DriveCase{"no device is no prefix", "\\a.exe", ""}));
 
 struct NameCase {
     const char* what;
@@ -309,34 +306,31 @@ TEST(AppUsageTable, TotalSaturatesForTheOrder) {
     EXPECT_EQ(app_total({"a", "a", false, 2, 3}), 5u);
 }
 
-TEST(AppUsageTable, LargestTotalFirstThenByName) {
-    AppUsageTable table;
-    table.add_profile({rec("", "Small", 1, 0), rec("", "Sent", 0, 30), rec("", "Bravo", 10, 10),
-                       rec("", "Alpha", 15, 5), rec("", "Alpha", 0, 0)});
-    std::vector<std::string> names;
-    for (const AppUsage& app : table.sorted()) {
-        names.push_back(app.name);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"Sent", "Alpha", "Bravo", "Small"}));
-}
-
-TEST(AppUsageTable, ATieGoesByNameWhateverTheOrderGiven) {
-    for (const bool alpha_first : {true, false}) {
+// Largest total first, a tie by name whatever the order given, a tie of name by id.
+TEST(AppUsageTable, LargestTotalFirstThenByNameThenById) {
+    struct Row {
+        const char* what;
+        std::vector<AppUsageRecord> records;
+        std::vector<std::string> order; // name/id
+    };
+    const Row rows[] = {
+        {"totals",
+         {rec("", "Small", 1, 0), rec("", "Sent", 0, 30), rec("", "Bravo", 10, 10), rec("", "Alpha", 15, 5),
+          rec("", "Alpha", 0, 0)},
+         {"Sent/", "Alpha/", "Bravo/", "Small/"}},
+        {"a tie, alpha given first", {rec("", "Alpha", 10, 10), rec("", "Bravo", 15, 5)}, {"Alpha/", "Bravo/"}},
+        {"a tie, bravo given first", {rec("", "Bravo", 15, 5), rec("", "Alpha", 10, 10)}, {"Alpha/", "Bravo/"}},
+        {"a tie of name", {rec("z", "Same", 1, 0), rec("a", "Same", 1, 0)}, {"Same/a", "Same/z"}},
+    };
+    for (const Row& row : rows) {
         AppUsageTable table;
-        const AppUsageRecord alpha = rec("", "Alpha", 10, 10);
-        const AppUsageRecord bravo = rec("", "Bravo", 15, 5);
-        table.add_profile(alpha_first ? std::vector<AppUsageRecord>{alpha, bravo}
-                                      : std::vector<AppUsageRecord>{bravo, alpha});
-        EXPECT_EQ(table.sorted()[0].name, "Alpha") << alpha_first;
-        EXPECT_EQ(table.sorted()[1].name, "Bravo") << alpha_first;
+        table.add_profile(row.records);
+        std::vector<std::string> order;
+        for (const AppUsage& app : table.sorted()) {
+            order.push_back(app.name + "/" + app.id);
+        }
+        EXPECT_EQ(order, row.order) << row.what;
     }
-}
-
-TEST(AppUsageTable, ATieOfNameGoesById) {
-    AppUsageTable table;
-    table.add_profile({rec("z", "Same", 1, 0), rec("a", "Same", 1, 0)});
-    EXPECT_EQ(table.sorted()[0].id, "a");
-    EXPECT_EQ(table.sorted()[1].id, "z");
 }
 
 std::vector<AppUsageRecord> numbered(size_t count, size_t first = 0) {
