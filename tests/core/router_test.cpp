@@ -340,6 +340,8 @@ INSTANTIATE_TEST_SUITE_P(
         XmlCase{"UnknownReferenceInAttribute", "<r a='&nbsp;'>a</r>", false},
         XmlCase{"ReferenceOfTenCharacters", "<r>&#x0000041;</r>", true},
         XmlCase{"EmptyComment", "<r><!----></r>", true},
+        XmlCase{"CommentUnterminatedAfterTheRoot", "<r>a</r><!--", false},
+        XmlCase{"InstructionUnterminatedAfterTheRoot", "<r>a</r><?x", false},
         XmlCase{"ReferenceOfElevenCharacters", "<r>&#x00000041;</r>", false},
         XmlCase{"NameOfEdgeCharacters", "<z9Z_-.>a</z9Z_-.>", true},
         XmlCase{"ByteOrderMark", "\xEF\xBB\xBF<r>a</r>", true},

@@ -487,6 +487,7 @@ TEST(SettingsLayout, NetworkControlsLineUpWithThePage) {
             EXPECT_EQ(place.label.x, place.control.x) << place.text_key;
             EXPECT_EQ(bottom(place.label), place.control.y) << place.text_key;
             EXPECT_EQ(place.label.height, 20) << place.text_key;
+            EXPECT_EQ(place.label.width, place.control.width) << place.text_key;
         }
         if (place.id != id_networks && place.id != id_networks_none) {
             EXPECT_EQ(place.control.x, p[2].control.x) << place.text_key;

@@ -192,6 +192,7 @@ TEST(UsageGeometry, BarsAndLabelsInBothDirections) {
     // 10 DIP a bar: a 20 DIP label goes on every 2nd, a 25 DIP one on every 3rd, counted from today.
     EXPECT_EQ(label_step(plot, 30, 20), 2u);
     EXPECT_EQ(label_step(plot, 30, 25), 3u);
+    EXPECT_EQ(label_step(plot, 30, 35), 5u); // no step of 4
     EXPECT_TRUE(has_label(29, 30, 3));
     EXPECT_TRUE(has_label(26, 30, 3));
     EXPECT_FALSE(has_label(27, 30, 3));
