@@ -223,10 +223,14 @@ UsageStore UsageStore::counted(const NetworkFilter& filter) const {
     if (filter.counts == PlanCounts::every) {
         return *this;
     }
+    return parts_where([&filter](std::string_view id) { return filter.counts_network(id); });
+}
+
+UsageStore UsageStore::parts_where(const std::function<bool(std::string_view id)>& keep) const {
     UsageStore out;
     for (const auto& [day, parts] : network_days_) {
         for (const auto& [id, part] : parts) {
-            if (filter.counts_network(id)) {
+            if (keep(id)) {
                 out.add(day, part.download, part.upload);
             }
         }
@@ -234,7 +238,7 @@ UsageStore UsageStore::counted(const NetworkFilter& filter) const {
     for (const auto& [first_day, parts] : network_folded_) {
         const auto period = folded_.find(first_day);
         for (const auto& [id, part] : parts) {
-            if (period != folded_.end() && filter.counts_network(id)) {
+            if (period != folded_.end() && keep(id)) {
                 out.add_folded(first_day, period->second.last_day, part);
             }
         }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -128,6 +129,9 @@ public:
     // A store of the same days holding only what the filter counts (a copy when it counts every
     // network), for the plan's figures and for one network's bars.
     UsageStore counted(const NetworkFilter& filter) const;
+    // A store of the same days holding only the parts of the networks `keep` takes ("No network"
+    // included when it takes k_no_network_id).
+    UsageStore parts_where(const std::function<bool(std::string_view id)>& keep) const;
     // Adds another store's days, periods and networks (the file's, read after this run began).
     void merge(const UsageStore& other);
     // Parts of networks that are not known, of days or periods without a total, or that add up to more

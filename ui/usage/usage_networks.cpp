@@ -10,20 +10,7 @@ namespace {
 
 // One id's parts of every day and folded period.
 UsageStore parts_of(const UsageStore& store, std::string_view id) {
-    UsageStore out;
-    for (const auto& [day, parts] : store.network_days()) {
-        if (const auto part = parts.find(id); part != parts.end()) {
-            out.add(day, part->second.download, part->second.upload);
-        }
-    }
-    for (const auto& [first_day, parts] : store.network_folded()) {
-        const auto period = store.folded().find(first_day);
-        const auto part = parts.find(id);
-        if (period != store.folded().end() && part != parts.end()) {
-            out.add_folded(first_day, period->second.last_day, part->second);
-        }
-    }
-    return out;
+    return store.parts_where([id](std::string_view part) { return part == id; });
 }
 
 // What no part holds, of every day and folded period.
