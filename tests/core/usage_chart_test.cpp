@@ -114,6 +114,15 @@ TEST(UsageSelection, DaysOverTheirAllowance) {
     EXPECT_TRUE(select_months(month, k_today, {0, 296, 1}).back().over) << "equal to the limit";
 }
 
+// The smallest monthly limit there is: one byte, used up by a day's one byte.
+TEST(UsageSelection, AOneByteMonthlyLimitIsALimit) {
+    UsageStore store;
+    store.add(k_today, 1, 0);
+    UsageLimits limits;
+    limits.monthly = 1;
+    EXPECT_TRUE(select_days(store, k_today, limits).back().over_share);
+}
+
 TEST(UsageSummary, TodayWeekPeriodAndAverage) {
     UsageStore store;
     store.add(k_today, 30, 10);
